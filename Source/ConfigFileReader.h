@@ -1,0 +1,36 @@
+#ifndef KORVEX_CONFIGFILEREADER_H
+#define KORVEX_CONFIGFILEREADER_H
+
+#include <map>
+#include <sstream>
+#include <string>
+
+// Reads a file of name=value lines into a byte-wise ordered table and answers typed lookups.
+class ConfigFileReader {
+public:
+    explicit ConfigFileReader(const std::string& filename);
+    virtual ~ConfigFileReader();
+    virtual std::string ToString();
+    virtual std::size_t ReadInputFile();
+
+    // False when the key is missing. When present, returns true; the value is replaced
+    // only when the text starts with something the extraction can read.
+    template <class T>
+    bool GetValue(std::string key, T& outValue) {
+        auto found = values.find(key);
+        if (found == values.end()) return false;
+        std::istringstream in(found->second);
+        T parsed;
+        if (in >> parsed) outValue = parsed;
+        return true;
+    }
+
+private:
+    std::string sFilename;
+    std::map<std::string, std::string> values;
+    char cComment;
+    char cLineDelimiter;
+    char cSeparator;
+};
+
+#endif

@@ -1,0 +1,3 @@
+#include "ErrorScore.h"
+
+void calc_error_score(std::vector<MultiRead*>&, std::map<char, double>&) {}

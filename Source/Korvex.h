@@ -1,0 +1,23 @@
+#ifndef KORVEX_KORVEX_H
+#define KORVEX_KORVEX_H
+
+#include <map>
+#include <ostream>
+#include <string>
+
+#include "Read.h"
+
+extern const char* const PROGRAM_NAME;  // "KORVEX v2.0.0"
+
+void usage(const char* programName, std::ostream& out);
+
+void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, double dPolymorphismRate,
+              int iTotalIterations, int iBurninIterations, int maxMismatchesForTopHits,
+              int extraMismatchesForAdditionalHits, int iFlankingValue, std::string probOutput,
+              bool strandness);
+
+bool OutputSAMplus(std::string sMapFileName, std::map<int, Read*>& LineNumberMap, int iNumProbColumns);
+
+bool position_compare(const MultiRead* a, const MultiRead* b);
+
+#endif

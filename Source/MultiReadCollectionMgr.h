@@ -1,0 +1,48 @@
+#ifndef KORVEX_MULTIREADCOLLECTIONMGR_H
+#define KORVEX_MULTIREADCOLLECTIONMGR_H
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "MapFileReader.h"
+#include "Read.h"
+
+// The alignments of one read ID while they are gathered; owns the Reads it points to.
+typedef std::list<Read*> TmpReadContainer;
+
+// Reads the SAM file and files each read ID's kept alignments as a MultiRead_t<N>
+// into map_N. Owns every MultiRead; single-threaded.
+class MultiReadCollectionMgr {
+public:
+    MultiReadCollectionMgr(int maxMismatchesForTopHits, int extraMismatchesForAdditionalHits);
+    virtual ~MultiReadCollectionMgr();
+
+    int64_t BuildReadCollections(std::string samFileName, bool writeMapFiles, std::string& errorMessage);
+    std::vector<MultiRead*>& GetReadMap(int mapNumber);
+    void ProcessCurrentTmpContainer(TmpReadContainer& tmp);
+    void PutReadsIntoProperContainer(int count, TmpReadContainer& tmp);
+    void OutputThe_Map_x_Files();
+    void Output_a_map_x_file(std::string fileName, const std::vector<MultiRead*>& container);
+    void DeleteMap_xs();
+
+private:
+    MapFileReader reader;
+    int maxMismatchesForTopHits;
+    int extraMismatchesForAdditionalHits;
+
+public:
+    // Owning: deleted by DeleteMap_xs. Workers only write probability values of their own jobs.
+    std::vector<MultiRead*> map_1;
+    std::vector<MultiRead*> map_2;
+    std::vector<MultiRead*> map_3;
+    std::vector<MultiRead*> map_4;
+    std::vector<MultiRead*> map_5;
+    // Not owning: SAM line number to the Read inside its MultiRead.
+    std::map<int, Read*> LineNumberMap;
+    std::map<char, double> error_score;
+};
+
+#endif

@@ -1,0 +1,28 @@
+#ifndef KORVEX_SIMPLERNG_H
+#define KORVEX_SIMPLERNG_H
+
+// Two multiply-with-carry sequences combined into one 32-bit output.
+class SimpleRNG {
+public:
+    SimpleRNG() : w(521288629u), z(362436069u) {}
+
+    void SetState(unsigned int u, unsigned int v) { w = u; z = v; }
+    void GetState(unsigned int& u, unsigned int& v) const { u = w; v = z; }
+    unsigned int GetUint() { return GetUint(w, z); }
+    double GetUniform() { return GetUniform(w, z); }
+
+    static unsigned int GetUint(unsigned int& u, unsigned int& v) {
+        v = 36969u * (v & 65535u) + (v >> 16);
+        u = 18000u * (u & 65535u) + (u >> 16);
+        return (v << 16) + u;
+    }
+    static double GetUniform(unsigned int& u, unsigned int& v) {
+        return static_cast<double>(GetUint(u, v)) * 2.328306435996595e-10;
+    }
+
+private:
+    unsigned int w;
+    unsigned int z;
+};
+
+#endif

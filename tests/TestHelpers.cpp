@@ -1,0 +1,84 @@
+#include "TestHelpers.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+TempDir::TempDir() {
+    char templ[] = "/tmp/korvex_test_XXXXXX";
+    char* made = mkdtemp(templ);
+    if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+    sPath = made;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(sPath, ignored);
+}
+
+ScopedChdir::ScopedChdir(const std::string& dir) : sPrevious(std::filesystem::current_path().string()) {
+    std::filesystem::current_path(dir);
+}
+
+ScopedChdir::~ScopedChdir() {
+    std::error_code ignored;
+    std::filesystem::current_path(sPrevious, ignored);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+static std::string ShellQuote(const std::string& s) {
+    std::string quoted = "'";
+    for (char c : s) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+ProgramResult RunKorvex(const std::string& dir, const std::vector<std::string>& args,
+                        const std::string& stdinText, const std::vector<std::string>& env) {
+    TempDir io;
+    WriteFile(io.File("stdin"), stdinText);
+    std::string command = "cd " + ShellQuote(dir) + " && ";
+    for (const std::string& setting : env) command += "env " + ShellQuote(setting) + " ";
+    command += ShellQuote(KORVEX_BINARY);
+    for (const std::string& arg : args) command += " " + ShellQuote(arg);
+    command += " <" + ShellQuote(io.File("stdin")) + " >" + ShellQuote(io.File("stdout")) + " 2>" +
+               ShellQuote(io.File("stderr"));
+    int status = std::system(command.c_str());
+    ProgramResult result;
+    result.iExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.sStdout = ReadFile(io.File("stdout"));
+    result.sStderr = ReadFile(io.File("stderr"));
+    return result;
+}
+
+std::string TestDataPath(const std::string& name) { return std::string(KORVEX_TEST_DATA) + "/" + name; }

@@ -11,7 +11,9 @@ public:
     explicit ConfigFileReader(const std::string& filename);
     virtual ~ConfigFileReader();
     virtual std::string ToString();
+    // Parses the file; returns the number of pairs held. A missing file leaves the table as it was.
     virtual std::size_t ReadInputFile();
+    const std::string& Filename() const { return sFilename; }
 
     // False when the key is missing. When present, returns true; the value is replaced
     // only when the text starts with something the extraction can read.
@@ -27,7 +29,7 @@ public:
 
 private:
     std::string sFilename;
-    std::map<std::string, std::string> values;
+    std::map<std::string, std::string> values;  // key to value text, byte-wise key order; owned here
     char cComment;
     char cLineDelimiter;
     char cSeparator;

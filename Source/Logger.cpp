@@ -1,14 +1,122 @@
 #include "Logger.h"
 
-Logger::Logger() : pConsole(nullptr), bIsOpen(false) {}
-Logger::Logger(const char*) : pConsole(nullptr), bIsOpen(false) {}
-Logger::~Logger() {}
-bool Logger::CreateOutFile(const std::string&) { return false; }
-bool Logger::CreateOutFile() { return false; }
-bool Logger::Write(const std::string&) { return true; }
-bool Logger::Write(std::ostringstream&, bool) { return true; }
-void Logger::ClearBuf(std::ostringstream&) {}
-std::string Logger::TimeStamp() { return ""; }
-bool Logger::Open() { return false; }
-void Logger::Close() {}
+#include <omp.h>
+
+#include <cstdio>
+#include <ctime>
+#include <exception>
+#include <iostream>
+
+Logger::Logger() : pConsole(&std::cout), sFilename("Logger.out"), bIsOpen(false) {}
+
+Logger::Logger(const char* filename) : pConsole(&std::cout), sFilename(filename), bIsOpen(false) {}
+
+Logger::~Logger() {
+    if (bIsOpen) Close();
+}
+
+bool Logger::CreateOutFile(const std::string& filename) {
+    sFilename = filename;
+    return CreateOutFile();
+}
+
+bool Logger::CreateOutFile() {
+    outFile.open(sFilename, std::ios::out | std::ios::trunc);
+    if (!outFile.is_open()) {
+        outFile.clear();
+        return false;
+    }
+    outFile << "Log created: " << TimeStamp() << std::endl << std::endl;
+    bool bResult = outFile.good();
+    Close();
+    return bResult;
+}
+
+bool Logger::Write(const std::string& text) {
+    bool bResult = true;
+    // Nothing may leave the critical section by an exception: WriteRecord catches everything.
+#pragma omp critical
+    bResult = WriteRecord(text);
+    return bResult;
+}
+
+bool Logger::WriteRecord(const std::string& text) {
+    try {
+        *pConsole << text;
+        int iThread = omp_get_thread_num();
+        if (!Open()) {
+            outFile.clear();
+            *pConsole << std::endl
+                      << "Write" << ": ERROR, The output file (" << sFilename
+                      << ") could not be opened for writing. " << std::endl;
+            return true;
+        }
+        outFile << "Thr:" << iThread << " " << TimeStamp() << "  " << text;
+        outFile.flush();
+        bool bWritten = outFile.good();
+        Close();
+        // A full disk or a write error leaves the log incomplete; say so rather than hide it.
+        if (!bWritten) {
+            outFile.clear();
+            *pConsole << std::endl
+                      << "Write" << ": ERROR, The output file (" << sFilename
+                      << ") could not be written completely. " << std::endl;
+        }
+        return true;
+    } catch (const std::exception& e) {
+        ReportWriteException(e.what());
+    } catch (...) {
+        ReportWriteException("unknown exception");
+    }
+    return false;
+}
+
+void Logger::ReportWriteException(const char* pWhat) {
+    try {
+        *pConsole << std::endl
+                  << "Write" << ": ERROR, We caught an exception while writing to the output file (" << sFilename
+                  << "). " << std::endl
+                  << (pWhat != nullptr ? pWhat : "") << std::endl;
+    } catch (...) {
+        // The console itself failed; the result false still tells the caller.
+    }
+    try {
+        Close();
+    } catch (...) {
+        bIsOpen = false;
+    }
+}
+
+bool Logger::Write(std::ostringstream& message, bool clear) {
+    bool bResult = Write(message.str());
+    if (bResult && clear) ClearBuf(message);
+    return bResult;
+}
+
+void Logger::ClearBuf(std::ostringstream& message) {
+    message.clear();
+    message.str(std::string());
+}
+
+std::string Logger::TimeStamp() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[64];
+    std::snprintf(buffer, sizeof(buffer), "[%04d%02d%02d__%02d_%02d_%02d]", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return buffer;
+}
+
+bool Logger::Open() {
+    outFile.open(sFilename, std::ios::out | std::ios::app);
+    bIsOpen = outFile.good();
+    return bIsOpen;
+}
+
+void Logger::Close() {
+    outFile.close();
+    bIsOpen = false;
+}
+
 std::string Logger::Filename() { return sFilename; }

@@ -14,20 +14,28 @@ public:
     explicit Logger(const char* filename);
     virtual ~Logger();
 
+    // Truncates the log file and writes its header line; not serialised.
     bool CreateOutFile(const std::string& filename);
     bool CreateOutFile();
-    // Serialised across all OpenMP threads by the unnamed critical section.
+    // Serialised across all OpenMP threads by the unnamed critical section. False only
+    // after an exception was caught; an unopenable file is reported and gives true.
     bool Write(const std::string& text);
     bool Write(std::ostringstream& message, bool clear);
     void ClearBuf(std::ostringstream& message);
+    // Local time as "[YYYYMMDD__hh_mm_ss]", always 20 characters.
     std::string TimeStamp();
     bool Open();
     void Close();
     std::string Filename();
 
 private:
-    std::ostream* pConsole;
-    std::ofstream outFile;
+    // Body of Write(text); runs inside the critical section.
+    bool WriteRecord(const std::string& text);
+    // Console report of an exception caught while writing; never throws.
+    void ReportWriteException(const char* pWhat);
+
+    std::ostream* pConsole;  // standard output; not owned
+    std::ofstream outFile;   // closed at rest; touched only inside the critical section (or before threads exist)
     std::string sFilename;
     bool bIsOpen;
 };

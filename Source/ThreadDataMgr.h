@@ -31,6 +31,9 @@ public:
 
     // Owning: records and their streams are deleted by the destructor (or a new population).
     std::vector<JobInfo*> vJobs;
+
+private:
+    void ReleaseJobs();
 };
 
 #endif

@@ -2,7 +2,6 @@
 #define KORVEX_MULTIREADCOLLECTIONMGR_H
 
 #include <cstdint>
-#include <list>
 #include <map>
 #include <string>
 #include <vector>
@@ -10,8 +9,9 @@
 #include "MapFileReader.h"
 #include "Read.h"
 
-// The alignments of one read ID while they are gathered; owns the Reads it points to.
-typedef std::list<Read*> TmpReadContainer;
+// The alignments of one read ID while they are gathered, as copies in file order.
+// Held by value so that gathering a group allocates nothing once the vector has grown.
+typedef std::vector<Read> TmpReadContainer;
 
 // Reads the SAM file and files each read ID's kept alignments as a MultiRead_t<N>
 // into map_N. Owns every MultiRead; single-threaded.
@@ -28,7 +28,12 @@ public:
     void Output_a_map_x_file(std::string fileName, const std::vector<MultiRead*>& container);
     void DeleteMap_xs();
 
+    // Why the SAM file could not be opened or read to its end; empty when it was.
+    const std::string& FileError() const { return reader.StreamError(); }
+
 private:
+    void ShuffleMultiReadContainers();
+
     MapFileReader reader;
     int maxMismatchesForTopHits;
     int extraMismatchesForAdditionalHits;

@@ -2,6 +2,7 @@
 // the SAMplus output.
 #include "Korvex.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -40,19 +41,96 @@ void usage(const char* programName, std::ostream& out) {
 
 // ==== process2 and Step 1 (reading section) =========================================
 
+namespace {
+
+// Throws when the SAM file could not be opened or read to its end, so that the run
+// ends as a failure naming the file instead of passing for an empty input.
+void ThrowIfSamFileUnreadable(const std::string& sMapFileName, const MultiReadCollectionMgr& collections) {
+    if (collections.FileError().empty()) return;
+    throw std::runtime_error("process2: The SAM file (" + sMapFileName + ") could not be read: " +
+                             collections.FileError() + ".");
+}
+
+// The number of probability columns of the SAMplus file for PROB_OUTPUT, or 0 when the
+// value is none of "BOTH", "BAYES" and "PROP" (compared exactly).
+int ProbabilityColumns(const std::string& probOutput) {
+    if (probOutput == "BOTH") return 2;
+    if (probOutput == "BAYES" || probOutput == "PROP") return 1;
+    return 0;
+}
+
+}  // namespace
+
 void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, double dPolymorphismRate,
               int iTotalIterations, int iBurninIterations, int maxMismatchesForTopHits,
               int extraMismatchesForAdditionalHits, int iFlankingValue, std::string probOutput,
               bool strandness) {
-    (void)maxMismatchesForTopHits;
-    (void)extraMismatchesForAdditionalHits;
-    if (false) {
-        MultiReadCollectionMgr* collections = nullptr;
-        std::map<char, double> error_score;
-        std::vector<int> vPositionsFromMap1;
-        RunStep2(nparts, part, sMapFileName, iNumThreads, dPolymorphismRate, iTotalIterations, iBurninIterations,
-                 iFlankingValue, probOutput, strandness, 0, *collections, error_score, vPositionsFromMap1, 2);
+    std::ostringstream message;
+    Logger* pLogger = GetLogger();
+    const double dStepStart = WallClockSeconds();
+    message << std::endl << "==> Step 1: Reading the SAM file, processing into multiread containers." << std::endl;
+    pLogger->Write(message, true);
+
+    // Owns every MultiRead of the run until process2 returns; only the initial thread
+    // changes it, the workers of Step 2 write probability values of their own jobs.
+    MultiReadCollectionMgr collections(maxMismatchesForTopHits, extraMismatchesForAdditionalHits);
+    std::string sBuildError;
+    const int64_t iLinesRead = collections.BuildReadCollections(sMapFileName, false, sBuildError);
+    if (iLinesRead < 1) {
+        message << std::endl
+                << "process2: ZERO lines read from the input file... nothing left to do.... exiting." << std::endl
+                << std::endl;
+        pLogger->Write(message, true);
+        ThrowIfSamFileUnreadable(sMapFileName, collections);
+        return;
     }
+    ThrowIfSamFileUnreadable(sMapFileName, collections);
+
+    std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
+    const int iSeqLength = GetSequenceLength();
+    std::map<char, double> error_score = collections.error_score;
+
+    const double dSeconds = WallClockSeconds() - dStepStart;
+    const double dMinutes = dSeconds / 60.0;
+    message << "process2: We read (" << iLinesRead << ") lines from the map file." << std::endl;
+    pLogger->Write(message, true);
+    for (int k = 1; k <= 5; ++k) {
+        message << "process2: map_" << k << "    now contains (" << collections.GetReadMap(k).size() << ") items."
+                << std::endl;
+        pLogger->Write(message, true);
+    }
+    message << "process2: elapsed time (" << dSeconds << ") secs   (" << dMinutes << " mins)" << std::endl;
+    pLogger->Write(message, true);
+
+    // Stable, so unique reads at equal positions keep their file order on every platform;
+    // that order decides which uniform each of their draws takes in the sampler.
+    std::stable_sort(map_1.begin(), map_1.end(), position_compare);
+
+    const int iNumProbColumns = ProbabilityColumns(probOutput);
+    if (iNumProbColumns == 0) {
+        message << "Invalid PROB_OUTPUT value (" << probOutput << "): it must be BOTH, BAYES or PROP. Exiting program."
+                << std::endl;
+        pLogger->Write(message, true);
+        std::exit(1);
+    }
+
+    std::vector<int> vPositionsFromMap1;
+    vPositionsFromMap1.reserve(map_1.size());
+    for (MultiRead* pUnique : map_1) {
+        Read& read = pUnique->Reads(0);
+        vPositionsFromMap1.push_back(read.position);
+        read.probability[0] = 1.0;
+        read.probability[1] = 1.0;
+    }
+
+    message << "process2: The size of the LineNumberMap is: " << collections.LineNumberMap.size() << std::endl;
+    pLogger->Write(message, true);
+    message << "==> Step 1: Finished." << std::endl;
+    pLogger->Write(message, true);
+
+    RunStep2(nparts, part, sMapFileName, iNumThreads, dPolymorphismRate, iTotalIterations, iBurninIterations,
+             iFlankingValue, probOutput, strandness, iSeqLength, collections, error_score, vPositionsFromMap1,
+             iNumProbColumns);
 }
 
 bool position_compare(const MultiRead* a, const MultiRead* b) {

@@ -24,6 +24,8 @@ public:
                const std::vector<std::string>& qualities, const std::vector<int>& counts);
 
 private:
+    void ReleaseCurrDraw();
+
     double** currDraw;  // owned; iCurrDrawRows rows of iCurrDrawCols values, null until first Run
     int iCurrDrawRows;
     int iCurrDrawCols;

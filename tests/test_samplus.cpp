@@ -15,10 +15,11 @@ namespace {
 
 const double NOT_COMPUTED = std::numeric_limits<double>::quiet_NaN();
 
-// The Reads of a test, registered in LineNumberMap under their SAM line numbers.
+// The Reads of a test, registered in LineNumberMap under their SAM line numbers. Runs in
+// its own directory, where the log of the failure cases goes.
 class SamplusTest : public ::testing::Test {
 protected:
-    SamplusTest() : sSam(dir.File("reads.sam")), sSamplus(sSam + "+") { vReads.reserve(16); }
+    SamplusTest() : chdir(dir.Path()), sSam(dir.File("reads.sam")), sSamplus(sSam + "+") { vReads.reserve(16); }
 
     void AddRead(int iLine, double dFirst, double dSecond) {
         vReads.emplace_back();
@@ -35,6 +36,7 @@ protected:
     }
 
     TempDir dir;
+    ScopedChdir chdir;
     std::string sSam;
     std::string sSamplus;
     std::vector<Read> vReads;  // reserved up front: lineNumberMap points into it

@@ -51,6 +51,18 @@ void CopyFilled(char (&dest)[FieldSize], const char* source) {
     std::memset(dest + iLength, 0, FieldSize - iLength);
 }
 
+// atoi of a field; fields of at most nine plain digits are converted without the library call.
+int FieldToInt(const char* pField, std::size_t iLength) {
+    if (iLength == 0 || iLength > 9) return std::atoi(pField);
+    int iValue = 0;
+    for (std::size_t i = 0; i < iLength; ++i) {
+        unsigned int iDigit = static_cast<unsigned int>(pField[i] - '0');
+        if (iDigit > 9) return std::atoi(pField);
+        iValue = iValue * 10 + static_cast<int>(iDigit);
+    }
+    return iValue;
+}
+
 bool IsBase(char c) { return c == 'A' || c == 'T' || c == 'C' || c == 'G'; }
 
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -145,13 +157,18 @@ bool MapFileReader::ReadNextLine() {
 // C string in place, and only non-empty fields are listed (as Split does).
 int MapFileReader::SplitLineInPlace() {
     vFields.clear();
-    std::size_t iStart = 0;
-    const std::size_t iSize = sLine.size();
-    for (std::size_t i = 0; i <= iSize; ++i) {
-        if (i < iSize && sLine[i] != '\t') continue;
-        if (i > iStart) vFields.push_back(FieldSpan{iStart, i - iStart});
-        if (i < iSize) sLine[i] = '\0';
-        iStart = i + 1;
+    char* pBegin = &sLine[0];
+    char* pEnd = pBegin + sLine.size();
+    char* pField = pBegin;
+    while (true) {
+        char* pTab = static_cast<char*>(std::memchr(pField, '\t', static_cast<std::size_t>(pEnd - pField)));
+        char* pFieldEnd = pTab ? pTab : pEnd;
+        if (pFieldEnd > pField)
+            vFields.push_back(FieldSpan{static_cast<std::size_t>(pField - pBegin),
+                                        static_cast<std::size_t>(pFieldEnd - pField)});
+        if (!pTab) break;
+        *pTab = '\0';
+        pField = pTab + 1;
     }
     return static_cast<int>(vFields.size());
 }
@@ -212,7 +229,7 @@ bool MapFileReader::GetSequenceLenFromFile(std::string& errorMessage) {
 bool MapFileReader::IsAcceptedAlignment(char& strand) const {
     strand = '+';
     if (FieldLength(1) == 1 && Field(1)[0] == '*') return false;
-    int iFlag = std::atoi(Field(1));
+    int iFlag = FieldToInt(Field(1), FieldLength(1));
     if (iFlag & 16)
         strand = '-';  // reverse strand counts as mapped whatever bit 4 says
     else if (iFlag & 4)
@@ -227,7 +244,7 @@ bool MapFileReader::IsAcceptedAlignment(char& strand) const {
 void MapFileReader::StoreRead(Read& read, char strand) const {
     CopyTerminated(read.readID, Field(0));      // QNAME
     CopyTerminated(read.chromosome, Field(2));  // RNAME
-    read.position = std::atoi(Field(3));       // POS
+    read.position = FieldToInt(Field(3), FieldLength(3));  // POS
     read.lineNumber = currentLineNumber;
     CopyFilled(read.quality, Field(QUALITY_FIELD));  // QUAL
     read.strand = strand;

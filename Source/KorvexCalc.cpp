@@ -43,15 +43,15 @@ struct JobScratch {
           vUniqueShare(iN) {
         for (int j = 0; j < iN; ++j) vZRows[j] = pZCells.get() + static_cast<std::size_t>(j) * iL;
         for (std::size_t t = 0; t < vDrawRows.size(); ++t)
-            vDrawRows[t] = &vDrawCells[t * static_cast<std::size_t>(iN) * iL];
+            vDrawRows[t] = vDrawCells.data() + t * static_cast<std::size_t>(iN) * iL;
     }
 
     int iN;
     int iL;
     std::unique_ptr<bool[]> pZCells;  // N x L mismatch flags, row-major; freed with the scratch
     std::vector<bool*> vZRows;        // borrowed rows of pZCells
-    std::vector<double> vDrawCells; // T x (N*L) chain values, row-major
-    std::vector<double*> vDrawRows; // borrowed rows of vDrawCells
+    std::vector<double> vDrawCells;   // T x (N*L) chain values, row-major
+    std::vector<double*> vDrawRows;   // borrowed rows of vDrawCells
     std::vector<std::vector<std::vector<MisMatchData>>> vEvidence;  // [j][k]; cleared, never shrunk
     std::vector<std::string> vQualities;
     std::vector<int> vCounts;          // unique reads in each alignment's flanking window

@@ -5,7 +5,26 @@
 namespace {
 const double E = 2.718281828459045;
 const double BETA_GAMMA_RATE = 10.0;
+const std::size_t UNIFORM_TABLE_SIZE = 1 << 20;
 }  // namespace
+
+UniformTable::UniformTable(std::size_t iSize) : vValues(iSize) {
+    SimpleRNG rng;
+    for (double& d : vValues) d = rng.GetUniform();
+    rng.GetState(uEndW, uEndZ);
+}
+
+const UniformTable& UniformTable::Shared() {
+    static const UniformTable table(UNIFORM_TABLE_SIZE);
+    return table;
+}
+
+DistSampler::DistSampler(const UniformTable& table) : pNext(table.Begin()), pEnd(table.End()) {
+    unsigned int w = 0;
+    unsigned int z = 0;
+    table.GetEndState(w, z);
+    rng.SetState(w, z);
+}
 
 DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {
     GammaShape shape;
@@ -41,20 +60,20 @@ double DistSampler::GammaWholePart(const GammaShape& shape) {
             double d1;
             double d2;
             do {
-                d1 = rng.GetUniform();
-                d2 = 2.0 * rng.GetUniform() - 1.0;
+                d1 = NextUniform();
+                d2 = 2.0 * NextUniform() - 1.0;
             } while (d1 * d1 + d2 * d2 > 1.0);
             double y = d2 / d1;
             double x = s * y + am;
             if (x <= 0.0) continue;
             double e = (1.0 + y * y) * std::exp(am * std::log(x / am) - s * y);
-            if (rng.GetUniform() > e) continue;
+            if (NextUniform() > e) continue;
             return x;
         }
     }
     if (shape.iWhole >= 1) {
         double product = 1.0;
-        for (int i = 0; i < shape.iWhole; ++i) product *= rng.GetUniform();
+        for (int i = 0; i < shape.iWhole; ++i) product *= NextUniform();
         return -std::log(product);
     }
     return 0.0;
@@ -65,15 +84,15 @@ double DistSampler::GammaWholePart(const GammaShape& shape) {
 // NaN), so its three uniforms are consumed without computing anything.
 double DistSampler::GammaFractionPart(const GammaShape& shape) {
     if (shape.dFraction == 0.0) {
-        rng.GetUniform();
-        rng.GetUniform();
-        rng.GetUniform();
+        NextUniform();
+        NextUniform();
+        NextUniform();
         return 0.0;
     }
     for (;;) {
-        double v0 = rng.GetUniform();
-        double v1 = rng.GetUniform();
-        double v2 = rng.GetUniform();
+        double v0 = NextUniform();
+        double v1 = NextUniform();
+        double v2 = NextUniform();
         double xi;
         double eta;
         double q;

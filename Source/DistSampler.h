@@ -1,7 +1,31 @@
 #ifndef KORVEX_DISTSAMPLER_H
 #define KORVEX_DISTSAMPLER_H
 
+#include <cstddef>
+#include <vector>
+
 #include "SimpleRNG.h"
+
+// The first uniforms of the stream from the default seeds, computed once per process. Every
+// multiread's sampler starts from the default seeds and so reads a prefix of this one stream;
+// reading it from memory is cheaper than generating it again for every multiread.
+class UniformTable {
+public:
+    // Built on first use (thread-safe), then shared read-only by all threads.
+    static const UniformTable& Shared();
+
+    const double* Begin() const { return vValues.data(); }
+    const double* End() const { return vValues.data() + vValues.size(); }
+    // The generator state after the last value, where the stream continues.
+    void GetEndState(unsigned int& u, unsigned int& v) const { u = uEndW; v = uEndZ; }
+
+private:
+    explicit UniformTable(std::size_t iSize);
+
+    std::vector<double> vValues;  // owned; filled by the constructor, read-only afterwards
+    unsigned int uEndW;
+    unsigned int uEndZ;
+};
 
 // Uniform, gamma and beta variates drawn from one SimpleRNG. The stream of variates is
 // fixed by the seeds: every draw consumes a fixed pattern of uniforms.
@@ -20,7 +44,12 @@ public:
     };
     static GammaShape MakeGammaShape(double a);
 
-    double runif() { return rng.GetUniform(); }
+    // Draws from a fresh generator with the default seeds.
+    DistSampler() : pNext(nullptr), pEnd(nullptr) {}
+    // Draws the same stream as DistSampler(), reading its start from table.
+    explicit DistSampler(const UniformTable& table);
+
+    double runif() { return NextUniform(); }
     // One Gamma(a) variate divided by rate.
     double rgamma(double a, double rate) { return rgamma(MakeGammaShape(a), rate); }
     double rgamma(const GammaShape& shape, double rate);
@@ -29,10 +58,13 @@ public:
     double rbeta(const GammaShape& a, const GammaShape& b);
 
 private:
+    double NextUniform() { return pNext != pEnd ? *pNext++ : rng.GetUniform(); }
     double GammaWholePart(const GammaShape& shape);
     double GammaFractionPart(const GammaShape& shape);
 
-    SimpleRNG rng;
+    SimpleRNG rng;         // continues the stream once the table is used up
+    const double* pNext;   // next unread value of the shared table, or pEnd
+    const double* pEnd;    // end of the shared table (not owned)
 };
 
 #endif

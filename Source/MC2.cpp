@@ -1,22 +1,26 @@
 #include "MC2.h"
 
 #include <cmath>
+#include <cstring>
 
-#include "DistSampler.h"
 #include "utils.h"
 
-namespace {
-double ErrorScore(const std::map<char, double>& error_score, char c) {
-    std::map<char, double>::const_iterator it = error_score.find(c);
-    return it == error_score.end() ? 0.0 : it->second;
-}
-}  // namespace
+// The chain is computed with the same floating-point operations, in the same order, as the
+// plain iteration-by-iteration description (kept in tests/LiteralSampler.h and compared bit for
+// bit by the tests); what is constant across iterations is prepared once per call:
+// - error scores come from a 256-entry table instead of a map lookup per use;
+// - the flagged entries of each position are gathered once, with their scores;
+// - a position without covering unique reads never changes theta, so its likelihood term is a
+//   constant; the terms before an alignment's first covered position are summed ahead in
+//   position order, the later ones are still added one by one in position order, and an
+//   alignment without covered positions has a constant weight;
+// - each row of theta is updated in place, since a position's chain reads only its own value.
 
 MCMCcalculator::MCMCcalculator(int iNumAlignments_, int iSeqLength_, int iTotalIterations_,
                                int iBurninIterations_, double dPolymorphismRate_)
     : currDraw(nullptr), iCurrDrawRows(0), iCurrDrawCols(0), iNumAlignments(iNumAlignments_),
       iSeqLength(iSeqLength_), iTotalIterations(iTotalIterations_), iBurninIterations(iBurninIterations_),
-      dPolymorphismRate(dPolymorphismRate_) {}
+      dPolymorphismRate(dPolymorphismRate_), dScoreTable() {}
 
 MCMCcalculator::~MCMCcalculator() { ReleaseCurrDraw(); }
 
@@ -31,10 +35,124 @@ void MCMCcalculator::ReleaseCurrDraw() {
 
 void MCMCcalculator::CreateCurrDraw(int rows, int cols) {
     ReleaseCurrDraw();
-    iCurrDrawRows = rows;
-    iCurrDrawCols = cols;
     currDraw = new double*[rows];
     for (int i = 0; i < rows; ++i) currDraw[i] = new double[cols];
+    iCurrDrawRows = rows;
+    iCurrDrawCols = cols;
+}
+
+// error_score is shared read-only by all threads, so it is only read, never indexed with [].
+void MCMCcalculator::FillScoreTable(const std::map<char, double>& error_score) {
+    for (double& d : dScoreTable) d = 0.0;
+    for (const std::pair<const char, double>& entry : error_score)
+        dScoreTable[static_cast<unsigned char>(entry.first)] = entry.second;
+}
+
+// A quality text shorter than the read (QUAL "*") has no character at k: score 0.
+double MCMCcalculator::QualityScore(const std::string& quality, int k) const {
+    if (k >= static_cast<int>(quality.size())) return 0.0;
+    return dScoreTable[static_cast<unsigned char>(quality[k])];
+}
+
+void MCMCcalculator::PlanAlignment(int j, const std::vector<std::vector<MisMatchData>>& evidence, const bool* Z,
+                                   const double* startDraws, const std::string& quality, int count) {
+    AlignmentPlan plan;
+    plan.iFirstSite = static_cast<int>(vSites.size());
+    plan.iFirstConstant = static_cast<int>(vConstantTerms.size());
+    plan.dPrefixLogLik = 0;
+    plan.dPrior = 0.1 + count;
+    for (int k = 0; k < iSeqLength; ++k) {
+        const std::vector<MisMatchData>& E = evidence[k];
+        double e = QualityScore(quality, k);
+        if (E.empty()) {
+            double x = (1 - e) * startDraws[k] + e;
+            double dTerm = Z[k] ? std::log(x) : std::log(1 - x);
+            if (static_cast<int>(vSites.size()) == plan.iFirstSite) {
+                plan.dPrefixLogLik += dTerm;
+            } else {
+                vConstantTerms.push_back(dTerm);
+                vSites.back().iEndConstant = static_cast<int>(vConstantTerms.size());
+            }
+            continue;
+        }
+        Site site;
+        site.iColumn = k;
+        site.iFirstFlag = static_cast<int>(vFlags.size());
+        for (const MisMatchData& entry : E) {
+            if (!entry.bMisMatch) continue;
+            double eFlag = dScoreTable[static_cast<unsigned char>(entry.cQuality)];
+            vFlags.push_back(Flag{1 - eFlag, eFlag});
+        }
+        site.iEndFlag = static_cast<int>(vFlags.size());
+        site.iUnflagged = static_cast<int>(E.size()) - (site.iEndFlag - site.iFirstFlag);
+        site.dOneMinusE = 1 - e;
+        site.dE = e;
+        site.bMismatch = Z[k];
+        site.iEndConstant = static_cast<int>(vConstantTerms.size());
+        vSites.push_back(site);
+    }
+    plan.iEndSite = static_cast<int>(vSites.size());
+    plan.dConstantWeight = std::exp(plan.dPrefixLogLik);
+    vPlans[j] = plan;
+}
+
+void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
+    for (int c = static_cast<int>(vVariantShapes.size()); c <= iMaxFlagged; ++c)
+        vVariantShapes.push_back(DistSampler::MakeGammaShape(c + dPolymorphismRate));
+    for (int u = static_cast<int>(vUnflaggedShapes.size()); u <= iMaxUnflagged; ++u)
+        vUnflaggedShapes.push_back(DistSampler::MakeGammaShape(u + 1.0));
+}
+
+// One iteration of alignment j: the Gibbs step at each covered position and, after burn-in,
+// the log-likelihood.
+double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& sampler) {
+    const AlignmentPlan& plan = vPlans[j];
+    double* row = currDraw[j];
+    double loglik = plan.dPrefixLogLik;
+    int iConstant = plan.iFirstConstant;
+    for (int s = plan.iFirstSite; s < plan.iEndSite; ++s) {
+        const Site& site = vSites[s];
+        double theta = row[site.iColumn];
+        int iVariants = 0;
+        for (int f = site.iFirstFlag; f < site.iEndFlag; ++f) {
+            double dVariant = vFlags[f].dOneMinusE * theta;
+            double p = dVariant + vFlags[f].dE;
+            double u = sampler.runif();
+            if (dVariant / p > u) ++iVariants;
+        }
+        theta = sampler.rbeta(vVariantShapes[iVariants], vUnflaggedShapes[site.iUnflagged]);
+        row[site.iColumn] = theta;
+        if (!bPost) continue;
+        double x = site.dOneMinusE * theta + site.dE;
+        loglik += site.bMismatch ? std::log(x) : std::log(1 - x);
+        for (; iConstant < site.iEndConstant; ++iConstant) loglik += vConstantTerms[iConstant];
+    }
+    return loglik;
+}
+
+// Adds this iteration's posterior. When the weights all underflow, or one is not a number,
+// the same posterior is computed with the weights scaled by the largest finite one; an
+// iteration without any finite log-likelihood adds nothing.
+void MCMCcalculator::AddPosterior(std::vector<double>& prob) {
+    const int N = iNumAlignments;
+    double S = 0;
+    for (int j = 0; j < N; ++j) S = S + vWeight[j] * vPlans[j].dPrior;
+    if (!(S > 0) || !std::isfinite(S)) {
+        bool bAny = false;
+        double dMax = 0;
+        for (int j = 0; j < N; ++j) {
+            if (!std::isfinite(vLogLik[j])) continue;
+            if (!bAny || vLogLik[j] > dMax) dMax = vLogLik[j];
+            bAny = true;
+        }
+        if (!bAny) return;
+        S = 0;
+        for (int j = 0; j < N; ++j) {
+            vWeight[j] = std::isfinite(vLogLik[j]) ? std::exp(vLogLik[j] - dMax) : 0.0;
+            S = S + vWeight[j] * vPlans[j].dPrior;
+        }
+    }
+    for (int j = 0; j < N; ++j) prob[j] = prob[j] + vWeight[j] * vPlans[j].dPrior / S;
 }
 
 double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchData>>>& evidence, bool** Z,
@@ -43,77 +161,42 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
     double dStart = WallClockSeconds();
     const int N = iNumAlignments;
     const int L = iSeqLength;
-    const int T = iTotalIterations;
-    const int B = iBurninIterations;
-    DistSampler sampler;
+    DistSampler sampler(UniformTable::Shared());
     if (currDraw == nullptr) CreateCurrDraw(N, L);
-    std::vector<double> weight(N, 0.0);
-    std::vector<double> prior(N, 0.0);
-    std::vector<double> loglik(N, 0.0);
-    for (int t = 1; t < T; ++t) {
-        bool bPost = t > B - 2;
-        double S = 0;
-        for (int j = 0; j < N; ++j) {
-            weight[j] = 0;
-            prior[j] = 0.1 + counts[j];
-            loglik[j] = 0;
-            for (int k = 0; k < L; ++k) {
-                double theta = draws[t - 1][j * L + k];
-                currDraw[j][k] = theta;
-                const std::vector<MisMatchData>& E = evidence[j][k];
-                int n = static_cast<int>(E.size());
-                if (n > 0) {
-                    std::vector<int> y(n, 0);
-                    std::vector<int> I;
-                    for (int i = 0; i < n; ++i)
-                        if (E[i].bMisMatch) I.push_back(i);
-                    int m = static_cast<int>(I.size());
-                    for (int i : I) {
-                        double e = ErrorScore(error_score, E[i].cQuality);
-                        double p = (1 - e) * theta + e;
-                        double u = sampler.runif();
-                        if ((1 - e) * theta / p > u) y[i] = 1;
-                    }
-                    int sum = 0;
-                    for (int i = 0; i < n; ++i) sum += y[i];
-                    currDraw[j][k] = sampler.rbeta(sum + dPolymorphismRate, (n - m) + 1.0);
-                }
-                if (bPost) {
-                    const std::string& q = qualities[j];
-                    double e = k < static_cast<int>(q.size()) ? ErrorScore(error_score, q[k]) : 0.0;
-                    double x = (1 - e) * currDraw[j][k] + e;
-                    if (Z[j][k])
-                        loglik[j] += std::log(x);
-                    else
-                        loglik[j] += std::log(1 - x);
-                }
-            }
-            if (bPost) {
-                weight[j] = std::exp(loglik[j]);
-                S = S + weight[j] * prior[j];
-            }
-        }
-        for (int j = 0; j < N; ++j)
-            for (int k = 0; k < L; ++k) draws[t][j * L + k] = currDraw[j][k];
-        if (!bPost) continue;
-        if (!(S > 0) || !std::isfinite(S)) {
-            bool bAny = false;
-            double dMax = 0;
-            for (int j = 0; j < N; ++j) {
-                if (!std::isfinite(loglik[j])) continue;
-                if (!bAny || loglik[j] > dMax) dMax = loglik[j];
-                bAny = true;
-            }
-            if (!bAny) continue;
-            S = 0;
-            for (int j = 0; j < N; ++j) {
-                weight[j] = std::isfinite(loglik[j]) ? std::exp(loglik[j] - dMax) : 0.0;
-                S = S + weight[j] * prior[j];
-            }
-        }
-        for (int j = 0; j < N; ++j) prob[j] = prob[j] + weight[j] * prior[j] / S;
+
+    FillScoreTable(error_score);
+    vSites.clear();
+    vFlags.clear();
+    vConstantTerms.clear();
+    vPlans.resize(N);
+    vWeight.assign(N, 0.0);
+    vLogLik.assign(N, 0.0);
+    int iMaxFlagged = 0;
+    int iMaxUnflagged = 0;
+    for (int j = 0; j < N; ++j) {
+        PlanAlignment(j, evidence[j], Z[j], draws[0] + j * L, qualities[j], counts[j]);
+        std::memcpy(currDraw[j], draws[0] + j * L, L * sizeof(double));
     }
-    if (T + 1 - B > 0)
-        for (int j = 0; j < N; ++j) prob[j] = prob[j] / (T + 1 - B);
+    for (const Site& site : vSites) {
+        iMaxFlagged = std::max(iMaxFlagged, site.iEndFlag - site.iFirstFlag);
+        iMaxUnflagged = std::max(iMaxUnflagged, site.iUnflagged);
+    }
+    EnsureGammaShapes(iMaxFlagged, iMaxUnflagged);
+
+    for (int t = 1; t < iTotalIterations; ++t) {
+        bool bPost = t > iBurninIterations - 2;
+        for (int j = 0; j < N; ++j) {
+            double loglik = RunAlignment(j, bPost, sampler);
+            if (!bPost) continue;
+            vLogLik[j] = loglik;
+            bool bConstant = vPlans[j].iFirstSite == vPlans[j].iEndSite;
+            vWeight[j] = bConstant ? vPlans[j].dConstantWeight : std::exp(loglik);
+        }
+        for (int j = 0; j < N; ++j) std::memcpy(draws[t] + j * L, currDraw[j], L * sizeof(double));
+        if (bPost) AddPosterior(prob);
+    }
+    int iDivisor = iTotalIterations + 1 - iBurninIterations;
+    if (iDivisor > 0)
+        for (int j = 0; j < N; ++j) prob[j] = prob[j] / iDivisor;
     return WallClockSeconds() - dStart;
 }

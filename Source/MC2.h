@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "DistSampler.h"
 #include "KorvexCalc.h"
 
 // The MCMC sampler: posterior probability of each alignment of one multiread.
@@ -24,7 +25,41 @@ public:
                const std::vector<std::string>& qualities, const std::vector<int>& counts);
 
 private:
+    // A read position with covering unique reads: its theta is redrawn in every iteration.
+    struct Site {
+        int iColumn;          // read position k
+        int iFirstFlag;       // first of its flagged entries in vFlags
+        int iEndFlag;         // one past its last flagged entry
+        int iUnflagged;       // n - m, unique reads without a mismatch here
+        double dOneMinusE;    // 1 - e of the alignment's own quality character at k
+        double dE;            // e of that character
+        bool bMismatch;       // Z[j][k]
+        int iEndConstant;     // the likelihood terms of the uncovered positions after this one,
+                              // up to the next site, end at this index of vConstantTerms
+    };
+    // A flagged unique read of a site: the error score of its quality character.
+    struct Flag {
+        double dOneMinusE;
+        double dE;
+    };
+    // What one alignment does in every iteration.
+    struct AlignmentPlan {
+        int iFirstSite;           // its sites are vSites[iFirstSite, iEndSite)
+        int iEndSite;
+        int iFirstConstant;       // first term of vConstantTerms after its first site
+        double dPrefixLogLik;     // sum, in position order, of the terms before its first site
+        double dConstantWeight;   // exp of the whole log-likelihood when it has no site
+        double dPrior;            // 0.1 + unique count
+    };
+
     void ReleaseCurrDraw();
+    void FillScoreTable(const std::map<char, double>& error_score);
+    double QualityScore(const std::string& quality, int k) const;
+    void PlanAlignment(int j, const std::vector<std::vector<MisMatchData>>& evidence, const bool* Z,
+                       const double* startDraws, const std::string& quality, int count);
+    void EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged);
+    double RunAlignment(int j, bool bPost, DistSampler& sampler);
+    void AddPosterior(std::vector<double>& prob);
 
     double** currDraw;  // owned; iCurrDrawRows rows of iCurrDrawCols values, null until first Run
     int iCurrDrawRows;
@@ -34,6 +69,20 @@ private:
     int iTotalIterations;
     int iBurninIterations;
     double dPolymorphismRate;
+
+    // Working tables of one Run, rebuilt at its start and kept to reuse their storage; owned
+    // here and touched only by the thread calling Run.
+    double dScoreTable[256];                // error score by quality character, 0 where none
+    std::vector<Site> vSites;               // the sites of all alignments, alignment by alignment
+    std::vector<Flag> vFlags;               // flagged entries of all sites, site by site
+    std::vector<double> vConstantTerms;     // likelihood terms of uncovered positions after a site
+    std::vector<AlignmentPlan> vPlans;      // one per alignment
+    std::vector<double> vWeight;            // per alignment, of the current iteration
+    std::vector<double> vLogLik;            // per alignment, of the current iteration
+    // Gamma constants of the beta shapes, depending only on the count and the rate, so kept
+    // across calls and grown when needed: variant count c gives c + rate; unflagged count u gives u + 1.
+    std::vector<DistSampler::GammaShape> vVariantShapes;
+    std::vector<DistSampler::GammaShape> vUnflaggedShapes;
 };
 
 #endif

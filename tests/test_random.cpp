@@ -149,3 +149,18 @@ TEST(DistSampler, MeansOfManyDrawsMatchTheDistributions) {
         EXPECT_NEAR(dSum / iDraws, s.a / dTotal, 5 * std::sqrt(dVar / iDraws)) << s.a << " " << s.b;
     }
 }
+
+// A sampler reading the shared table continues with the generator where the table ends.
+TEST(DistSampler, SharedTableGivesTheGeneratedStreamAcrossItsEnd) {
+    const UniformTable& table = UniformTable::Shared();
+    const long iSize = table.End() - table.Begin();
+    EXPECT_EQ(&table, &UniformTable::Shared());
+    DistSampler fromTable(table);
+    DistSampler generated;
+    for (long i = 0; i < iSize - 5; ++i) fromTable.runif();
+    for (long i = 0; i < iSize - 5; ++i) generated.runif();
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(SameBits(fromTable.rgamma(7.5, 10.0), generated.rgamma(7.5, 10.0))) << i;
+        ASSERT_TRUE(SameBits(fromTable.rbeta(0.1, 3.0), generated.rbeta(0.1, 3.0))) << i;
+    }
+}

@@ -81,7 +81,7 @@ double Sum(const std::vector<double>& v) {
 // A random multiread: evidence depth 0 to 30 per position (often 0), a few flagged entries,
 // quality characters with and without a score, a few mismatches of its own.
 Multiread RandomMultiread(std::mt19937& gen) {
-    std::uniform_int_distribution<int> pickN(2, 5), pickL(1, 12), pickT(1, 14), pickDepth(0, 30),
+    std::uniform_int_distribution<int> pickN(2, 5), pickL(1, 40), pickT(1, 14), pickDepth(0, 30),
         pickPercent(0, 99), pickCount(0, 40);
     const char qualities[] = "#5AIZ!*";
     std::uniform_int_distribution<int> pickQuality(0, 6);
@@ -265,15 +265,38 @@ TEST(MCMCcalculator, MatchesThePlainSamplerBitForBit) {
     std::mt19937 gen(2024);
     std::uniform_int_distribution<int> pickB(0, 16);
     const double rates[] = {0.1, 0.1, 0.1, 0.5, 1.0, 2.3};
-    for (int iCase = 0; iCase < 4000; ++iCase) {
+    // 0 and 1 give logs of 0; 1e-300 makes likelihoods underflow
+    const double starts[] = {1e-06, 1e-06, 1e-300, 0.3, 0.0, 1.0};
+    for (int iCase = 0; iCase < 3000; ++iCase) {
         Multiread m = RandomMultiread(gen);
         int iB = pickB(gen);
         double dRate = rates[iCase % 6];
-        Output fast(m);
-        Output plain(m);
+        double dStart = starts[(iCase / 6) % 6];
+        Output fast(m, dStart);
+        Output plain(m, dStart);
         RunFast(m, iB, dRate, SCORES, fast);
         RunPlain(m, iB, dRate, SCORES, plain);
         ASSERT_TRUE(SameBits(fast.vProb, plain.vProb)) << "case " << iCase;
         ASSERT_TRUE(SameBits(fast.vDrawValues, plain.vDrawValues)) << "case " << iCase;
     }
+}
+
+// A chain long enough to read past the shared table of uniforms into the generator.
+TEST(MCMCcalculator, LongChainMatchesThePlainSamplerBitForBit) {
+    Multiread m(5, 60, 400);
+    std::mt19937 gen(99);
+    const char qualities[] = "#5AIZ";
+    for (int j = 0; j < 5; ++j) {
+        m.vCounts[j] = 20;
+        m.vZ[j][j * 7] = true;
+        for (int k = 0; k < 60; ++k)
+            for (int i = 0; i < 12; ++i) m.vEvidence[j][k].push_back(Entry(gen() % 20 == 0, qualities[gen() % 5]));
+    }
+    Output fast(m);
+    Output plain(m);
+    RunFast(m, 100, 0.1, SCORES, fast);
+    RunPlain(m, 100, 0.1, SCORES, plain);
+    EXPECT_TRUE(SameBits(fast.vProb, plain.vProb));
+    EXPECT_TRUE(SameBits(fast.vDrawValues, plain.vDrawValues));
+    EXPECT_NEAR(Sum(fast.vProb), 1.0, 1e-12);
 }

@@ -1,0 +1,106 @@
+// Times MCMCcalculator::Run at the default chain length (T = 1000, B = 200, rate 0.1) on
+// simulated evidence, beside the plain step-by-step sampler kept for the tests.
+// Arguments: N alignments, read length L, mean depth D of covering unique reads; D = 0 is
+// the common sparse case where only the first alignment has unique reads nearby.
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../tests/LiteralSampler.h"
+#include "MC2.h"
+
+namespace {
+
+const int T = 1000;
+const int B = 200;
+const double RATE = 0.1;
+
+struct Workload {
+    int iN;
+    int iL;
+    std::vector<std::vector<std::vector<MisMatchData>>> vEvidence;
+    std::unique_ptr<bool[]> pZ;  // N*L flags behind vZRows; owned here, benchmark thread only
+    std::vector<bool*> vZRows;
+    std::vector<std::string> vQualities;
+    std::vector<int> vCounts;
+    std::vector<double> vDrawValues;
+    std::vector<double*> vDrawRows;
+    std::map<char, double> error_score;
+
+    Workload(int n, int l, int iDepth)
+        : iN(n), iL(l), vEvidence(n, std::vector<std::vector<MisMatchData>>(l)), pZ(new bool[n * l]()),
+          vQualities(n), vCounts(n, 0), vDrawValues(static_cast<size_t>(T) * n * l) {
+        error_score = {{'#', 0.3}, {'+', 0.08}, {'5', 0.02}, {'?', 0.005}, {'I', 0.001}};
+        const char qualities[] = "II?I5I?+I#";
+        std::mt19937 gen(12345);
+        std::uniform_int_distribution<int> pickQuality(0, 9), pickPercent(0, 99);
+        std::uniform_int_distribution<int> pickStart(-(l - 1), l - 1);
+        for (int j = 0; j < n; ++j) {
+            for (int k = 0; k < l; ++k) vQualities[j] += qualities[pickQuality(gen)];
+            for (int i = 0; i < j % 3; ++i) pZ[j * l + (7 + 11 * i) % l] = true;
+            vZRows.push_back(&pZ[j * l]);
+            int iReads = (iDepth == 0 ? (j == 0 ? 20 : 0) : 2 * iDepth);
+            vCounts[j] = iReads;
+            for (int r = 0; r < iReads; ++r) AddUniqueRead(j, pickStart(gen), gen);
+        }
+        for (int t = 0; t < T; ++t) vDrawRows.push_back(&vDrawValues[static_cast<size_t>(t) * n * l]);
+    }
+
+    // A unique read starting at offset s of alignment j: about 1 % sequencing errors, and all
+    // reads show the variant at a third of the first alignment.
+    void AddUniqueRead(int j, int s, std::mt19937& gen) {
+        const char qualities[] = "II?I5I?+I#";
+        for (int k = std::max(0, s); k < std::min(iL, s + iL); ++k) {
+            bool bMisMatch = (j == 0 && k == iL / 3) || gen() % 100 == 0;
+            vEvidence[j][k].push_back(MisMatchData{k - s, bMisMatch, bMisMatch ? qualities[gen() % 10] : ' '});
+        }
+    }
+
+    void ResetDraws() { std::fill(vDrawValues.begin(), vDrawValues.end(), 1e-06); }
+};
+
+void BM_SamplerRun(benchmark::State& state) {
+    Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    MCMCcalculator calc(w.iN, w.iL, T, B, RATE);
+    std::vector<double> prob(w.iN);
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.ResetDraws();
+        std::fill(prob.begin(), prob.end(), 0.0);
+        state.ResumeTiming();
+        calc.Run(w.vEvidence, w.vZRows.data(), w.error_score, w.vDrawRows.data(), prob, w.vQualities, w.vCounts);
+        benchmark::DoNotOptimize(prob.data());
+    }
+}
+
+void BM_PlainSamplerRun(benchmark::State& state) {
+    Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    std::vector<double> prob(w.iN);
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.ResetDraws();
+        std::fill(prob.begin(), prob.end(), 0.0);
+        state.ResumeTiming();
+        literal::Run(w.iN, w.iL, T, B, RATE, w.vEvidence, w.vZRows.data(), w.error_score, w.vDrawRows.data(), prob,
+                     w.vQualities, w.vCounts);
+        benchmark::DoNotOptimize(prob.data());
+    }
+}
+
+void Profiles(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"N", "L", "D"})->Unit(benchmark::kMillisecond);
+    for (int n : {2, 5})
+        for (int l : {36, 100})
+            for (int d : {0, 2, 10, 30}) b->Args({n, l, d});
+}
+
+}  // namespace
+
+BENCHMARK(BM_SamplerRun)->Apply(Profiles);
+BENCHMARK(BM_PlainSamplerRun)->Apply(Profiles);
+BENCHMARK_MAIN();

@@ -27,13 +27,13 @@ ProbMode ParseProbMode(const std::string& probOutput) {
 // every multiread of the job; only the contents are reset per multiread. Owned by the
 // KorvexCalc::Run call that creates it and touched only by that job's thread.
 struct JobScratch {
-    JobScratch(int iNumAlignments, int iSeqLength, int iTotalIterations)
+    JobScratch(int iNumAlignments, int iSeqLength, int iDrawRows)
         : iN(iNumAlignments),
           iL(iSeqLength),
           pZCells(new bool[static_cast<std::size_t>(iN) * iL]()),
           vZRows(iN),
-          vDrawCells(static_cast<std::size_t>(std::max(iTotalIterations, 0)) * iN * iL),
-          vDrawRows(std::max(iTotalIterations, 0)),
+          vDrawCells(static_cast<std::size_t>(std::max(iDrawRows, 0)) * iN * iL),
+          vDrawRows(std::max(iDrawRows, 0)),
           vEvidence(iN, std::vector<std::vector<MisMatchData>>(iL)),
           vQualities(iN),
           vCounts(iN),
@@ -187,15 +187,16 @@ struct JobClock {
     }
 };
 
-// Quality text, window count and per-position evidence lists of alignment j. The lists
-// stay empty when no unique read lies in the window.
+// Quality text, window count and, when the sampler needs them, the per-position evidence
+// lists of alignment j. The lists stay empty when no unique read lies in the window.
 void GatherEvidence(KorvexCalc& calc, const std::vector<MultiRead*>& uniqueReads, const Read& r, int j,
-                    std::vector<int>& uniquePositions, bool strandness, JobScratch& scratch) {
+                    std::vector<int>& uniquePositions, bool strandness, bool bNeedLists, JobScratch& scratch) {
     scratch.vQualities[j].assign(r.quality, static_cast<std::size_t>(r.QualityLength()));
     int iFirst = 0;
     int iLast = -1;
     scratch.vCounts[j] =
         calc.countMatchingUniqueReads_at_flanking(uniqueReads, r, uniquePositions, strandness, iLast, iFirst);
+    if (!bNeedLists) return;
     std::vector<std::vector<MisMatchData>>& vRow = scratch.vEvidence[j];
     for (int k = 0; k < scratch.iL; ++k) {
         vRow[k].clear();
@@ -216,7 +217,9 @@ void KorvexCalc::Run(std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead
     // All multireads of a container have the N of its first element; an empty job needs none.
     const int iNumAlignments = job.iStartIndex < job.iEndIndex ? multiReads[0]->Size() : 0;
     const ProbMode mode = ParseProbMode(probOutput);
-    JobScratch scratch(iNumAlignments, iSeqLength, iTotalIterations);
+    // The chain and the evidence lists are only needed when the sampler runs.
+    const bool bSampler = mode != ProbMode::Proportional;
+    JobScratch scratch(iNumAlignments, iSeqLength, bSampler ? iTotalIterations : 0);
     MCMCcalculator sampler(iNumAlignments, iSeqLength, iTotalIterations, iBurninIterations, dPolymorphismRate);
     JobClock clock(dStart);
 
@@ -227,17 +230,18 @@ void KorvexCalc::Run(std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead
         MultiRead* m = multiReads[idx];
         for (int j = 0; j < iNumAlignments; ++j) {
             const Read& r = m->Reads(j);
-            GatherEvidence(*this, uniqueReads, r, j, uniquePositions, strandness, scratch);
+            GatherEvidence(*this, uniqueReads, r, j, uniquePositions, strandness, bSampler, scratch);
             FillMismatchFlags(r, j, scratch);
         }
 
-        // The sampler starts every multiread from the same state; it reads row 0 and
-        // overwrites the later rows.
-        std::fill(scratch.vDrawCells.begin(), scratch.vDrawCells.end(), 0.000001);
         std::fill(scratch.vProb.begin(), scratch.vProb.end(), 0.0);
-        if (mode != ProbMode::Proportional)
+        if (bSampler) {
+            // The sampler starts every multiread from the same state; it reads row 0 and
+            // overwrites the later rows.
+            std::fill(scratch.vDrawCells.begin(), scratch.vDrawCells.end(), 0.000001);
             clock.dMcmc += sampler.Run(scratch.vEvidence, scratch.vZRows.data(), error_score,
                                        scratch.vDrawRows.data(), scratch.vProb, scratch.vQualities, scratch.vCounts);
+        }
 
         ComputeProportionalEstimates(scratch);
         for (int j = 0; j < iNumAlignments; ++j) {

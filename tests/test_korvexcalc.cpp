@@ -327,4 +327,38 @@ TEST_F(KorvexCalcRun, UnopenableCallRecordFileWarnsAndKeepsTheProbabilities) {
     EXPECT_EQ(m->Reads(1).probability[0], 0.0);
 }
 
+TEST_F(KorvexCalcRun, PosteriorsSumToOneAndRepeatExactly) {
+    // Alignment 0 has covering unique reads with mismatches; alignment 1 lies elsewhere
+    // with one mismatch of its own. Multireads 0 and 1 are equal, so nothing may carry
+    // over from one to the next.
+    for (int p = 990; p <= 1010; p += 4) {
+        AddUnique("chr1", p);
+        Read& u = vOwned.back()->Reads(0);
+        u.vMismatches[0] = ReadMismatch(int16_t(1005 - p), '#');
+    }
+    AddUnique("chr2", 2000, 3);
+    for (int i = 0; i < 2; ++i) {
+        MultiRead* m = AddMulti({MakeRead("a", "chr1", 1000), MakeRead("a", "chr2", 2000, {4})});
+        std::memset(m->Reads(1).quality, 'I', sizeof(m->Reads(1).quality));  // a full, unterminated field
+    }
+    calc.iTotalIterations = 60;
+    calc.iBurninIterations = 12;
+
+    RunJob(0, 2, "BOTH");
+    const double dFirst0 = vMulti[0]->Reads(0).probability[1];
+    const double dFirst1 = vMulti[0]->Reads(1).probability[1];
+    EXPECT_NEAR(dFirst0 + dFirst1, 1.0, 1e-12);
+    EXPECT_GT(dFirst0, dFirst1);
+    EXPECT_EQ(vMulti[1]->Reads(0).probability[1], dFirst0);
+    EXPECT_EQ(vMulti[1]->Reads(1).probability[1], dFirst1);
+
+    KorvexCalc secondCalc = calc;
+    std::ofstream secondStream;
+    JobInfo secondJob{0, 1, 0, &secondStream, "call_record_L2_p001_t000.txt", "call_record_L2_combined"};
+    secondCalc.Run(vUnique, vMulti, errorScore, vPositions, secondJob, "BAYES", false);
+    EXPECT_EQ(vMulti[0]->Reads(0).probability[0], dFirst0);
+    EXPECT_EQ(vMulti[0]->Reads(1).probability[0], dFirst1);
+    EXPECT_EQ(CallRecordFields()[0][5], Format(dFirst0));
+}
+
 }  // namespace

@@ -92,6 +92,12 @@ bool MatchPieces(const std::string& text, const std::vector<std::string>& vPiece
 
 class KorvexCalcRun : public testing::Test {
 protected:
+    void Reset() {
+        vUnique.clear();
+        vMulti.clear();
+        vPositions.clear();
+        vOwned.clear();
+    }
     // Adds count unique reads at the given place; call in ascending position.
     void AddUnique(const std::string& chromosome, int position, int count = 1) {
         for (int i = 0; i < count; ++i) {
@@ -145,10 +151,7 @@ TEST_F(KorvexCalcRun, ProportionalEstimates) {
     };
     int iCase = 0;
     for (const Case& c : cases) {
-        vOwned.clear();
-        vUnique.clear();
-        vMulti.clear();
-        vPositions.clear();
+        Reset();
         // Alignment j lies alone on reference cj, with vCounts[j] unique reads beside it.
         std::vector<Read> reads;
         for (std::size_t j = 0; j < c.vMismatches.size(); ++j) {
@@ -197,10 +200,7 @@ TEST_F(KorvexCalcRun, ProbOutputSelectsTheSlotsExactly) {
     } cases[] = {{"PROP", Proportional}, {"BOTH", Both},  {"BAYES", Bayes},         {"both", Proportional},
                  {"Bayes", Proportional}, {"", Proportional}, {"BAYES ", Proportional}};
     for (const Case& c : cases) {
-        vOwned.clear();
-        vUnique.clear();
-        vMulti.clear();
-        vPositions.clear();
+        Reset();
         AddUnique("chr1", 990);
         MultiRead* m = AddMulti({MakeRead("a", "chr1", 1000), MakeRead("a", "chr1", 5000, {3})});
         RunJob(0, 1, c.sMode);
@@ -242,8 +242,7 @@ TEST_F(KorvexCalcRun, EmptyJobCreatesAnEmptyCallRecordFile) {
         int iContainerSize, iStart, iEnd;
     } cases[] = {{2, 0, 0}, {2, 2, 2}, {0, 0, 0}};
     for (const Case& c : cases) {
-        vOwned.clear();
-        vMulti.clear();
+        Reset();
         for (int i = 0; i < c.iContainerSize; ++i) AddMulti({MakeRead("a", "chr1", 10), MakeRead("a", "chr1", 90)});
         std::remove(job.sOutFileName.c_str());
         testing::internal::CaptureStdout();
@@ -274,8 +273,7 @@ TEST_F(KorvexCalcRun, BadRangeThrowsWithoutCreatingTheFile) {
                   "vector size (0)."},
     };
     for (const Case& c : cases) {
-        vOwned.clear();
-        vMulti.clear();
+        Reset();
         for (int i = 0; i < c.iContainerSize; ++i) AddMulti({MakeRead("a", "chr1", 10), MakeRead("a", "chr1", 90)});
         try {
             RunJob(c.iStart, c.iEnd, "PROP");

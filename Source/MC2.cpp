@@ -162,7 +162,7 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
     const int N = iNumAlignments;
     const int L = iSeqLength;
     DistSampler sampler(UniformTable::Shared());
-    if (currDraw == nullptr) CreateCurrDraw(N, L);
+    if (currDraw == nullptr || iCurrDrawRows < N || iCurrDrawCols < L) CreateCurrDraw(N, L);
 
     FillScoreTable(error_score);
     vSites.clear();

@@ -227,6 +227,7 @@ TEST(MCMCcalculator, RepeatedCallsOnOneObjectRepeatTheResult) {
     Multiread m = RandomMultiread(gen);
     m.iT = 30;
     MCMCcalculator calc(m.iN, m.iL, m.iT, 10, 0.1);
+    calc.CreateCurrDraw(1, 1);  // too small: Run makes its own
     std::map<char, double> scores = SCORES;
     Output first(m);
     RunFast(calc, m, scores, first);
@@ -234,6 +235,9 @@ TEST(MCMCcalculator, RepeatedCallsOnOneObjectRepeatTheResult) {
     RunFast(calc, m, scores, second);
     EXPECT_TRUE(SameBits(first.vProb, second.vProb));
     EXPECT_TRUE(SameBits(first.vDrawValues, second.vDrawValues));
+    Output fresh(m);
+    RunFast(m, 10, 0.1, SCORES, fresh);
+    EXPECT_TRUE(SameBits(first.vProb, fresh.vProb));
 }
 
 TEST(MCMCcalculator, TwoThreadsAtOnceGiveIdenticalResults) {

@@ -1,9 +1,11 @@
 // Times Step 1 on a SAM file named by the environment variable KORVEX_BENCH_SAM:
 // the bare reader (every line turned into a Read or rejected) and the whole collection
 // build (grouping, keep rules, LineNumberMap, error scores, shuffle). Both report lines
-// per second. Without the variable both benchmarks are skipped.
+// per second (by CPU time). Without the variable both benchmarks are skipped. The build
+// logs through the process-wide Logger, so run it from a scratch directory: it leaves a
+// Logger.out there.
 //
-//   KORVEX_BENCH_SAM=/path/to/file.sam build/bench_read
+//   cd "$(mktemp -d)" && KORVEX_BENCH_SAM=/path/to/file.sam /path/to/build/bench_read
 
 #include <benchmark/benchmark.h>
 

@@ -54,13 +54,6 @@ TEST(ErrorScore, MismatchesPerOccurrenceOfEachCharacter) {
     EXPECT_EQ(scores, expected);
 }
 
-TEST(ErrorScore, TwoReadsOfFourGiveOneEighth) {
-    UniqueReads reads;
-    reads.Add("IIII");
-    reads.Add("IIII", {ReadMismatch(1, 'I')});
-    EXPECT_EQ(Scores(reads), (std::map<char, double>{{'I', 0.125}}));
-}
-
 TEST(ErrorScore, UncountedMismatchCharacterIsReportedAndSkipped) {
     UniqueReads reads;
     reads.Add("*", {ReadMismatch(10, '\0'), ReadMismatch(-1, ' ')});

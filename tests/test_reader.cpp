@@ -352,15 +352,3 @@ TEST(MapFileReader, MismatchOffsetsStayInsideQualityField) {
     EXPECT_EQ(read.vMismatches[0].position, 120);
     EXPECT_EQ(read.vMismatches[0].qualityChar, 'z');
 }
-
-TEST(MapFileReader, LongQualityIsStoredWithoutReadingPastTheField) {
-    std::string sSeq(150, 'C');
-    std::string sQual(150, 'I');
-    sQual[120] = '5';
-    sQual[121] = '6';
-    ReadOutcome outcome = ReadSam(SamLine("r", "0", "chr1", 5, sSeq, sQual, "MD:Z:120A29"));
-    ASSERT_EQ(outcome.vReads.size(), 1u);
-    EXPECT_EQ(outcome.vReads[0].vMismatches[0].position, 120);
-    EXPECT_EQ(outcome.vReads[0].vMismatches[0].qualityChar, '5');
-    EXPECT_LE(outcome.vReads[0].QualityLength(), 121);
-}

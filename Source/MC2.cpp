@@ -1,5 +1,6 @@
 #include "MC2.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -195,6 +196,8 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
         for (int j = 0; j < N; ++j) std::memcpy(draws[t] + j * L, currDraw[j], L * sizeof(double));
         if (bPost) AddPosterior(prob);
     }
+    // With B > T no iteration is past burn-in; the divisor is then 0 or negative and the
+    // probabilities stay 0 rather than becoming NaN or -0.
     int iDivisor = iTotalIterations + 1 - iBurninIterations;
     if (iDivisor > 0)
         for (int j = 0; j < N; ++j) prob[j] = prob[j] / iDivisor;

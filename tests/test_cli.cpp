@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -8,13 +7,35 @@
 
 namespace {
 
-const std::string PREFIX = R"(Thr:0 \[\d{8}__\d{2}_\d{2}_\d{2}\]  )";
+// text with every log time stamp "[YYYYMMDD__hh_mm_ss]" replaced by "[STAMP]".
+std::string MaskStamps(const std::string& text) {
+    const std::string sShape = "[dddddddd__dd_dd_dd]";
+    std::string sMasked;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        bool bStamp = i + sShape.size() <= text.size();
+        for (std::size_t k = 0; bStamp && k < sShape.size(); ++k) {
+            char c = text[i + k];
+            bStamp = sShape[k] == 'd' ? (c >= '0' && c <= '9') : c == sShape[k];
+        }
+        if (bStamp) {
+            sMasked += "[STAMP]";
+            i += sShape.size();
+        } else {
+            sMasked += text[i++];
+        }
+    }
+    return sMasked;
+}
 
 // The log's lines with the record prefix removed.
 std::vector<std::string> LogTexts(const std::string& path) {
     std::vector<std::string> vTexts;
-    for (const std::string& sLine : SplitLines(ReadFile(path)))
-        vTexts.push_back(std::regex_replace(sLine, std::regex("^" + PREFIX), ""));
+    const std::string sPrefix = "Thr:0 [STAMP]  ";
+    for (std::string sLine : SplitLines(MaskStamps(ReadFile(path)))) {
+        if (sLine.compare(0, sPrefix.size(), sPrefix) == 0) sLine.erase(0, sPrefix.size());
+        vTexts.push_back(sLine);
+    }
     return vTexts;
 }
 
@@ -101,11 +122,11 @@ TEST(Cli, MissingConfigurationFileReportsEveryKeyInOrder) {
                   "main: failed to find LOG_FILENAME in Input file (run.cfg), using default name (Logger.out).\n\n", 0),
               0u)
         << result.sStdout;
-    std::vector<std::string> vLog = SplitLines(ReadFile(dir.File("Logger.out")));
+    std::vector<std::string> vLog = SplitLines(MaskStamps(ReadFile(dir.File("Logger.out"))));
     ASSERT_EQ(vLog.size(), 10u);
-    EXPECT_TRUE(std::regex_match(vLog[0], std::regex(R"(Log created: \[\d{8}__\d{2}_\d{2}_\d{2}\])")));
+    EXPECT_EQ(vLog[0], "Log created: [STAMP]");
     EXPECT_EQ(vLog[1], "");
-    EXPECT_TRUE(std::regex_match(vLog[2], std::regex(PREFIX))) << vLog[2];  // the banner starts with a line end
+    EXPECT_EQ(vLog[2], "Thr:0 [STAMP]  ");  // the banner starts with a line end
     EXPECT_NE(vLog[3].find("KORVEX v2.0.0"), std::string::npos);
     EXPECT_EQ(vLog[4], "");
     std::vector<std::string> vTexts = LogTexts(dir.File("Logger.out"));

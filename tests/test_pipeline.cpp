@@ -330,4 +330,18 @@ TEST(Pipeline, UnwritableSamplusFileFailsTheRun) {
     EXPECT_EQ(run.Log().find("Finished generating SAMplus file"), std::string::npos);
 }
 
+// The SAMplus file of the example at the default settings, checked in: any change of a
+// number shows here. Regenerate it only for an intended change of the results.
+TEST(Pipeline, GoldenExampleAtDefaultSettings) {
+    Settings settings = {{"LOG_FILENAME", "run.log"}, {"MAP_FILENAME", "example.sam"}, {"STRANDNESS_OPTION", "OFF"}};
+    std::string sText = SamplusOf(settings);
+    std::string sGolden = ReadFile(TestDataPath("golden/example_default.sam+"));
+    std::vector<std::string> vLines = SplitLines(sText);
+    std::vector<std::string> vGolden = SplitLines(sGolden);
+    ASSERT_EQ(vGolden.size(), static_cast<std::size_t>(EXAMPLE_LINES));
+    ASSERT_EQ(vLines.size(), vGolden.size());
+    for (std::size_t i = 0; i < vLines.size(); ++i) ASSERT_EQ(vLines[i], vGolden[i]) << "line " << i + 1;
+    EXPECT_TRUE(sText == sGolden);
+}
+
 }  // namespace

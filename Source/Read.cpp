@@ -18,7 +18,13 @@ void CopyTextField(char (&dest)[FieldSize], const char (&source)[FieldSize]) {
 
 }  // namespace
 
-Read::Read() {}
+// Empty texts and zero numbers, so that even a Read never filled by the reader copies
+// without reading indeterminate bytes.
+Read::Read() : position(0), lineNumber(0), strand('+'), probability{0.0, 0.0} {
+    readID[0] = '\0';
+    chromosome[0] = '\0';
+    quality[0] = '\0';
+}
 
 Read::Read(const Read& other) { *this = other; }
 

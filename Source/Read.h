@@ -24,7 +24,7 @@ public:
     ReadMismatch vMismatches[3];  // filled entries form a prefix, ascending position
     double probability[2];        // set by the pipeline driver and the per-job calculation
 
-    Read();
+    Read();  // empty texts, no mismatches, zero numbers
     Read(const Read& other);
     Read& operator=(const Read& other);
     virtual ~Read();

@@ -82,6 +82,15 @@ TEST(MultiRead, DeletedThroughTheBase) {
     EXPECT_EQ(multi->Reads(4).position, 9);
 }
 
+TEST(Read, DefaultReadCopiesAsEmpty) {
+    Read empty;
+    Read copy(empty);
+    EXPECT_STREQ(copy.readID, "");
+    EXPECT_STREQ(copy.chromosome, "");
+    EXPECT_EQ(copy.QualityLength(), 0);
+    EXPECT_EQ(copy.MismatchCount(), 0);
+}
+
 TEST(Read, MismatchCount) {
     Read read;
     EXPECT_EQ(read.MismatchCount(), 0);

@@ -49,7 +49,7 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
     message << "trainData" << ": We'll run with (" << iNumJobs << ") threads." << std::endl;
     pLogger->Write(message, true);
 
-    ThreadDataMgr jobs;
+    ThreadDataMgr jobs;  // owns the job records; job i's record is touched only by the thread running it
     jobs.PopulateJobInfoVector(iStart, iEnd, iNumJobs, iMapNumber, iPartToRun);
 
     KorvexCalc calc;
@@ -58,6 +58,7 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
     calc.dPolymorphismRate = dPolymorphismRate;
     calc.iTotalIterations = iTotalIterations;
     calc.iBurninIterations = iBurninIterations;
+    // Owned here; element i is used only by the thread that runs job i.
     std::vector<KorvexCalc> vCalcs(static_cast<std::size_t>(std::max(iNumJobs, 0)), calc);
     // Slot i is written only by the thread that runs job i; read after the region.
     std::vector<std::exception_ptr> vErrors(vCalcs.size());
@@ -74,7 +75,7 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
                     probOutput, strandness, vErrors);
     }
 
-    // The first failed job ends the run; its files are left as they are for inspection.
+    // The first failed job, in job order, ends the run; the job files are left unmerged.
     for (const std::exception_ptr& pError : vErrors)
         if (pError) std::rethrow_exception(pError);
 

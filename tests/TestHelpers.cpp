@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -82,3 +84,57 @@ ProgramResult RunKorvex(const std::string& dir, const std::vector<std::string>& 
 }
 
 std::string TestDataPath(const std::string& name) { return std::string(KORVEX_TEST_DATA) + "/" + name; }
+
+std::string MaskStamps(const std::string& text) {
+    const std::string sShape = "[dddddddd__dd_dd_dd]";
+    std::string sMasked;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        bool bStamp = i + sShape.size() <= text.size();
+        for (std::size_t k = 0; bStamp && k < sShape.size(); ++k) {
+            char c = text[i + k];
+            bStamp = sShape[k] == 'd' ? (c >= '0' && c <= '9') : c == sShape[k];
+        }
+        if (bStamp) {
+            sMasked += "[STAMP]";
+            i += sShape.size();
+        } else {
+            sMasked += text[i++];
+        }
+    }
+    return sMasked;
+}
+
+std::vector<std::string> LogTexts(const std::string& path) {
+    std::vector<std::string> vTexts;
+    const std::string sPrefix = "Thr:0 [STAMP]  ";
+    for (std::string sLine : SplitLines(MaskStamps(ReadFile(path)))) {
+        if (sLine.compare(0, sPrefix.size(), sPrefix) == 0) sLine.erase(0, sPrefix.size());
+        vTexts.push_back(sLine);
+    }
+    return vTexts;
+}
+
+void SetText(char* field, std::size_t fieldSize, const std::string& text) {
+    std::memset(field, 0, fieldSize);
+    std::memcpy(field, text.data(), std::min(text.size(), fieldSize - 1));
+}
+
+Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosition, const std::string& sQuality,
+              const std::vector<int>& vMismatchOffsets) {
+    Read read;
+    SetText(read.readID, sizeof(read.readID), sId);
+    SetText(read.chromosome, sizeof(read.chromosome), sChromosome);
+    std::memset(read.quality, 0, sizeof(read.quality));
+    std::memcpy(read.quality, sQuality.data(), std::min(sQuality.size(), sizeof(read.quality)));
+    read.position = iPosition;
+    read.lineNumber = 1;
+    read.strand = '+';
+    for (std::size_t i = 0; i < vMismatchOffsets.size() && i < 3; ++i) {
+        int iOffset = vMismatchOffsets[i];
+        char cQuality = iOffset < static_cast<int>(sQuality.size()) ? sQuality[iOffset] : '\0';
+        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), cQuality);
+    }
+    read.probability[0] = read.probability[1] = 0.0;
+    return read;
+}

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "Read.h"
+
 // A fresh directory under /tmp, removed with its contents on destruction.
 class TempDir {
 public:
@@ -46,5 +48,19 @@ ProgramResult RunKorvex(const std::string& dir, const std::vector<std::string>& 
 
 // Path of a file under tests/data.
 std::string TestDataPath(const std::string& name);
+
+// text with every log time stamp "[YYYYMMDD__hh_mm_ss]" replaced by "[STAMP]".
+std::string MaskStamps(const std::string& text);
+
+// The lines of a log file, time stamps masked and the "Thr:0 [STAMP]  " record prefix removed.
+std::vector<std::string> LogTexts(const std::string& path);
+
+// Sets a fixed-size text field: the text cut to the field, NUL-filled behind it.
+void SetText(char* field, std::size_t fieldSize, const std::string& text);
+
+// An alignment on the '+' strand with the quality text and mismatch offsets given; the
+// mismatches take their quality characters from the quality text.
+Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosition,
+              const std::string& sQuality = std::string(36, 'I'), const std::vector<int>& vMismatchOffsets = {});
 
 #endif

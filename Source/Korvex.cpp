@@ -3,16 +3,23 @@
 #include "Korvex.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "ConfigFileReader.h"
+#include "DataTrainer.h"
+#include "FileOperation.h"
 #include "Logger.h"
 #include "MultiReadCollectionMgr.h"
+#include "StringUtils.h"
 #include "utils.h"
 
 const char* const PROGRAM_NAME = "KORVEX v2.0.0";
@@ -28,8 +35,6 @@ void RunStep2(int nparts, int part, const std::string& sMapFileName, int iNumThr
 
 }  // namespace
 
-// ==== usage and main (entry point section) ==========================================
-
 void usage(const char* programName, std::ostream& out) {
     out << "Usage: " << programName << " " << "InputFilename [nparts  part] " << std::endl;
     out << "  where" << "\n";
@@ -38,8 +43,6 @@ void usage(const char* programName, std::ostream& out) {
     out << "nparts" << "\t" << "number of parts to break the job into. [optional]" << std::endl;
     out << "part" << "\t" << "which part (of total number parts to process) is this run. [optional]" << std::endl;
 }
-
-// ==== process2 and Step 1 (reading section) =========================================
 
 namespace {
 
@@ -136,20 +139,6 @@ void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, d
 bool position_compare(const MultiRead* a, const MultiRead* b) {
     return a->Reads(0).position < b->Reads(0).position;
 }
-
-// ==== Step 2 and the SAMplus output (output section) =================================
-
-#include <cmath>
-#include <fstream>
-#include <limits>
-#include <sstream>
-#include <stdexcept>
-
-#include "DataTrainer.h"
-#include "FileOperation.h"
-#include "Logger.h"
-#include "StringUtils.h"
-#include "utils.h"
 
 namespace {
 
@@ -293,8 +282,6 @@ bool OutputSAMplus(std::string sMapFileName, std::map<int, Read*>& LineNumberMap
     }
     return bComplete;
 }
-
-// ==== main (entry point section) ======================================================
 
 #ifndef KORVEX_NO_MAIN
 namespace {

@@ -32,8 +32,8 @@ struct JobScratch {
           iL(iSeqLength),
           pZCells(new bool[static_cast<std::size_t>(iN) * iL]()),
           vZRows(iN),
-          vDrawCells(static_cast<std::size_t>(std::max(iDrawRows, 0)) * iN * iL),
-          vDrawRows(std::max(iDrawRows, 0)),
+          vDrawCells(static_cast<std::size_t>(std::max(iDrawRows, 1)) * iN * iL),
+          vDrawRows(std::max(iDrawRows, 1)),
           vEvidence(iN, std::vector<std::vector<MisMatchData>>(iL)),
           vQualities(iN),
           vCounts(iN),
@@ -236,9 +236,9 @@ void KorvexCalc::Run(std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead
 
         std::fill(scratch.vProb.begin(), scratch.vProb.end(), 0.0);
         if (bSampler) {
-            // The sampler starts every multiread from the same state; it reads row 0 and
-            // overwrites the later rows.
-            std::fill(scratch.vDrawCells.begin(), scratch.vDrawCells.end(), 0.000001);
+            // Every multiread's chain starts at 1e-06. The sampler reads only row 0 and
+            // overwrites every later row whole, so resetting row 0 resets the chain.
+            std::fill(scratch.vDrawRows[0], scratch.vDrawRows[0] + iNumAlignments * iSeqLength, 0.000001);
             clock.dMcmc += sampler.Run(scratch.vEvidence, scratch.vZRows.data(), error_score,
                                        scratch.vDrawRows.data(), scratch.vProb, scratch.vQualities, scratch.vCounts);
         }

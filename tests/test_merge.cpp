@@ -1,110 +1,54 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <string>
-#include <vector>
 
-#include "FileOperation.h"
 #include "TestHelpers.h"
 #include "ThreadDataMgr.h"
 
 namespace {
 
-// A manager of n jobs for map_2, part 1, run inside a fresh working directory.
-class MergeTest : public ::testing::Test {
+// The jobs of map_2, part 1, in a fresh working directory.
+class MergeTest : public testing::Test {
 protected:
-    MergeTest() : chdir(dir.Path()) {}
-
-    void MakeJobs(int n) { jobs.PopulateJobInfoVector(0, n, n, 2, 1); }
-    const std::string& JobFile(int t) const { return jobs.vJobs[t]->sOutFileName; }
+    // One job per text, its file holding the text (none for nullptr); returns what the merge printed.
+    std::string Merge(const std::vector<const char*>& vTexts) {
+        jobs.PopulateJobInfoVector(0, static_cast<int>(vTexts.size()), static_cast<int>(vTexts.size()), 2, 1);
+        for (std::size_t t = 0; t < vTexts.size(); ++t)
+            if (vTexts[t] != nullptr) WriteFile(jobs.vJobs[t]->sOutFileName, vTexts[t]);
+        testing::internal::CaptureStdout();
+        jobs.MergeOutputFiles();
+        return testing::internal::GetCapturedStdout();
+    }
+    std::string JobFiles() const {  // the texts of the job files left
+        std::string sTexts;
+        for (const JobInfo* pJob : jobs.vJobs) sTexts += ReadFile(pJob->sOutFileName);
+        return sTexts;
+    }
 
     TempDir dir;
-    ScopedChdir chdir;
+    ScopedChdir chdir{dir.Path()};
     ThreadDataMgr jobs;
 };
 
-TEST_F(MergeTest, JobFilesAreJoinedInJobOrderAndDeleted) {
-    MakeJobs(4);
-    WriteFile(JobFile(0), "a\t1\nb\t2");  // no final newline
-    WriteFile(JobFile(1), "");            // a job without multireads
-    WriteFile(JobFile(2), "c\r\n\nd\n");  // carriage return and an empty line are kept
-    WriteFile(JobFile(3), "e\n");
+TEST_F(MergeTest, JobFilesAreJoinedInOrderAndKeptWhenTheMergeFails) {
+    // No final newline, an empty job, a carriage return and an empty line, over an older merged file.
     WriteFile("call_record_L2_combined", "stale line from an earlier run\nmore\nmore\n");
-
-    testing::internal::CaptureStdout();
-    jobs.MergeOutputFiles();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-
+    EXPECT_EQ(Merge({"a\t1\nb\t2", "", "c\r\n\nd\n", "e\n"}), "");
     EXPECT_EQ(ReadFile("call_record_L2_combined"), "a\t1\nb\t2\nc\r\n\nd\ne\n");
-    for (int t = 0; t < 4; ++t) EXPECT_FALSE(FileExists(JobFile(t))) << JobFile(t);
-}
+    EXPECT_EQ(JobFiles(), "");
 
-TEST_F(MergeTest, MissingJobFileIsReportedAndTheOthersMerged) {
-    MakeJobs(3);
-    WriteFile(JobFile(0), "x\n");
-    WriteFile(JobFile(2), "z\n");
-
-    testing::internal::CaptureStdout();
-    jobs.MergeOutputFiles();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Merge:  File (call_record_L2_p001_t001.txt) can not be opened.\n"
-              "DeleteInputFiles: error deleting call_record_L2_p001_t001.txt\n");
+    EXPECT_EQ(Merge({"x\n", nullptr, "z\n"}), "Merge:  File (call_record_L2_p001_t001.txt) can not be opened.\n"
+                                               "DeleteInputFiles: error deleting call_record_L2_p001_t001.txt\n");
     EXPECT_EQ(ReadFile("call_record_L2_combined"), "x\nz\n");
-    EXPECT_FALSE(FileExists(JobFile(0)));
-    EXPECT_FALSE(FileExists(JobFile(2)));
-}
+    EXPECT_EQ(JobFiles(), "");
 
-TEST_F(MergeTest, NoJobsMeansNoMergedFile) {
-    jobs.MergeOutputFiles();
-    EXPECT_FALSE(FileExists("call_record_L2_combined"));
-}
-
-// When the merged file cannot be written the job files are the only copy of the
-// results, so they must survive.
-TEST_F(MergeTest, UnwritableMergedFileKeepsTheJobFiles) {
-    MakeJobs(2);
-    WriteFile(JobFile(0), "x\n");
-    WriteFile(JobFile(1), "y\n");
+    // When the merged file cannot be written, the job files are the only copy of the results.
+    std::filesystem::remove("call_record_L2_combined");
     std::filesystem::create_directory("call_record_L2_combined");
-
-    testing::internal::CaptureStdout();
-    jobs.MergeOutputFiles();
-    std::string sOutput = testing::internal::GetCapturedStdout();
-    EXPECT_NE(sOutput.find("Merge:  Output file (call_record_L2_combined) can not be opened for writing."),
-              std::string::npos)
-        << sOutput;
-    EXPECT_NE(sOutput.find("MergeOutputFiles: merged file (call_record_L2_combined) was not written"),
-              std::string::npos)
-        << sOutput;
-    EXPECT_EQ(ReadFile(JobFile(0)), "x\n");
-    EXPECT_EQ(ReadFile(JobFile(1)), "y\n");
-}
-
-TEST_F(MergeTest, MergedFileThatFillsUpKeepsTheJobFiles) {
-    if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-    MakeJobs(1);
-    WriteFile(JobFile(0), "x\n");
-    ASSERT_EQ(symlink("/dev/full", "call_record_L2_combined"), 0);
-
-    testing::internal::CaptureStdout();
-    jobs.MergeOutputFiles();
-    std::string sOutput = testing::internal::GetCapturedStdout();
-    EXPECT_NE(sOutput.find("could not be written completely"), std::string::npos) << sOutput;
-    EXPECT_TRUE(FileExists(JobFile(0)));
-}
-
-TEST(FileOperation, DeleteReportsEachFailureAndGoesOn) {
-    TempDir dir;
-    std::vector<std::string> vFiles = {dir.File("a"), dir.File("missing"), dir.File("b")};
-    WriteFile(vFiles[0], "1");
-    WriteFile(vFiles[2], "2");
-    FileOperation fileOperation;
-    testing::internal::CaptureStdout();
-    fileOperation.DeleteInputFiles(vFiles);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "DeleteInputFiles: error deleting " + vFiles[1] + "\n");
-    EXPECT_FALSE(FileExists(vFiles[0]));
-    EXPECT_FALSE(FileExists(vFiles[2]));
+    EXPECT_EQ(Merge({"x\n", "y\n"}),
+              "Merge:  Output file (call_record_L2_combined) can not be opened for writing.\n"
+              "MergeOutputFiles: merged file (call_record_L2_combined) was not written; keeping the job files.\n");
+    EXPECT_EQ(JobFiles(), "x\ny\n");
 }
 
 }  // namespace

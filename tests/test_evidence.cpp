@@ -1,216 +1,54 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <memory>
-#include <vector>
+#include <deque>
 
 #include "KorvexCalc.h"
+#include "TestHelpers.h"
 
-namespace {
+static Read At(int iPosition, const char* sChromosome = "chr1") { return MakeRead("u", sChromosome, iPosition); }
 
-struct MismatchSpec {
-    int iOffset;
-    char cQuality;
-};
-
-Read MakeRead(int position, const char* chromosome, char strand = '+',
-              std::initializer_list<MismatchSpec> mismatches = {}) {
-    Read r;
-    std::memset(r.readID, 0, sizeof(r.readID));
-    std::strcpy(r.readID, "read");
-    std::memset(r.chromosome, 0, sizeof(r.chromosome));
-    std::memcpy(r.chromosome, chromosome, std::min(std::strlen(chromosome), sizeof(r.chromosome) - 1));
-    std::memset(r.quality, 0, sizeof(r.quality));
-    r.position = position;
-    r.lineNumber = 1;
-    r.strand = strand;
-    int i = 0;
-    for (const MismatchSpec& m : mismatches) r.vMismatches[i++] = ReadMismatch(int16_t(m.iOffset), m.cQuality);
-    r.probability[0] = r.probability[1] = 0.0;
-    return r;
-}
-
-// map_1 and its position vector; reads must be added in ascending position.
-class UniqueReads {
-public:
-    Read& Add(const Read& r) {
-        vOwned.push_back(std::make_unique<MultiRead_t<1>>());
-        vOwned.back()->Reads(0) = r;
-        vReads.push_back(vOwned.back().get());
-        vPositions.push_back(r.position);
-        return vOwned.back()->Reads(0);
-    }
-    void AddRange(int from, int to, const char* chromosome = "chr1") {
-        for (int p = from; p <= to; ++p) Add(MakeRead(p, chromosome));
-    }
-
-    std::vector<std::unique_ptr<MultiRead_t<1>>> vOwned;  // owns the unique reads of a test
+// Searches the unique reads (ascending position) for r, L = 36: "count first last:" of its window,
+// then each entry listed at read position k as " offset", with the quality character when flagged.
+static std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFlank, bool bStrandness) {
+    std::deque<MultiRead_t<1>> vOwned(vUnique.size());  // map_1 of this search; this thread only
     std::vector<MultiRead*> vReads;
     std::vector<int> vPositions;
-};
-
-KorvexCalc MakeCalc(int iSeqLength, int iFlankingValue) {
-    KorvexCalc calc{};
-    calc.iSeqLength = iSeqLength;
-    calc.iFlankingValue = iFlankingValue;
-    return calc;
-}
-
-std::vector<int> Offsets(const std::vector<MisMatchData>& entries) {
-    std::vector<int> offsets;
-    for (const MisMatchData& entry : entries) offsets.push_back(entry.iOffset);
-    return offsets;
-}
-
-}  // namespace
-
-TEST(FlankingWindow, FlankingValueWidensOrNarrowsTheWindow) {
-    UniqueReads unique;
-    for (int p : {955, 964, 965, 975, 1025, 1035, 1036, 1045}) unique.Add(MakeRead(p, "chr1"));
-    struct Case {
-        int iFlank;
-        int iCount, iFirst, iLast;
-    } cases[] = {{0, 4, 2, 5}, {10, 8, 0, 7}, {-10, 2, 3, 4}};
-    for (const Case& c : cases) {
-        KorvexCalc calc = MakeCalc(36, c.iFlank);
-        int first = 0, last = 0;
-        EXPECT_EQ(calc.countMatchingUniqueReads_at_flanking(unique.vReads, MakeRead(1000, "chr1"),
-                                                            unique.vPositions, false, last, first),
-                  c.iCount)
-            << "F = " << c.iFlank;
-        EXPECT_EQ(first, c.iFirst) << "F = " << c.iFlank;
-        EXPECT_EQ(last, c.iLast) << "F = " << c.iFlank;
-    }
-}
-
-TEST(FlankingWindow, NegativeFlankLeavesCoveringReadsOutsideTheWindowUnlisted) {
-    UniqueReads unique;
-    for (int p : {965, 975, 1000}) unique.Add(MakeRead(p, "chr1"));
-    KorvexCalc calc = MakeCalc(36, -10);
-    Read r = MakeRead(1000, "chr1");
+    for (size_t i = 0; i < vUnique.size(); ++i) vPositions.push_back((vOwned[i].Reads(0) = vUnique[i]).position);
+    for (MultiRead_t<1>& u : vOwned) vReads.push_back(&u);
+    KorvexCalc calc{36, iFlank, 0.0, 0, 0};  // L and F are all the search reads
     int first = 0, last = 0;
-    EXPECT_EQ(calc.countMatchingUniqueReads_at_flanking(unique.vReads, r, unique.vPositions, false, last, first), 2);
+    int iCount = calc.countMatchingUniqueReads_at_flanking(vReads, r, vPositions, bStrandness, last, first);
     std::vector<MisMatchData> out;
-    EXPECT_EQ(calc.FindMatchingUniqueReads_at_k_2(0, unique.vReads, r, unique.vPositions, last, first, out, false), 2);
-    EXPECT_EQ(Offsets(out), (std::vector<int>{25, 0}));
+    int iListed = calc.FindMatchingUniqueReads_at_k_2(k, vReads, r, vPositions, last, first, out, bStrandness);
+    std::string s = std::to_string(iCount) + " " + std::to_string(first) + " " + std::to_string(last) + ":";
+    for (const MisMatchData& e : out)
+        s += " " + std::to_string(e.iOffset) + std::string(e.bMisMatch, e.cQuality);
+    return iListed == static_cast<int>(out.size()) ? s : "returned " + std::to_string(iListed);
 }
 
-TEST(FlankingWindow, EmptyUniqueReadsGiveNoWindow) {
-    UniqueReads unique;
-    KorvexCalc calc = MakeCalc(36, 0);
-    Read r = MakeRead(1000, "chr1");
-    int first = 0, last = 0;
-    EXPECT_EQ(calc.countMatchingUniqueReads_at_flanking(unique.vReads, r, unique.vPositions, false, last, first), 0);
-    EXPECT_GT(first, last);
-    std::vector<MisMatchData> out;
-    EXPECT_EQ(calc.FindMatchingUniqueReads_at_k_2(0, unique.vReads, r, unique.vPositions, last, first, out, false), 0);
-    EXPECT_TRUE(out.empty());
-}
-
-TEST(FlankingWindow, OtherReferenceAndOtherStrandAreExcluded) {
-    UniqueReads unique;
-    Read& same = unique.Add(MakeRead(990, "chr1", '+'));
-    std::memcpy(same.chromosome + 5, "xyz", 3);  // bytes after the terminator do not count
-    unique.Add(MakeRead(990, "chr2", '+'));
-    unique.Add(MakeRead(995, "chr1", '-'));
-    unique.Add(MakeRead(995, "chr10", '+'));
-    unique.Add(MakeRead(996, "chr", '+'));
-    unique.Add(MakeRead(997, "chr1_alt", '+'));
-    KorvexCalc calc = MakeCalc(36, 0);
-    Read r = MakeRead(1000, "chr1", '+');
+// At 1000 with F = 0 the window is 965 <= p <= 1035, and read position k is covered by the reads at
+// 965 + k (offset 35) to 1000 + k (offset 0); a negative F leaves covering reads outside the window.
+// Only reads on the same reference (up to its terminator) and, with strandness, strand count.
+TEST(Evidence, WindowsAndCoveringReads) {
+    const std::vector<Read> vWindow = {At(955), At(964), At(965), At(975), At(1025), At(1035), At(1036), At(1045)};
+    std::vector<Read> vOther = {At(990), At(990, "chr2"), At(995), At(996, "chr10"), At(996, "chr"), At(996, "chr1_")};
+    vOther[2].strand = '-';
+    const std::vector<Read> vNone, vChr2 = {At(990, "chr2"), At(1010, "chr2")};
+    const std::string sQ = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", sQ2 = "0123456789aBCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::vector<Read> vSame = {MakeRead("u", "chr1", 990, sQ, {10}), MakeRead("u", "chr1", 990, sQ, {2}),
+                                     MakeRead("u", "chr1", 990, sQ2, {4, 10})};
     struct Case {
+        const std::vector<Read>& vUnique;
+        int k, iFlank;
         bool bStrandness;
-        int iCount;
-        std::vector<int> vOffsets;
-    } cases[] = {{false, 2, {10, 5}}, {true, 1, {10}}};
-    for (const Case& c : cases) {
-        int first = 0, last = 0;
-        EXPECT_EQ(calc.countMatchingUniqueReads_at_flanking(unique.vReads, r, unique.vPositions, c.bStrandness, last,
-                                                            first),
-                  c.iCount);
-        EXPECT_EQ(first, 0);
-        EXPECT_EQ(last, 5);
-        std::vector<MisMatchData> out;
-        calc.FindMatchingUniqueReads_at_k_2(0, unique.vReads, r, unique.vPositions, last, first, out, c.bStrandness);
-        EXPECT_EQ(Offsets(out), c.vOffsets) << "strandness " << c.bStrandness;
-    }
-}
-
-TEST(FlankingWindow, CountIsZeroButWindowIsReturnedWhenNoReadMatches) {
-    UniqueReads unique;
-    for (int p : {900, 980, 1010}) unique.Add(MakeRead(p, "chr2"));
-    KorvexCalc calc = MakeCalc(36, 0);
-    int first = 0, last = 0;
-    EXPECT_EQ(calc.countMatchingUniqueReads_at_flanking(unique.vReads, MakeRead(1000, "chr1"), unique.vPositions,
-                                                        false, last, first),
-              0);
-    EXPECT_EQ(first, 1);
-    EXPECT_EQ(last, 2);
-}
-
-TEST(CoveringReads, OffsetsRunFrom35DownToZeroAtEveryReadPosition) {
-    UniqueReads unique;
-    unique.AddRange(950, 1050);
-    KorvexCalc calc = MakeCalc(36, 0);
-    Read r = MakeRead(1000, "chr1");
-    int first = 0, last = 0;
-    ASSERT_EQ(calc.countMatchingUniqueReads_at_flanking(unique.vReads, r, unique.vPositions, false, last, first), 71);
-    std::vector<int> vExpected;
-    for (int offset = 35; offset >= 0; --offset) vExpected.push_back(offset);
-    for (int k : {0, 1, 17, 34, 35}) {
-        std::vector<MisMatchData> out;
-        EXPECT_EQ(calc.FindMatchingUniqueReads_at_k_2(k, unique.vReads, r, unique.vPositions, last, first, out, false),
-                  36);
-        EXPECT_EQ(Offsets(out), vExpected) << "k = " << k;
-        EXPECT_EQ(unique.vPositions[first], 965);
-    }
-}
-
-TEST(CoveringReads, ReadsAtTheSamePositionAreListedInContainerOrder) {
-    UniqueReads unique;
-    unique.Add(MakeRead(990, "chr1", '+', {{10, 'A'}}));
-    unique.Add(MakeRead(990, "chr1", '+', {{2, 'x'}}));
-    unique.Add(MakeRead(990, "chr1", '+', {{4, '!'}, {10, 'C'}}));
-    KorvexCalc calc = MakeCalc(36, 0);
-    Read r = MakeRead(1000, "chr1");
-    int first = 0, last = 0;
-    EXPECT_EQ(calc.countMatchingUniqueReads_at_flanking(unique.vReads, r, unique.vPositions, false, last, first), 3);
-    std::vector<MisMatchData> out;
-    ASSERT_EQ(calc.FindMatchingUniqueReads_at_k_2(0, unique.vReads, r, unique.vPositions, last, first, out, false), 3);
-    EXPECT_TRUE(out[0].bMisMatch);
-    EXPECT_EQ(out[0].cQuality, 'A');
-    EXPECT_FALSE(out[1].bMisMatch);
-    EXPECT_EQ(out[1].cQuality, ' ');
-    EXPECT_TRUE(out[2].bMisMatch);
-    EXPECT_EQ(out[2].cQuality, 'C');
-}
-
-TEST(MisMatchEntry, FlagsOnlyAMismatchAtExactlyTheGenomePosition) {
-    KorvexCalc calc = MakeCalc(36, 0);
-    Read u = MakeRead(990, "chr1", '+', {{3, '#'}, {10, 'I'}});
-    struct Case {
-        int iAlignmentPosition, k;
-        int iOffset;
-        bool bMisMatch;
-        char cQuality;
-    } cases[] = {{1000, 0, 10, true, 'I'}, {990, 3, 3, true, '#'}, {995, 0, 5, false, ' '}, {990, 35, 35, false, ' '}};
-    for (const Case& c : cases) {
-        std::vector<MisMatchData> out(1);
-        EXPECT_EQ(calc.FindMisMatches_at_k(c.k, MakeRead(c.iAlignmentPosition, "chr1"), u, out), 2);
-        EXPECT_EQ(out[1].iOffset, c.iOffset);
-        EXPECT_EQ(out[1].bMisMatch, c.bMisMatch);
-        EXPECT_EQ(out[1].cQuality, c.cQuality);
-    }
-}
-
-TEST(MisMatchEntry, EmptyEntriesNeverMatch) {
-    // An empty entry has position -1; u.position - 1 == X must not count as a mismatch.
-    KorvexCalc calc = MakeCalc(36, 0);
-    Read u = MakeRead(1001, "chr1");
-    std::vector<MisMatchData> out;
-    EXPECT_EQ(calc.FindMisMatches_at_k(0, MakeRead(1000, "chr1"), u, out), 1);
-    EXPECT_EQ(out[0].iOffset, -1);
-    EXPECT_FALSE(out[0].bMisMatch);
-    EXPECT_EQ(out[0].cQuality, ' ');
+        const char* sExpected;
+    } cases[] = {{vWindow, 0, 0, false, "4 2 5: 35 25"}, {vWindow, 35, 0, false, "4 2 5: 10 0"},
+                 {vWindow, 0, 10, false, "8 0 7: 35 25"}, {vWindow, 0, -10, false, "2 3 4: 25"},
+                 {vWindow, 35, -10, false, "2 3 4: 10"}, {vNone, 0, 0, false, "0 0 -1:"},
+                 {vChr2, 0, 0, false, "0 0 1:"}, {vOther, 0, 0, false, "2 0 5: 10 5"},
+                 {vOther, 0, 0, true, "1 0 5: 10"}, {vSame, 0, 0, false, "3 0 2: 10A 10 10a"}};
+    Read r = At(1000);
+    std::memcpy(r.chromosome + 5, "xyz", 3);  // bytes after the terminator do not count
+    for (const Case& c : cases) EXPECT_EQ(Find(c.vUnique, r, c.k, c.iFlank, c.bStrandness), c.sExpected) << c.k;
 }

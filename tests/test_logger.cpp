@@ -1,207 +1,80 @@
 #include <gtest/gtest.h>
 #include <omp.h>
-
 #include <iostream>
-#include <set>
 #include <stdexcept>
-#include <streambuf>
-
+#include <utility>
 #include "Logger.h"
 #include "TestHelpers.h"
-#include "utils.h"
 
-namespace {
-
-// text with every log time stamp "[YYYYMMDD__hh_mm_ss]" replaced by "[STAMP]".
-std::string MaskStamps(const std::string& text) {
-    const std::string sShape = "[dddddddd__dd_dd_dd]";
-    std::string sMasked;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        bool bStamp = i + sShape.size() <= text.size();
-        for (std::size_t k = 0; bStamp && k < sShape.size(); ++k) {
-            char c = text[i + k];
-            bStamp = sShape[k] == 'd' ? (c >= '0' && c <= '9') : c == sShape[k];
-        }
-        if (bStamp) {
-            sMasked += "[STAMP]";
-            i += sShape.size();
-        } else {
-            sMasked += text[i++];
-        }
-    }
-    return sMasked;
-}
-
-// Standard output whose first write throws the exception made by throwFirst; later
-// writes are collected, so the Logger's own report of the exception can be read.
-class ThrowOnceBuf : public std::streambuf {
-public:
-    explicit ThrowOnceBuf(void (*throwFirst)()) : pThrow(throwFirst) {}
-    std::string sCollected;
-
-protected:
+// A console whose first write throws through pThrow; later writes are kept.
+struct ThrowingConsole : std::streambuf {
+    explicit ThrowingConsole(void (*pFirst)()) : pThrow(pFirst) {}
     int overflow(int c) override {
-        ThrowIfFirst();
-        if (c != EOF) sCollected += static_cast<char>(c);
+        if (void (*pNow)() = std::exchange(pThrow, nullptr)) pNow();
+        sCollected += static_cast<char>(c);
         return c;
     }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        ThrowIfFirst();
-        sCollected.append(s, static_cast<std::size_t>(n));
-        return n;
-    }
-
-private:
-    void ThrowIfFirst() {
-        if (pThrow == nullptr) return;
-        void (*pNow)() = pThrow;
-        pThrow = nullptr;
-        pNow();
-    }
     void (*pThrow)();
+    std::string sCollected;
 };
 
-// Routes std::cout through buf, with exceptions on, for the lifetime of the object.
-class ConsoleRedirect {
-public:
-    explicit ConsoleRedirect(std::streambuf* buf) : pOld(std::cout.rdbuf(buf)) { std::cout.exceptions(std::ios::badbit); }
-    ~ConsoleRedirect() {
-        std::cout.exceptions(std::ios::goodbit);
-        std::cout.rdbuf(pOld);
-        std::cout.clear();
-    }
-
-private:
-    std::streambuf* pOld;
+// The failed write leaves std::cout bad; what() makes it good again so that the report gets through.
+template <class Base>
+struct ConsoleError : Base {
+    using Base::Base;
+    const char* what() const noexcept override { std::cout.clear(); return Base::what(); }
 };
-
-}  // namespace
-
-TEST(Logger, TimeStampIsTwentyCharacters) {
-    Logger logger;
-    std::string sStamp = logger.TimeStamp();
-    EXPECT_EQ(sStamp.size(), 20u);
-    EXPECT_EQ(MaskStamps(sStamp), "[STAMP]") << sStamp;
-}
 
 TEST(Logger, FileLayoutAndConsoleEcho) {
     TempDir dir;
     Logger logger;
-    EXPECT_EQ(logger.Filename(), "Logger.out");
     ASSERT_TRUE(logger.CreateOutFile(dir.File("run.log")));
-    EXPECT_EQ(logger.Filename(), dir.File("run.log"));
-
     testing::internal::CaptureStdout();
-    std::ostringstream message;
-    message << std::endl << "KORVEX v2.0.0" << std::endl << std::endl;
+    std::ostringstream message("\nKORVEX v2.0.0\n\n");
     EXPECT_TRUE(logger.Write(message, true));
     message << "main" << ": failed to find (" << 3 << ")" << std::endl;
     EXPECT_TRUE(logger.Write(message, true));
     EXPECT_TRUE(logger.Write(""));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nKORVEX v2.0.0\n\nmain: failed to find (3)\n");
-    EXPECT_EQ(message.str(), "");
-    EXPECT_TRUE(message.good());
-
+    EXPECT_TRUE(message.good() && message.str().empty());
     EXPECT_EQ(MaskStamps(ReadFile(dir.File("run.log"))),
-              "Log created: [STAMP]\n\n"                      // header and an empty line
-              "Thr:0 [STAMP]  \nKORVEX v2.0.0\n\n"            // a text that starts with a line end
-              "Thr:0 [STAMP]  main: failed to find (3)\n"     // an ordinary message
-              "Thr:0 [STAMP]  ");                             // an empty text: the prefix only
-
-    // A second CreateOutFile starts the file again.
-    ASSERT_TRUE(logger.CreateOutFile());
+              "Log created: [STAMP]\n\n"                   // header and an empty line
+              "Thr:0 [STAMP]  \nKORVEX v2.0.0\n\n"         // a text that starts with a line end
+              "Thr:0 [STAMP]  main: failed to find (3)\n"  // an ordinary message
+              "Thr:0 [STAMP]  ");                          // an empty text: the prefix only
+    ASSERT_TRUE(logger.CreateOutFile());                   // starts the file again
     EXPECT_EQ(MaskStamps(ReadFile(dir.File("run.log"))), "Log created: [STAMP]\n\n");
 }
 
-TEST(Logger, WriteBeforeCreateOutFileAppendsToTheConstructorsFile) {
+TEST(Logger, WriteFailuresAreReportedOnTheConsoleAndReleaseTheLock) {
     TempDir dir;
-    WriteFile(dir.File("old.log"), "kept\n");
-    Logger logger(dir.File("old.log").c_str());
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(logger.Write("x: y\n"));
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(MaskStamps(ReadFile(dir.File("old.log"))), "kept\nThr:0 [STAMP]  x: y\n");
-}
-
-TEST(Logger, UnopenableFileIsReportedOnTheConsoleAndWriteGoesOn) {
-    TempDir dir;
-    std::string sPath = dir.File("no_such_dir/run.log");
-    Logger logger;
-    EXPECT_FALSE(logger.CreateOutFile(sPath));
-
-    std::ostringstream message;
-    message << "main: hello" << std::endl;
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(logger.Write(message, true));
-    EXPECT_TRUE(logger.Write("again\n"));
-    std::string sReport = "\nWrite: ERROR, The output file (" + sPath + ") could not be opened for writing. \n";
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "main: hello\n" + sReport + "again\n" + sReport);
-    EXPECT_EQ(message.str(), "");
-}
-
-TEST(Logger, FailedWriteOnAFullDiskIsReported) {
-    if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-    Logger logger("/dev/full");
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(logger.Write("lost: text\n"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "lost: text\n\nWrite: ERROR, The output file (/dev/full) could not be written completely. \n");
-}
-
-// Exceptions thrown by the console: the stream is left bad, so what() makes it good again
-// to let the Logger's report of the exception through.
-struct ConsoleRuntimeError : std::runtime_error {
-    ConsoleRuntimeError() : std::runtime_error("disk on fire") {}
-    const char* what() const noexcept override {
-        std::cout.clear();
-        return std::runtime_error::what();
-    }
-};
-struct ConsoleOtherError : std::exception {
-    const char* what() const noexcept override {
-        std::cout.clear();
-        return "not a runtime error";
-    }
-};
-
-TEST(Logger, ExceptionsInsideWriteAreCaughtAndReleaseTheLock) {
-    struct Case {
-        void (*pThrow)();
-        std::string sReport;  // what follows the first report line on the console
-    };
+    const std::string sLog = dir.File("run.log"), sNoDir = dir.File("no_such_dir/run.log");
+    const std::string sCaught = "\nWrite: ERROR, We caught an exception while writing to the output file (" + sLog +
+                                "). \n", sFile = "main: first\n\nWrite: ERROR, The output file (";
+    struct Case { std::string sPath; void (*pThrow)(); bool bResult; std::string sConsole; };
     const Case cases[] = {
-        {[] { throw ConsoleRuntimeError(); }, "disk on fire\n"},
-        {[] { throw ConsoleOtherError(); }, "not a runtime error\n"},
-        {[] { throw 42; }, ""},  // the console stays bad: nothing more reaches it
-    };
+        {sNoDir, nullptr, true, sFile + sNoDir + ") could not be opened for writing. \n"},
+        {"/dev/full", nullptr, true, sFile + "/dev/full) could not be written completely. \n"},
+        {sLog, [] { throw ConsoleError<std::runtime_error>("disk on fire"); }, false, sCaught + "disk on fire\n"},
+        {sLog, [] { throw ConsoleError<std::logic_error>("not runtime"); }, false, sCaught + "not runtime\n"},
+        {sLog, [] { throw 42; }, false, ""}};  // the console stays bad: the report cannot reach it
     for (const Case& c : cases) {
-        TempDir dir;
+        SCOPED_TRACE(&c - cases);  // the row
         Logger logger;
-        ASSERT_TRUE(logger.CreateOutFile(dir.File("run.log")));
-        std::string sHeader = ReadFile(dir.File("run.log"));
-        ThrowOnceBuf console(c.pThrow);
-        std::ostringstream message;
-        message << "main: first" << std::endl;
-        {
-            ConsoleRedirect redirect(&console);
-            EXPECT_FALSE(logger.Write(message, true)) << c.sReport;
-        }
-        if (!c.sReport.empty())
-            EXPECT_EQ(console.sCollected, "\nWrite: ERROR, We caught an exception while writing to the output file (" +
-                                              dir.File("run.log") + "). \n" + c.sReport);
-        else
-            EXPECT_EQ(console.sCollected, "");
-        EXPECT_EQ(ReadFile(dir.File("run.log")), sHeader);
-        // The failed text stays in the buffer and goes out in front of the next message.
-        EXPECT_EQ(message.str(), "main: first\n");
-
-        // The critical section was released: every thread can write again.
-        testing::internal::CaptureStdout();
+        EXPECT_EQ(logger.CreateOutFile(c.sPath), c.sPath == sLog);
+        std::ostringstream message("main: first\n");
+        ThrowingConsole console(c.pThrow);
+        std::streambuf* pOld = std::cout.rdbuf(&console);
+        std::cout.exceptions(std::ios::badbit);  // lets the console's exception into Write
+        EXPECT_EQ(logger.Write(message, true), c.bResult);
+        EXPECT_EQ(console.sCollected, c.sConsole);
+        std::cout.clear();  // still bad after the 42
 #pragma omp parallel num_threads(2)
-        logger.Write("after\n");
-        testing::internal::GetCapturedStdout();
-        EXPECT_EQ(SplitLines(ReadFile(dir.File("run.log"))).size(), 4u);
+        logger.Write("after\n");  // the critical section was released: every thread can write again
+        std::cout.rdbuf(pOld);
+        std::cout.exceptions(std::ios::goodbit);
+        EXPECT_EQ(message.str(), c.bResult ? "" : "main: first\n");  // a failed text waits for the next Write
+        if (c.sPath == sLog) { EXPECT_EQ(SplitLines(ReadFile(sLog)).size(), 4u); }  // the failed text never got in
     }
 }
 
@@ -209,44 +82,21 @@ TEST(Logger, ConcurrentWritesGiveWholeRecords) {
     TempDir dir;
     Logger logger;
     ASSERT_TRUE(logger.CreateOutFile(dir.File("run.log")));
-    const int iThreads = 4;
-    const int iPerThread = 200;
-    const std::string sPayload(2000, 'x');
+    const int iThreads = 4, iPerThread = 500;  // long two-line records: an unserialised Write interleaves them
+    auto record = [](int iThread, int i) {
+        return "worker: (" + std::to_string(iThread) + ") (" + std::to_string(i) + ") " + std::string(2000, 'x');
+    };
     testing::internal::CaptureStdout();
 #pragma omp parallel num_threads(iThreads)
-    {
-        std::ostringstream message;
-        for (int i = 0; i < iPerThread; ++i) {
-            message << "worker: thread (" << omp_get_thread_num() << ") record (" << i << ") " << sPayload << std::endl
-                    << "second line" << std::endl;
-            logger.Write(message, true);
-        }
-    }
-    std::string sConsole = testing::internal::GetCapturedStdout();
-
-    std::vector<std::string> vLines = SplitLines(ReadFile(dir.File("run.log")));
+    for (int i = 0; i < iPerThread; ++i)  // every thread writes all its records
+        logger.Write(record(omp_get_thread_num(), i) + "\nsecond line\n");
+    testing::internal::GetCapturedStdout();
+    std::vector<std::string> vLines = SplitLines(MaskStamps(ReadFile(dir.File("run.log"))));
     ASSERT_EQ(vLines.size(), 2u + 2u * iThreads * iPerThread);
-    std::set<std::string> seen;
+    std::vector<int> viNext(iThreads, 0);  // each thread's records come in its own order
     for (std::size_t i = 2; i < vLines.size(); i += 2) {
-        // The prefix carries the writer's own thread number.
-        std::string sLine = MaskStamps(vLines[i]);
-        std::string sThread = sLine.substr(4, 1);
-        std::size_t record = sLine.find(" record (");
-        ASSERT_NE(record, std::string::npos) << sLine;
-        std::string sIndex = sLine.substr(record + 9, sLine.find(')', record) - record - 9);
-        EXPECT_EQ(sLine, "Thr:" + sThread + " [STAMP]  worker: thread (" + sThread + ") record (" + sIndex + ") " +
-                             sPayload);
-        EXPECT_EQ(vLines[i + 1], "second line");
-        seen.insert(sThread + "/" + sIndex);
+        int iThread = vLines[i].at(4) - '0';  // the prefix carries the writer's number; at() stops on garbage
+        ASSERT_EQ(vLines[i], "Thr:" + std::to_string(iThread) + " [STAMP]  " + record(iThread, viNext.at(iThread)++));
+        ASSERT_EQ(vLines[i + 1], "second line");
     }
-    EXPECT_EQ(seen.size(), static_cast<std::size_t>(iThreads * iPerThread));
-    // The console echoes never interleave either.
-    std::vector<std::string> vConsole = SplitLines(sConsole);
-    ASSERT_EQ(vConsole.size(), 2u * iThreads * iPerThread);
-    for (std::size_t i = 0; i < vConsole.size(); i += 2) EXPECT_EQ(vConsole[i + 1], "second line");
-}
-
-TEST(Logger, GetLoggerIsOneProcessWideObject) {
-    ASSERT_NE(GetLogger(), nullptr);
-    EXPECT_EQ(GetLogger(), GetLogger());
 }

@@ -52,12 +52,8 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
     ThreadDataMgr jobs;  // owns the job records; job i's record is touched only by the thread running it
     jobs.PopulateJobInfoVector(iStart, iEnd, iNumJobs, iMapNumber, iPartToRun);
 
-    KorvexCalc calc;
-    calc.iSeqLength = iSeqLength;
-    calc.iFlankingValue = iFlankingValue;
-    calc.dPolymorphismRate = dPolymorphismRate;
-    calc.iTotalIterations = iTotalIterations;
-    calc.iBurninIterations = iBurninIterations;
+    // Each job's calculation is a copy of the five calculation fields.
+    const KorvexCalc calc{iSeqLength, iFlankingValue, dPolymorphismRate, iTotalIterations, iBurninIterations};
     // Owned here; element i is used only by the thread that runs job i.
     std::vector<KorvexCalc> vCalcs(static_cast<std::size_t>(std::max(iNumJobs, 0)), calc);
     // Slot i is written only by the thread that runs job i; read after the region.

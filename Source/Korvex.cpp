@@ -185,15 +185,8 @@ void RunStep2(int nparts, int part, const std::string& sMapFileName, int iNumThr
 
     MarkMultiReadsNotComputed(collections);
 
-    DataTrainer trainer;
-    trainer.iSeqLength = iSeqLength;
-    trainer.iFlankingValue = iFlankingValue;
-    trainer.dPolymorphismRate = dPolymorphismRate;
-    trainer.iTotalIterations = iTotalIterations;
-    trainer.iBurninIterations = iBurninIterations;
-    trainer.iNumParts = nparts;
-    trainer.iPartToRun = part;
-    trainer.iNumThreads = iNumThreads;
+    DataTrainer trainer{iSeqLength, iFlankingValue, dPolymorphismRate, iTotalIterations, iBurninIterations,
+                        /*iNumParts*/ nparts, /*iPartToRun*/ part, iNumThreads};
 
     std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
     for (int k = 2; k <= 5; ++k) {

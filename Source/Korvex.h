@@ -1,7 +1,6 @@
 #ifndef KORVEX_KORVEX_H
 #define KORVEX_KORVEX_H
 
-#include <map>
 #include <ostream>
 #include <string>
 
@@ -15,8 +14,6 @@ void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, d
               int iTotalIterations, int iBurninIterations, int maxMismatchesForTopHits,
               int extraMismatchesForAdditionalHits, int iFlankingValue, std::string probOutput,
               bool strandness);
-
-bool OutputSAMplus(std::string sMapFileName, std::map<int, Read*>& LineNumberMap, int iNumProbColumns);
 
 bool position_compare(const MultiRead* a, const MultiRead* b);
 

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "Korvex.h"
+#include "SamplusOutput.h"
 #include "TestHelpers.h"
 
 namespace {

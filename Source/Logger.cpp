@@ -32,17 +32,18 @@ bool Logger::CreateOutFile() {
     return bResult;
 }
 
-bool Logger::Write(const std::string& text) {
+bool Logger::Write(const std::string& text, LogLevel level) {
     bool bResult = true;
     // Nothing may leave the critical section by an exception: WriteRecord catches everything.
 #pragma omp critical
-    bResult = WriteRecord(text);
+    bResult = WriteRecord(text, level);
     return bResult;
 }
 
-bool Logger::WriteRecord(const std::string& text) {
+bool Logger::WriteRecord(const std::string& text, LogLevel level) {
     try {
-        *pConsole << text;
+        if (level == LogLevel::Info) *pConsole << text;
+        if (level == LogLevel::Warning || level == LogLevel::Error) std::cerr << text << std::flush;
         int iThread = omp_get_thread_num();
         if (!Open()) {
             outFile.clear();
@@ -87,8 +88,8 @@ void Logger::ReportWriteException(const char* pWhat) {
     }
 }
 
-bool Logger::Write(std::ostringstream& message, bool clear) {
-    bool bResult = Write(message.str());
+bool Logger::Write(std::ostringstream& message, bool clear, LogLevel level) {
+    bool bResult = Write(message.str(), level);
     if (bResult && clear) ClearBuf(message);
     return bResult;
 }

@@ -6,8 +6,13 @@
 #include <sstream>
 #include <string>
 
-// The process-wide log: every message is echoed to standard output and appended to
-// the log file behind "Thr:<n> <time stamp>  ". The file is opened and closed per message.
+// How far a message travels: every level reaches the log file; Info is echoed to standard
+// output, Warning and Error to standard error, Detail nowhere else.
+enum class LogLevel { Detail, Info, Warning, Error };
+
+// The process-wide log: every message is appended to the log file behind
+// "Thr:<n> <time stamp>  " and echoed to the console as its level says. The file is
+// opened and closed per message.
 class Logger {
 public:
     Logger();
@@ -19,8 +24,8 @@ public:
     bool CreateOutFile();
     // Serialised across all OpenMP threads by the unnamed critical section. False only
     // after an exception was caught; an unopenable file is reported and gives true.
-    bool Write(const std::string& text);
-    bool Write(std::ostringstream& message, bool clear);
+    bool Write(const std::string& text, LogLevel level = LogLevel::Info);
+    bool Write(std::ostringstream& message, bool clear, LogLevel level = LogLevel::Info);
     void ClearBuf(std::ostringstream& message);
     // Local time as "[YYYYMMDD__hh_mm_ss]", always 20 characters.
     std::string TimeStamp();
@@ -30,7 +35,7 @@ public:
 
 private:
     // Body of Write(text); runs inside the critical section.
-    bool WriteRecord(const std::string& text);
+    bool WriteRecord(const std::string& text, LogLevel level);
     // Console report of an exception caught while writing; never throws.
     void ReportWriteException(const char* pWhat);
 

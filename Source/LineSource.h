@@ -1,0 +1,30 @@
+#ifndef KORVEX_LINESOURCE_H
+#define KORVEX_LINESOURCE_H
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+// A failure to read or decode an input file; the message names the file and the reason.
+class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One line of input text without its line end. The text may be changed in place; it stays
+// valid until the next call of NextLine.
+struct LineView {
+    char* pData;
+    std::size_t iLength;
+};
+
+// Yields the lines of an input one by one, whatever the container: plain text, compressed
+// text, or the header lines and then the records, formatted as SAM text, of a BAM or CRAM file.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // The next line; false at the end of the input. Throws InputError when reading fails.
+    virtual bool NextLine(LineView& line) = 0;
+};
+
+#endif

@@ -1,0 +1,63 @@
+#include "PlainLineSource.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+const std::size_t BLOCK_SIZE = 1 << 20;
+}  // namespace
+
+PlainLineSource::PlainLineSource(const std::string& sPath_)
+    : sPath(sPath_), iFd(-1), vBuffer(BLOCK_SIZE), iBegin(0), iEnd(0), bEndOfFile(false) {
+    iFd = ::open(sPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (iFd < 0) throw InputError("the file (" + sPath + ") could not be opened: " + std::strerror(errno));
+}
+
+PlainLineSource::~PlainLineSource() {
+    if (iFd >= 0) ::close(iFd);
+}
+
+// Moves the unread bytes to the front, grows the buffer when they fill it, and reads more.
+// False once the end of the file is reached.
+bool PlainLineSource::Refill() {
+    if (bEndOfFile) return false;
+    if (iBegin > 0) {
+        std::memmove(vBuffer.data(), vBuffer.data() + iBegin, iEnd - iBegin);
+        iEnd -= iBegin;
+        iBegin = 0;
+    }
+    if (iEnd == vBuffer.size()) vBuffer.resize(vBuffer.size() * 2);
+    ssize_t iRead;
+    do {
+        iRead = ::read(iFd, vBuffer.data() + iEnd, vBuffer.size() - iEnd);
+    } while (iRead < 0 && errno == EINTR);
+    if (iRead < 0) throw InputError("the file (" + sPath + ") could not be read: " + std::strerror(errno));
+    if (iRead == 0) bEndOfFile = true;
+    iEnd += static_cast<std::size_t>(iRead);
+    return iRead > 0;
+}
+
+bool PlainLineSource::NextLine(LineView& line) {
+    std::size_t iSearchFrom = iBegin;
+    for (;;) {
+        char* pStart = vBuffer.data() + iBegin;
+        char* pNewline = static_cast<char*>(std::memchr(vBuffer.data() + iSearchFrom, '\n', iEnd - iSearchFrom));
+        if (pNewline != nullptr) {
+            line.pData = pStart;
+            line.iLength = static_cast<std::size_t>(pNewline - pStart);
+            iBegin += line.iLength + 1;
+            return true;
+        }
+        std::size_t iScanned = iEnd - iBegin;
+        if (!Refill()) break;
+        iSearchFrom = iBegin + iScanned;
+    }
+    if (iBegin == iEnd) return false;
+    line.pData = vBuffer.data() + iBegin;  // the last line, without a line end
+    line.iLength = iEnd - iBegin;
+    iBegin = iEnd;
+    return true;
+}

@@ -4,51 +4,42 @@
 
 namespace {
 
-// One counter per possible character value; bSeen tells which have a Count.
-struct CountTable {
-    Count aCounts[256];
-    bool abSeen[256];
-};
-
 int Index(char c) { return static_cast<unsigned char>(c); }
 
-void CountQualityText(const Read& read, CountTable& table) {
-    const int iLength = read.QualityLength();  // never past the 121-byte field
-    for (int i = 0; i < iLength; ++i) {
-        int iIndex = Index(read.quality[i]);
-        table.abSeen[iIndex] = true;
-        ++table.aCounts[iIndex].iTotal;
-    }
-}
+}  // namespace
 
-void CountMismatches(const Read& read, CountTable& table) {
+ErrorScoreCounter::ErrorScoreCounter() : aCounts(), abSeen() {}
+
+void ErrorScoreCounter::Add(const Read& read) {
+    for (const char* p = read.quality; *p != '\0'; ++p) {
+        abSeen[Index(*p)] = true;
+        ++aCounts[Index(*p)].iTotal;
+    }
     for (const ReadMismatch& mismatch : read.vMismatches) {
         if (mismatch.position == -1) continue;
         int iIndex = Index(mismatch.qualityChar);
-        if (!table.abSeen[iIndex]) {
+        if (!abSeen[iIndex]) {
             std::cout << "calc_error_score: Error:  Character (" << mismatch.qualityChar << ") at  position: ("
                       << mismatch.position
                       << ") in vMismatches array in Read structure is not in the error_score map." << std::endl;
             continue;
         }
-        ++table.aCounts[iIndex].iMismatches;
+        ++aCounts[iIndex].iMismatches;
     }
 }
 
-}  // namespace
-
-void calc_error_score(std::vector<MultiRead*>& uniqueReads, std::map<char, double>& error_score) {
-    CountTable table = {};
-    for (const MultiRead* pMultiRead : uniqueReads) {
-        const Read& read = pMultiRead->Reads(0);
-        CountQualityText(read, table);
-        CountMismatches(read, table);
-    }
+void ErrorScoreCounter::Finish(std::map<char, double>& error_score) const {
     for (int iValue = -128; iValue < 128; ++iValue) {
         char c = static_cast<char>(iValue);
-        if (!table.abSeen[Index(c)]) continue;
-        const Count& count = table.aCounts[Index(c)];
+        if (!abSeen[Index(c)]) continue;
+        const Count& count = aCounts[Index(c)];
         double dScore = static_cast<double>(count.iMismatches) / static_cast<double>(count.iTotal);
         error_score[c] = (dScore >= 1.0) ? 0.99 : dScore;
     }
+}
+
+void calc_error_score(std::vector<MultiRead*>& uniqueReads, std::map<char, double>& error_score) {
+    ErrorScoreCounter counter;
+    for (const MultiRead* pMultiRead : uniqueReads) counter.Add(pMultiRead->Reads(0));
+    counter.Finish(error_score);
 }

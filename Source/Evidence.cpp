@@ -13,10 +13,11 @@ int UpperBound(const std::vector<int>& positions, int from, int to, long long va
     return static_cast<int>(std::upper_bound(itFirst, itLast, value) - positions.begin());
 }
 
-// A unique read is evidence for r when it lies on the same reference (compared as bounded
-// text, so bytes after the terminator do not matter) and, with strandness, on r's strand.
+// A unique read is evidence for r when it lies on the same reference and, with strandness, on
+// r's strand. Alignments read from one file share one text per reference name, so equal
+// pointers settle most comparisons.
 bool MatchesAlignment(const Read& u, const Read& r, bool strandness) {
-    if (std::strncmp(u.chromosome, r.chromosome, sizeof(r.chromosome)) != 0) return false;
+    if (u.chromosome != r.chromosome && std::strcmp(u.chromosome, r.chromosome) != 0) return false;
     return !strandness || u.strand == r.strand;
 }
 
@@ -61,10 +62,11 @@ int KorvexCalc::FindMatchingUniqueReads_at_k_2(int k, const std::vector<MultiRea
 }
 
 int KorvexCalc::FindMisMatches_at_k(int k, const Read& r, Read& u, std::vector<MisMatchData>& out) {
-    const int X = k + r.position;
-    MisMatchData entry{X - u.position, false, ' '};
+    // Positions near the top of the int range: the sums are taken in 64 bits.
+    const long long X = static_cast<long long>(k) + r.position;
+    MisMatchData entry{static_cast<int>(X - u.position), false, ' '};
     for (const ReadMismatch& mismatch : u.vMismatches) {
-        if (mismatch.position >= 0 && u.position + mismatch.position == X) {
+        if (mismatch.position >= 0 && static_cast<long long>(u.position) + mismatch.position == X) {
             entry.bMisMatch = true;
             entry.cQuality = mismatch.qualityChar;
             break;

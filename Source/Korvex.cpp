@@ -47,12 +47,17 @@ void usage(const char* programName, std::ostream& out) {
 
 namespace {
 
-// Throws when the SAM file could not be opened or read to its end, so that the run
-// ends as a failure naming the file instead of passing for an empty input.
-void ThrowIfSamFileUnreadable(const std::string& sMapFileName, const MultiReadCollectionMgr& collections) {
-    if (collections.FileError().empty()) return;
-    throw std::runtime_error("process2: The SAM file (" + sMapFileName + ") could not be read: " +
-                             collections.FileError() + ".");
+// A run without a usable line ends normally, but the user is told why, also on standard error.
+void ExplainEmptyRun(const std::string& sMapFileName, const std::string& sBuildError,
+                     const LineRejections& rejections) {
+    std::ostringstream message;
+    message << "process2: the SAM file (" << sMapFileName << ") has no usable alignment line: ";
+    if (!sBuildError.empty())
+        message << sBuildError;
+    else
+        message << "all " << rejections.Total() << " alignment lines were rejected (the reasons are listed above).";
+    message << " No output was written." << std::endl;
+    GetLogger()->Write(message, true, LogLevel::Warning);
 }
 
 // The number of probability columns of the SAMplus file for PROB_OUTPUT, or 0 when the
@@ -78,6 +83,7 @@ void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, d
     // Owns every MultiRead of the run until process2 returns; only the initial thread
     // changes it, the workers of Step 2 write probability values of their own jobs.
     MultiReadCollectionMgr collections(maxMismatchesForTopHits, extraMismatchesForAdditionalHits);
+    if (sMapFileName.empty()) throw InputError("process2: no SAM file was given: set MAP_FILENAME");
     std::string sBuildError;
     const int64_t iLinesRead = collections.BuildReadCollections(sMapFileName, false, sBuildError);
     if (iLinesRead < 1) {
@@ -85,10 +91,9 @@ void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, d
                 << "process2: ZERO lines read from the input file... nothing left to do.... exiting." << std::endl
                 << std::endl;
         pLogger->Write(message, true);
-        ThrowIfSamFileUnreadable(sMapFileName, collections);
+        ExplainEmptyRun(sMapFileName, sBuildError, collections.Rejections());
         return;
     }
-    ThrowIfSamFileUnreadable(sMapFileName, collections);
 
     std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
     const int iSeqLength = GetSequenceLength();
@@ -106,9 +111,9 @@ void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, d
     message << "process2: elapsed time (" << dSeconds << ") secs   (" << dMinutes << " mins)" << std::endl;
     pLogger->Write(message, true);
 
-    // Stable, so unique reads at equal positions keep their file order on every platform;
-    // that order decides which uniform each of their draws takes in the sampler.
-    std::stable_sort(map_1.begin(), map_1.end(), position_compare);
+    // Unique reads at equal positions keep their file order on every platform; that order
+    // decides which uniform each of their draws takes in the sampler.
+    std::vector<int> vPositionsFromMap1 = SortUniqueReadsByPosition(map_1);
 
     const int iNumProbColumns = ProbabilityColumns(probOutput);
     if (iNumProbColumns == 0) {
@@ -118,11 +123,8 @@ void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, d
         std::exit(1);
     }
 
-    std::vector<int> vPositionsFromMap1;
-    vPositionsFromMap1.reserve(map_1.size());
     for (MultiRead* pUnique : map_1) {
         Read& read = pUnique->Reads(0);
-        vPositionsFromMap1.push_back(read.position);
         read.probability[0] = 1.0;
         read.probability[1] = 1.0;
     }

@@ -126,18 +126,9 @@ void ComputeProportionalEstimates(JobScratch& scratch) {
     }
 }
 
-// Writes at most the field's characters, so a text field is never read past its end.
-template <std::size_t FieldSize>
-void WriteBoundedText(std::ostream& out, const char (&field)[FieldSize]) {
-    out.write(field, static_cast<std::streamsize>(strnlen(field, FieldSize)));
-}
-
 void WriteCallRecordLine(std::ostream& out, const Read& r, double dUniformShare, double dUniqueShare,
                          double dPosterior) {
-    WriteBoundedText(out, r.readID);
-    out << '\t';
-    WriteBoundedText(out, r.chromosome);
-    out << '\t' << r.position << '\t' << dUniformShare << '\t' << dUniqueShare << '\t' << dPosterior << "\n";
+    out << r.readID << '\t' << r.chromosome << '\t' << r.position << '\t' << dUniformShare << '\t' << dUniqueShare << '\t' << dPosterior << "\n";
     out.flush();
 }
 

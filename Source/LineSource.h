@@ -11,8 +11,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// One line of input text without its line end. The text may be changed in place; it stays
-// valid until the next call of NextLine.
+// One line of input text without its line end. The text may be changed in place, and so may
+// the one byte after it (the line end, or a spare byte); it stays valid until the next call of
+// NextLine.
 struct LineView {
     char* pData;
     std::size_t iLength;

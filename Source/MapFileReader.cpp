@@ -1,75 +1,74 @@
 #include "MapFileReader.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
-#include <cstdlib>
+#include <climits>
 #include <cstring>
-#include <iostream>
 #include <sstream>
-#include <string_view>
+#include <utility>
 
-#include "StringUtils.h"
+#include "Logger.h"
+#include "utils.h"
 
 namespace {
 
-// The read length of the run; written once while the file is opened, read by all threads later.
+// The read length of the run; written once in Step 1, read by all threads later.
 int g_iSequenceLength = 0;
 
 const int MAX_MISMATCHES = 3;
-const int QUALITY_FIELD_WIDTH = 121;
 const int SEQUENCE_FIELD = 9;
 const int QUALITY_FIELD = 10;
 const int FIRST_TAG_FIELD = 11;
+const int64_t WARNINGS_SHOWN = 10;
 
-// Why a path cannot be opened as a SAM file, or empty when it looks openable.
-// A directory opens "successfully" as a stream on POSIX systems, so it is caught here.
-std::string UnopenableReason(const std::string& sPath) {
-    if (sPath.empty()) return "no file name was given (MAP_FILENAME is empty)";
-    struct stat status;
-    if (stat(sPath.c_str(), &status) != 0) return std::strerror(errno);
-    if (S_ISDIR(status.st_mode)) return "it is a directory";
-    return std::string();
-}
-
-// Copies at most FieldSize-1 characters of a NUL-terminated text and NUL-fills the rest
-// of the field, so the copy is always terminated (strncpy, then NUL in the last byte).
-template <std::size_t FieldSize>
-void CopyTerminated(char (&dest)[FieldSize], const char* source) {
-    std::size_t iLength = strnlen(source, FieldSize - 1);
-    std::memcpy(dest, source, iLength);
-    std::memset(dest + iLength, 0, FieldSize - iLength);
-}
-
-// Copies at most FieldSize characters and NUL-fills the rest; a source that fills the
-// field is stored without a terminator (strncpy semantics).
-template <std::size_t FieldSize>
-void CopyFilled(char (&dest)[FieldSize], const char* source) {
-    std::size_t iLength = strnlen(source, FieldSize);
-    std::memcpy(dest, source, iLength);
-    std::memset(dest + iLength, 0, FieldSize - iLength);
-}
-
-// atoi of a field; fields of at most nine plain digits are converted without the library call.
-int FieldToInt(const char* pField, std::size_t iLength) {
-    if (iLength == 0 || iLength > 9) return std::atoi(pField);
-    int iValue = 0;
-    for (std::size_t i = 0; i < iLength; ++i) {
-        unsigned int iDigit = static_cast<unsigned int>(pField[i] - '0');
-        if (iDigit > 9) return std::atoi(pField);
-        iValue = iValue * 10 + static_cast<int>(iDigit);
-    }
-    return iValue;
-}
+const char* const GROUP_REMEDY =
+    "group the alignments of each read first, for example with `samtools collate` or `samtools sort -n`";
 
 bool IsBase(char c) { return c == 'A' || c == 'T' || c == 'C' || c == 'G'; }
 
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// The count at the start of one MD piece, read as atoi reads it (leading white space,
-// a sign, digits up to the first other character). Counts are capped far above any
-// read length, so sums of them cannot overflow. bNegative is set for a '-' before digits.
+char Complement(char c) {
+    switch (c) {
+        case 'A': return 'T';
+        case 'T': return 'A';
+        case 'C': return 'G';
+        case 'G': return 'C';
+        default: return c;
+    }
+}
+
+// A field made only of decimal digits whose value is at most iMax.
+bool ParseUnsigned(std::string_view field, long long iMax, long long& iValue) {
+    if (field.empty() || field.size() > 18) return false;
+    iValue = 0;
+    for (char c : field) {
+        if (c < '0' || c > '9') return false;
+        iValue = iValue * 10 + (c - '0');
+    }
+    return iValue <= iMax;
+}
+
+// Removes blanks and tabs from both ends of a line.
+void TrimBlanks(LineView& line) {
+    while (line.iLength > 0 && (line.pData[line.iLength - 1] == ' ' || line.pData[line.iLength - 1] == '\t'))
+        --line.iLength;
+    std::size_t iLead = 0;
+    while (iLead < line.iLength && (line.pData[iLead] == ' ' || line.pData[iLead] == '\t')) ++iLead;
+    line.pData += iLead;
+    line.iLength -= iLead;
+}
+
+// Ends a field with a NUL in place (the byte after it is a tab or the line's spare byte).
+const char* Terminated(std::string_view field) {
+    char* pEnd = const_cast<char*>(field.data()) + field.size();
+    *pEnd = '\0';
+    return field.data();
+}
+
+// The count at the start of one MD piece, read as atoi reads it (leading white space, a sign,
+// digits up to the first other character). Counts are capped far above any read length, so
+// sums of them cannot overflow. bNegative is set for a '-' before digits.
 long long ReadMdCount(std::string_view piece, bool& bNegative) {
     const long long CAP = 1000000000LL;
     std::size_t i = 0;
@@ -86,213 +85,307 @@ long long ReadMdCount(std::string_view piece, bool& bNegative) {
     return bMinus ? -iValue : iValue;
 }
 
+const char* const WARNING_KIND_TEXT[] = {
+    "mismatch fields too short to hold a mismatch string", "mismatch strings with a negative count",
+    "mismatch strings of another length than the read", "mismatch strings with more than 3 mismatches",
+    "alignments without a strand"};
+
 }  // namespace
 
 int GetSequenceLength() { return g_iSequenceLength; }
 
-MapFileReader::MapFileReader() : currentLineNumber(0), delimiter('\n') {
-    sLine.reserve(200);
+const char* DescribeRejectReason(RejectReason reason) {
+    static const char* const TEXTS[REJECT_REASON_COUNT] = {
+        "fewer than 11 fields",
+        "a NUL byte in the line",
+        "FLAG not a number from 0 to 65535",
+        "unmapped",
+        "POS not a number from 0 to 2147483647",
+        "no SEQ or QUAL on any line of the read",
+        "other read length",
+        "SEQ with letters other than A, C, G, T",
+        "no MD:Z tag",
+        "unreadable MD:Z tag (indels, clipping, another length or more than 3 mismatches)"};
+    return TEXTS[static_cast<int>(reason)];
+}
+
+void LineRejections::Add(RejectReason reason, int iLineNumber) {
+    int i = static_cast<int>(reason);
+    if (aiCount[i]++ == 0) aiFirstLine[i] = iLineNumber;
+}
+
+int64_t LineRejections::Total() const {
+    int64_t iTotal = 0;
+    for (int64_t iCount : aiCount) iTotal += iCount;
+    return iTotal;
+}
+
+MapFileReader::MapFileReader(LineSource& source_, std::string sFileName)
+    : source(source_),
+      fileName(std::move(sFileName)),
+      currentLineNumber(0),
+      bSawAlignment(false),
+      bSawMismatchTag(false),
+      bDonorReverse(false),
+      currentLine{std::string(), 0} {
     vFields.reserve(32);
 }
 
-bool MapFileReader::SetFileName(const std::string& name) {
-    fileName = name;
+bool MapFileReader::NextFileLine(LineView& line) {
+    if (!source.NextLine(line)) return false;
+    if (currentLineNumber == INT_MAX)
+        throw InputError("the SAM file (" + fileName + ") has more than 2147483647 lines, more than KORVEX can number");
+    ++currentLineNumber;
+    TrimBlanks(line);
     return true;
 }
 
-bool MapFileReader::OpenFile() {
-    if (inputStream.is_open()) inputStream.close();
-    inputStream.clear();
-    currentLineNumber = 0;
-    sStreamError = UnopenableReason(fileName);
-    if (sStreamError.empty()) {
-        errno = 0;
-        inputStream.open(fileName.c_str(), std::ios::in);
-        if (!inputStream.is_open()) sStreamError = errno ? std::strerror(errno) : "it could not be opened";
-    }
-    if (!sStreamError.empty()) {
-        inputStream.setstate(std::ios::failbit);
-        return false;
-    }
-    inputStream.clear();
-    return TestStreamFlags() == 0;
+void MapFileReader::Refuse(int iLineNumber, const std::string& sProblem, const std::string& sRemedy) const {
+    std::ostringstream message;
+    message << "the SAM file (" << fileName << "), line " << iLineNumber << ": " << sProblem << "; " << sRemedy << ".";
+    throw InputError(message.str());
 }
 
-void MapFileReader::CloseFile() {
-    if (inputStream.is_open()) inputStream.close();
+// A coordinate-sorted file scatters the alignments of a read: refused before any work.
+void MapFileReader::ReadHeaderLine(const LineView& line) {
+    std::string_view text(line.pData, line.iLength);
+    if (bSawAlignment || text.compare(0, 4, "@HD\t") != 0) return;
+    if (text.find("\tSO:coordinate") == std::string_view::npos) return;
+    Refuse(currentLineNumber,
+           "the alignments are sorted by coordinate (@HD SO:coordinate), but KORVEX needs the alignments of each "
+           "read on consecutive lines",
+           GROUP_REMEDY);
 }
 
-int MapFileReader::TestStreamFlags(std::basic_ios<char>& s) {
-    if (s.bad()) return 1;
-    if (s.rdstate() & std::ios::failbit) return static_cast<int>(std::ios::failbit);
-    if (s.rdstate() & std::ios::eofbit) return static_cast<int>(std::ios::eofbit);
-    return 0;
-}
-
-int MapFileReader::TestStreamFlags() { return TestStreamFlags(inputStream); }
-
-void MapFileReader::TrimSpaces(std::string& s) {
-    std::size_t iLast = s.find_last_not_of(" \t");
-    if (iLast == std::string::npos) {
-        s.clear();
-        return;
-    }
-    s.erase(iLast + 1);
-    s.erase(0, s.find_first_not_of(" \t"));
-}
-
-// Takes the next line into sLine; false when an input/output error stopped the stream,
-// which is remembered so that a cut-short file is not taken for a complete one.
-bool MapFileReader::ReadNextLine() {
-    std::getline(inputStream, sLine, delimiter);
-    if (!inputStream.bad()) return true;
-    std::ostringstream reason;
-    reason << "an input/output error stopped the reading after line " << currentLineNumber;
-    sStreamError = reason.str();
-    sLine.clear();
-    return false;
-}
-
-// Splits sLine at tabs without allocating: every tab becomes a NUL, so each field is a
-// C string in place, and only non-empty fields are listed (as Split does).
-int MapFileReader::SplitLineInPlace() {
+// Splits a line at tabs into views of its non-empty fields. Nothing is changed in the text.
+bool MapFileReader::SplitFields(char* pText, std::size_t iLength) {
+    currentText = std::string_view(pText, iLength);
     vFields.clear();
-    char* pBegin = &sLine[0];
-    char* pEnd = pBegin + sLine.size();
-    char* pField = pBegin;
+    const char* pField = pText;
+    const char* pEnd = pText + iLength;
     while (true) {
-        char* pTab = static_cast<char*>(std::memchr(pField, '\t', static_cast<std::size_t>(pEnd - pField)));
-        char* pFieldEnd = pTab ? pTab : pEnd;
-        if (pFieldEnd > pField)
-            vFields.push_back(FieldSpan{static_cast<std::size_t>(pField - pBegin),
-                                        static_cast<std::size_t>(pFieldEnd - pField)});
+        const char* pTab = static_cast<const char*>(std::memchr(pField, '\t', static_cast<std::size_t>(pEnd - pField)));
+        const char* pFieldEnd = pTab ? pTab : pEnd;
+        if (pFieldEnd > pField) vFields.emplace_back(pField, static_cast<std::size_t>(pFieldEnd - pField));
         if (!pTab) break;
-        *pTab = '\0';
         pField = pTab + 1;
     }
-    return static_cast<int>(vFields.size());
+    return vFields.size() > 10;
 }
 
 bool MapFileReader::GetSequenceLenFromSAMFile(std::string& errorMessage) {
     errorMessage.clear();
-    bool bFound = false;
-    while (!bFound && TestStreamFlags() == 0) {
-        if (!ReadNextLine()) break;
-        TrimSpaces(sLine);
-        if (sLine.empty() || sLine[0] == '@') continue;
-        bFound = SplitLineInPlace() > 10;
-    }
-    if (!bFound) {
-        errorMessage = "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the map file, (" +
-                       fileName + ").";
-        return false;
-    }
-    std::size_t iLength = FieldLength(SEQUENCE_FIELD);
-    if (iLength == 0 || iLength >= 1000) {
-        errorMessage = "GetSequenceLenFromSAMFile: The Sequence Length value read from the file (" +
-                       std::to_string(iLength) + "), was not within the expected (0,1000) range.";
-        return false;
-    }
-    g_iSequenceLength = static_cast<int>(iLength);
-    return true;
-}
-
-bool MapFileReader::GetSequenceLenFromFile(std::string& errorMessage) {
-    errorMessage.clear();
-    if (TestStreamFlags() != 0) {
-        errorMessage = "GetSequenceLenFromFile: Couldn't open and read the map file, (" + fileName + ").";
-        return false;
-    }
-    ReadNextLine();
-    TrimSpaces(sLine);
-    if (sLine.empty()) {
-        errorMessage = "GetSequenceLenFromFile: Blank line found in file.";
-        return false;
-    }
-    std::string sRest;
-    if (GetNextToken(sLine, "length=", sRest).empty()) {
-        errorMessage = "GetSequenceLenFromFile: Couldn't find 'length=' in the file (first line).";
-        return false;
-    }
-    int iValue = 0;
-    std::istringstream(sRest) >> iValue;
-    if (iValue < 1 || iValue > 999) {
-        errorMessage = "GetSequenceLenFromFile: The Sequence Length value read from the file (" +
-                       std::to_string(iValue) + "), was not within the expected (0,1000) range.";
-        return false;
-    }
-    g_iSequenceLength = iValue;
-    return true;
-}
-
-// The FLAG, strand and sequence tests of one split alignment line with enough fields.
-bool MapFileReader::IsAcceptedAlignment(char& strand) const {
-    strand = '+';
-    if (FieldLength(1) == 1 && Field(1)[0] == '*') return false;
-    int iFlag = FieldToInt(Field(1), FieldLength(1));
-    if (iFlag & 16)
-        strand = '-';  // reverse strand counts as mapped whatever bit 4 says
-    else if (iFlag & 4)
-        return false;
-    if (FieldLength(SEQUENCE_FIELD) != static_cast<std::size_t>(g_iSequenceLength)) return false;
-    const char* pSequence = Field(SEQUENCE_FIELD);
-    for (std::size_t i = 0; i < FieldLength(SEQUENCE_FIELD); ++i)
-        if (!IsBase(pSequence[i])) return false;
-    return true;
-}
-
-void MapFileReader::StoreRead(Read& read, char strand) const {
-    CopyTerminated(read.readID, Field(0));      // QNAME
-    CopyTerminated(read.chromosome, Field(2));  // RNAME
-    read.position = FieldToInt(Field(3), FieldLength(3));  // POS
-    read.lineNumber = currentLineNumber;
-    CopyFilled(read.quality, Field(QUALITY_FIELD));  // QUAL
-    read.strand = strand;
-}
-
-// The first tag that contains "MD:Z", or an empty text when the line has none.
-const std::string& MapFileReader::FindMismatchField() {
-    sMdField.clear();
-    for (int i = FIRST_TAG_FIELD; i < static_cast<int>(vFields.size()); ++i) {
-        std::string_view field(Field(i), FieldLength(i));
-        if (field.find("MD:Z") != std::string_view::npos) {
-            sMdField.assign(field.data(), field.size());
-            break;
-        }
-    }
-    return sMdField;
-}
-
-bool MapFileReader::Read_a_Line(Read& read, int& rejectedCount) {
-    while (TestStreamFlags() == 0) {
-        if (!ReadNextLine()) return false;
-        ++currentLineNumber;
-        TrimSpaces(sLine);
-        if (sLine.empty() || sLine[0] == '@') continue;
-        char strand = '+';
-        if (SplitLineInPlace() <= 10 || !IsAcceptedAlignment(strand)) {
-            ++rejectedCount;
+    LineView line;
+    while (NextFileLine(line)) {
+        if (line.iLength == 0) continue;
+        if (line.pData[0] == '@') {
+            ReadHeaderLine(line);
             continue;
         }
-        StoreRead(read, strand);
-        ParseMismatchString(read, strand, FindMismatchField());
+        bSawAlignment = true;
+        // Every alignment line read here is read again, in order, by Read_a_Line.
+        vReplay.push_back(HeldLine{std::string(line.pData, line.iLength), currentLineNumber});
+        if (!SplitFields(line.pData, line.iLength) || Field(SEQUENCE_FIELD) == "*") continue;
+        std::size_t iLength = Field(SEQUENCE_FIELD).size();
+        if (iLength >= 1000) {
+            errorMessage = "GetSequenceLenFromSAMFile: The Sequence Length value read from the file (" +
+                           std::to_string(iLength) + "), was not within the expected (0,1000) range.";
+            return false;
+        }
+        g_iSequenceLength = static_cast<int>(iLength);
+        return true;
+    }
+    errorMessage = "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the map file, (" +
+                   fileName + ").";
+    return false;
+}
+
+// The next alignment line: first the lines read while the read length was sought, then the
+// file's own. Empty lines are skipped and header lines checked and skipped.
+bool MapFileReader::NextAlignmentLine(LineView& line, int& iLineNumber) {
+    if (!vReplay.empty()) {
+        currentLine = std::move(vReplay.front());
+        vReplay.pop_front();
+        line = LineView{currentLine.sText.data(), currentLine.sText.size()};
+        iLineNumber = currentLine.iLineNumber;
+        return true;
+    }
+    while (NextFileLine(line)) {
+        if (line.iLength == 0) continue;
+        if (line.pData[0] == '@') {
+            ReadHeaderLine(line);
+            continue;
+        }
+        bSawAlignment = true;
+        iLineNumber = currentLineNumber;
         return true;
     }
     return false;
 }
 
-int MapFileReader::ParseMismatchString(Read& read, const char& strand, const std::string& mdField) {
+// Whether the split line lacks SEQ or QUAL, so that it must take them from another line of its read.
+bool MapFileReader::NeedsSequenceFromAnotherLine() const {
+    return vFields.size() > 10 && (Field(SEQUENCE_FIELD) == "*" || Field(QUALITY_FIELD) == "*");
+}
+
+// The first line of a read that carries both SEQ and QUAL lends them to the read's other lines.
+void MapFileReader::RememberSequenceDonor() {
+    if (vFields.size() <= 10 || Field(0) == sDonorName || NeedsSequenceFromAnotherLine()) return;
+    long long iFlag = 0;
+    if (!ParseUnsigned(Field(1), 65535, iFlag)) return;
+    sDonorName.assign(Field(0).data(), Field(0).size());
+    sDonorSequence.assign(Field(SEQUENCE_FIELD).data(), Field(SEQUENCE_FIELD).size());
+    sDonorQuality.assign(Field(QUALITY_FIELD).data(), Field(QUALITY_FIELD).size());
+    bDonorReverse = (iFlag & 16) != 0;
+}
+
+// Decides for a split alignment line whether it must wait: for the line of its read that
+// carries SEQ and QUAL, or behind lines released from waiting. True when it was taken into a
+// queue (as a copy); false when it can be processed at once.
+bool MapFileReader::HoldUntilSequenceKnown(const LineView& line, int iLineNumber) {
+    const bool bSameReadWaits = !vWaiting.empty() && Field(0) == sWaitingName;
+    if (!vWaiting.empty() && !bSameReadWaits) ReleaseWaitingLines();  // its donor never came
+    const bool bLacksSequence = NeedsSequenceFromAnotherLine() && Field(0) != sDonorName;
+    if (vWaiting.empty() && bLacksSequence) sWaitingName.assign(Field(0).data(), Field(0).size());
+    if (bSameReadWaits || bLacksSequence) {
+        vWaiting.push_back(HeldLine{std::string(line.pData, line.iLength), iLineNumber});
+        if (bSameReadWaits && Field(0) == sDonorName) ReleaseWaitingLines();  // the donor has come
+        return true;
+    }
+    if (vReady.empty()) return false;
+    vReady.push_back(HeldLine{std::string(line.pData, line.iLength), iLineNumber});
+    return true;
+}
+
+void MapFileReader::ReleaseWaitingLines() {
+    for (HeldLine& held : vWaiting) vReady.push_back(std::move(held));
+    vWaiting.clear();
+}
+
+bool MapFileReader::Read_a_Line(Read& read, int& rejectedCount) {
+    for (;;) {
+        if (!vReady.empty()) {
+            currentLine = std::move(vReady.front());
+            vReady.pop_front();
+            SplitFields(currentLine.sText.data(), currentLine.sText.size());
+            if (ProcessAlignmentLine(currentLine.iLineNumber, read, rejectedCount)) return true;
+            continue;
+        }
+        LineView line;
+        int iLineNumber = 0;
+        if (!NextAlignmentLine(line, iLineNumber)) {
+            if (vWaiting.empty()) return false;
+            ReleaseWaitingLines();
+            continue;
+        }
+        SplitFields(line.pData, line.iLength);
+        RememberSequenceDonor();
+        if (HoldUntilSequenceKnown(line, iLineNumber)) continue;
+        if (ProcessAlignmentLine(iLineNumber, read, rejectedCount)) return true;
+    }
+}
+
+bool MapFileReader::Reject(RejectReason reason, int iLineNumber, int& rejectedCount) {
+    rejections.Add(reason, iLineNumber);
+    ++rejectedCount;
+    return false;
+}
+
+// SEQ and QUAL of the split line, taken from the read's donor line when the line has "*" in
+// either: reverse-complemented and reversed when the two lie on different strands. False when
+// the line has no SEQ and no donor lends one; a line with SEQ but QUAL "*" keeps "*".
+bool MapFileReader::TakeSequenceAndQuality(long long iFlag, std::string_view& sequence, std::string_view& quality) {
+    sequence = Field(SEQUENCE_FIELD);
+    quality = Field(QUALITY_FIELD);
+    if (sequence != "*" && quality != "*") return true;
+    if (Field(0) != sDonorName) return sequence != "*";
+    const bool bReverse = ((iFlag & 16) != 0) != bDonorReverse;
+    sFilledSequence = sDonorSequence;
+    sFilledQuality = sDonorQuality;
+    if (bReverse) {
+        std::reverse(sFilledSequence.begin(), sFilledSequence.end());
+        for (char& c : sFilledSequence) c = Complement(c);
+        std::reverse(sFilledQuality.begin(), sFilledQuality.end());
+    }
+    sequence = sFilledSequence;
+    quality = sFilledQuality;
+    return true;
+}
+
+// The first tag that contains "MD:Z", or an empty text when the line has none.
+std::string_view MapFileReader::FindMismatchField() const {
+    for (std::size_t i = FIRST_TAG_FIELD; i < vFields.size(); ++i)
+        if (vFields[i].find("MD:Z") != std::string_view::npos) return vFields[i];
+    return std::string_view();
+}
+
+// Tests one split alignment line field by field and, when it is usable, stores it in read.
+bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejectedCount) {
+    if (std::memchr(currentText.data(), '\0', currentText.size()) != nullptr)
+        return Reject(RejectReason::NulByte, iLineNumber, rejectedCount);
+    if (vFields.size() <= 10) return Reject(RejectReason::TooFewFields, iLineNumber, rejectedCount);
+    long long iFlag = 0;  // FLAG
+    if (!ParseUnsigned(Field(1), 65535, iFlag)) return Reject(RejectReason::BadFlag, iLineNumber, rejectedCount);
+    if (iFlag & 1)
+        Refuse(iLineNumber, "read " + std::string(Field(0)) +
+                                " is one of a pair (FLAG 0x1), but KORVEX scores single-end reads only",
+               "align the reads of each mate file as single-end reads and run KORVEX on that output");
+    const char strand = (iFlag & 16) ? '-' : '+';  // reverse strand counts as mapped whatever bit 4 says
+    if (strand == '+' && (iFlag & 4)) return Reject(RejectReason::Unmapped, iLineNumber, rejectedCount);
+    long long iPosition = 0;  // POS
+    if (!ParseUnsigned(Field(3), INT_MAX, iPosition))
+        return Reject(RejectReason::BadPosition, iLineNumber, rejectedCount);
+    std::string_view sequence, quality;  // SEQ, QUAL
+    if (!TakeSequenceAndQuality(iFlag, sequence, quality))
+        return Reject(RejectReason::NoSequence, iLineNumber, rejectedCount);
+    if (sequence.size() != static_cast<std::size_t>(g_iSequenceLength))
+        return Reject(RejectReason::OtherLength, iLineNumber, rejectedCount);
+    if (!std::all_of(sequence.begin(), sequence.end(), [](char c) { return IsBase(c); }))
+        return Reject(RejectReason::NotAcgt, iLineNumber, rejectedCount);
+    const std::string_view mdField = FindMismatchField();  // MD:Z
+    if (mdField.empty()) return Reject(RejectReason::NoMdTag, iLineNumber, rejectedCount);
+    bSawMismatchTag = true;
+
+    read.readID = Terminated(Field(0));      // QNAME
+    read.chromosome = Terminated(Field(2));  // RNAME
+    read.position = static_cast<int>(iPosition);
+    read.lineNumber = iLineNumber;
+    read.quality = Terminated(quality);
+    read.strand = strand;
+    if (ParseMismatchString(read, strand, mdField) < 0)
+        return Reject(RejectReason::UnreadableMdTag, iLineNumber, rejectedCount);
+    return true;
+}
+
+void MapFileReader::Warn(WarningKind kind, const std::string& sText) {
+    if (++aiWarnings[kind] > WARNINGS_SHOWN) return;
+    GetLogger()->Write(sText, LogLevel::Warning);
+}
+
+void MapFileReader::LogSuppressedWarnings() {
+    for (int kind = 0; kind < WARNING_KINDS; ++kind) {
+        if (aiWarnings[kind] <= WARNINGS_SHOWN) continue;
+        std::ostringstream message;
+        message << "ParseMismatchString: " << aiWarnings[kind] - WARNINGS_SHOWN
+                << " more warnings about " << WARNING_KIND_TEXT[kind] << " were not shown (" << aiWarnings[kind]
+                << " in all)." << std::endl;
+        GetLogger()->Write(message, true, LogLevel::Warning);
+    }
+}
+
+int MapFileReader::ParseMismatchString(Read& read, const char& strand, std::string_view mdField) {
     static const ReadMismatch mm;
     for (ReadMismatch& entry : read.vMismatches) entry = mm;
     if (mdField.empty()) return 0;
     if (mdField.size() < 5) {
-        std::cout << "ParseMismatchString: for Read of line number: " << read.lineNumber
-                  << " in SAM file: Warning: the mismatch field " << mdField
-                  << " is too short to hold a mismatch string; no mismatches are taken from it." << std::endl;
+        std::ostringstream warning;
+        warning << "ParseMismatchString: for Read of line number: " << read.lineNumber
+                << " in SAM file: Warning: the mismatch field " << mdField
+                << " is too short to hold a mismatch string; no mismatches are taken from it." << std::endl;
+        Warn(ShortTag, warning.str());
         return -1;
     }
-    std::string_view tag(mdField);
-    tag.remove_prefix(5);  // "MD:Z:", dropped by position
+    std::string_view tag = mdField.substr(5);  // "MD:Z:", dropped by position
     const int L = g_iSequenceLength;
 
     char acLength[16];
@@ -320,45 +413,47 @@ int MapFileReader::ParseMismatchString(Read& read, const char& strand, const std
 
     // A negative count would move the offsets backwards (duplicates, or before the read).
     if (bNegative) {
-        std::cout << "ParseMismatchString: for Read of line number: " << read.lineNumber
-                  << " in SAM file: Warning: the mismatch string " << mdField
-                  << " holds a negative count; no mismatches are taken from it." << std::endl;
+        std::ostringstream warning;
+        warning << "ParseMismatchString: for Read of line number: " << read.lineNumber
+                << " in SAM file: Warning: the mismatch string " << mdField
+                << " holds a negative count; no mismatches are taken from it." << std::endl;
+        Warn(NegativeCount, warning.str());
         return -1;
     }
     if (iTotalLength != L) {
-        std::cout << "ParseMismatchString: for Read of line number: " << read.lineNumber
-                  << " in SAM file: Warning: the length found in the mismatch string " << mdField << " ("
-                  << iTotalLength << " ), is not equal to the Sequence Length (" << L << ")." << std::endl;
+        std::ostringstream warning;
+        warning << "ParseMismatchString: for Read of line number: " << read.lineNumber
+                << " in SAM file: Warning: the length found in the mismatch string " << mdField << " ("
+                << iTotalLength << " ), is not equal to the Sequence Length (" << L << ")." << std::endl;
+        Warn(OtherTagLength, warning.str());
         return -1;
     }
     if (K > MAX_MISMATCHES) {
-        std::cout << "ParseMismatchString: Warning: The current number of mismatches is: (" << K
-                  << "), which exceeds the designated maximum number (" << MAX_MISMATCHES
-                  << ") of mismatches allowed." << std::endl;
-        std::cout << "ParseMismatchString: No information will be extracted from this entry. Returning -1."
-                  << std::endl;
+        std::ostringstream warning;
+        warning << "ParseMismatchString: Warning: The current number of mismatches is: (" << K
+                << "), which exceeds the designated maximum number (" << MAX_MISMATCHES
+                << ") of mismatches allowed." << std::endl
+                << "ParseMismatchString: No information will be extracted from this entry. Returning -1." << std::endl;
+        Warn(TooManyMismatches, warning.str());
         return -1;
     }
     if (strand != '+' && strand != '-') {
-        std::cout << "ParseMismatchString: Function input error.  Strand can only be '+' or '-'. current strand: ("
-                  << strand << ")." << std::endl;
+        std::ostringstream warning;
+        warning << "ParseMismatchString: Function input error.  Strand can only be '+' or '-'. current strand: ("
+                << strand << ")." << std::endl;
+        Warn(WrongStrand, warning.str());
         return -1;
     }
     if (K == 0) return 0;
 
-    // p is the 1-based offset of mismatch i; only offsets inside both the read and the
-    // quality field are stored, so quality[p-1] never leaves the field.
+    // p is the 1-based offset of mismatch i; the counts add up to the read length, so p lies
+    // within the read. A quality text shorter than the read (QUAL "*") gives NUL beyond its end.
+    const long long iQualityLength = read.QualityLength();
     long long p = 0;
     for (int i = 0; i < K; ++i) {
         p += aiCounts[i] + 1;
-        if (p >= 1 && p <= QUALITY_FIELD_WIDTH && p <= L) {
-            read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(p - 1), read.quality[p - 1]);
-        } else {
-            std::cout << "ParseMismatchString: warning: mismatch position (" << p
-                      << "), exceeds the range of Sequence Length (0-" << L << "); it will be ignored. "
-                      << std::endl;
-            std::cout << "ParseMismatchString: now proceeding to next item in the mismatch list." << std::endl;
-        }
+        char cQuality = p - 1 < iQualityLength ? read.quality[p - 1] : '\0';
+        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(p - 1), cQuality);
     }
     return K;
 }

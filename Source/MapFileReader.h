@@ -2,57 +2,123 @@
 #define KORVEX_MAPFILEREADER_H
 
 #include <cstddef>
-#include <fstream>
-#include <ios>
+#include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "LineSource.h"
 #include "Read.h"
 
-// Reads a SAM file line by line and turns each usable alignment line into a Read.
+// Why a SAM line is not taken as an alignment.
+enum class RejectReason {
+    TooFewFields,     // fewer than 11 fields
+    NulByte,          // the line holds a NUL byte
+    BadFlag,          // FLAG is not a number from 0 to 65535
+    Unmapped,         // FLAG 0x4 without 0x10
+    BadPosition,      // POS is not a number from 0 to 2147483647
+    NoSequence,       // SEQ or QUAL is "*" on every line of the read
+    OtherLength,      // SEQ has another length than the run's reads
+    NotAcgt,          // SEQ holds a letter other than A, C, G and T
+    NoMdTag,          // no MD:Z tag
+    UnreadableMdTag,  // an MD:Z tag that does not describe the read's mismatches
+};
+constexpr int REJECT_REASON_COUNT = 10;
+
+const char* DescribeRejectReason(RejectReason reason);
+
+// The rejected lines of a file: how many for each reason, and the first of each.
+struct LineRejections {
+    int64_t aiCount[REJECT_REASON_COUNT] = {};
+    int aiFirstLine[REJECT_REASON_COUNT] = {};
+
+    void Add(RejectReason reason, int iLineNumber);
+    int64_t Count(RejectReason reason) const { return aiCount[static_cast<int>(reason)]; }
+    int64_t Total() const;
+};
+
+// Reads the lines of a SAM file and turns each usable alignment line into a Read. Header
+// lines are skipped; a file the model cannot use (sorted by coordinate, paired reads) is
+// refused with an InputError that names the file, the line and the remedy.
 class MapFileReader {
 public:
-    MapFileReader();
+    // source yields the file's lines; sFileName names the file in messages.
+    MapFileReader(LineSource& source, std::string sFileName);
 
-    bool SetFileName(const std::string& name);
-    bool OpenFile();
-    void CloseFile();
-    int TestStreamFlags(std::basic_ios<char>& s);
-    int TestStreamFlags();
-    void TrimSpaces(std::string& s);
+    // Reads up to the first alignment line that has a sequence and fixes the run's read length
+    // (1 to 999) from it; that line is read again by the first Read_a_Line. False, with the
+    // reason in errorMessage, when there is no such line or its length is out of range.
     bool GetSequenceLenFromSAMFile(std::string& errorMessage);
-    bool GetSequenceLenFromFile(std::string& errorMessage);
-    bool Read_a_Line(Read& read, int& rejectedCount);
-    int ParseMismatchString(Read& read, const char& strand, const std::string& mdField);
 
-    // Why the file could not be opened, or why reading stopped before its end;
-    // empty while the file opened and every read reached either a line or the end.
-    const std::string& StreamError() const { return sStreamError; }
+    // The next accepted alignment; false at the end of the file. The texts of read point into
+    // the reader's buffers and stay valid only until the next call.
+    bool Read_a_Line(Read& read, int& rejectedCount);
+
+    // Fills read.vMismatches from an MD:Z field. Returns the number of mismatches, or -1 when
+    // the tag does not describe the read (too short, a negative count, another length, more
+    // than three mismatches), after a warning; the entries are then empty.
+    int ParseMismatchString(Read& read, const char& strand, std::string_view mdField);
+
+    const LineRejections& Rejections() const { return rejections; }
+    // Lines taken from the file so far, header lines included.
+    int LinesRead() const { return currentLineNumber; }
+    // Whether any alignment line so far had an MD:Z tag.
+    bool SawMismatchTag() const { return bSawMismatchTag; }
+    // Logs, for each kind of warning printed for more than the first lines, how many were not shown.
+    void LogSuppressedWarnings();
 
 private:
-    // One non-empty tab-separated field of sLine; its text is NUL-terminated in place.
-    struct FieldSpan {
-        std::size_t iStart;
-        std::size_t iLength;
+    enum WarningKind { ShortTag, NegativeCount, OtherTagLength, TooManyMismatches, WrongStrand, WARNING_KINDS };
+
+    // An alignment line held back as a copy: read while seeking the read length, waiting for
+    // the line of its read that carries SEQ and QUAL, or queued behind such lines.
+    struct HeldLine {
+        std::string sText;
+        int iLineNumber;
     };
 
-    bool ReadNextLine();
-    int SplitLineInPlace();
-    const char* Field(int i) const { return sLine.data() + vFields[i].iStart; }
-    std::size_t FieldLength(int i) const { return vFields[i].iLength; }
-    bool IsAcceptedAlignment(char& strand) const;
-    void StoreRead(Read& read, char strand) const;
-    const std::string& FindMismatchField();
+    bool NextFileLine(LineView& line);
+    bool NextAlignmentLine(LineView& line, int& iLineNumber);
+    void ReadHeaderLine(const LineView& line);
+    bool SplitFields(char* pText, std::size_t iLength);
+    std::string_view Field(int i) const { return vFields[i]; }
+    bool NeedsSequenceFromAnotherLine() const;
+    void RememberSequenceDonor();
+    bool HoldUntilSequenceKnown(const LineView& line, int iLineNumber);
+    void ReleaseWaitingLines();
+    bool ProcessAlignmentLine(int iLineNumber, Read& read, int& rejectedCount);
+    bool TakeSequenceAndQuality(long long iFlag, std::string_view& sequence, std::string_view& quality);
+    std::string_view FindMismatchField() const;
+    void Warn(WarningKind kind, const std::string& sText);
+    bool Reject(RejectReason reason, int iLineNumber, int& rejectedCount);
+    [[noreturn]] void Refuse(int iLineNumber, const std::string& sProblem, const std::string& sRemedy) const;
 
-    std::ifstream inputStream;
+    LineSource& source;
     std::string fileName;
     int currentLineNumber;
-    char delimiter;
 
-    std::string sLine;             // the current line; reused for every line
-    std::vector<FieldSpan> vFields;  // fields of sLine; reused for every line
-    std::string sMdField;          // the MD tag of the current line; reused for every line
-    std::string sStreamError;
+    std::string_view currentText;           // the current line
+    std::vector<std::string_view> vFields;  // its fields
+    bool bSawAlignment;
+    bool bSawMismatchTag;
+
+    // The first line of the current read that carries both SEQ and QUAL.
+    std::string sDonorName;
+    std::string sDonorSequence;
+    std::string sDonorQuality;
+    bool bDonorReverse;
+    std::string sFilledSequence;  // SEQ and QUAL given to a line from the donor; reused
+    std::string sFilledQuality;
+
+    std::deque<HeldLine> vReplay;    // lines read while seeking the read length, read again first
+    std::vector<HeldLine> vWaiting;  // lines of one read waiting for its donor, in file order
+    std::string sWaitingName;        // their read ID
+    std::deque<HeldLine> vReady;     // lines to process before the next line of the file
+    HeldLine currentLine;            // the held line being processed; its text backs the Read
+
+    LineRejections rejections;
+    int64_t aiWarnings[WARNING_KINDS] = {};
 };
 
 // The read length of the run (1 to 999) once the reader has fixed it; 0 before.

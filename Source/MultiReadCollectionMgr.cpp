@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "ErrorScore.h"
 #include "Logger.h"
+#include "PlainLineSource.h"
 #include "utils.h"
 
 namespace {
@@ -18,15 +18,14 @@ namespace {
 const int MAX_ALIGNMENTS = 5;
 const int MAX_MISMATCH_LIMIT = 3;
 
-// Copies the N Reads of tmp into a new MultiRead_t<N> and indexes them by line number.
-// The caller owns the result.
+// Copies the N Reads of tmp into a new MultiRead_t<N> in the arena and indexes them by line.
 template <int N>
-MultiRead* MakeMultiRead(const TmpReadContainer& tmp, std::map<int, Read*>& LineNumberMap) {
-    MultiRead_t<N>* pMultiRead = new MultiRead_t<N>;
+MultiRead* MakeMultiRead(Arena& records, const TmpReadContainer& tmp, LineIndex& lineIndex) {
+    MultiRead_t<N>* pMultiRead = records.Create<MultiRead_t<N>>();
     for (int i = 0; i < N; ++i) {
         Read& read = pMultiRead->Reads(i);
         read = tmp[i];
-        LineNumberMap.insert_or_assign(LineNumberMap.end(), read.lineNumber, &read);
+        lineIndex.push_back(&read);
     }
     return pMultiRead;
 }
@@ -42,55 +41,107 @@ void ShuffleContainer(std::vector<MultiRead*>& container) {
 }  // namespace
 
 MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMismatches)
-    : maxMismatchesForTopHits(maxMismatches), extraMismatchesForAdditionalHits(extraMismatches) {}
+    : maxMismatchesForTopHits(maxMismatches),
+      extraMismatchesForAdditionalHits(extraMismatches),
+      groupStart{0, 0},
+      afterGroupName{0, 0},
+      pGroupName(nullptr),
+      iFiledCount(0),
+      iLinesRead(0) {}
 
 MultiReadCollectionMgr::~MultiReadCollectionMgr() { DeleteMap_xs(); }
 
-int64_t MultiReadCollectionMgr::BuildReadCollections(std::string samFileName, bool writeMapFiles,
+int64_t MultiReadCollectionMgr::BuildReadCollections(const std::string& samFileName, bool writeMapFiles,
                                                      std::string& errorMessage) {
+    PlainLineSource source(samFileName);
+    return BuildReadCollections(source, samFileName, writeMapFiles, errorMessage);
+}
+
+// A new read ID starts a group: it must not have been met before, or the file is not grouped.
+void MultiReadCollectionMgr::StartGroup(const Read& read) {
+    if (!seenReadIds.Insert(read.readID)) {
+        std::ostringstream message;
+        message << "the SAM file (" << sInputName << "), line " << read.lineNumber << ": read " << read.readID
+                << " appears again after other reads came between, but KORVEX needs the alignments of each read "
+                   "on consecutive lines; group the alignments of each read first, for example with "
+                   "`samtools collate` or `samtools sort -n`.";
+        throw InputError(message.str());
+    }
+    groupStart = texts.GetMark();
+    pGroupName = texts.StoreText(read.readID);
+    afterGroupName = texts.GetMark();
+}
+
+// Applies the keep rules and keeps only the texts that the filed alignments still need: none
+// for a dropped read, the name alone for a unique read (its quality has been counted for the
+// error scores by then).
+void MultiReadCollectionMgr::FileGroup(TmpReadContainer& tmp) {
+    iFiledCount = 0;
+    ProcessCurrentTmpContainer(tmp);
+    tmp.clear();
+    if (iFiledCount == 0) {
+        texts.Rewind(groupStart);
+    } else if (iFiledCount == 1) {
+        Read& unique = map_1.back()->Reads(0);
+        errorCounts.Add(unique);
+        unique.quality = "";
+        texts.Rewind(afterGroupName);
+    }
+}
+
+int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const std::string& sFileName,
+                                                     bool writeMapFiles, std::string& errorMessage) {
     DeleteMap_xs();
     errorMessage.clear();
+    sInputName = sFileName;
+    seenReadIds.Clear();
+    references.Clear();
+    errorCounts = ErrorScoreCounter();
+    MapFileReader reader(source, sFileName);
+    if (!reader.GetSequenceLenFromSAMFile(errorMessage)) {
+        rejections = reader.Rejections();
+        iLinesRead = reader.LinesRead();
+        return 0;
+    }
+
     int iRejected = 0;
     int64_t iAccepted = 0;
-
-    reader.SetFileName(samFileName);
-    reader.OpenFile();
-    bool bHaveLength = reader.GetSequenceLenFromSAMFile(errorMessage);
-    reader.CloseFile();
-    if (!bHaveLength) return 0;
-    reader.OpenFile();  // reading and line numbering start again at the first line
-
     Read read;
-    read.probability[0] = read.probability[1] = 0.0;
     TmpReadContainer tmp;
     tmp.reserve(16);
-    char acPreviousID[sizeof(read.readID)] = "";
+    pGroupName = nullptr;
     while (reader.Read_a_Line(read, iRejected)) {
         ++iAccepted;
-        bool bNewID = std::strcmp(read.readID, acPreviousID) != 0;
-        if (bNewID && acPreviousID[0] != '\0') {
-            ProcessCurrentTmpContainer(tmp);
-            tmp.clear();
+        if (pGroupName == nullptr || std::strcmp(read.readID, pGroupName) != 0) {
+            if (!tmp.empty()) FileGroup(tmp);
+            StartGroup(read);
         }
-        tmp.push_back(read);
-        std::memcpy(acPreviousID, read.readID, sizeof(acPreviousID));
+        Read stored = read;
+        stored.readID = pGroupName;
+        stored.chromosome = references.Intern(read.chromosome);
+        stored.quality = texts.StoreText(read.quality);
+        tmp.push_back(stored);
     }
-    if (!tmp.empty()) {
-        ProcessCurrentTmpContainer(tmp);
-        tmp.clear();
+    if (!tmp.empty()) FileGroup(tmp);
+    rejections = reader.Rejections();
+    iLinesRead = reader.LinesRead();
+    reader.LogSuppressedWarnings();
+
+    if (!reader.SawMismatchTag() && rejections.Count(RejectReason::NoMdTag) > 0) {
+        std::ostringstream message;
+        message << "the SAM file (" << sInputName << "), line " << rejections.aiFirstLine[static_cast<int>(RejectReason::NoMdTag)]
+                << ": not a single alignment line has an MD:Z tag, and KORVEX reads the mismatches of each "
+                   "alignment from it; add MD tags, for example with `samtools calmd`.";
+        throw InputError(message.str());
     }
 
-    std::ostringstream message;
-    message << "BuildReadCollections: " << iRejected << " lines were rejected because of non-standard format."
-            << std::endl
-            << std::endl;
-    GetLogger()->Write(message, true);
-
-    calc_error_score(map_1, error_score);
+    LogRejections(iRejected);
+    errorCounts.Finish(error_score);
     std::cout << std::endl;
     ShuffleMultiReadContainers();
 
     if (writeMapFiles) {
+        std::ostringstream message;
         message << "BuildReadCollections: Writing the map_x files to disk....." << std::endl;
         GetLogger()->Write(message, true);
         OutputThe_Map_x_Files();
@@ -98,6 +149,21 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(std::string samFileName, bo
         GetLogger()->Write(message, true);
     }
     return iAccepted;
+}
+
+// The total, then one line per reason with its count and first line.
+void MultiReadCollectionMgr::LogRejections(int iRejected) {
+    std::ostringstream message;
+    message << "BuildReadCollections: " << iRejected << " lines were rejected because of non-standard format."
+            << std::endl;
+    for (int i = 0; i < REJECT_REASON_COUNT; ++i) {
+        if (rejections.aiCount[i] == 0) continue;
+        message << "BuildReadCollections:   " << rejections.aiCount[i] << " "
+                << DescribeRejectReason(static_cast<RejectReason>(i)) << " (first: line " << rejections.aiFirstLine[i]
+                << ")" << std::endl;
+    }
+    message << std::endl;
+    GetLogger()->Write(message, true);
 }
 
 void MultiReadCollectionMgr::ShuffleMultiReadContainers() {
@@ -137,13 +203,14 @@ void MultiReadCollectionMgr::ProcessCurrentTmpContainer(TmpReadContainer& tmp) {
 void MultiReadCollectionMgr::PutReadsIntoProperContainer(int count, TmpReadContainer& tmp) {
     if (count > static_cast<int>(tmp.size())) return;
     switch (count) {
-        case 1: map_1.push_back(MakeMultiRead<1>(tmp, LineNumberMap)); break;
-        case 2: map_2.push_back(MakeMultiRead<2>(tmp, LineNumberMap)); break;
-        case 3: map_3.push_back(MakeMultiRead<3>(tmp, LineNumberMap)); break;
-        case 4: map_4.push_back(MakeMultiRead<4>(tmp, LineNumberMap)); break;
-        case 5: map_5.push_back(MakeMultiRead<5>(tmp, LineNumberMap)); break;
-        default: break;
+        case 1: map_1.push_back(MakeMultiRead<1>(records, tmp, LineNumberMap)); break;
+        case 2: map_2.push_back(MakeMultiRead<2>(records, tmp, LineNumberMap)); break;
+        case 3: map_3.push_back(MakeMultiRead<3>(records, tmp, LineNumberMap)); break;
+        case 4: map_4.push_back(MakeMultiRead<4>(records, tmp, LineNumberMap)); break;
+        case 5: map_5.push_back(MakeMultiRead<5>(records, tmp, LineNumberMap)); break;
+        default: return;
     }
+    iFiledCount = count;
 }
 
 void MultiReadCollectionMgr::OutputThe_Map_x_Files() {
@@ -164,15 +231,34 @@ void MultiReadCollectionMgr::Output_a_map_x_file(std::string fileName, const std
                 << read.position << '\t';
             for (const ReadMismatch& mismatch : read.vMismatches)
                 if (mismatch.position >= 0) out << '[' << mismatch.position << ',' << mismatch.qualityChar << ']';
-            out << std::endl;
+            out << '\n';
         }
     }
 }
 
+// The MultiReads live in the records arena and own nothing, so they are dropped all at once.
 void MultiReadCollectionMgr::DeleteMap_xs() {
-    for (int iMap = 1; iMap <= MAX_ALIGNMENTS; ++iMap) {
-        std::vector<MultiRead*>& container = GetReadMap(iMap);
-        for (MultiRead* pMultiRead : container) delete pMultiRead;
-        container.clear();
+    for (int iMap = 1; iMap <= MAX_ALIGNMENTS; ++iMap) GetReadMap(iMap).clear();
+    LineNumberMap.clear();
+    records.Clear();
+    texts.Clear();
+}
+
+std::vector<int> SortUniqueReadsByPosition(std::vector<MultiRead*>& map_1) {
+    // One 64-bit key per read: the position (shifted to be unsigned) above the read's index,
+    // so equal positions keep their order and no comparison touches a MultiRead.
+    std::vector<uint64_t> vKeys(map_1.size());
+    for (std::size_t i = 0; i < map_1.size(); ++i) {
+        uint64_t iPosition = static_cast<uint64_t>(static_cast<int64_t>(map_1[i]->Reads(0).position) + INT32_MAX + 1);
+        vKeys[i] = (iPosition << 32) | i;
     }
+    std::sort(vKeys.begin(), vKeys.end());
+    std::vector<MultiRead*> vSorted(map_1.size());
+    std::vector<int> vPositions(map_1.size());
+    for (std::size_t i = 0; i < vKeys.size(); ++i) {
+        vSorted[i] = map_1[vKeys[i] & 0xffffffffu];
+        vPositions[i] = static_cast<int>(static_cast<int64_t>(vKeys[i] >> 32) - INT32_MAX - 1);
+    }
+    map_1.swap(vSorted);
+    return vPositions;
 }

@@ -6,21 +6,40 @@
 #include <string>
 #include <vector>
 
+#include "Arena.h"
+#include "ErrorScore.h"
+#include "LineSource.h"
 #include "MapFileReader.h"
 #include "Read.h"
+#include "ReadIdSet.h"
+#include "ReferenceNames.h"
 
-// The alignments of one read ID while they are gathered, as copies in file order.
-// Held by value so that gathering a group allocates nothing once the vector has grown.
+// The alignments of one read ID while they are gathered, in file order. Their texts are
+// already in the collection's arena.
 typedef std::vector<Read> TmpReadContainer;
 
-// Reads the SAM file and files each read ID's kept alignments as a MultiRead_t<N>
-// into map_N. Owns every MultiRead; single-threaded.
+// Every kept alignment, in ascending SAM line order.
+typedef std::vector<Read*> LineIndex;
+
+// Reads the SAM file and files each read ID's kept alignments as a MultiRead_t<N> into map_N.
+// Owns every MultiRead and every text of the run in arenas, so nothing is allocated or freed
+// record by record; single-threaded.
 class MultiReadCollectionMgr {
 public:
     MultiReadCollectionMgr(int maxMismatchesForTopHits, int extraMismatchesForAdditionalHits);
     virtual ~MultiReadCollectionMgr();
+    MultiReadCollectionMgr(const MultiReadCollectionMgr&) = delete;
+    MultiReadCollectionMgr& operator=(const MultiReadCollectionMgr&) = delete;
 
-    int64_t BuildReadCollections(std::string samFileName, bool writeMapFiles, std::string& errorMessage);
+    // Reads the lines of source (the file sFileName) and fills the containers; returns the
+    // number of alignment lines accepted, 0 when the read length cannot be determined
+    // (errorMessage then says why). Throws InputError when the file cannot be read or the
+    // model cannot use it (not grouped by read, paired reads, no MD tags at all).
+    int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, bool writeMapFiles,
+                                 std::string& errorMessage);
+    // The same for a plain text file.
+    int64_t BuildReadCollections(const std::string& samFileName, bool writeMapFiles, std::string& errorMessage);
+
     std::vector<MultiRead*>& GetReadMap(int mapNumber);
     void ProcessCurrentTmpContainer(TmpReadContainer& tmp);
     void PutReadsIntoProperContainer(int count, TmpReadContainer& tmp);
@@ -28,26 +47,45 @@ public:
     void Output_a_map_x_file(std::string fileName, const std::vector<MultiRead*>& container);
     void DeleteMap_xs();
 
-    // Why the SAM file could not be opened or read to its end; empty when it was.
-    const std::string& FileError() const { return reader.StreamError(); }
+    // The lines rejected by the last build, by reason, and the lines read in all.
+    const LineRejections& Rejections() const { return rejections; }
+    int LinesRead() const { return iLinesRead; }
 
 private:
+    void StartGroup(const Read& read);
+    void FileGroup(TmpReadContainer& tmp);
+    void LogRejections(int iRejected);
     void ShuffleMultiReadContainers();
 
-    MapFileReader reader;
     int maxMismatchesForTopHits;
     int extraMismatchesForAdditionalHits;
+    std::string sInputName;  // the file being read, for messages
+    Arena records;         // the MultiReads
+    Arena texts;           // read IDs and the qualities of multiread alignments
+    ReferenceNames references;
+    ReadIdSet seenReadIds;
+    ErrorScoreCounter errorCounts;
+    Arena::Mark groupStart;     // texts of the group being gathered start here
+    Arena::Mark afterGroupName;
+    const char* pGroupName;     // the read ID of that group, in texts
+    int iFiledCount;            // alignments filed for the last group
+    LineRejections rejections;
+    int iLinesRead;
 
 public:
-    // Owning: deleted by DeleteMap_xs. Workers only write probability values of their own jobs.
+    // Owning through the records arena; workers only write probability values of their own jobs.
     std::vector<MultiRead*> map_1;
     std::vector<MultiRead*> map_2;
     std::vector<MultiRead*> map_3;
     std::vector<MultiRead*> map_4;
     std::vector<MultiRead*> map_5;
-    // Not owning: SAM line number to the Read inside its MultiRead.
-    std::map<int, Read*> LineNumberMap;
+    // Not owning: every kept alignment, in line order.
+    LineIndex LineNumberMap;
     std::map<char, double> error_score;
 };
+
+// Sorts the unique reads by the position of their alignment, keeping the file order of equal
+// positions, and returns those positions in the new order.
+std::vector<int> SortUniqueReadsByPosition(std::vector<MultiRead*>& map_1);
 
 #endif

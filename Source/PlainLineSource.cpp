@@ -56,6 +56,7 @@ bool PlainLineSource::NextLine(LineView& line) {
         iSearchFrom = iBegin + iScanned;
     }
     if (iBegin == iEnd) return false;
+    if (iEnd == vBuffer.size()) vBuffer.push_back('\0');  // the spare byte after the last line
     line.pData = vBuffer.data() + iBegin;  // the last line, without a line end
     line.iLength = iEnd - iBegin;
     iBegin = iEnd;

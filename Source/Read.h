@@ -12,26 +12,22 @@ struct ReadMismatch {
     ReadMismatch(int16_t p, char c) : position(p), qualityChar(c) {}
 };
 
-// One alignment line of the SAM file, in a fixed-size record that owns no heap memory.
-class Read {
-public:
-    char readID[41];      // QNAME, at most 40 characters, NUL-terminated
-    char chromosome[10];  // RNAME, at most 9 characters, NUL-terminated
-    int position;         // POS, 1-based
-    int lineNumber;       // 1-based SAM line number; key of LineNumberMap
-    char quality[121];    // QUAL, first 121 characters, NUL-filled when shorter
-    char strand;          // '+' or '-'
+// One alignment line of the SAM file. A plain record: its texts are NUL-terminated and held
+// elsewhere (the collection's arena, or the reader's line buffer until its next line), so
+// creating, copying or destroying a Read allocates and frees nothing.
+struct Read {
+    const char* readID = "";      // QNAME in full
+    const char* chromosome = "";  // RNAME in full; equal names share one text
+    const char* quality = "";     // QUAL in full; kept for the alignments of multireads only
+    int position = 0;             // POS, 1-based
+    int lineNumber = 0;           // 1-based SAM line number
+    char strand = '+';            // '+' or '-'
     ReadMismatch vMismatches[3];  // filled entries form a prefix, ascending position
-    double probability[2];        // set by the pipeline driver and the per-job calculation
-
-    Read();  // empty texts, no mismatches, zero numbers
-    Read(const Read& other);
-    Read& operator=(const Read& other);
-    virtual ~Read();
+    double probability[2] = {0.0, 0.0};  // set by the pipeline driver and the per-job calculation
 
     // Number of filled vMismatches entries (position >= 0), 0 to 3.
     int MismatchCount() const;
-    // Length of the stored quality text, never more than the 121-byte field.
+    // Length of the quality text.
     int QualityLength() const;
 };
 

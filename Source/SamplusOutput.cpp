@@ -24,7 +24,7 @@ void WriteProbabilityFields(std::ostream& out, const Read* pRead, int iNumProbCo
 
 }  // namespace
 
-bool OutputSAMplus(std::string sMapFileName, std::map<int, Read*>& LineNumberMap, int iNumProbColumns) {
+bool OutputSAMplus(std::string sMapFileName, const LineIndex& LineNumberMap, int iNumProbColumns) {
     std::ostringstream message;
     std::string sOutFileName = sMapFileName + "+";
     std::ifstream in(sMapFileName.c_str());
@@ -42,13 +42,13 @@ bool OutputSAMplus(std::string sMapFileName, std::map<int, Read*>& LineNumberMap
     }
 
     // The keys are the numbers of lines of this same file, met in ascending order.
-    std::map<int, Read*>::const_iterator itNext = LineNumberMap.begin();
+    LineIndex::const_iterator itNext = LineNumberMap.begin();
     std::string sLine;
     int iLineNumber = 1;
     while (std::getline(in, sLine)) {
         const Read* pRead = nullptr;
-        if (itNext != LineNumberMap.end() && itNext->first == iLineNumber) {
-            pRead = itNext->second;
+        if (itNext != LineNumberMap.end() && (*itNext)->lineNumber == iLineNumber) {
+            pRead = *itNext;
             ++itNext;
         }
         out << sLine << '\t';

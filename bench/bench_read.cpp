@@ -17,6 +17,7 @@
 
 #include "MapFileReader.h"
 #include "MultiReadCollectionMgr.h"
+#include "PlainLineSource.h"
 
 namespace {
 
@@ -51,16 +52,13 @@ void BM_ReadAllLines(benchmark::State& state) {
     const int64_t iLines = CountLines(sPath);
     int64_t iReads = 0;
     for (auto _ : state) {
-        MapFileReader reader;
-        reader.SetFileName(sPath);
-        reader.OpenFile();
+        PlainLineSource source(sPath);
+        MapFileReader reader(source, sPath);
         std::string sError;
         if (!reader.GetSequenceLenFromSAMFile(sError)) {
             state.SkipWithError(sError.c_str());
             return;
         }
-        reader.CloseFile();
-        reader.OpenFile();
         Read read;
         int iRejected = 0;
         iReads = 0;

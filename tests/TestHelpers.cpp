@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
@@ -115,18 +117,20 @@ std::vector<std::string> LogTexts(const std::string& path) {
     return vTexts;
 }
 
-void SetText(char* field, std::size_t fieldSize, const std::string& text) {
-    std::memset(field, 0, fieldSize);
-    std::memcpy(field, text.data(), std::min(text.size(), fieldSize - 1));
+const char* KeepText(const std::string& text) {
+    static std::mutex mutex;
+    static std::deque<std::string> texts;  // never shrinks: the pointers handed out stay valid
+    std::lock_guard<std::mutex> lock(mutex);
+    texts.push_back(text);
+    return texts.back().c_str();
 }
 
 Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosition, const std::string& sQuality,
               const std::vector<int>& vMismatchOffsets) {
     Read read;
-    SetText(read.readID, sizeof(read.readID), sId);
-    SetText(read.chromosome, sizeof(read.chromosome), sChromosome);
-    std::memset(read.quality, 0, sizeof(read.quality));
-    std::memcpy(read.quality, sQuality.data(), std::min(sQuality.size(), sizeof(read.quality)));
+    read.readID = KeepText(sId);
+    read.chromosome = KeepText(sChromosome);
+    read.quality = KeepText(sQuality);
     read.position = iPosition;
     read.lineNumber = 1;
     read.strand = '+';
@@ -135,6 +139,5 @@ Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosit
         char cQuality = iOffset < static_cast<int>(sQuality.size()) ? sQuality[iOffset] : '\0';
         read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), cQuality);
     }
-    read.probability[0] = read.probability[1] = 0.0;
     return read;
 }

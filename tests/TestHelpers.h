@@ -55,8 +55,8 @@ std::string MaskStamps(const std::string& text);
 // The lines of a log file, time stamps masked and the "Thr:0 [STAMP]  " record prefix removed.
 std::vector<std::string> LogTexts(const std::string& path);
 
-// Sets a fixed-size text field: the text cut to the field, NUL-filled behind it.
-void SetText(char* field, std::size_t fieldSize, const std::string& text);
+// A copy of text that stays valid for the whole test program (for the texts of Reads).
+const char* KeepText(const std::string& text);
 
 // An alignment on the '+' strand with the quality text and mismatch offsets given; the
 // mismatches take their quality characters from the quality text.

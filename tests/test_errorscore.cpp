@@ -12,8 +12,8 @@ TEST(ErrorScore, MismatchesPerOccurrenceOfEachCharacter) {
         {{{"*", {10}}}, {{'*', 0.0}, {'Q', 0.5}},
          std::string("calc_error_score: Error:  Character (") + '\0' +
              ") at  position: (10) in vMismatches array in Read structure is not in the error_score map.\n"},
-        // 121 characters or more fill the field with no terminator; the strand byte after it is not counted.
-        {{{std::string(150, 'A'), {0}}}, {{'A', 1.0 / 121.0}, {'Q', 0.5}}, ""},
+        // Every quality character of a long read counts.
+        {{{std::string(150, 'A'), {0, 140}}}, {{'A', 2.0 / 150.0}, {'Q', 0.5}}, ""},
     };
     for (const Case& c : cases) {
         std::vector<MultiRead_t<1>> vUnique(c.vReads.size());  // owns the reads handed to calc_error_score
@@ -21,7 +21,6 @@ TEST(ErrorScore, MismatchesPerOccurrenceOfEachCharacter) {
         for (const Unique& unique : c.vReads) {
             Read& read = vUnique[vPointers.size()].Reads(0);
             read = MakeRead("u", "c", 1, unique.sQuality, unique.vMismatchOffsets);
-            read.quality[120] = unique.sQuality.size() > 120 ? unique.sQuality[120] : '\0';  // a copy keeps 120 chars
             vPointers.push_back(&vUnique[vPointers.size()]);
         }
         std::map<char, double> error_score = {{'Q', 0.5}};  // a character of no read keeps its entry

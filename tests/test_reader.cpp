@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "Logger.h"
 #include "MapFileReader.h"
+#include "PlainLineSource.h"
 #include "TestHelpers.h"
+#include "utils.h"
 
 namespace {
 
@@ -9,100 +12,176 @@ const std::string SEQ36 = "ACGTACGTACGTACGTACGTACGTACGTACGTACGT";
 const std::string QUAL36 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij";  // its character tells the offset
 
 std::string SamLine(const std::string& name, const std::string& flag, const std::string& sSeq = SEQ36,
-                    const std::string& sQual = QUAL36, const std::string& sTags = "", const std::string& sRef = "c1") {
-    return name + "\t" + flag + "\t" + sRef + "\t1234\t255\t36M\t*\t0\t0\t" + sSeq + "\t" + sQual +
+                    const std::string& sQual = QUAL36, const std::string& sTags = "MD:Z:36",
+                    const std::string& sRef = "c1", const std::string& sPos = "1234") {
+    return name + "\t" + flag + "\t" + sRef + "\t" + sPos + "\t255\t36M\t*\t0\t0\t" + sSeq + "\t" + sQual +
            (sTags.empty() ? "" : "\t" + sTags) + "\n";
 }
 
-// The mismatch entries that are not the empty value {-1, ' '}, as "[offset,char]".
+// The filled mismatch entries as "[offset,char]".
 std::string Mismatches(const Read& read) {
     std::string s;
     for (const ReadMismatch& m : read.vMismatches)
-        if (m.position != -1 || m.qualityChar != ' ') s += "[" + std::to_string(m.position) + "," + m.qualityChar + "]";
+        if (m.position != -1) s += "[" + std::to_string(m.position) + "," + m.qualityChar + "]";
     return s;
 }
 
-struct ReadOutcome { std::vector<Read> vReads; int iRejected = 0; std::string sStdout; };
+// What the reader made of a file: each accepted Read as "line strand name ref pos quality
+// mismatches", the rejections, and the warnings it printed.
+struct ReadOutcome {
+    std::vector<std::string> vReads;
+    LineRejections rejections;
+    int iRejected = 0;
+    std::string sWarnings, sError;
+};
 
-// Reads a SAM text like the collection builder: length first, then the records into one reused Read.
 ReadOutcome ReadSam(const std::string& samText) {
     TempDir dir;
     WriteFile(dir.File("in.sam"), samText);
-    MapFileReader reader;
-    reader.SetFileName(dir.File("in.sam"));
-    reader.OpenFile();
-    std::string sError;
-    EXPECT_TRUE(reader.GetSequenceLenFromSAMFile(sError)) << sError;
-    reader.CloseFile();
-    reader.OpenFile();
+    GetLogger()->CreateOutFile(dir.File("test.log"));
+    PlainLineSource source(dir.File("in.sam"));
+    MapFileReader reader(source, "in.sam");
     ReadOutcome outcome;
-    Read read;
-    testing::internal::CaptureStdout();
-    while (reader.Read_a_Line(read, outcome.iRejected)) outcome.vReads.push_back(read);
-    outcome.sStdout = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStderr();
+    try {
+        std::string sError;
+        EXPECT_TRUE(reader.GetSequenceLenFromSAMFile(sError)) << sError;
+        Read read;
+        while (reader.Read_a_Line(read, outcome.iRejected))
+            outcome.vReads.push_back(std::to_string(read.lineNumber) + " " + read.strand + " " + read.readID + " " +
+                                     read.chromosome + " " + std::to_string(read.position) + " " + read.quality +
+                                     " " + Mismatches(read));
+        reader.LogSuppressedWarnings();
+    } catch (const InputError& e) {
+        outcome.sError = e.what();
+    }
+    outcome.sWarnings = testing::internal::GetCapturedStderr();
+    outcome.rejections = reader.Rejections();
     return outcome;
+}
+
+std::string Reversed(std::string s) { return std::string(s.rbegin(), s.rend()); }
+
+std::string ReverseComplement(const std::string& s) {
+    std::string sResult = Reversed(s);
+    for (char& c : sResult) c = c == 'A' ? 'T' : c == 'T' ? 'A' : c == 'C' ? 'G' : 'C';
+    return sResult;
 }
 
 }  // namespace
 
+// One line after a good one: accepted (with its mismatches and strand), or rejected for its reason.
 TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
     auto Tagged = [](const std::string& sTags) { return SamLine("r", "0", SEQ36, QUAL36, sTags); };
     const std::string sLine2 = "ParseMismatchString: for Read of line number: 2 in SAM file: Warning: the ";
     const std::string sLength = "), is not equal to the Sequence Length (36).\n";
-    const std::string sNegative = " holds a negative count; no mismatches are taken from it.\n";
-    struct Case { std::string sLine; char cStrand = ' '; std::string sMismatches = "", sStdout = ""; };
-    const std::vector<Case> cases = {  // strand ' ': the line is rejected
-        {SamLine("r", "0"), '+'}, {SamLine("r", "16"), '-'}, {SamLine("r", "20"), '-'}, {SamLine("r", "256"), '+'},
-        {SamLine("r", "4")}, {SamLine("r", "260")}, {SamLine("r", "*")}, {SamLine("r", "0", SEQ36.substr(1))},
-        {SamLine("r", "0", SEQ36 + "A")}, {SamLine("r", "0", "N" + SEQ36.substr(1))}, {SamLine("r", "0", "*")},
-        {SamLine("r", "0", "a" + SEQ36.substr(1))}, {"ten\t0\tchr1\t8\t255\t36M\t*\t0\t0\t" + SEQ36 + "\n"},
-        {Tagged("XA:i:1\tMD:Z:3T0G31\tMD:Z:36"), '+', "[3,D][4,E]"}, {Tagged("MD:Z:10A25"), '+', "[10,K]"},
-        {SamLine("r", "0", SEQ36, "*", "MD:Z:10A25"), '+', std::string("[10,\0]", 6)}, {Tagged("MD:Z:36"), '+'},
-        {Tagged("MD:Z:0T35"), '+', "[0,A]"}, {SamLine("r", "16", SEQ36, QUAL36, "MD:Z:10A25"), '-', "[10,K]"},
-        {Tagged("MD:Z:35A0"), '+', "[35,j]"}, {Tagged("MD:Z:5A0C29"), '+', "[5,F][6,G]"},
-        {Tagged("MD:Z:1A1C1G1T28"), '+', "",
+    using R = RejectReason;
+    struct Case { std::string sLine; std::string sRead; R reason = R::TooFewFields; std::string sWarning = ""; };
+    const std::vector<Case> cases = {  // sRead empty: the line is rejected for reason
+        {SamLine("r", "0"), "+ "}, {SamLine("r", "16"), "- "}, {SamLine("r", "20"), "- "}, {SamLine("r", "256"), "+ "},
+        {SamLine("r", "4"), "", R::Unmapped}, {SamLine("r", "260"), "", R::Unmapped},
+        {SamLine("r", "*"), "", R::BadFlag}, {SamLine("r", "65536"), "", R::BadFlag},
+        {SamLine("r", "0x10"), "", R::BadFlag}, {SamLine("r", "-1"), "", R::BadFlag},
+        {SamLine("r", "0", SEQ36, QUAL36, "MD:Z:36", "c1", "2147483647"), "+ "},
+        {SamLine("r", "0", SEQ36, QUAL36, "MD:Z:36", "c1", "2147483648"), "", R::BadPosition},
+        {SamLine("r", "0", SEQ36, QUAL36, "MD:Z:36", "c1", "12x"), "", R::BadPosition},
+        {SamLine("r", "0", SEQ36.substr(1)), "", R::OtherLength}, {SamLine("r", "0", SEQ36 + "A"), "", R::OtherLength},
+        {SamLine("r", "0", "N" + SEQ36.substr(1)), "", R::NotAcgt}, {SamLine("r", "0", "a" + SEQ36.substr(1)), "", R::NotAcgt},
+        {SamLine("r", "0", "*"), "", R::NoSequence}, {"ten\t0\tchr1\t8\t255\t36M\t*\t0\t0\t" + SEQ36 + "\n", ""},
+        {"r\t0\tc1\t1\t2\t3\t4\t5\t6\t" + SEQ36 + "\t" + QUAL36 + "\tMD:Z:3" + '\0' + "3\n", "", R::NulByte},
+        {Tagged(""), "", R::NoMdTag}, {Tagged("XA:i:1\tMD:Z:3T0G31\tMD:Z:36"), "+ [3,D][4,E]"},
+        {Tagged("MD:Z:10A25"), "+ [10,K]"}, {SamLine("r", "0", SEQ36, "*", "MD:Z:10A25"), std::string("+ [10,\0]", 8)},
+        {Tagged("MD:Z:0T35"), "+ [0,A]"}, {SamLine("r", "16", SEQ36, QUAL36, "MD:Z:10A25"), "- [10,K]"},
+        {Tagged("MD:Z:35A0"), "+ [35,j]"}, {Tagged("MD:Z:5A0C29"), "+ [5,F][6,G]"},
+        {Tagged("MD:Z:1A1C1G1T28"), "", R::UnreadableMdTag,
          "ParseMismatchString: Warning: The current number of mismatches is: (4), which exceeds the designated "
          "maximum number (3) of mismatches allowed.\n"
          "ParseMismatchString: No information will be extracted from this entry. Returning -1.\n"},
-        {Tagged("MD:Z:10N25"), '+', "", sLine2 + "length found in the mismatch string MD:Z:10N25 (10 " + sLength},
-        {Tagged("MD:Z:10^AC26"), '+', "", sLine2 + "length found in the mismatch string MD:Z:10^AC26 (38 " + sLength},
-        {Tagged("MD:Z"), '+', "",
+        {Tagged("MD:Z:10N25"), "", R::UnreadableMdTag,
+         sLine2 + "length found in the mismatch string MD:Z:10N25 (10 " + sLength},
+        {Tagged("MD:Z:10^AC26"), "", R::UnreadableMdTag,
+         sLine2 + "length found in the mismatch string MD:Z:10^AC26 (38 " + sLength},
+        {Tagged("MD:Z"), "", R::UnreadableMdTag,
          sLine2 + "mismatch field MD:Z is too short to hold a mismatch string; no mismatches are taken from it.\n"},
-        {Tagged("MD:Z:5A-1C30"), '+', "", sLine2 + "mismatch string MD:Z:5A-1C30" + sNegative},
-        {Tagged("MD:Z:-1A36"), '+', "", sLine2 + "mismatch string MD:Z:-1A36" + sNegative},  // offset p would be 0
+        {Tagged("MD:Z:-1A36"), "", R::UnreadableMdTag,
+         sLine2 + "mismatch string MD:Z:-1A36 holds a negative count; no mismatches are taken from it.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sLine);
-        // Line 1 leaves three mismatches in the reused Read; line 2 must clear them.
-        ReadOutcome outcome = ReadSam(Tagged("MD:Z:0A0C0G33") + c.sLine);
-        EXPECT_EQ(outcome.iRejected, c.cStrand == ' ' ? 1 : 0);
-        EXPECT_EQ(outcome.sStdout, c.sStdout);
-        ASSERT_EQ(outcome.vReads.size(), c.cStrand == ' ' ? 1u : 2u);
-        EXPECT_EQ(Mismatches(outcome.vReads[0]), "[0,A][1,B][2,C]");
-        if (c.cStrand == ' ') continue;
-        EXPECT_EQ(outcome.vReads[1].strand, c.cStrand);
-        EXPECT_EQ(Mismatches(outcome.vReads[1]), c.sMismatches);
+        ReadOutcome outcome = ReadSam(SamLine("first", "0", SEQ36, QUAL36, "MD:Z:0A0C0G33") + c.sLine);
+        EXPECT_EQ(outcome.sWarnings, c.sWarning);
+        ASSERT_EQ(outcome.vReads.size(), c.sRead.empty() ? 1u : 2u);
+        EXPECT_EQ(outcome.vReads[0], "1 + first c1 1234 " + QUAL36 + " [0,A][1,B][2,C]");
+        EXPECT_EQ(outcome.iRejected, c.sRead.empty() ? 1 : 0);
+        if (c.sRead.empty()) {
+            EXPECT_EQ(outcome.rejections.Count(c.reason), 1) << DescribeRejectReason(c.reason);
+            EXPECT_EQ(outcome.rejections.aiFirstLine[static_cast<int>(c.reason)], 2);
+            continue;
+        }
+        const std::string& sRead = outcome.vReads[1];
+        EXPECT_EQ(sRead.substr(2, 2) + sRead.substr(sRead.rfind(' ') + 1), c.sRead);
     }
 }
 
-TEST(MapFileReader, ReadsWholeFiles) {
-    const std::string sLongName(45, 'n');
-    std::string sText = "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n" +
-                        SamLine(sLongName, "0", SEQ36, QUAL36, "", "chromosome12") + "\n   \t \n" + SamLine("b", "4") +
-                        " " + SamLine("c", "16");
-    sText.pop_back();  // the last line has no line end and is still read
+// Names and qualities are kept in full, whatever their length, and lines are numbered from the
+// first, header and empty lines included; the last line needs no line end.
+TEST(MapFileReader, ReadsWholeFilesWithFullTexts) {
+    const std::string sLongName(254, 'n'), sLongReference = "scaffold_0123456789";
+    std::string sText = "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n" + SamLine(sLongName, "0", SEQ36, QUAL36, "MD:Z:36",
+                        sLongReference) + "\n   \t \n" + SamLine("b", "4") + " " + SamLine("c", "16");
+    sText.pop_back();
     ReadOutcome outcome = ReadSam(sText);
+    EXPECT_EQ(outcome.vReads, (std::vector<std::string>{"3 + " + sLongName + " " + sLongReference + " 1234 " + QUAL36 + " ",
+                                                        "7 - c c1 1234 " + QUAL36 + " "}));
     EXPECT_EQ(outcome.iRejected, 1);
-    ASSERT_EQ(outcome.vReads.size(), 2u);
-    EXPECT_EQ(std::string(outcome.vReads[0].readID), sLongName.substr(0, 40));
-    EXPECT_STREQ(outcome.vReads[0].chromosome, "chromosom");
-    EXPECT_EQ(outcome.vReads[0].lineNumber, 3);
-    EXPECT_EQ(outcome.vReads[1].lineNumber, 7);
-    // A quality of 121 characters or more is stored without terminator; offset 120 ends it, 126 is past it.
-    const std::string sQuality = std::string(120, 'q') + "z" + std::string(29, 'q');
-    ReadOutcome wide = ReadSam(SamLine("r", "0", std::string(150, 'A'), sQuality, "MD:Z:120A5C23"));
-    EXPECT_EQ(Mismatches(wide.vReads.at(0)), "[120,z]");
-    EXPECT_EQ(wide.sStdout,
-              "ParseMismatchString: warning: mismatch position (127), exceeds the range of Sequence Length (0-150); "
-              "it will be ignored. \nParseMismatchString: now proceeding to next item in the mismatch list.\n");
+    // A mismatch far along a long read keeps its offset and quality character.
+    const std::string sQuality = std::string(129, 'q') + "z" + std::string(20, 'q');
+    ReadOutcome wide = ReadSam(SamLine("r", "0", std::string(150, 'A'), sQuality, "MD:Z:120A8C20"));
+    ASSERT_EQ(wide.vReads.size(), 1u);
+    EXPECT_EQ(wide.vReads[0].substr(wide.vReads[0].rfind(' ') + 1), "[120,q][129,z]");
+    EXPECT_EQ(wide.sWarnings, "");
+}
+
+// A line without SEQ or QUAL takes them from the first line of its read that has both,
+// reversed (and complemented) when the two lie on different strands, even when that line
+// comes later; a read none of whose lines has them is rejected.
+TEST(MapFileReader, SecondaryLinesTakeSequenceAndQualityFromTheirRead) {
+    const std::string sSeq = "AACCGGTTAACCGGTTAACCGGTTAACCGGTTAACG", sRevComp = ReverseComplement(sSeq);
+    const std::string sSecondaryTag = "MD:Z:1C34";  // the mismatch's quality tells which QUAL the line got
+    ReadOutcome outcome = ReadSam(
+        SamLine("a", "0", sSeq, QUAL36) + SamLine("a", "256", "*", "*", sSecondaryTag) +
+        SamLine("a", "272", "*", "*", sSecondaryTag) + SamLine("b", "256", "*", "*", sSecondaryTag) +
+        SamLine("b", "16", sRevComp, Reversed(QUAL36)) + SamLine("c", "256", "*", "*") +
+        SamLine("d", "0", SEQ36, "*", "MD:Z:36") + SamLine("e", "0"));
+    const std::string sQualRev = Reversed(QUAL36);
+    EXPECT_EQ(outcome.vReads, (std::vector<std::string>{
+                                  "1 + a c1 1234 " + QUAL36 + " ", "2 + a c1 1234 " + QUAL36 + " [1,B]",
+                                  "3 - a c1 1234 " + sQualRev + " [1,i]", "4 + b c1 1234 " + QUAL36 + " [1,B]",
+                                  "5 - b c1 1234 " + sQualRev + " ", "7 + d c1 1234 * ", "8 + e c1 1234 " + QUAL36 + " "}));
+    EXPECT_EQ(outcome.rejections.Count(RejectReason::NoSequence), 1);
+    EXPECT_EQ(outcome.rejections.aiFirstLine[static_cast<int>(RejectReason::NoSequence)], 6);
+}
+
+// Input the model cannot use is refused with the file, the line and the remedy; more than ten
+// warnings of one kind are counted, not printed.
+TEST(MapFileReader, RefusesUnusableFilesAndCapsWarnings) {
+    const struct { std::string sText, sError; } cases[] = {
+        {"@HD\tVN:1.6\tSO:coordinate\n" + SamLine("a", "0"),
+         "the SAM file (in.sam), line 1: the alignments are sorted by coordinate (@HD SO:coordinate), but KORVEX "
+         "needs the alignments of each read on consecutive lines; group the alignments of each read first, for "
+         "example with `samtools collate` or `samtools sort -n`."},
+        {"@HD\tVN:1.6\tSO:queryname\n" + SamLine("a", "0") + SamLine("b", "4") + SamLine("c", "65"),
+         "the SAM file (in.sam), line 4: read c is one of a pair (FLAG 0x1), but KORVEX scores single-end reads "
+         "only; align the reads of each mate file as single-end reads and run KORVEX on that output."}};
+    for (const auto& c : cases) EXPECT_EQ(ReadSam(c.sText).sError, c.sError);
+
+    std::string sText;
+    for (int i = 0; i < 12; ++i) sText += SamLine("r" + std::to_string(i), "0", SEQ36, QUAL36, "MD:Z:40");
+    ReadOutcome outcome = ReadSam(sText);
+    EXPECT_EQ(outcome.rejections.Count(RejectReason::UnreadableMdTag), 12);
+    const std::vector<std::string> vLines = SplitLines(outcome.sWarnings);
+    ASSERT_EQ(vLines.size(), 11u);
+    EXPECT_EQ(vLines.back(),
+              "ParseMismatchString: 2 more warnings about mismatch strings of another length than the read were not "
+              "shown (12 in all).");
 }

@@ -33,11 +33,12 @@ TEST(Samplus, EveryLineGetsItsValuesOrNA) {
         WriteFile(sSam, c.sInput);
         WriteFile(sSamplus, "old\nold\nold\nold\nold\nold\nold\nold\n");
         std::vector<Read> vReads(c.vValues.size());  // lineNumberMap points into it
-        std::map<int, Read*> lineNumberMap;
+        LineIndex lineNumberMap;
         for (std::size_t i = 0; i < c.vValues.size(); ++i) {
+            vReads[i].lineNumber = static_cast<int>(c.vValues[i][0]);
             vReads[i].probability[0] = c.vValues[i][1];
             vReads[i].probability[1] = c.vValues[i][2];
-            lineNumberMap[static_cast<int>(c.vValues[i][0])] = &vReads[i];
+            lineNumberMap.push_back(&vReads[i]);
         }
         EXPECT_EQ(OutputSAMplus(sSam, lineNumberMap, c.iColumns), c.sOutput != nullptr) << c.sInput;
         if (c.sOutput == nullptr) continue;

@@ -13,7 +13,8 @@ std::string SamLine(const std::string& name, const std::string& flag, const std:
 
 TEST(Step1, LogLinesAndExitStatus) {
     const std::string sZero = "\nprocess2: ZERO lines read from the input file... nothing left to do.... exiting.\n\n";
-    const std::string sUnreadable = "KORVEX v2.0.0: process2: The SAM file (";
+    const std::string sUnreadable = "KORVEX v2.0.0: the file (";
+    const std::string sNoLine = "process2: the SAM file (in.sam) has no usable alignment line: ";
     const std::string sRead = "process2: We read (4) lines from the map file.\n"
                               "process2: map_1    now contains (2) items.\nprocess2: map_2    now contains (1) items.\n"
                               "process2: map_3    now contains (0) items.\nprocess2: map_4    now contains (0) items.\n"
@@ -24,13 +25,18 @@ TEST(Step1, LogLinesAndExitStatus) {
     struct Case { std::string sMap, sSam; int iExit; std::vector<std::string> vPieces; std::string sProb = "PROP"; };
     const std::vector<Case> cases = {
         {"in.sam", "@HD\tVN:1.0\n" + SamLine("a", "4", "c1", 1) + SamLine("b", "4", "c1", 2) + "short\tline\n", 0,
-         {"BuildReadCollections: 3 lines were rejected because of non-standard format.\n\n", sZero}},
+         {"BuildReadCollections: 3 lines were rejected because of non-standard format.\n"
+          "BuildReadCollections:   1 fewer than 11 fields (first: line 4)\n"
+          "BuildReadCollections:   2 unmapped (first: line 2)\n\n",
+          sZero, sNoLine + "all 3 alignment lines were rejected (the reasons are listed above). No output was written.\n"}},
         {"in.sam", "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n", 0,
-         {"\n==> Step 1: Reading the SAM file, processing into multiread containers.\n" + sZero}},
-        {"missing.sam", "", 1, {sZero, sUnreadable + "missing.sam) could not be read: No such file or directory.\n"}},
-        {".", "", 1, {sUnreadable + ".) could not be read: it is a directory.\n"}},
-        {"", "", 1, {sUnreadable + ") could not be read: no file name was given (MAP_FILENAME is empty).\n"}},
-        {"/proc/self/mem", "", 1, {sUnreadable + "/proc/self/mem) could not be read: an input/output error"}},
+         {"\n==> Step 1: Reading the SAM file, processing into multiread containers.\n" + sZero, sNoLine +
+          "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the map file, (in.sam). "
+          "No output was written.\n"}},
+        {"missing.sam", "", 1, {sUnreadable + "missing.sam) could not be opened: No such file or directory\n"}},
+        {".", "", 1, {sUnreadable + ".) could not be read: Is a directory\n"}},
+        {"", "", 1, {"KORVEX v2.0.0: process2: no SAM file was given: set MAP_FILENAME\n"}},
+        {"/proc/self/mem", "", 1, {sUnreadable + "/proc/self/mem) could not be read: Input/output error"}},
         {"in.sam", sSam, 1,
          {sRead, " mins)\nInvalid PROB_OUTPUT value (bayes): it must be BOTH, BAYES or PROP. Exiting program.\n"},
          "bayes"},
@@ -48,7 +54,8 @@ TEST(Step1, LogLinesAndExitStatus) {
         std::string sLog;  // the same records as standard output, without their stamps
         for (const std::string& sLine : LogTexts(dir.File("run.log"))) sLog += sLine + "\n";
         for (const std::string& sPiece : c.vPieces) {
-            EXPECT_NE(result.sStdout.find(sPiece), std::string::npos) << sPiece << "\nis not in:\n" << result.sStdout;
+            const std::string sConsole = result.sStdout + result.sStderr;
+            EXPECT_NE(sConsole.find(sPiece), std::string::npos) << sPiece << "\nis not in:\n" << sConsole;
             EXPECT_NE(sLog.find(sPiece), std::string::npos) << sPiece << "\nis not in the log:\n" << sLog;
         }
         // Nothing after the ZERO-lines message or the PROB_OUTPUT error.

@@ -1,0 +1,62 @@
+#ifndef KORVEX_ARENA_H
+#define KORVEX_ARENA_H
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <vector>
+
+// Memory for a whole run in large blocks: one allocation per block instead of one per record
+// or text, and nothing freed piece by piece. What was stored stays at its address until the
+// arena is cleared, destroyed or rewound past it. Not thread-safe: one owner at a time.
+class Arena {
+public:
+    // A point to rewind to: everything stored after it is forgotten (its memory reused).
+    struct Mark {
+        std::size_t iBlock;
+        std::size_t iUsed;
+    };
+
+    Arena() = default;
+    Arena(const Arena&) = delete;
+    Arena& operator=(const Arena&) = delete;
+
+    void* Allocate(std::size_t iSize, std::size_t iAlignment);
+
+    // A NUL-terminated copy of text.
+    const char* StoreText(std::string_view text) {
+        char* pCopy = static_cast<char*>(Allocate(text.size() + 1, 1));
+        std::memcpy(pCopy, text.data(), text.size());
+        pCopy[text.size()] = '\0';
+        return pCopy;
+    }
+
+    // A new T built in the arena. T's destructor is never run, so T must not own anything.
+    template <class T>
+    T* Create() {
+        return new (Allocate(sizeof(T), alignof(T))) T();
+    }
+
+    Mark GetMark() const { return Mark{iCurrent, iUsed}; }
+    void Rewind(const Mark& mark);
+    // Forgets everything; the blocks are kept for reuse.
+    void Clear() { Rewind(Mark{0, 0}); }
+    // Bytes held in blocks, used or not.
+    std::size_t Capacity() const;
+
+private:
+    struct Block {
+        std::unique_ptr<char[]> pData;  // owned by the arena
+        std::size_t iSize;
+    };
+
+    void StartBlock(std::size_t iAtLeast);
+
+    std::vector<Block> vBlocks;
+    std::size_t iCurrent = 0;  // the block being filled, when vBlocks is not empty
+    std::size_t iUsed = 0;     // bytes used in it
+};
+
+#endif

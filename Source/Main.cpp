@@ -151,11 +151,11 @@ int main(int argc, char** argv) {
                  params.strandness);
     } catch (const std::exception& e) {
         message << PROGRAM_NAME << ": " << e.what() << std::endl;
-        pLogger->Write(message, true);
+        pLogger->Write(message, true, LogLevel::Error);
         iExitStatus = 1;
     } catch (...) {
         message << PROGRAM_NAME << ": " << "unhandled exception" << std::endl;
-        pLogger->Write(message, true);
+        pLogger->Write(message, true, LogLevel::Error);
         iExitStatus = 1;
     }
 

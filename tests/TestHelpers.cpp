@@ -21,6 +21,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+    if (std::getenv("KORVEX_KEEP_TEST_DIRS") != nullptr) return;  // to look at a failed case
     std::error_code ignored;
     std::filesystem::remove_all(sPath, ignored);
 }
@@ -83,6 +84,11 @@ ProgramResult RunKorvex(const std::string& dir, const std::vector<std::string>& 
     result.sStdout = ReadFile(io.File("stdout"));
     result.sStderr = ReadFile(io.File("stderr"));
     return result;
+}
+
+int RunShell(const std::string& sCommand) {
+    int status = std::system(sCommand.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string TestDataPath(const std::string& name) { return std::string(KORVEX_TEST_DATA) + "/" + name; }

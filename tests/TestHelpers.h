@@ -46,6 +46,9 @@ struct ProgramResult {
 ProgramResult RunKorvex(const std::string& dir, const std::vector<std::string>& args,
                         const std::string& stdinText = "", const std::vector<std::string>& env = {});
 
+// Runs a shell command; returns its exit status (-1 when it did not exit normally).
+int RunShell(const std::string& sCommand);
+
 // Path of a file under tests/data.
 std::string TestDataPath(const std::string& name);
 

@@ -4,28 +4,108 @@
 
 #include <algorithm>
 #include <exception>
+#include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "KorvexCalc.h"
 #include "Logger.h"
+#include "MultiReadScorer.h"
 #include "ThreadDataMgr.h"
 #include "utils.h"
 
 namespace {
 
-// Runs the jobs [iFirst, iLast) one after another. An exception of a job is stored in
-// its own slot of vErrors, so the other jobs still run and nothing escapes the region.
-void RunJobRange(int iFirst, int iLast, std::vector<KorvexCalc>& vCalcs, ThreadDataMgr& jobs,
-                 std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead*>& multiReads,
-                 std::map<char, double>& error_score, std::vector<int>& uniquePositions,
-                 const std::string& probOutput, bool strandness, std::vector<std::exception_ptr>& vErrors) {
-    for (int i = iFirst; i < iLast; ++i) {
-        try {
-            vCalcs[i].Run(uniqueReads, multiReads, error_score, uniquePositions, *jobs.vJobs[i], probOutput,
-                          strandness);
-        } catch (...) {
-            vErrors[i] = std::current_exception();
+// A few consecutive multireads of one job: the unit of work handed to a thread.
+struct Chunk {
+    int iFirst;
+    int iEnd;  // exclusive
+    int iJob;
+};
+
+// Cuts every job into chunks small enough to keep all threads busy to the end of the container.
+std::vector<Chunk> CutIntoChunks(const ThreadDataMgr& jobs, int iSliceSize, int iTeamSize) {
+    const int iChunkSize = std::max(1, std::min(1024, iSliceSize / (iTeamSize * 400)));
+    std::vector<Chunk> vChunks;
+    for (std::size_t t = 0; t < jobs.vJobs.size(); ++t)
+        for (int i = jobs.vJobs[t]->iStartIndex; i < jobs.vJobs[t]->iEndIndex; i += iChunkSize)
+            vChunks.push_back(Chunk{i, std::min(i + iChunkSize, jobs.vJobs[t]->iEndIndex), static_cast<int>(t)});
+    return vChunks;
+}
+
+// What the log says of a job: its sampler time and when its last multiread was done.
+struct JobRecord {
+    double dMcmc = 0.0;
+    double dDone = 0.0;
+};
+
+// Writes the call_record lines of the chunks to the container's merged file in chunk order,
+// whichever order the threads finish them in, and keeps each job's record. The file is written
+// through one buffer and flushed once, at the end. Its state is touched only inside its
+// critical section, by whichever thread completes a chunk.
+class OrderedCallRecords {
+public:
+    OrderedCallRecords(const std::string& sName, const std::vector<Chunk>& vAllChunks, int iNumJobs, double dStartTime)
+        : sFileName(sName),
+          vChunks(vAllChunks),
+          vTexts(vAllChunks.size()),
+          vDone(vAllChunks.size(), false),
+          vJobs(static_cast<std::size_t>(iNumJobs)),
+          dStart(dStartTime),
+          iNextToWrite(0),
+          vBuffer(1 << 20) {
+        out.rdbuf()->pubsetbuf(vBuffer.data(), static_cast<std::streamsize>(vBuffer.size()));
+        out.open(sFileName, std::ios::out | std::ios::trunc);
+    }
+
+    void Complete(int iChunk, std::string&& sText, double dMcmc) {
+#pragma omp critical(ordered_call_records)
+        {
+            vTexts[iChunk] = std::move(sText);
+            vDone[iChunk] = true;
+            JobRecord& job = vJobs[vChunks[iChunk].iJob];
+            job.dMcmc += dMcmc;
+            job.dDone = WallClockSeconds() - dStart;
+            for (; iNextToWrite < vChunks.size() && vDone[iNextToWrite]; ++iNextToWrite) {
+                out << vTexts[iNextToWrite];
+                std::string().swap(vTexts[iNextToWrite]);
+            }
         }
+    }
+
+    // After all chunks: closes the file. A file that could not be written is reported and the
+    // run goes on, since the probabilities travel in memory.
+    void Finish() {
+        out.close();
+        if (!out.fail()) return;
+        std::ostringstream message;
+        message << "trainData: WARNING: the call_record file (" << sFileName
+                << ") could not be written completely; its lines are lost." << std::endl;
+        GetLogger()->Write(message, true, LogLevel::Warning);
+    }
+
+    const std::vector<JobRecord>& Jobs() const { return vJobs; }
+
+private:
+    std::string sFileName;
+    const std::vector<Chunk>& vChunks;
+    std::vector<std::string> vTexts;  // lines of finished chunks not yet written
+    std::vector<bool> vDone;
+    std::vector<JobRecord> vJobs;
+    double dStart;
+    std::size_t iNextToWrite;
+    std::vector<char> vBuffer;  // the file's buffer; declared before out, so it outlives it
+    std::ofstream out;
+};
+
+// The log lines of each job: its sampler time and its end, as the jobs of a static division
+// would report them.
+void LogJobs(const std::vector<JobRecord>& vJobs) {
+    for (std::size_t t = 0; t < vJobs.size(); ++t) {
+        std::ostringstream message;
+        message << "Run" << ": Thrd(" << t << ")   Total elapsed time in this function: " << vJobs[t].dDone
+                << " secs   (" << vJobs[t].dDone / 60 << " mins)   In MCMC: " << vJobs[t].dMcmc << " secs" << std::endl;
+        GetLogger()->Write(message, true, LogLevel::Detail);
     }
 }
 
@@ -38,47 +118,62 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
 
     Logger* pLogger = GetLogger();
     std::ostringstream message;
-    double dStart = WallClockSeconds();
-    int iMapNumber = multiReads[0]->Size();
+    const double dStart = WallClockSeconds();
+    const int iMapNumber = multiReads[0]->Size();
 
     int iStart = 0;
     int iEnd = 0;
     GetPartSlice(static_cast<int>(multiReads.size()), iNumParts, iPartToRun, iStart, iEnd);
-    int iNumJobs = std::min(iEnd - iStart, iNumThreads);
+    const int iNumJobs = std::min(iEnd - iStart, iNumThreads);
 
     message << "trainData" << ": We'll run with (" << iNumJobs << ") threads." << std::endl;
-    pLogger->Write(message, true);
+    pLogger->Write(message, true, LogLevel::Detail);
+    if (iNumJobs < 1) return;
 
-    ThreadDataMgr jobs;  // owns the job records; job i's record is touched only by the thread running it
+    ThreadDataMgr jobs;  // the job ranges and the merged file's name
     jobs.PopulateJobInfoVector(iStart, iEnd, iNumJobs, iMapNumber, iPartToRun);
+    // No more threads than jobs; chunks of the jobs go to whichever thread is free, so uneven
+    // multireads cannot leave a thread idle while another has work queued.
+    const int iTeamSize = std::max(1, std::min(iNumJobs, omp_get_max_threads()));
+    const std::vector<Chunk> vChunks = CutIntoChunks(jobs, iEnd - iStart, iTeamSize);
+    const std::string sMergedFile =
+        (sCallRecordDirectory.empty() ? "" : sCallRecordDirectory + "/") + jobs.vJobs[0]->sCombinedFileName;
+    OrderedCallRecords callRecords(sMergedFile, vChunks, iNumJobs, dStart);
 
-    // Each job's calculation is a copy of the five calculation fields.
-    const KorvexCalc calc{iSeqLength, iFlankingValue, dPolymorphismRate, iTotalIterations, iBurninIterations};
-    // Owned here; element i is used only by the thread that runs job i.
-    std::vector<KorvexCalc> vCalcs(static_cast<std::size_t>(std::max(iNumJobs, 0)), calc);
-    // Slot i is written only by the thread that runs job i; read after the region.
-    std::vector<std::exception_ptr> vErrors(vCalcs.size());
+    const KorvexCalc parameters{iSeqLength, iFlankingValue, dPolymorphismRate, iTotalIterations, iBurninIterations};
+    const ProbMode mode = ParseProbMode(probOutput);
+    const Evidence evidence{uniqueReads, uniquePositions, error_score, strandness};
+    // Slot c holds the first failure of chunk c; written only by the thread that runs it.
+    std::vector<std::exception_ptr> vErrors(vChunks.size());
 
-#pragma omp parallel
+    const int iNumChunks = static_cast<int>(vChunks.size());
+#pragma omp parallel num_threads(iTeamSize)
     {
-        // Static division: thread k runs the jobs k*q .. min((k+1)*q, J), q = ceil(J / T).
-        int iTeamSize = omp_get_num_threads();
-        int iThread = omp_get_thread_num();
-        int iPerThread = (iNumJobs + iTeamSize - 1) / iTeamSize;
-        int iFirst = iThread * iPerThread;
-        int iLast = std::min((iThread + 1) * iPerThread, iNumJobs);
-        RunJobRange(iFirst, iLast, vCalcs, jobs, uniqueReads, multiReads, error_score, uniquePositions,
-                    probOutput, strandness, vErrors);
+        MultiReadScorer scorer(parameters, iMapNumber, mode);  // this thread's own
+#pragma omp for schedule(dynamic, 1)
+        for (int c = 0; c < iNumChunks; ++c) {
+            std::string sText;
+            double dMcmc = 0.0;
+            // A multiread that fails is recorded; the others are still scored.
+            for (int idx = vChunks[c].iFirst; idx < vChunks[c].iEnd; ++idx) {
+                try {
+                    dMcmc += scorer.Score(*multiReads[idx], evidence, sText);
+                } catch (...) {
+                    if (!vErrors[c]) vErrors[c] = std::current_exception();
+                }
+            }
+            callRecords.Complete(c, std::move(sText), dMcmc);
+        }
     }
 
-    // The first failed job, in job order, ends the run; the job files are left unmerged.
+    // The first failure, in container order, ends the run.
     for (const std::exception_ptr& pError : vErrors)
         if (pError) std::rethrow_exception(pError);
-
-    if (iNumJobs > 0) jobs.MergeOutputFiles();
+    callRecords.Finish();
+    LogJobs(callRecords.Jobs());
 
     double dElapsed = WallClockSeconds() - dStart;
     message << "trainData" << ":  Total elapsed time in this function: " << dElapsed << " secs, ("
             << dElapsed / 60 << " mins)" << std::endl;
-    pLogger->Write(message, true);
+    pLogger->Write(message, true, LogLevel::Detail);
 }

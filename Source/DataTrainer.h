@@ -7,7 +7,9 @@
 
 #include "Read.h"
 
-// Runs the calculation of one container on OpenMP worker threads.
+// Runs the calculation of one container on OpenMP worker threads: this part's slice is cut into
+// at most iNumThreads jobs, the jobs into chunks that the threads take as they come free, and the
+// call_record lines are written to the container's merged file in container order.
 class DataTrainer {
 public:
     int iSeqLength;
@@ -18,6 +20,7 @@ public:
     int iNumParts;
     int iPartToRun;
     int iNumThreads;
+    std::string sCallRecordDirectory;  // where the merged call_record files go; empty: the working directory
 
     void trainData(std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead*>& multiReads,
                    std::map<char, double>& error_score, std::vector<int>& uniquePositions,

@@ -189,7 +189,8 @@ void RunStep2(int nparts, int part, const std::string& sMapFileName, int iNumThr
     MarkMultiReadsNotComputed(collections);
 
     DataTrainer trainer{iSeqLength, iFlankingValue, dPolymorphismRate, iTotalIterations, iBurninIterations,
-                        /*iNumParts*/ nparts, /*iPartToRun*/ part, iNumThreads};
+                        /*iNumParts*/ nparts, /*iPartToRun*/ part, iNumThreads,
+                        /*sCallRecordDirectory*/ ""};
 
     std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
     for (int k = 2; k <= 5; ++k) {

@@ -136,7 +136,7 @@ TEST(DataTrainer, FailingJobIsRethrownAfterTheRegion) {
     for (int i = 0; i < 100; ++i) data.Add({Alignment("chr1", 10 * i), Alignment("chr2", 10 * i, {5})});
     data.vOwned.push_back(std::make_unique<MultiRead>());  // its Reads() throws
     data.vMulti[1] = data.vOwned.back().get();  // job 1 of 100 fails; each thread of the team runs several jobs
-    DataTrainer trainer{36, 0, 0.1, 50, 10, 1, 1, 100};
+    DataTrainer trainer{36, 0, 0.1, 50, 10, 1, 1, 100, ""};
     EXPECT_THROW(trainer.trainData(data.vUnique, data.vMulti, data.errorScore, data.vPositions, "PROP", false),
                  std::runtime_error);
     for (int i = 0; i < 100; ++i) EXPECT_TRUE(i == 1 || data.vMulti[i]->Reads(0).probability[0] == 1.0) << i;

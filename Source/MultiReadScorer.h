@@ -1,0 +1,54 @@
+#ifndef KORVEX_MULTIREADSCORER_H
+#define KORVEX_MULTIREADSCORER_H
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Formats.h"
+#include "KorvexCalc.h"
+#include "MC2.h"
+#include "Read.h"
+
+// What every multiread of a run is scored against, shared read-only by all threads.
+struct Evidence {
+    const std::vector<MultiRead*>& uniqueReads;  // map_1, sorted by position
+    std::vector<int>& uniquePositions;           // their positions
+    std::map<char, double>& error_score;
+    bool strandness;
+};
+
+// PROB_OUTPUT as the calculation reads it: exactly "BOTH" or "BAYES", anything else the
+// unique-read share alone.
+ProbMode ParseProbMode(const std::string& probOutput);
+
+// Scores the multireads of one container one at a time: the window counts and evidence of each
+// alignment, the posterior when the mode asks for it, the proportional estimates, the
+// call_record lines and the stored probabilities. Its working data is sized once for N
+// alignments of the run's read length and reused, so scoring allocates nothing once warm.
+// One per thread: it is touched only by the thread that owns it.
+class MultiReadScorer {
+public:
+    MultiReadScorer(const KorvexCalc& parameters, int iNumAlignments, ProbMode mode);
+    ~MultiReadScorer();
+    MultiReadScorer(const MultiReadScorer&) = delete;
+    MultiReadScorer& operator=(const MultiReadScorer&) = delete;
+
+    // Scores m (which must have N alignments), appends one call_record line per alignment to
+    // sCallRecords and stores the probabilities in its Reads; returns the sampler's seconds.
+    double Score(MultiRead& m, const Evidence& evidence, std::string& sCallRecords);
+
+private:
+    struct Scratch;
+
+    KorvexCalc parameters;
+    ProbMode mode;
+    std::unique_ptr<Scratch> pScratch;  // owned
+    MCMCcalculator sampler;
+};
+
+// Appends a double as the output streams write it by default (six significant digits).
+void AppendDouble(std::string& sText, double dValue);
+
+#endif

@@ -8,17 +8,14 @@ int Index(char c) { return static_cast<unsigned char>(c); }
 
 }  // namespace
 
-ErrorScoreCounter::ErrorScoreCounter() : aCounts(), abSeen() {}
+ErrorScoreCounter::ErrorScoreCounter() : aCounts() {}
 
 void ErrorScoreCounter::Add(const Read& read) {
-    for (const char* p = read.quality; *p != '\0'; ++p) {
-        abSeen[Index(*p)] = true;
-        ++aCounts[Index(*p)].iTotal;
-    }
+    for (const char* p = read.quality; *p != '\0'; ++p) ++aCounts[Index(*p)].iTotal;
     for (const ReadMismatch& mismatch : read.vMismatches) {
         if (mismatch.position == -1) continue;
         int iIndex = Index(mismatch.qualityChar);
-        if (!abSeen[iIndex]) {
+        if (aCounts[iIndex].iTotal == 0) {  // a character no quality text has held so far
             std::cout << "calc_error_score: Error:  Character (" << mismatch.qualityChar << ") at  position: ("
                       << mismatch.position
                       << ") in vMismatches array in Read structure is not in the error_score map." << std::endl;
@@ -31,8 +28,8 @@ void ErrorScoreCounter::Add(const Read& read) {
 void ErrorScoreCounter::Finish(std::map<char, double>& error_score) const {
     for (int iValue = -128; iValue < 128; ++iValue) {
         char c = static_cast<char>(iValue);
-        if (!abSeen[Index(c)]) continue;
         const Count& count = aCounts[Index(c)];
+        if (count.iTotal == 0) continue;
         double dScore = static_cast<double>(count.iMismatches) / static_cast<double>(count.iTotal);
         error_score[c] = (dScore >= 1.0) ? 0.99 : dScore;
     }

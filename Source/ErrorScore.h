@@ -23,8 +23,7 @@ public:
     void Finish(std::map<char, double>& error_score) const;
 
 private:
-    Count aCounts[256];  // indexed by the character's unsigned value
-    bool abSeen[256];    // which characters have a Count
+    Count aCounts[256];  // indexed by the character's unsigned value; counted when iTotal > 0
 };
 
 // Error score per quality character, estimated from the unique reads (map_1).

@@ -1,7 +1,6 @@
 #include "MapFileReader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <climits>
 #include <cstring>
 #include <sstream>
@@ -18,13 +17,23 @@ int g_iSequenceLength = 0;
 const int MAX_MISMATCHES = 3;
 const int SEQUENCE_FIELD = 9;
 const int QUALITY_FIELD = 10;
-const int FIRST_TAG_FIELD = 11;
 const int64_t WARNINGS_SHOWN = 10;
 
 const char* const GROUP_REMEDY =
     "group the alignments of each read first, for example with `samtools collate` or `samtools sort -n`";
 
 bool IsBase(char c) { return c == 'A' || c == 'T' || c == 'C' || c == 'G'; }
+
+// Whether every letter of a sequence is A, C, G or T; one table lookup per letter, no branch.
+bool AllBases(std::string_view sequence) {
+    static const struct Table {
+        unsigned char abBase[256] = {};
+        Table() { abBase['A'] = abBase['C'] = abBase['G'] = abBase['T'] = 1; }
+    } table;
+    unsigned char bAll = 1;
+    for (char c : sequence) bAll &= table.abBase[static_cast<unsigned char>(c)];
+    return bAll != 0;
+}
 
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -57,6 +66,12 @@ void TrimBlanks(LineView& line) {
     while (iLead < line.iLength && (line.pData[iLead] == ' ' || line.pData[iLead] == '\t')) ++iLead;
     line.pData += iLead;
     line.iLength -= iLead;
+}
+
+// Replaces the text of a reused string; cheaper than assign once its capacity has grown.
+void CopyInto(std::string& sTarget, std::string_view text) {
+    sTarget.resize(text.size());
+    std::memcpy(&sTarget[0], text.data(), text.size());
 }
 
 // Ends a field with a NUL in place (the byte after it is a tab or the line's spare byte).
@@ -127,9 +142,7 @@ MapFileReader::MapFileReader(LineSource& source_, std::string sFileName)
       bSawAlignment(false),
       bSawMismatchTag(false),
       bDonorReverse(false),
-      currentLine{std::string(), 0} {
-    vFields.reserve(32);
-}
+      currentLine{std::string(), 0} {}
 
 bool MapFileReader::NextFileLine(LineView& line) {
     if (!source.NextLine(line)) return false;
@@ -157,20 +170,28 @@ void MapFileReader::ReadHeaderLine(const LineView& line) {
            GROUP_REMEDY);
 }
 
-// Splits a line at tabs into views of its non-empty fields. Nothing is changed in the text.
+// Splits a line at tabs into views of its first eleven non-empty fields (QNAME to QUAL) and the
+// text after them (the tags). Nothing is changed in the text.
 bool MapFileReader::SplitFields(char* pText, std::size_t iLength) {
     currentText = std::string_view(pText, iLength);
-    vFields.clear();
+    iFieldCount = 0;
+    tagText = std::string_view();
     const char* pField = pText;
     const char* pEnd = pText + iLength;
-    while (true) {
+    while (pField < pEnd) {
         const char* pTab = static_cast<const char*>(std::memchr(pField, '\t', static_cast<std::size_t>(pEnd - pField)));
         const char* pFieldEnd = pTab ? pTab : pEnd;
-        if (pFieldEnd > pField) vFields.emplace_back(pField, static_cast<std::size_t>(pFieldEnd - pField));
+        if (pFieldEnd > pField) {
+            aFields[iFieldCount++] = std::string_view(pField, static_cast<std::size_t>(pFieldEnd - pField));
+            if (iFieldCount == MANDATORY_FIELDS) {
+                if (pTab) tagText = std::string_view(pTab + 1, static_cast<std::size_t>(pEnd - pTab - 1));
+                return true;
+            }
+        }
         if (!pTab) break;
         pField = pTab + 1;
     }
-    return vFields.size() > 10;
+    return false;
 }
 
 bool MapFileReader::GetSequenceLenFromSAMFile(std::string& errorMessage) {
@@ -225,17 +246,17 @@ bool MapFileReader::NextAlignmentLine(LineView& line, int& iLineNumber) {
 
 // Whether the split line lacks SEQ or QUAL, so that it must take them from another line of its read.
 bool MapFileReader::NeedsSequenceFromAnotherLine() const {
-    return vFields.size() > 10 && (Field(SEQUENCE_FIELD) == "*" || Field(QUALITY_FIELD) == "*");
+    return iFieldCount == MANDATORY_FIELDS && (Field(SEQUENCE_FIELD) == "*" || Field(QUALITY_FIELD) == "*");
 }
 
 // The first line of a read that carries both SEQ and QUAL lends them to the read's other lines.
 void MapFileReader::RememberSequenceDonor() {
-    if (vFields.size() <= 10 || Field(0) == sDonorName || NeedsSequenceFromAnotherLine()) return;
+    if (iFieldCount < MANDATORY_FIELDS || Field(0) == sDonorName || NeedsSequenceFromAnotherLine()) return;
     long long iFlag = 0;
     if (!ParseUnsigned(Field(1), 65535, iFlag)) return;
-    sDonorName.assign(Field(0).data(), Field(0).size());
-    sDonorSequence.assign(Field(SEQUENCE_FIELD).data(), Field(SEQUENCE_FIELD).size());
-    sDonorQuality.assign(Field(QUALITY_FIELD).data(), Field(QUALITY_FIELD).size());
+    CopyInto(sDonorName, Field(0));
+    CopyInto(sDonorSequence, Field(SEQUENCE_FIELD));
+    CopyInto(sDonorQuality, Field(QUALITY_FIELD));
     bDonorReverse = (iFlag & 16) != 0;
 }
 
@@ -312,18 +333,21 @@ bool MapFileReader::TakeSequenceAndQuality(long long iFlag, std::string_view& se
     return true;
 }
 
-// The first tag that contains "MD:Z", or an empty text when the line has none.
+// The first tag that contains "MD:Z", or an empty text when the line has none. A tag cannot
+// hold a tab, so the first "MD:Z" of the tag text lies in that tag.
 std::string_view MapFileReader::FindMismatchField() const {
-    for (std::size_t i = FIRST_TAG_FIELD; i < vFields.size(); ++i)
-        if (vFields[i].find("MD:Z") != std::string_view::npos) return vFields[i];
-    return std::string_view();
+    const std::size_t iFound = tagText.find("MD:Z");
+    if (iFound == std::string_view::npos) return std::string_view();
+    const std::size_t iTab = tagText.rfind('\t', iFound);
+    const std::size_t iStart = iTab == std::string_view::npos ? 0 : iTab + 1;
+    return tagText.substr(iStart, tagText.find('\t', iFound) - iStart);
 }
 
 // Tests one split alignment line field by field and, when it is usable, stores it in read.
 bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejectedCount) {
     if (std::memchr(currentText.data(), '\0', currentText.size()) != nullptr)
         return Reject(RejectReason::NulByte, iLineNumber, rejectedCount);
-    if (vFields.size() <= 10) return Reject(RejectReason::TooFewFields, iLineNumber, rejectedCount);
+    if (iFieldCount < MANDATORY_FIELDS) return Reject(RejectReason::TooFewFields, iLineNumber, rejectedCount);
     long long iFlag = 0;  // FLAG
     if (!ParseUnsigned(Field(1), 65535, iFlag)) return Reject(RejectReason::BadFlag, iLineNumber, rejectedCount);
     if (iFlag & 1)
@@ -340,7 +364,7 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
         return Reject(RejectReason::NoSequence, iLineNumber, rejectedCount);
     if (sequence.size() != static_cast<std::size_t>(g_iSequenceLength))
         return Reject(RejectReason::OtherLength, iLineNumber, rejectedCount);
-    if (!std::all_of(sequence.begin(), sequence.end(), [](char c) { return IsBase(c); }))
+    if (!AllBases(sequence))
         return Reject(RejectReason::NotAcgt, iLineNumber, rejectedCount);
     const std::string_view mdField = FindMismatchField();  // MD:Z
     if (mdField.empty()) return Reject(RejectReason::NoMdTag, iLineNumber, rejectedCount);
@@ -388,9 +412,11 @@ int MapFileReader::ParseMismatchString(Read& read, const char& strand, std::stri
     std::string_view tag = mdField.substr(5);  // "MD:Z:", dropped by position
     const int L = g_iSequenceLength;
 
-    char acLength[16];
-    std::to_chars_result lengthEnd = std::to_chars(acLength, acLength + sizeof(acLength), L);
-    if (tag == std::string_view(acLength, static_cast<std::size_t>(lengthEnd.ptr - acLength))) return 0;
+    if (L != iLengthOfText) {
+        sLengthText = std::to_string(L);
+        iLengthOfText = L;
+    }
+    if (tag == sLengthText) return 0;  // the whole read matches
 
     // Cut the tag at A, T, C and G; the pieces between them are the match counts.
     long long aiCounts[MAX_MISMATCHES + 1] = {0, 0, 0, 0};

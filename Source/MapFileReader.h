@@ -82,7 +82,7 @@ private:
     bool NextAlignmentLine(LineView& line, int& iLineNumber);
     void ReadHeaderLine(const LineView& line);
     bool SplitFields(char* pText, std::size_t iLength);
-    std::string_view Field(int i) const { return vFields[i]; }
+    std::string_view Field(int i) const { return aFields[i]; }
     bool NeedsSequenceFromAnotherLine() const;
     void RememberSequenceDonor();
     bool HoldUntilSequenceKnown(const LineView& line, int iLineNumber);
@@ -98,8 +98,11 @@ private:
     std::string fileName;
     int currentLineNumber;
 
-    std::string_view currentText;           // the current line
-    std::vector<std::string_view> vFields;  // its fields
+    static const int MANDATORY_FIELDS = 11;
+    std::string_view currentText;               // the current line
+    std::string_view aFields[MANDATORY_FIELDS];  // its first non-empty fields
+    int iFieldCount = 0;                         // how many of them it has
+    std::string_view tagText;                   // the text after them
     bool bSawAlignment;
     bool bSawMismatchTag;
 
@@ -116,6 +119,9 @@ private:
     std::string sWaitingName;        // their read ID
     std::deque<HeldLine> vReady;     // lines to process before the next line of the file
     HeldLine currentLine;            // the held line being processed; its text backs the Read
+
+    std::string sLengthText;  // the read length in decimal: an MD tag of a whole match
+    int iLengthOfText = -1;
 
     LineRejections rejections;
     int64_t aiWarnings[WARNING_KINDS] = {};

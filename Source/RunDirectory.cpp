@@ -1,0 +1,57 @@
+#include "RunDirectory.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "Logger.h"
+#include "utils.h"
+
+RunDirectory::RunDirectory(const std::string& sBesideDirectory) : iUncaughtAtStart(std::uncaught_exceptions()) {
+    const char* pTmp = std::getenv("TMPDIR");
+    const std::string sParent = (pTmp != nullptr && *pTmp != '\0') ? pTmp : sBesideDirectory;
+    std::string sTemplate = sParent + "/korvex-run-XXXXXX";
+    std::vector<char> vName(sTemplate.begin(), sTemplate.end());
+    vName.push_back('\0');
+    if (mkdtemp(vName.data()) == nullptr)
+        throw std::runtime_error("a private directory for the run's intermediate files could not be made in (" +
+                                 sParent + "): " + std::strerror(errno));
+    sPath = vName.data();
+}
+
+RunDirectory::~RunDirectory() {
+    if (std::uncaught_exceptions() > iUncaughtAtStart) {
+        std::ostringstream message;
+        message << "RunDirectory: the run failed; its intermediate files are kept in (" << sPath << ")." << std::endl;
+        GetLogger()->Write(message, true, LogLevel::Warning);
+        return;
+    }
+    std::error_code error;
+    std::filesystem::remove_all(sPath, error);
+    if (!error) return;
+    std::ostringstream message;
+    message << "RunDirectory: the directory (" << sPath << ") could not be removed: " << error.message() << "."
+            << std::endl;
+    GetLogger()->Write(message, true, LogLevel::Warning);
+}
+
+std::string DirectoryOf(const std::string& sPath) {
+    const std::size_t iSlash = sPath.rfind('/');
+    if (iSlash == std::string::npos) return ".";
+    return iSlash == 0 ? "/" : sPath.substr(0, iSlash);
+}
+
+std::string PartFileName(const std::string& sPath, int iPart, int iNumParts) {
+    if (iNumParts <= 1) return sPath;
+    const std::string sPart = ".part" + std::to_string(iPart) + "of" + std::to_string(iNumParts);
+    const std::size_t iSlash = sPath.rfind('/');
+    const std::size_t iNameStart = iSlash == std::string::npos ? 0 : iSlash + 1;
+    const std::size_t iDot = sPath.find('.', iNameStart + 1);  // a leading dot is part of the name
+    if (iDot == std::string::npos) return sPath + sPart;
+    return sPath.substr(0, iDot) + sPart + sPath.substr(iDot);
+}

@@ -1,0 +1,34 @@
+#ifndef KORVEX_RUNDIRECTORY_H
+#define KORVEX_RUNDIRECTORY_H
+
+#include <string>
+
+// A private directory for one run's intermediate files, made with mkdtemp under TMPDIR when it
+// is set, else in the directory given (beside the output). It is removed with its contents when
+// the run ends normally; when the run ends by an exception it is kept, and its path logged,
+// because it then holds what the run computed.
+class RunDirectory {
+public:
+    // Throws std::runtime_error naming the place when the directory cannot be made.
+    explicit RunDirectory(const std::string& sBesideDirectory);
+    ~RunDirectory();
+    RunDirectory(const RunDirectory&) = delete;
+    RunDirectory& operator=(const RunDirectory&) = delete;
+
+    const std::string& Path() const { return sPath; }
+
+private:
+    std::string sPath;
+    int iUncaughtAtStart;
+};
+
+// The directory part of a path ("." when it has none).
+std::string DirectoryOf(const std::string& sPath);
+
+// The name of a part's own file: ".partKofN" before the extensions of the file name, so that
+// the parts of a divided run never share a file ("reads.sam+" gives "reads.part2of3.sam+",
+// "reads.korvex.bam" gives "reads.part2of3.korvex.bam", "Logger" gives "Logger.part2of3").
+// A run that is not divided keeps the name.
+std::string PartFileName(const std::string& sPath, int iPart, int iNumParts);
+
+#endif

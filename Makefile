@@ -25,7 +25,7 @@ build: configure
 # The program alone: the tests and benchmarks are not needed to run the example.
 run: configure
 	cmake --build $(BUILD) -j 2 --target korvex
-	cd examples && ../$(BUILD)/korvex example.cfg
+	cd examples && $(abspath $(BUILD))/korvex example.cfg
 
 test: check-test-tools build
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j 2

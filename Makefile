@@ -1,10 +1,10 @@
 # Two commands on a fresh machine:
-#   make run    builds korvex and runs it on the bundled example in examples/
+#   make run    builds korvex (the program alone) and runs it on the bundled example in examples/
 #   make test   builds korvex and every test, and runs the tests
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 
-.PHONY: all build run test sanitize bench clean check-build-tools check-test-tools
+.PHONY: all configure build run test sanitize bench clean check-build-tools check-test-tools
 
 all: build
 
@@ -16,12 +16,16 @@ check-build-tools:
 check-test-tools: check-build-tools
 	@test -f /usr/include/gtest/gtest.h || { echo "GoogleTest is missing: apt-get install -y libgtest-dev"; exit 1; }
 
-build: check-build-tools
+configure: check-build-tools
 	cmake -S . -B $(BUILD) >/dev/null
+
+build: configure
 	cmake --build $(BUILD) -j 2
 
-run: build
-	cd examples && ../$(BUILD)/korvex example.cfg
+# The program alone: the tests and benchmarks are not needed to run the example.
+run: configure
+	cmake --build $(BUILD) -j 2 --target korvex
+	cd examples && $(abspath $(BUILD))/korvex example.cfg
 
 test: check-test-tools build
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j 2

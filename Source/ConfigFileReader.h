@@ -14,6 +14,8 @@ public:
     // Parses the file; returns the number of pairs held. A missing file leaves the table as it was.
     virtual std::size_t ReadInputFile();
     const std::string& Filename() const { return sFilename; }
+    // Every pair held, in byte-wise key order.
+    const std::map<std::string, std::string>& Pairs() const { return values; }
 
     // False when the key is missing. When present, returns true; the value is replaced
     // only when the text starts with something the extraction can read.

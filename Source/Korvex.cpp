@@ -20,6 +20,7 @@
 #include "Logger.h"
 #include "MultiReadCollectionMgr.h"
 #include "SamplusOutput.h"
+#include "Settings.h"
 #include "StringUtils.h"
 #include "utils.h"
 
@@ -223,3 +224,10 @@ void RunStep2(int nparts, int part, const std::string& sMapFileName, int iNumThr
 }
 
 }  // namespace
+
+void RunPipeline(const RunSettings& settings, RunSummary& /*summary*/) {
+    process2(settings.nparts, settings.part, settings.sMapFileName, settings.iNumThreads, settings.dPolymorphismRate,
+             settings.iTotalIterations, settings.iBurninIterations, settings.maxMismatchesForTopHits,
+             settings.extraMismatchesForAdditionalHits, settings.iFlankingValue, settings.probOutput,
+             settings.strandness);
+}

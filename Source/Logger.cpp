@@ -7,9 +7,9 @@
 #include <exception>
 #include <iostream>
 
-Logger::Logger() : pConsole(&std::cout), sFilename("Logger.out"), bIsOpen(false) {}
+Logger::Logger() : pConsole(&std::cout), sFilename("Logger.out"), bIsOpen(false), bQuiet(false) {}
 
-Logger::Logger(const char* filename) : pConsole(&std::cout), sFilename(filename), bIsOpen(false) {}
+Logger::Logger(const char* filename) : pConsole(&std::cout), sFilename(filename), bIsOpen(false), bQuiet(false) {}
 
 Logger::~Logger() {
     if (bIsOpen) Close();
@@ -42,7 +42,7 @@ bool Logger::Write(const std::string& text, LogLevel level) {
 
 bool Logger::WriteRecord(const std::string& text, LogLevel level) {
     try {
-        if (level == LogLevel::Info) *pConsole << text;
+        if ((level == LogLevel::Info && !bQuiet) || level == LogLevel::Summary) *pConsole << text;
         if (level == LogLevel::Warning || level == LogLevel::Error) std::cerr << text << std::flush;
         int iThread = omp_get_thread_num();
         if (!Open()) {

@@ -7,8 +7,9 @@
 #include <string>
 
 // How far a message travels: every level reaches the log file; Info is echoed to standard
-// output, Warning and Error to standard error, Detail nowhere else.
-enum class LogLevel { Detail, Info, Warning, Error };
+// output, Warning and Error to standard error, Detail nowhere else. Summary is echoed to
+// standard output like Info, but also when the console is quiet.
+enum class LogLevel { Detail, Info, Warning, Error, Summary };
 
 // The process-wide log: every message is appended to the log file behind
 // "Thr:<n> <time stamp>  " and echoed to the console as its level says. The file is
@@ -22,6 +23,8 @@ public:
     // Truncates the log file and writes its header line; not serialised.
     bool CreateOutFile(const std::string& filename);
     bool CreateOutFile();
+    // Quiet: Info is no longer echoed; warnings, errors and the summary still are.
+    void SetQuiet(bool bQuietConsole) { bQuiet = bQuietConsole; }
     // Serialised across all OpenMP threads by the unnamed critical section. False only
     // after an exception was caught; an unopenable file is reported and gives true.
     bool Write(const std::string& text, LogLevel level = LogLevel::Info);
@@ -43,6 +46,7 @@ private:
     std::ofstream outFile;   // closed at rest; touched only inside the critical section (or before threads exist)
     std::string sFilename;
     bool bIsOpen;
+    bool bQuiet;  // set before any worker thread exists
 };
 
 #endif

@@ -1,167 +1,156 @@
-// The entry point: the command line, the run parameters and the log, then the pipeline.
-#include <cstdlib>
+// The entry point: the command line, the settings and the log, then the run or merge.
+// The lines that the entry point writes itself begin with the command's name: "main: "
+// for a run, "merge: " for korvex merge.
+#include <unistd.h>
+
+#include <algorithm>
+#include <exception>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
-#include "ConfigFileReader.h"
 #include "Korvex.h"
 #include "Logger.h"
+#include "MergeCommand.h"
+#include "RunSummary.h"
+#include "Settings.h"
 #include "utils.h"
 
 namespace {
 
-// Every run parameter with its default; the command line and the configuration file
-// replace them, the file winning over the command line.
-struct RunParameters {
-    std::string sLogFilename = "Logger.out";
-    int maxMismatchesForTopHits = 2;
-    int extraMismatchesForAdditionalHits = 2;
-    int iFlankingValue = 0;
-    std::string sStrandnessOption;  // no default: must be "ON" or "OFF"
-    bool strandness = false;
-    std::string probOutput = "BOTH";
-    int nparts = 1;
-    int part = 1;
-    int iNumThreads = 1;
-    std::string sMapFileName;
-    double dPolymorphismRate = 0.1;
-    int iTotalIterations = 1000;
-    int iBurninIterations = 200;
-};
+std::string Banner() {
+    return "\n" + std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\n";
+}
 
-// No InputFilename: banner, error and usage on standard error, then wait for one character.
-int RefuseMissingArgument(const std::ostringstream& banner) {
-    std::cerr << banner.str();
+// No arguments: banner, error and usage on standard error. On a terminal the program then
+// waits for one character, so that a window opened just for it stays readable; a script's
+// standard input is never read.
+int RefuseMissingArgument() {
+    std::cerr << Banner();
     std::cerr << PROGRAM_NAME << ": " << "invalid number of program arguments." << std::endl;
     usage(PROGRAM_NAME, std::cerr);
+    if (isatty(STDIN_FILENO) == 0) return 1;
     std::cout << std::endl << "\n\n" << "Waiting for a character and <cr>: ";
     char cAnswer;
     std::cin >> cAnswer;
     return 1;
 }
 
-// Looks key up into value; a missing key is logged and leaves the default in place.
-template <class T>
-void LookUp(ConfigFileReader& config, const char* key, T& value, std::ostringstream& message) {
-    if (config.GetValue(key, value)) return;
-    message << "main" << ": failed to find " << key << " in Input file (" << config.Filename() << ")" << std::endl;
-    GetLogger()->Write(message, true);
+// A command line that cannot be read, or a configuration file that cannot be opened: no
+// log exists yet (and none is created, lest another run's log be truncated).
+int RefuseBeforeTheLog(const char* pCommand, const std::string& sProblem) {
+    std::cerr << pCommand << ": " << sProblem << std::endl;
+    return 1;
 }
 
-// The first run parameter outside the range the pipeline can work with, as
-// "<condition> is false (<values>)"; empty when all are valid. A part below 1 would give
-// negative job ranges, and a chain of fewer than two iterations or a burn-in outside the
-// chain would make the sampler divide by zero or give negative probabilities.
-std::string FirstInvalidRunParameter(const RunParameters& p) {
-    std::ostringstream values;
-    const char* sCondition = nullptr;
-    if (!(p.nparts > 0)) {
-        sCondition = "nparts > 0";
-        values << "nparts = " << p.nparts;
-    } else if (!(p.part > 0)) {
-        sCondition = "part > 0";
-        values << "part = " << p.part;
-    } else if (!(p.part <= p.nparts)) {
-        sCondition = "part <= nparts";
-        values << "part = " << p.part << ", nparts = " << p.nparts;
-    } else if (!(p.iNumThreads > 0 && p.iNumThreads < 8)) {
-        sCondition = "iNumThreads > 0 && iNumThreads < 8";
-        values << "iNumThreads = " << p.iNumThreads;
-    } else if (!(p.iTotalIterations > 1)) {
-        sCondition = "iTotalIterations > 1";
-        values << "iTotalIterations = " << p.iTotalIterations;
-    } else if (!(p.iBurninIterations >= 0 && p.iBurninIterations <= p.iTotalIterations)) {
-        sCondition = "iBurninIterations >= 0 && iBurninIterations <= iTotalIterations";
-        values << "iBurninIterations = " << p.iBurninIterations << ", iTotalIterations = " << p.iTotalIterations;
+void WriteLines(const char* pCommand, const std::vector<std::string>& vLines, LogLevel level) {
+    for (const std::string& sLine : vLines) GetLogger()->Write(std::string(pCommand) + ": " + sLine + "\n", level);
+}
+
+// Reads the configuration file, settles and checks the settings, creates the log and
+// writes the banner, the keys left at their default, the warnings and the refusals to it,
+// then the configuration dump. False when the run must not start; its reason is then the
+// last line on standard error.
+bool SettleAndLog(const char* pCommand, SettingSources& sources, RunSettings& settings) {
+    if (!sources.sConfigFile.empty()) {
+        std::string sProblem = ReadConfigurationFile(sources);
+        if (!sProblem.empty()) {
+            RefuseBeforeTheLog(pCommand, sProblem);
+            return false;
+        }
     }
-    if (sCondition == nullptr) return std::string();
-    return std::string(sCondition) + " is false (" + values.str() + ")";
-}
-
-// Settles every run parameter from the command line and the configuration file, creates
-// the log (whose first record is the banner waiting in message) and validates the values.
-// False when the run is refused; the reason is then in the log.
-bool SettleRunParameters(int argc, char** argv, ConfigFileReader& config, RunParameters& params,
-                         std::ostringstream& message) {
-    if (argc != 2) params.nparts = std::atoi(argv[2]);
-    if (argc >= 4) params.part = std::atoi(argv[3]);
-
-    if (!config.GetValue("LOG_FILENAME", params.sLogFilename))
-        std::cout << "main" << ": failed to find " << "LOG_FILENAME" << " in Input file (" << argv[1]
-                  << "), using default name (" << "Logger.out" << ")." << std::endl;
+    SettledSettings settled = SettleSettings(sources);
     Logger* pLogger = GetLogger();
-    pLogger->CreateOutFile(params.sLogFilename);
-    pLogger->Write(message, true);
+    pLogger->SetQuiet(settled.settings.bQuiet);
+    pLogger->CreateOutFile(settled.settings.sLogFilename);
+    pLogger->Write(Banner(), LogLevel::Info);
+    WriteLines(pCommand, settled.vMissing, LogLevel::Detail);
+    WriteLines(pCommand, settled.vWarnings, LogLevel::Warning);
+    WriteLines(pCommand, settled.vErrors, LogLevel::Error);
+    if (!settled.vErrors.empty()) return false;
+    pLogger->Write(settled.sDump, LogLevel::Detail);
+    settings = settled.settings;
+    return true;
+}
 
-    LookUp(config, "MAX_NUM_MISMATCHES_FOR_TOP_HITS", params.maxMismatchesForTopHits, message);
-    LookUp(config, "EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", params.extraMismatchesForAdditionalHits, message);
-    LookUp(config, "SEQ_FLANKING_VALUE", params.iFlankingValue, message);
-    LookUp(config, "STRANDNESS_OPTION", params.sStrandnessOption, message);
-    if (params.sStrandnessOption == "OFF") {
-        params.strandness = false;
-    } else if (params.sStrandnessOption == "ON") {
-        params.strandness = true;
-    } else {
-        message << "main" << ": Invalid value of STRANDNESS_OPTION: " << params.sStrandnessOption << ". Exit program."
-                << std::endl;
-        pLogger->Write(message, true);
-        return false;
+// Runs work inside the outermost handler: an exception becomes an error line and status 1.
+template <class Work>
+int Guarded(Work work) {
+    try {
+        return work();
+    } catch (const std::exception& e) {
+        GetLogger()->Write(std::string(PROGRAM_NAME) + ": " + e.what() + "\n", LogLevel::Error);
+    } catch (...) {
+        GetLogger()->Write(std::string(PROGRAM_NAME) + ": " + "unhandled exception" + "\n", LogLevel::Error);
     }
-    LookUp(config, "PROB_OUTPUT", params.probOutput, message);
-    LookUp(config, "NUM_PARTS", params.nparts, message);
-    LookUp(config, "PART_TO_RUN", params.part, message);
-    LookUp(config, "NUM_THREADS", params.iNumThreads, message);
-    LookUp(config, "MAP_FILENAME", params.sMapFileName, message);
-    LookUp(config, "POLYMORPHISM_RATE", params.dPolymorphismRate, message);
-    LookUp(config, "TOTAL_ITERATIONS", params.iTotalIterations, message);
-    LookUp(config, "BURNIN_ITERATIONS", params.iBurninIterations, message);
+    return 1;
+}
 
-    std::string sInvalid = FirstInvalidRunParameter(params);
-    if (sInvalid.empty()) return true;
-    message << "main" << ": invalid run parameters: " << sInvalid << "." << std::endl;
-    pLogger->Write(message, true);
-    return false;
+void WriteTimeTaken(const char* pCommand, double dSeconds) {
+    std::ostringstream message;
+    message << std::endl
+            << pCommand << ": Time taken = " << dSeconds << " secs  (" << dSeconds / 3600.0 << " hrs)" << std::endl;
+    GetLogger()->Write(message.str(), LogLevel::Detail);
+}
+
+int RunCommand(const std::vector<std::string>& vArguments, double dStartSeconds) {
+    SettingSources sources;
+    std::string sProblem = ParseArguments(vArguments, false, sources);
+    if (!sProblem.empty()) return RefuseBeforeTheLog("main", sProblem);
+    RunSettings settings;
+    RunSummary summary;
+    bool bSettled = false;
+    int iExitStatus = Guarded([&] {
+        bSettled = SettleAndLog("main", sources, settings);
+        if (!bSettled) return 1;
+        RunPipeline(settings, summary);
+        return 0;
+    });
+    if (!bSettled) return iExitStatus;  // refused: the refusals end the log
+    const double dSeconds = WallClockSeconds() - dStartSeconds;
+    if (iExitStatus == 0) {
+        summary.dWallSeconds = dSeconds;
+        GetLogger()->Write("\n" + FormatRunSummary(summary, PeakMemoryKibibytes()), LogLevel::Summary);
+    }
+    WriteTimeTaken("main", dSeconds);
+    return iExitStatus;
+}
+
+int MergeCommand(const std::vector<std::string>& vArguments, double dStartSeconds) {
+    SettingSources sources;
+    std::string sProblem = ParseArguments(vArguments, true, sources);
+    if (!sProblem.empty()) return RefuseBeforeTheLog("merge", sProblem);
+    RunSettings settings;
+    bool bSettled = false;
+    int iExitStatus = Guarded([&] {
+        bSettled = SettleAndLog("merge", sources, settings);
+        return bSettled ? RunMergeCommand(settings, settings.nparts) : 1;
+    });
+    if (bSettled) WriteTimeTaken("merge", WallClockSeconds() - dStartSeconds);
+    return iExitStatus;
+}
+
+bool Contains(const std::vector<std::string>& vArguments, const char* pWanted) {
+    return std::find(vArguments.begin(), vArguments.end(), pWanted) != vArguments.end();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    double t0 = WallClockSeconds();
-    std::ostringstream message;  // main's message buffer; every successful Write empties it
-    message << std::endl << PROGRAM_NAME << " -- probabilities of the alignments of multireads" << std::endl << std::endl;
+    const double dStartSeconds = WallClockSeconds();
+    std::vector<std::string> vArguments(argv + 1, argv + argc);
+    if (vArguments.empty() || vArguments == std::vector<std::string>{"-q"}) return RefuseMissingArgument();
 
-    if (argc < 2) return RefuseMissingArgument(message);
-
-    Logger* pLogger = GetLogger();
-    int iExitStatus = 0;
-    try {
-        ConfigFileReader config(argv[1]);  // lives until the parameters are handed over
-        config.ReadInputFile();
-        RunParameters params;
-        if (!SettleRunParameters(argc, argv, config, params, message)) return 1;
-
-        message << "Contents of the configuration file (" << config.Filename() << "): " << std::endl
-                << config.ToString() << std::endl;
-        pLogger->Write(message, true);
-
-        process2(params.nparts, params.part, params.sMapFileName, params.iNumThreads, params.dPolymorphismRate,
-                 params.iTotalIterations, params.iBurninIterations, params.maxMismatchesForTopHits,
-                 params.extraMismatchesForAdditionalHits, params.iFlankingValue, params.probOutput,
-                 params.strandness);
-    } catch (const std::exception& e) {
-        message << PROGRAM_NAME << ": " << e.what() << std::endl;
-        pLogger->Write(message, true, LogLevel::Error);
-        iExitStatus = 1;
-    } catch (...) {
-        message << PROGRAM_NAME << ": " << "unhandled exception" << std::endl;
-        pLogger->Write(message, true, LogLevel::Error);
-        iExitStatus = 1;
+    const bool bMerge = vArguments[0] == "merge";
+    if (bMerge) vArguments.erase(vArguments.begin());
+    if (Contains(vArguments, "--help") || Contains(vArguments, "-h")) {
+        std::cout << (bMerge ? MergeHelpText() : HelpText());
+        return 0;
     }
-
-    double dSeconds = WallClockSeconds() - t0;
-    message << std::endl
-            << "main" << ": Time taken = " << dSeconds << " secs  (" << dSeconds / 3600.0 << " hrs)" << std::endl;
-    pLogger->Write(message, true);
-    return iExitStatus;
+    if (Contains(vArguments, "--version")) {
+        std::cout << PROGRAM_NAME << std::endl;
+        return 0;
+    }
+    return bMerge ? MergeCommand(vArguments, dStartSeconds) : RunCommand(vArguments, dStartSeconds);
 }

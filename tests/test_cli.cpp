@@ -1,7 +1,28 @@
+// The program's command line, run as a user would.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+
 #include "TestHelpers.h"
 
-TEST(Cli, NoArgumentPrintsUsageAndWaits) {
+namespace {
+
+std::string LastLine(const std::string& sText) {
+    std::vector<std::string> vLines = SplitLines(sText);
+    return vLines.empty() ? "" : vLines.back();
+}
+
+std::size_t FileCount(const std::string& sDir) {
+    std::size_t iCount = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(sDir)) ++iCount;
+    return iCount;
+}
+
+}  // namespace
+
+// Without arguments: the usage, then no wait, whether standard input ends or stays open.
+TEST(Cli, NoArgumentPrintsUsageAndReturnsAtOnce) {
     const std::string sStderr = "\nKORVEX v2.0.0 -- probabilities of the alignments of multireads\n\n"
         "KORVEX v2.0.0: invalid number of program arguments.\n"
         "Usage: KORVEX v2.0.0 InputFilename [nparts  part] \n  where\n"
@@ -13,60 +34,97 @@ TEST(Cli, NoArgumentPrintsUsageAndWaits) {
         ProgramResult result = RunKorvex(dir.Path(), {}, sInput);
         EXPECT_EQ(result.iExitStatus, 1);
         EXPECT_EQ(result.sStderr, sStderr);
-        EXPECT_EQ(result.sStdout, "\n\n\nWaiting for a character and <cr>: ");
-        EXPECT_FALSE(FileExists(dir.File("Logger.out")));
+        EXPECT_EQ(result.sStdout, "");
+        EXPECT_EQ(FileCount(dir.Path()), 0u);
+    }
+    TempDir dir;  // a pipe that stays open and never delivers a character: timeout's 124 if it waited
+    const std::string sCommand = "cd " + dir.Path() + " && mkfifo in && timeout 20 " + KORVEX_BINARY +
+                                 " <>in >/dev/null 2>&1";
+    const int iStatus = std::system(sCommand.c_str());
+    EXPECT_EQ(WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1, 1);
+}
+
+TEST(Cli, HelpAndVersionCreateNoFile) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--help"}, "KORVEX v2.0.0 -- probabilities of the alignments of multireads\n\nUsage:\n"},
+        {{"-h"}, "KORVEX v2.0.0 -- probabilities"}, {{"run.cfg", "NUM_THREADS=2", "--help"}, "KORVEX v2.0.0 --"},
+        {{"--version"}, "KORVEX v2.0.0\n"}, {{"merge", "--help"}, "Usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]\n"}};
+    for (const auto& [vArgs, sStart] : cases) {
+        TempDir dir;
+        ProgramResult result = RunKorvex(dir.Path(), vArgs);
+        EXPECT_EQ(result.iExitStatus, 0) << sStart;
+        EXPECT_EQ(result.sStdout.rfind(sStart, 0), 0u) << result.sStdout;
+        EXPECT_EQ(result.sStderr, "");
+        EXPECT_EQ(FileCount(dir.Path()), 0u) << sStart;
     }
 }
 
-TEST(Cli, RefusedParametersEndTheRunBeforeTheDump) {
-    struct Case { std::string sConfig; std::vector<std::string> vArgs; std::string sLastLine; };
-    const std::string sOn = "LOG_FILENAME=run.log\nSTRANDNESS_OPTION=ON\n", sBad = "main: invalid run parameters: ";
-    const std::string sBurnin = "iBurninIterations >= 0 && iBurninIterations <= iTotalIterations is false (";
+// Each refusal is the last line on standard error, is in the log when one exists, and comes
+// before any work: no output file.
+TEST(Cli, RefusalsComeBeforeAnyWork) {
+    struct Case { std::vector<std::string> vArgs; std::string sLastLine; bool bLog; };
     const Case cases[] = {
-        {"", {"2"}, "main: Invalid value of STRANDNESS_OPTION: . Exit program."},  // no file: the log is Logger.out
-        {"LOG_FILENAME=run.log\nSTRANDNESS_OPTION=on\n", {},
-         "main: Invalid value of STRANDNESS_OPTION: on. Exit program."},
-        {sOn, {"abc"}, sBad + "nparts > 0 is false (nparts = 0)."},
-        {sOn + "NUM_PARTS=0\n", {"3", "1"}, sBad + "nparts > 0 is false (nparts = 0)."},  // the file wins
-        {sOn, {"3", "0"}, sBad + "part > 0 is false (part = 0)."},
-        {sOn + "NUM_PARTS=2\nPART_TO_RUN=3\n", {"5", "1"}, sBad + "part <= nparts is false (part = 3, nparts = 2)."},
-        {sOn + "NUM_THREADS=8\n", {}, sBad + "iNumThreads > 0 && iNumThreads < 8 is false (iNumThreads = 8)."},
-        {sOn + "NUM_THREADS=0\n", {}, sBad + "iNumThreads > 0 && iNumThreads < 8 is false (iNumThreads = 0)."},
-        {sOn + "TOTAL_ITERATIONS=1\n", {}, sBad + "iTotalIterations > 1 is false (iTotalIterations = 1)."},
-        {sOn + "BURNIN_ITERATIONS=-1\n", {}, sBad + sBurnin + "iBurninIterations = -1, iTotalIterations = 1000)."},
-        {sOn + "TOTAL_ITERATIONS=abc\nBURNIN_ITERATIONS=1001\n", {},  // abc is no number: 1000 stays
-         sBad + sBurnin + "iBurninIterations = 1001, iTotalIterations = 1000)."}};
-    const std::string sNoLog =
-        "main: failed to find LOG_FILENAME in Input file (run.cfg), using default name (Logger.out).\n";
+        {{"absent.cfg"}, "main: the configuration file (absent.cfg) could not be opened: No such file or directory", false},
+        {{"run.cfg", "NUM_THREADS=8"}, "main: NUM_THREADS = 8 is outside 1 to 7", true},
+        {{"run.cfg", "2", "3"}, "main: PART_TO_RUN = 3 (the part argument) is outside 1 to 2 (NUM_PARTS)", true},
+        {{"run.cfg", "-x"}, "main: unknown option -x (korvex --help lists the options)", false},
+        {{"run.cfg", "1", "1", "2"}, "main: argument 2 is not KEY=VALUE: only settings may follow CONFIG [nparts [part]]",
+         false},
+        {{"merge", "run.cfg"}, "merge: usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]", false},
+        {{"merge", "run.cfg", "0"}, "merge: NUM_PARTS = 0 (the nparts argument) must be at least 1", true},
+        {{"merge", "run.cfg", "2"}, "merge: not built yet", true}};
     for (const Case& c : cases) {
         TempDir dir;
-        if (!c.sConfig.empty()) WriteFile(dir.File("run.cfg"), c.sConfig);
-        std::vector<std::string> vArgs = {"run.cfg"};
-        vArgs.insert(vArgs.end(), c.vArgs.begin(), c.vArgs.end());
-        ProgramResult result = RunKorvex(dir.Path(), vArgs);
+        std::filesystem::copy_file(TestDataPath("example.sam"), dir.File("in.sam"));
+        WriteFile(dir.File("run.cfg"), "LOG_FILENAME=run.log\nMAP_FILENAME=in.sam\nSTRANDNESS_OPTION=OFF\n");
+        ProgramResult result = RunKorvex(dir.Path(), c.vArgs);
         EXPECT_EQ(result.iExitStatus, 1) << c.sLastLine;
-        EXPECT_EQ(result.sStdout.rfind(sNoLog, 0) == 0, c.sConfig.empty()) << result.sStdout;
-        std::vector<std::string> vLog = LogTexts(dir.File(c.sConfig.empty() ? "Logger.out" : "run.log"));
-        EXPECT_EQ(vLog.empty() ? "" : vLog.back(), c.sLastLine);
-        EXPECT_EQ(result.sStdout.find("Contents of the configuration file"), std::string::npos) << c.sLastLine;
+        EXPECT_EQ(LastLine(result.sStderr), c.sLastLine);
+        EXPECT_EQ(FileExists(dir.File("run.log")), c.bLog) << c.sLastLine;
+        if (c.bLog) { EXPECT_NE(ReadFile(dir.File("run.log")).find("  " + c.sLastLine + "\n"), std::string::npos); }
+        EXPECT_FALSE(FileExists(dir.File("in.sam+"))) << c.sLastLine;
     }
+    TempDir dir;  // warnings first, then every refusal; nothing of them on standard output
+    WriteFile(dir.File("run.cfg"), "STRANDNESS_OPTION=OFF\nTOTAL_ITERATION=50\nNUM_THREADS=four\n");
+    ProgramResult result = RunKorvex(dir.Path(), {"run.cfg", "POLYMORPHISM_RATE=1.5"});
+    EXPECT_EQ(result.sStderr, "main: TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS?\n"
+                              "main: NUM_THREADS = four is not a whole number\n"
+                              "main: POLYMORPHISM_RATE = 1.5 is outside 0 to 1 (exclusive)\n");
+    EXPECT_EQ(result.sStdout, "\nKORVEX v2.0.0 -- probabilities of the alignments of multireads\n\n");
+    EXPECT_NE(ReadFile(dir.File("Logger.out")).find("main: failed to find MAP_FILENAME in Input file (run.cfg)\n"),
+              std::string::npos);
 }
 
-TEST(Cli, MissingKeysInTableOrderThenTheDumpInKeyOrder) {
-    TempDir dir;
-    WriteFile(dir.File("run.cfg"), "# a run\nLOG_FILENAME = my run.log\nSTRANDNESS_OPTION=OFF\nNUM_THREADS=7\n"
-                                   "zeta=unused value\nMAP_FILENAME=missing.sam\nPROB_OUTPUT=BOTH");
-    RunKorvex(dir.Path(), {"run.cfg", "4", "2", "ignored"});
-    std::vector<std::string> vExpected = {"Log created: [STAMP]", "", "",
-                                          "KORVEX v2.0.0 -- probabilities of the alignments of multireads", ""};
-    for (const char* sKey : {"MAX_NUM_MISMATCHES_FOR_TOP_HITS", "EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS",
-                             "SEQ_FLANKING_VALUE", "NUM_PARTS", "PART_TO_RUN", "POLYMORPHISM_RATE", "TOTAL_ITERATIONS",
-                             "BURNIN_ITERATIONS"})
-        vExpected.push_back("main: failed to find " + std::string(sKey) + " in Input file (run.cfg)");
-    vExpected.insert(vExpected.end(), {"Contents of the configuration file (run.cfg): ", "  LOG_FILENAME = my run.log",
-                                       "  MAP_FILENAME = missing.sam", "  NUM_THREADS = 7", "  PROB_OUTPUT = BOTH",
-                                       "  STRANDNESS_OPTION = OFF", "  zeta = unused value", ""});  // in key order
-    std::vector<std::string> vLog = LogTexts(dir.File("my"));  // the first word of LOG_FILENAME names the log
-    if (vLog.size() > vExpected.size()) vLog.resize(vExpected.size());
-    EXPECT_EQ(vLog, vExpected);
+// The same run from a configuration file and from the command line alone gives the same
+// output; quiet, the console keeps only the summary; the log always holds everything.
+TEST(Cli, RunWithoutConfigurationFileAndQuiet) {
+    const std::vector<std::string> vSettings = {"MAP_FILENAME=example.sam", "STRANDNESS_OPTION=OFF",
+                                                "TOTAL_ITERATIONS=100", "BURNIN_ITERATIONS=20"};
+    std::string sConfig;
+    for (const std::string& sSetting : vSettings) sConfig += sSetting + "\n";
+    std::string vSamplus[3];
+    for (int iRun = 0; iRun < 3; ++iRun) {  // the file; the command line, quiet; the file, overridden by -q
+        TempDir dir;
+        std::filesystem::copy_file(TestDataPath("example.sam"), dir.File("example.sam"));
+        WriteFile(dir.File("run.cfg"), sConfig + "NUM_THREADS=7\nTOTAL_ITERATIONS=50\nQUIET=0\n");
+        std::vector<std::string> vArgs = {"run.cfg", "TOTAL_ITERATIONS=100"};
+        if (iRun == 1) vArgs = vSettings;
+        if (iRun == 1) vArgs.push_back("QUIET=1");
+        if (iRun == 2) vArgs.push_back("-q");
+        ProgramResult result = RunKorvex(dir.Path(), vArgs);
+        EXPECT_EQ(result.iExitStatus, 0) << result.sStderr;
+        EXPECT_EQ(result.sStderr, "");
+        const bool bQuiet = iRun > 0;
+        EXPECT_EQ(result.sStdout.find("KORVEX v2.0.0 --") == std::string::npos, bQuiet) << iRun;
+        EXPECT_EQ(result.sStdout.find("process2:") == std::string::npos, bQuiet) << iRun;
+        EXPECT_NE(result.sStdout.find("\nSummary\n  lines read:"), std::string::npos);
+        const std::string sLog = ReadFile(dir.File("Logger.out"));
+        for (const char* sPiece : {"KORVEX v2.0.0 --", "==> Step 2: Finished.", "\nSummary\n", "main: Time taken = "})
+            EXPECT_NE(sLog.find(sPiece), std::string::npos) << sPiece;
+        EXPECT_NE(sLog.find("  TOTAL_ITERATIONS = 100  (command line)\n"), std::string::npos) << sLog;
+        vSamplus[iRun] = ReadFile(dir.File("example.sam+"));
+    }
+    EXPECT_FALSE(vSamplus[0].empty());
+    EXPECT_EQ(vSamplus[1], vSamplus[0]);
+    EXPECT_EQ(vSamplus[2], vSamplus[0]);
 }

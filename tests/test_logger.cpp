@@ -100,3 +100,23 @@ TEST(Logger, ConcurrentWritesGiveWholeRecords) {
         ASSERT_EQ(vLines[i + 1], "second line");
     }
 }
+
+TEST(Logger, LevelsAndQuietChooseTheConsoleStream) {
+    struct Case { LogLevel level; bool bQuiet; bool bStdout, bStderr; };
+    const Case cases[] = {{LogLevel::Detail, false, false, false},  {LogLevel::Info, false, true, false},
+                          {LogLevel::Info, true, false, false},     {LogLevel::Warning, true, false, true},
+                          {LogLevel::Error, true, false, true},     {LogLevel::Summary, true, true, false}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        Logger logger;
+        ASSERT_TRUE(logger.CreateOutFile(dir.File("run.log")));
+        logger.SetQuiet(c.bQuiet);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        logger.Write("main: text\n", c.level);
+        const std::string sStderr = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.bStdout ? "main: text\n" : "") << &c - cases;
+        EXPECT_EQ(sStderr, c.bStderr ? "main: text\n" : "") << &c - cases;
+        EXPECT_EQ(LogTexts(dir.File("run.log")).back(), "main: text");  // the log always holds it
+    }
+}

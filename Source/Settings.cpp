@@ -1,0 +1,519 @@
+// The table of settings and everything built from it: parsing and checking the
+// configuration file and the command line, the configuration dump, --help and the
+// suggestion for a misspelt key.
+#include "Settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "ConfigFileReader.h"
+#include "Korvex.h"
+
+namespace {
+
+// Integer: a whole number in a range; Rate: a number strictly between 0 and 1; Path: the
+// first word of the value (an empty value keeps the default); Choice: one of a few words.
+enum class SettingKind { Integer, Rate, Path, Choice };
+
+// One row of the table. Built by the helpers below, never field by field.
+struct SettingInfo {
+    const char* pName;
+    SettingKind kind;
+    const char* pHelp;
+    int RunSettings::*pInteger = nullptr;
+    double RunSettings::*pRate = nullptr;
+    std::string RunSettings::*pText = nullptr;  // Path and Choice
+    int iMin = INT_MIN;                         // Integer: inclusive range
+    int iMax = INT_MAX;
+    int RunSettings::*pMaxFrom = nullptr;  // Integer: the upper bound is this other key's value
+    const char* pMaxKey = nullptr;         // ... whose name this is
+    const char* pChoices = nullptr;        // Choice: the allowed words, separated by '|'
+    const char* pDefaultShown = nullptr;   // the default as --help words it, when the initialiser says too little
+    const char* pPositional = nullptr;     // "nparts" or "part": the positional argument that sets this key
+    bool bRequired = false;
+
+    SettingInfo UpTo(int RunSettings::*pFrom, const char* pKey) const {
+        SettingInfo info = *this;
+        info.pMaxFrom = pFrom;
+        info.pMaxKey = pKey;
+        return info;
+    }
+    SettingInfo SetBy(const char* pArgument, const char* pShown) const {
+        SettingInfo info = *this;
+        info.pPositional = pArgument;
+        info.pDefaultShown = pShown;
+        return info;
+    }
+    SettingInfo Shown(const char* pShown) const {
+        SettingInfo info = *this;
+        info.pDefaultShown = pShown;
+        return info;
+    }
+    SettingInfo Required() const {
+        SettingInfo info = *this;
+        info.bRequired = true;
+        info.pDefaultShown = "none, required";
+        return info;
+    }
+};
+
+SettingInfo Integer(const char* pName, int RunSettings::*pField, int iMin, int iMax, const char* pHelp) {
+    SettingInfo info{pName, SettingKind::Integer, pHelp};
+    info.pInteger = pField;
+    info.iMin = iMin;
+    info.iMax = iMax;
+    return info;
+}
+
+SettingInfo Rate(const char* pName, double RunSettings::*pField, const char* pHelp) {
+    SettingInfo info{pName, SettingKind::Rate, pHelp};
+    info.pRate = pField;
+    return info;
+}
+
+SettingInfo Path(const char* pName, std::string RunSettings::*pField, const char* pHelp) {
+    SettingInfo info{pName, SettingKind::Path, pHelp};
+    info.pText = pField;
+    return info;
+}
+
+SettingInfo Choice(const char* pName, std::string RunSettings::*pField, const char* pChoices, const char* pHelp) {
+    SettingInfo info{pName, SettingKind::Choice, pHelp};
+    info.pText = pField;
+    info.pChoices = pChoices;
+    return info;
+}
+
+// Every key once, in the order the log reports missing keys. A key whose upper bound is
+// another key comes after that key.
+const std::vector<SettingInfo>& SettingTable() {
+    using S = RunSettings;
+    static const std::vector<SettingInfo> vTable = {
+        Path("LOG_FILENAME", &S::sLogFilename, "log file"),
+        Integer("MAX_NUM_MISMATCHES_FOR_TOP_HITS", &S::maxMismatchesForTopHits, 0, 3,
+                "a read is dropped when its best alignment has more mismatches"),
+        Integer("EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", &S::extraMismatchesForAdditionalHits, 0, 3,
+                "further alignments are kept with up to this many more mismatches than the best"),
+        Integer("SEQ_FLANKING_VALUE", &S::iFlankingValue, INT_MIN, INT_MAX,
+                "how far the window of unique reads reaches beyond an alignment on each side"),
+        Choice("STRANDNESS_OPTION", &S::sStrandnessOption, "ON|OFF",
+               "ON: unique reads count only on the alignment's strand; OFF: on both")
+            .Required(),
+        Choice("PROB_OUTPUT", &S::probOutput, "BOTH|BAYES|PROP",
+               "BOTH: unique-read share and posterior; BAYES: posterior; PROP: unique-read share"),
+        Integer("NUM_PARTS", &S::nparts, 1, INT_MAX, "number of separate runs one data set is divided into")
+            .SetBy("nparts", "the nparts argument, else 1"),
+        Integer("PART_TO_RUN", &S::part, 1, INT_MAX, "which of them this run computes")
+            .UpTo(&S::nparts, "NUM_PARTS")
+            .SetBy("part", "the part argument, else 1"),
+        Integer("NUM_THREADS", &S::iNumThreads, 1, 7, "largest number of jobs, and so of worker threads, per container"),
+        Path("MAP_FILENAME", &S::sMapFileName, "SAM file to read").Shown("none"),
+        Rate("POLYMORPHISM_RATE", &S::dPolymorphismRate, "polymorphism rate of the Bayesian model"),
+        Integer("TOTAL_ITERATIONS", &S::iTotalIterations, 2, INT_MAX, "iterations of each MCMC chain"),
+        Integer("BURNIN_ITERATIONS", &S::iBurninIterations, 0, INT_MAX, "burn-in iterations of each MCMC chain")
+            .UpTo(&S::iTotalIterations, "TOTAL_ITERATIONS"),
+        Choice("OUTPUT_FORMAT", &S::sOutputFormat, "SAMPLUS|SAM|BAM|CRAM",
+               "SAMPLUS: the SAM lines with probability fields; SAM, BAM, CRAM: the records with probability tags")
+            .Shown("chosen by the input"),
+        Path("OUTPUT_FILE", &S::sOutputFile, "output file").Shown("derived from MAP_FILENAME"),
+        Path("REFERENCE", &S::sReference, "FASTA reference, for CRAM").Shown("none"),
+        Choice("QUIET", &S::sQuiet, "0|1", "1: the console shows only warnings, errors, progress and the summary (-q)"),
+        Choice("PART_OUTPUT", &S::sPartOutput, "FULL|VALUES",
+               "what a part of a divided run writes: FULL the whole output, VALUES its values for merge"),
+    };
+    return vTable;
+}
+
+const char* const USAGE_LINES =
+    "Usage:\n"
+    "  korvex [-q] CONFIG [nparts [part]] [KEY=VALUE ...]\n"
+    "  korvex [-q] KEY=VALUE ...\n"
+    "  korvex merge CONFIG NPARTS [KEY=VALUE ...]\n"
+    "  korvex --help | -h\n"
+    "  korvex --version\n";
+
+const char* const MERGE_USAGE = "korvex merge CONFIG NPARTS [KEY=VALUE ...]";
+
+std::string Trim(const std::string& sText) {
+    std::size_t iFirst = 0, iEnd = sText.size();
+    while (iFirst < iEnd && std::isspace(static_cast<unsigned char>(sText[iFirst]))) ++iFirst;
+    while (iEnd > iFirst && std::isspace(static_cast<unsigned char>(sText[iEnd - 1]))) --iEnd;
+    return sText.substr(iFirst, iEnd - iFirst);
+}
+
+std::string FirstWord(const std::string& sText) {
+    std::istringstream in(sText);
+    std::string sWord;
+    in >> sWord;
+    return sWord;
+}
+
+// "A, B or C" from "A|B|C".
+std::string ChoiceList(const char* pChoices) {
+    std::string sList = pChoices;
+    std::size_t iLast = sList.rfind('|');
+    if (iLast != std::string::npos) sList.replace(iLast, 1, " or ");
+    for (std::size_t i = sList.find('|'); i != std::string::npos; i = sList.find('|')) sList.replace(i, 1, ", ");
+    return sList;
+}
+
+bool IsChoice(const char* pChoices, const std::string& sValue) {
+    std::istringstream in(pChoices);
+    std::string sWord;
+    while (std::getline(in, sWord, '|'))
+        if (sWord == sValue) return true;
+    return false;
+}
+
+// The whole text is one whole number (an optional sign and digits); out of the range of
+// long long counts as not whole.
+bool ParseWholeNumber(const std::string& sText, long long& iValue) {
+    if (sText.empty() || std::isspace(static_cast<unsigned char>(sText[0]))) return false;
+    char* pEnd = nullptr;
+    errno = 0;
+    iValue = std::strtoll(sText.c_str(), &pEnd, 10);
+    return errno == 0 && *pEnd == '\0';
+}
+
+bool ParseNumber(const std::string& sText, double& dValue) {
+    if (sText.empty() || std::isspace(static_cast<unsigned char>(sText[0]))) return false;
+    char* pEnd = nullptr;
+    dValue = std::strtod(sText.c_str(), &pEnd);
+    return *pEnd == '\0';
+}
+
+std::string AllowedText(const SettingInfo& info) {
+    switch (info.kind) {
+        case SettingKind::Integer:
+            if (info.pMaxKey != nullptr) return std::to_string(info.iMin) + " to " + info.pMaxKey;
+            if (info.iMin == INT_MIN && info.iMax == INT_MAX) return "any whole number";
+            if (info.iMax == INT_MAX) return std::to_string(info.iMin) + " or more";
+            return std::to_string(info.iMin) + " to " + std::to_string(info.iMax);
+        case SettingKind::Rate:
+            return "between 0 and 1 (exclusive)";
+        case SettingKind::Path:
+            return "a path";
+        case SettingKind::Choice:
+            return ChoiceList(info.pChoices);
+    }
+    return std::string();
+}
+
+// The value of the key's field as text; an empty text as what leaving it empty means.
+std::string FieldText(const SettingInfo& info, const RunSettings& settings) {
+    switch (info.kind) {
+        case SettingKind::Integer:
+            return std::to_string(settings.*info.pInteger);
+        case SettingKind::Rate: {
+            std::ostringstream text;
+            text << settings.*info.pRate;
+            return text.str();
+        }
+        case SettingKind::Path:
+        case SettingKind::Choice:
+            if (!(settings.*info.pText).empty() || info.pDefaultShown == nullptr) return settings.*info.pText;
+            return "(" + std::string(info.pDefaultShown) + ")";
+    }
+    return std::string();
+}
+
+std::string DefaultText(const SettingInfo& info) {
+    if (info.pDefaultShown != nullptr) return info.pDefaultShown;
+    return FieldText(info, RunSettings());
+}
+
+// Where the value in force of a key came from.
+enum class ValueSource { Default, Positional, File, CommandLine };
+
+struct FoundValue {
+    const std::string* pText = nullptr;  // null: no source names the key
+    ValueSource source = ValueSource::Default;
+};
+
+FoundValue FindValue(const SettingInfo& info, const SettingSources& sources) {
+    FoundValue found;
+    for (auto it = sources.vCommandLinePairs.rbegin(); it != sources.vCommandLinePairs.rend(); ++it)
+        if (it->first == info.pName) return {&it->second, ValueSource::CommandLine};
+    auto inFile = sources.filePairs.find(info.pName);
+    if (inFile != sources.filePairs.end()) return {&inFile->second, ValueSource::File};
+    if (info.pPositional == nullptr) return found;
+    const std::string& sPositional = std::strcmp(info.pPositional, "nparts") == 0 ? sources.sNparts : sources.sPart;
+    if (!sPositional.empty()) return {&sPositional, ValueSource::Positional};
+    return found;
+}
+
+std::string SourceText(const SettingInfo& info, ValueSource source) {
+    switch (source) {
+        case ValueSource::Default: return "default";
+        case ValueSource::Positional: return std::string(info.pPositional) + " argument";
+        case ValueSource::File: return "file";
+        case ValueSource::CommandLine: return "command line";
+    }
+    return std::string();
+}
+
+// "KEY = value", with the positional argument named when it gave the value.
+std::string Subject(const SettingInfo& info, const std::string& sValue, ValueSource source) {
+    std::string sSubject = std::string(info.pName) + " = " + (sValue.empty() ? "\"\"" : sValue);
+    if (source == ValueSource::Positional) sSubject += " (the " + std::string(info.pPositional) + " argument)";
+    return sSubject;
+}
+
+// Checks and stores an integer; bBoundRefused: the key that bounds it was refused, so its
+// own upper bound is not known.
+std::string ApplyInteger(const SettingInfo& info, const std::string& sValue, const std::string& sSubject,
+                         bool bBoundRefused, RunSettings& settings) {
+    long long iValue = 0;
+    if (!ParseWholeNumber(sValue, iValue)) return sSubject + " is not a whole number";
+    const long long iMax = info.pMaxFrom != nullptr ? settings.*info.pMaxFrom : info.iMax;
+    const bool bInRange = iValue >= info.iMin && (bBoundRefused || iValue <= iMax);
+    if (!bInRange) {
+        if (info.pMaxFrom == nullptr && info.iMax == INT_MAX && info.iMin != INT_MIN)
+            return sSubject + " must be at least " + std::to_string(info.iMin);
+        std::string sRange = std::to_string(info.iMin) + " to " + std::to_string(iMax);
+        if (info.pMaxKey != nullptr) sRange += " (" + std::string(info.pMaxKey) + ")";
+        return sSubject + " is outside " + sRange;
+    }
+    settings.*info.pInteger = static_cast<int>(iValue);
+    return std::string();
+}
+
+// Checks the value and stores it; returns the refusal, empty when the value is accepted.
+std::string ApplyValue(const SettingInfo& info, const std::string& sValue, ValueSource source, bool bBoundRefused,
+                       RunSettings& settings) {
+    const std::string sSubject = Subject(info, sValue, source);
+    switch (info.kind) {
+        case SettingKind::Integer:
+            return ApplyInteger(info, sValue, sSubject, bBoundRefused, settings);
+        case SettingKind::Rate: {
+            double dValue = 0.0;
+            if (!ParseNumber(sValue, dValue)) return sSubject + " is not a number";
+            if (!(dValue > 0.0 && dValue < 1.0)) return sSubject + " is outside 0 to 1 (exclusive)";
+            settings.*info.pRate = dValue;
+            return std::string();
+        }
+        case SettingKind::Path:
+            if (!sValue.empty()) settings.*info.pText = FirstWord(sValue);
+            return std::string();
+        case SettingKind::Choice:
+            if (!IsChoice(info.pChoices, sValue)) return sSubject + " must be " + ChoiceList(info.pChoices);
+            settings.*info.pText = sValue;
+            return std::string();
+    }
+    return std::string();
+}
+
+// The typed fields that follow from the checked texts.
+void DeriveTypedFields(RunSettings& s) {
+    s.strandness = s.sStrandnessOption == "ON";
+    s.probMode = s.probOutput == "BAYES"  ? ProbMode::Bayes
+                 : s.probOutput == "PROP" ? ProbMode::Proportional
+                                          : ProbMode::Both;
+    s.bOutputFormatGiven = !s.sOutputFormat.empty();
+    s.outputFormat = s.sOutputFormat == "SAM"    ? OutputFormat::Sam
+                     : s.sOutputFormat == "BAM"  ? OutputFormat::Bam
+                     : s.sOutputFormat == "CRAM" ? OutputFormat::Cram
+                                                 : OutputFormat::Samplus;
+    s.bQuiet = s.sQuiet == "1";
+    s.partOutput = s.sPartOutput == "VALUES" ? PartOutput::Values : PartOutput::Full;
+}
+
+bool IsKnownKey(const std::string& sName) {
+    for (const SettingInfo& info : SettingTable())
+        if (sName == info.pName) return true;
+    return false;
+}
+
+std::string UnknownKeyWarning(const std::string& sName) {
+    std::string sWarning = (sName.empty() ? std::string("\"\"") : sName) + ": unknown key";
+    std::string sNearest = NearestSettingName(sName);
+    if (!sNearest.empty()) sWarning += "; did you mean " + sNearest + "?";
+    return sWarning;
+}
+
+void WarnUnknownKeys(const SettingSources& sources, std::vector<std::string>& vWarnings) {
+    for (const auto& pair : sources.filePairs)
+        if (!IsKnownKey(pair.first)) vWarnings.push_back(UnknownKeyWarning(pair.first));
+    for (const auto& pair : sources.vCommandLinePairs)
+        if (!IsKnownKey(pair.first)) vWarnings.push_back(UnknownKeyWarning(pair.first));
+}
+
+std::string PairLines(const std::string& sKey, const std::string& sValue) {
+    return "  " + sKey + " = " + sValue + "\n";
+}
+
+// The file's pairs as the file reader lists them, then the command line's, then every key
+// with its value in force and where that came from.
+std::string Dump(const SettingSources& sources, const std::string& sInForce) {
+    std::string sDump;
+    if (!sources.sConfigFile.empty()) {
+        sDump += "Contents of the configuration file (" + sources.sConfigFile + "): \n";
+        for (const auto& pair : sources.filePairs) sDump += PairLines(pair.first, pair.second);
+        sDump += "\n";
+    }
+    if (!sources.vCommandLinePairs.empty()) {
+        sDump += "Settings on the command line (they win over the file): \n";
+        for (const auto& pair : sources.vCommandLinePairs) sDump += PairLines(pair.first, pair.second);
+        sDump += "\n";
+    }
+    return sDump + "Settings in force: \n" + sInForce + "\n";
+}
+
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> vRow(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) vRow[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t iDiagonal = vRow[0];
+        vRow[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            std::size_t iAbove = vRow[j];
+            vRow[j] = std::min({vRow[j] + 1, vRow[j - 1] + 1, iDiagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            iDiagonal = iAbove;
+        }
+    }
+    return vRow[b.size()];
+}
+
+std::string UnreadableReason(const std::string& sPath) {
+    std::FILE* pFile = std::fopen(sPath.c_str(), "r");
+    if (pFile == nullptr) return std::strerror(errno);
+    std::string sReason;
+    errno = 0;
+    if (std::fgetc(pFile) == EOF && std::ferror(pFile)) sReason = std::strerror(errno);  // a directory, for one
+    std::fclose(pFile);
+    return sReason;
+}
+
+}  // namespace
+
+bool IsSettingArgument(const std::string& sArgument) {
+    std::size_t iEquals = sArgument.find('=');
+    if (iEquals == 0 || iEquals == std::string::npos) return false;
+    for (std::size_t i = 0; i < iEquals; ++i)
+        if (!std::isalnum(static_cast<unsigned char>(sArgument[i])) && sArgument[i] != '_') return false;
+    return true;
+}
+
+std::string ParseArguments(const std::vector<std::string>& vArguments, bool bMerge, SettingSources& sources) {
+    std::vector<std::string> vPositional;
+    bool bSettingSeen = false;
+    for (const std::string& sArgument : vArguments) {
+        const bool bOption = sArgument.size() > 1 && sArgument[0] == '-' &&
+                             !std::isdigit(static_cast<unsigned char>(sArgument[1]));  // -1 is a number
+        if (sArgument == "-q") {
+            sources.vCommandLinePairs.emplace_back("QUIET", "1");
+        } else if (bOption) {
+            return "unknown option " + sArgument + " (korvex --help lists the options)";
+        } else if (IsSettingArgument(sArgument)) {
+            const std::size_t iEquals = sArgument.find('=');
+            sources.vCommandLinePairs.emplace_back(sArgument.substr(0, iEquals), sArgument.substr(iEquals + 1));
+            bSettingSeen = true;
+        } else if (bSettingSeen) {
+            return "argument " + sArgument + " is not KEY=VALUE: only settings may follow the first setting";
+        } else {
+            vPositional.push_back(sArgument);
+        }
+    }
+    if (bMerge && vPositional.size() < 2) return std::string("usage: ") + MERGE_USAGE;
+    const std::size_t iMaxPositional = bMerge ? 2 : 3;
+    if (vPositional.size() > iMaxPositional)
+        return "argument " + vPositional[iMaxPositional] + " is not KEY=VALUE: only settings may follow " +
+               (bMerge ? "NPARTS" : "CONFIG [nparts [part]]");
+    if (!vPositional.empty()) sources.sConfigFile = vPositional[0];
+    if (vPositional.size() > 1) sources.sNparts = vPositional[1];
+    if (vPositional.size() > 2) sources.sPart = vPositional[2];
+    return std::string();
+}
+
+std::string ReadConfigurationFile(SettingSources& sources) {
+    std::string sReason = UnreadableReason(sources.sConfigFile);
+    if (!sReason.empty())
+        return "the configuration file (" + sources.sConfigFile + ") could not be opened: " + sReason;
+    ConfigFileReader reader(sources.sConfigFile);
+    reader.ReadInputFile();
+    sources.filePairs = reader.Pairs();
+    return std::string();
+}
+
+SettledSettings SettleSettings(const SettingSources& sources) {
+    SettledSettings settled;
+    const std::vector<SettingInfo>& vTable = SettingTable();
+    std::vector<std::string> vRefused;  // names of the keys whose value was refused
+    const std::string sWhere =
+        sources.sConfigFile.empty() ? std::string(" on the command line") : " in Input file (" + sources.sConfigFile + ")";
+    std::string sInForce;
+    for (const SettingInfo& info : vTable) {
+        const FoundValue found = FindValue(info, sources);
+        const std::string sValue = found.pText != nullptr ? Trim(*found.pText) : std::string();
+        std::string sShown;  // the value in force as the log shows it
+        if (found.pText == nullptr && info.bRequired) {
+            settled.vErrors.push_back(std::string(info.pName) + " is missing: it must be " + ChoiceList(info.pChoices));
+        } else if (found.pText == nullptr) {
+            settled.vMissing.push_back("failed to find " + std::string(info.pName) + sWhere);
+        } else {
+            const bool bBoundRefused = info.pMaxKey != nullptr &&
+                                       std::find(vRefused.begin(), vRefused.end(), info.pMaxKey) != vRefused.end();
+            std::string sRefusal = ApplyValue(info, sValue, found.source, bBoundRefused, settled.settings);
+            if (!sRefusal.empty()) {
+                settled.vErrors.push_back(sRefusal);
+                vRefused.push_back(info.pName);
+            }
+            if (info.kind != SettingKind::Path) sShown = sValue;  // as given: a rate keeps all its digits
+        }
+        if (sShown.empty()) sShown = FieldText(info, settled.settings);
+        sInForce += "  " + std::string(info.pName) + " = " + sShown + "  (" + SourceText(info, found.source) + ")\n";
+    }
+    DeriveTypedFields(settled.settings);
+    WarnUnknownKeys(sources, settled.vWarnings);
+    settled.sDump = Dump(sources, sInForce);
+    return settled;
+}
+
+std::string HelpText() {
+    std::string sText = std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\n" +
+                        USAGE_LINES +
+                        "\nCONFIG is a file of KEY=VALUE lines; '#' starts a comment. A KEY=VALUE argument wins over\n"
+                        "the file, the file over nparts and part, and those over the defaults. When the first\n"
+                        "argument is KEY=VALUE, all settings come from the command line. A path is the first word\n"
+                        "of its value. -q is short for QUIET=1.\n"
+                        "merge combines the output of the NPARTS parts of a divided run.\n"
+                        "\nSettings (default; allowed values):\n";
+    for (const SettingInfo& info : SettingTable())
+        sText += "  " + std::string(info.pName) + " (" + DefaultText(info) + "; " + AllowedText(info) + ")\n      " +
+                 info.pHelp + "\n";
+    return sText;
+}
+
+std::string MergeHelpText() {
+    return std::string("Usage: ") + MERGE_USAGE +
+           "\n\nCombines the output of the NPARTS parts of a run divided with nparts and part (or\n"
+           "NUM_PARTS and PART_TO_RUN) into the output of the whole run. CONFIG and the settings\n"
+           "are those of the parts; NUM_PARTS, when set, wins over NPARTS. korvex --help lists the settings.\n";
+}
+
+std::vector<std::string> SettingNames() {
+    std::vector<std::string> vNames;
+    for (const SettingInfo& info : SettingTable()) vNames.push_back(info.pName);
+    return vNames;
+}
+
+std::string NearestSettingName(const std::string& sName) {
+    std::string sUpper = sName;
+    for (char& c : sUpper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string sNearest;
+    std::size_t iBest = std::max<std::size_t>(2, sName.size() / 3) + 1;  // farther is not a typo
+    for (const SettingInfo& info : SettingTable()) {
+        std::size_t iDistance = EditDistance(sUpper, info.pName);
+        if (iDistance < iBest) {
+            iBest = iDistance;
+            sNearest = info.pName;
+        }
+    }
+    return sNearest;
+}

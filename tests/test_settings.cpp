@@ -1,0 +1,167 @@
+// The settings table: checks, precedence, unknown keys, help; the progress reporter and
+// the end-of-run summary.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "Progress.h"
+#include "RunSummary.h"
+#include "Settings.h"
+#include "TestHelpers.h"
+
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// Sources with STRANDNESS_OPTION=OFF in the file unless the file pairs say otherwise.
+SettingSources Sources(const Pairs& vFile, const Pairs& vCommandLine = {}, const std::string& sNparts = "",
+                       const std::string& sPart = "") {
+    SettingSources sources;
+    sources.sConfigFile = "run.cfg";
+    sources.filePairs = {{"STRANDNESS_OPTION", "OFF"}};
+    for (const auto& pair : vFile) sources.filePairs[pair.first] = pair.second;
+    sources.vCommandLinePairs = vCommandLine;
+    sources.sNparts = sNparts;
+    sources.sPart = sPart;
+    return sources;
+}
+
+}  // namespace
+
+TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
+    struct Case { SettingSources sources; std::vector<std::string> vErrors; };
+    const Case cases[] = {
+        {Sources({{"NUM_THREADS", "four"}}), {"NUM_THREADS = four is not a whole number"}},
+        {Sources({{"NUM_THREADS", "7"}}, {{"NUM_THREADS", "8"}}), {"NUM_THREADS = 8 is outside 1 to 7"}},
+        {Sources({{"NUM_THREADS", "0"}}), {"NUM_THREADS = 0 is outside 1 to 7"}},
+        {Sources({{"POLYMORPHISM_RATE", "abc"}}), {"POLYMORPHISM_RATE = abc is not a number"}},
+        {Sources({{"POLYMORPHISM_RATE", "1.5"}}), {"POLYMORPHISM_RATE = 1.5 is outside 0 to 1 (exclusive)"}},
+        {Sources({{"POLYMORPHISM_RATE", "-0.5"}}), {"POLYMORPHISM_RATE = -0.5 is outside 0 to 1 (exclusive)"}},
+        {Sources({{"POLYMORPHISM_RATE", "0"}}), {"POLYMORPHISM_RATE = 0 is outside 0 to 1 (exclusive)"}},
+        {Sources({{"MAX_NUM_MISMATCHES_FOR_TOP_HITS", "5"}, {"EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", "4"}}),
+         {"MAX_NUM_MISMATCHES_FOR_TOP_HITS = 5 is outside 0 to 3",
+          "EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS = 4 is outside 0 to 3"}},
+        {Sources({{"TOTAL_ITERATIONS", "1e4"}, {"SEQ_FLANKING_VALUE", "12abc"}}),  // one line each, table order
+         {"SEQ_FLANKING_VALUE = 12abc is not a whole number", "TOTAL_ITERATIONS = 1e4 is not a whole number"}},
+        {Sources({{"TOTAL_ITERATIONS", "1"}}), {"TOTAL_ITERATIONS = 1 must be at least 2"}},
+        {Sources({{"TOTAL_ITERATIONS", "abc"}, {"BURNIN_ITERATIONS", "5000"}}),  // no bound known: no range refusal
+         {"TOTAL_ITERATIONS = abc is not a whole number"}},
+        {Sources({{"BURNIN_ITERATIONS", "1001"}}), {"BURNIN_ITERATIONS = 1001 is outside 0 to 1000 (TOTAL_ITERATIONS)"}},
+        {Sources({{"NUM_PARTS", "2"}, {"PART_TO_RUN", "3"}}), {"PART_TO_RUN = 3 is outside 1 to 2 (NUM_PARTS)"}},
+        {Sources({}, {}, "abc"), {"NUM_PARTS = abc (the nparts argument) is not a whole number"}},
+        {Sources({}, {}, "3", "0"), {"PART_TO_RUN = 0 (the part argument) is outside 1 to 3 (NUM_PARTS)"}},
+        {Sources({{"NUM_THREADS", "99999999999"}}), {"NUM_THREADS = 99999999999 is outside 1 to 7"}},
+        {Sources({{"NUM_THREADS", ""}}), {"NUM_THREADS = \"\" is not a whole number"}},
+        {Sources({{"PROB_OUTPUT", "bayes"}}), {"PROB_OUTPUT = bayes must be BOTH, BAYES or PROP"}},
+        {Sources({{"STRANDNESS_OPTION", "on"}, {"QUIET", "yes"}}),
+         {"STRANDNESS_OPTION = on must be ON or OFF", "QUIET = yes must be 0 or 1"}},
+        {Sources({{"OUTPUT_FORMAT", "bam"}, {"PART_OUTPUT", "ALL"}}),
+         {"OUTPUT_FORMAT = bam must be SAMPLUS, SAM, BAM or CRAM", "PART_OUTPUT = ALL must be FULL or VALUES"}},
+        {SettingSources(), {"STRANDNESS_OPTION is missing: it must be ON or OFF"}}};
+    for (const Case& c : cases) EXPECT_EQ(SettleSettings(c.sources).vErrors, c.vErrors) << c.vErrors.front();
+}
+
+TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
+    const SettledSettings settled = SettleSettings(Sources(
+        {{"NUM_PARTS", "3"}, {"NUM_THREADS", " 2\r"}, {"LOG_FILENAME", "my run.log"}, {"PROB_OUTPUT", "PROP"}},
+        {{"NUM_THREADS", "5"}, {"POLYMORPHISM_RATE", "0.25"}, {"NUM_THREADS", "6"}, {"OUTPUT_FORMAT", "CRAM"},
+         {"QUIET", "1"}, {"STRANDNESS_OPTION", "ON"}},
+        "4", "2"));
+    ASSERT_TRUE(settled.vErrors.empty()) << settled.vErrors.front();
+    const RunSettings& s = settled.settings;
+    EXPECT_EQ(std::vector<int>({s.nparts, s.part, s.iNumThreads, s.iTotalIterations}), std::vector<int>({3, 2, 6, 1000}));
+    EXPECT_EQ(s.dPolymorphismRate, 0.25);
+    EXPECT_EQ(s.sLogFilename, "my");  // the first word of a path
+    EXPECT_TRUE(s.strandness && s.bQuiet && s.bOutputFormatGiven && s.outputFormat == OutputFormat::Cram);
+    EXPECT_TRUE(s.probMode == ProbMode::Proportional && s.partOutput == PartOutput::Full);
+    const std::string sDump = settled.sDump;
+    for (const char* sPiece :
+         {"Contents of the configuration file (run.cfg): \n  LOG_FILENAME = my run.log\n  NUM_PARTS = 3\n",
+          "\n\nSettings on the command line (they win over the file): \n  NUM_THREADS = 5\n",
+          "\n\nSettings in force: \n  LOG_FILENAME = my  (file)\n", "  STRANDNESS_OPTION = ON  (command line)\n",
+          "  NUM_PARTS = 3  (file)\n  PART_TO_RUN = 2  (part argument)\n  NUM_THREADS = 6  (command line)\n",
+          "  MAP_FILENAME = (none)  (default)\n", "  POLYMORPHISM_RATE = 0.25  (command line)\n"})
+        EXPECT_NE(sDump.find(sPiece), std::string::npos) << sPiece << "\nis not in:\n" << sDump;
+    EXPECT_EQ(settled.vMissing.front(), "failed to find MAX_NUM_MISMATCHES_FOR_TOP_HITS in Input file (run.cfg)");
+}
+
+TEST(Settings, ArgumentsUnknownKeysAndHelp) {
+    const std::pair<std::vector<std::string>, std::string> arguments[] = {
+        {{"-q", "run.cfg", "4", "2", "NUM_THREADS=3"}, ""}, {{"MAP_FILENAME=a=b.sam", "-q"}, ""},
+        {{"run.cfg", "1", "1", "extra"}, "argument extra is not KEY=VALUE: only settings may follow CONFIG [nparts [part]]"},
+        {{"A=1", "run.cfg"}, "argument run.cfg is not KEY=VALUE: only settings may follow the first setting"},
+        {{"run.cfg", "--threads"}, "unknown option --threads (korvex --help lists the options)"}};
+    for (const auto& [vArguments, sProblem] : arguments) {
+        SettingSources sources;
+        EXPECT_EQ(ParseArguments(vArguments, false, sources), sProblem);
+    }
+    SettingSources sources;
+    ParseArguments({"-q", "run.cfg", "4", "2", "NUM_THREADS=3"}, false, sources);
+    EXPECT_EQ(sources.sConfigFile + " " + sources.sNparts + " " + sources.sPart, "run.cfg 4 2");
+    EXPECT_EQ(sources.vCommandLinePairs, (Pairs{{"QUIET", "1"}, {"NUM_THREADS", "3"}}));
+    EXPECT_EQ(ParseArguments({"run.cfg"}, true, sources), "usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]");
+
+    const SettledSettings settled =
+        SettleSettings(Sources({{"TOTAL_ITERATION", "50"}, {"zeta", "1"}}, {{"num_threads", "2"}, {"QUITE", "1"}}));
+    EXPECT_EQ(settled.vWarnings, (std::vector<std::string>{"TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS?",
+                                                           "zeta: unknown key", "num_threads: unknown key; did you mean NUM_THREADS?",
+                                                           "QUITE: unknown key; did you mean QUIET?"}));
+    // Every key is in --help and in the README's table.
+    const std::string sHelp = HelpText(), sReadme = ReadFile(std::string(KORVEX_TEST_DATA) + "/../../README.md");
+    for (const std::string& sName : SettingNames()) {
+        EXPECT_NE(sHelp.find("\n  " + sName + " ("), std::string::npos) << sName;
+        EXPECT_NE(sReadme.find("| `" + sName + "` |"), std::string::npos) << sName;
+    }
+}
+
+TEST(Progress, ReportsAtMostEveryIntervalWithTheTimeLeft) {
+    double dNow = 100.0;
+    for (const bool bTerminal : {false, true}) {
+        std::ostringstream out;
+        Progress progress(out, bTerminal, [&dNow] { return dNow; }, 10.0);
+        dNow = 100.0;
+        progress.Start(52129);
+        const std::pair<double, int64_t> steps[] = {{5.0, 1000}, {10.0, 11345}, {15.0, 1000}, {30.0, 38784}};
+        for (const auto& [dAt, iDone] : steps) {
+            dNow = 100.0 + dAt;
+            progress.Add(iDone);
+        }
+        progress.Finish();
+        const std::string sFirst = "Step 2: 12,345 of 52,129 multireads (23.7 %), about 32 s left",
+                          sSecond = "Step 2: 52,129 of 52,129 multireads (100.0 %), about 0 s left",
+                          sLast = "Step 2: 52,129 of 52,129 multireads, done in 30 s";
+        EXPECT_EQ(out.str(), bTerminal ? "\r" + sFirst + "\r" + sSecond + "\r" + sLast + std::string(12, ' ') + "\n"
+                                       : sFirst + "\n" + sSecond + "\n" + sLast + "\n");
+    }
+    std::ostringstream quiet;  // a run shorter than the interval reports nothing
+    Progress shortRun(quiet, false, [] { return 0.0; }, 10.0);
+    shortRun.Start(10);
+    shortRun.Add(10);
+    shortRun.Finish();
+    EXPECT_EQ(quiet.str(), "");
+    EXPECT_EQ(Progress::ReportText(0, 5, 3.0), "Step 2: 0 of 5 multireads (0.0 %), time left not yet known");
+    EXPECT_EQ(FormatDuration(100.4) + ", " + FormatDuration(7530), "1 min 40 s, 2 h 5 min");
+}
+
+TEST(RunSummary, Format) {
+    RunSummary summary;
+    summary.iLinesRead = 1234567;
+    summary.vRejected = {{"non-standard format", 12, 7}, {"unmapped", 3, 1001}};
+    summary.iUniqueReads = 1500;
+    summary.iMultireadsScored[2] = 2199;
+    summary.iMultireadsScored[5] = 4;
+    summary.vOutputFiles = {"reads.sam+"};
+    summary.dWallSeconds = 0.456;
+    EXPECT_EQ(FormatRunSummary(summary, 16000),
+              "Summary\n"
+              "  lines read:        1,234,567\n"
+              "  lines rejected:    15\n"
+              "    non-standard format: 12 (first at line 7)\n"
+              "    unmapped: 3 (first at line 1,001)\n"
+              "  unique reads:      1,500\n"
+              "  multireads scored: 2,199 with 2, 0 with 3, 0 with 4, 4 with 5 alignments\n"
+              "  output:            reads.sam+\n"
+              "  wall time:         0.46 s\n"
+              "  peak memory:       15.6 MiB\n");
+    EXPECT_GT(PeakMemoryKibibytes(), 0);
+}

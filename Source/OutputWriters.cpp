@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "AtomicFile.h"
 #include "PlainLineSource.h"
@@ -232,6 +233,34 @@ LineView Trimmed(LineView line) {
     return line;
 }
 
+// The iField-th (0-based) tab-separated field of a line; empty when the line has fewer.
+std::string_view FieldOf(const LineView& line, int iField) {
+    std::string_view text(line.pData, line.iLength);
+    std::size_t iStart = 0;
+    for (int i = 0; i < iField; ++i) {
+        iStart = text.find('\t', iStart);
+        if (iStart == std::string_view::npos) return std::string_view();
+        ++iStart;
+    }
+    std::size_t iEnd = text.find('\t', iStart);
+    return text.substr(iStart, iEnd == std::string_view::npos ? std::string_view::npos : iEnd - iStart);
+}
+
+// htslib turns a record whose reference is missing from the header into an unmapped one;
+// such a record could not be written unchanged, so it is an error.
+void CheckReferencesKnown(const InputFile& input, int64_t iLine, const LineView& content, const bam1_t* pRecord) {
+    const int RNAME_FIELD = 2, RNEXT_FIELD = 6;
+    std::string_view sName;
+    if (pRecord->core.tid < 0 && FieldOf(content, RNAME_FIELD) != "*")
+        sName = FieldOf(content, RNAME_FIELD);
+    else if (pRecord->core.mtid < 0 && FieldOf(content, RNEXT_FIELD) != "*")
+        sName = FieldOf(content, RNEXT_FIELD);
+    else
+        return;
+    throw InputError(DescribeInput(input) + ", line " + std::to_string(iLine) + ": the reference " +
+                     std::string(sName) + " is not among the header's @SQ lines");
+}
+
 void WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
                          ValueCursor& cursor, int64_t iExpectedLines) {
     std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
@@ -265,6 +294,7 @@ void WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, 
             if (kputsn(content.pData, content.iLength, &text) < 0 || sam_parse1(&text, header.p, record.p) < 0)
                 throw InputError(DescribeInput(input) + ", line " + std::to_string(iLine) +
                                  ": the record cannot be read as SAM");
+            CheckReferencesKnown(input, iLine, content, record.p);
             writer.Write(record.p, cursor.At(iLine));
         }
         if (header.p == nullptr) finishHeader();

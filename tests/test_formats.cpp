@@ -325,13 +325,13 @@ void ExpectTaggedOutput(const std::string& sOutput, const std::vector<std::strin
 }
 
 TEST_F(Containers, TaggedOutputHoldsEveryRecordWithItsValues) {
-    struct Case { const char* sInput; OutputFormat format; ProbMode mode; int iThreads; };
+    struct Case { const char* sInput; OutputFormat format; ProbMode mode; int iThreads; const char* sReference; };
     const Case cases[] = {
-        {"example.sam", OutputFormat::Sam, ProbMode::Both, 1},
-        {"example.sam", OutputFormat::Bam, ProbMode::Bayes, 2},
-        {"example.sam.gz", OutputFormat::Cram, ProbMode::Proportional, 1},
-        {"example.bam", OutputFormat::Bam, ProbMode::Both, 1},
-        {"example.cram", OutputFormat::Sam, ProbMode::Both, 2},
+        {"example.sam", OutputFormat::Sam, ProbMode::Both, 1, ""},
+        {"example.sam", OutputFormat::Bam, ProbMode::Bayes, 2, ""},
+        {"example.sam.gz", OutputFormat::Cram, ProbMode::Proportional, 1, ""},  // sequences stored whole
+        {"example.bam", OutputFormat::Cram, ProbMode::Both, 2, "ref.fa"},
+        {"example.cram", OutputFormat::Sam, ProbMode::Both, 2, ""},
     };
     const std::vector<std::string> vLines = SplitLines(ReadFile(TestDataPath("example.sam")));
     const std::map<int64_t, std::array<double, 2>> values = ExampleValues(vLines);
@@ -345,12 +345,38 @@ TEST_F(Containers, TaggedOutputHoldsEveryRecordWithItsValues) {
         InputFile input(File(c.sInput));
         const std::string sOutput = DefaultOutputPath(input, c.format);
         WriteOutput(input, {File("ref.fa"), c.iThreads},
-                    {c.format, sOutput, c.mode, "", c.iThreads, "korvex run.cfg"}, source,
+                    {c.format, sOutput, c.mode, *c.sReference ? File(c.sReference) : "", c.iThreads, "korvex run.cfg"},
+                    source,
                     static_cast<int64_t>(vLines.size()));
         ExpectTaggedOutput(sOutput, vLines, values, c.mode);
         if (!bSamtools) continue;
         std::string sCheck = "samtools quickcheck '" + sOutput + "' && samtools view '" + sOutput + "' >/dev/null";
         EXPECT_EQ(std::system(sCheck.c_str()), 0) << sOutput;
+    }
+}
+
+// Records that htslib would change or drop: the tagged output refuses them, naming the line.
+TEST(TaggedOutput, RecordsThatCannotBeWrittenUnchangedAreErrors) {
+    const std::string sRecord = "r1\t0\tchr1\t5\t255\t4M\t*\t0\t0\tACGT\tIIII\n";
+    struct Case { std::string sText; const char* sReason; };
+    const Case cases[] = {
+        {"@SQ\tSN:chr1\tLN:100\n" + sRecord + "@CO\tlate\n", "line 3: a header line after the first record"},
+        {"@SQ\tSN:chr1\tLN:100\n\n" + sRecord + "r2\t0\tchr1\n", "line 4: the record cannot be read as SAM"},
+        {"@SQ\tSN:chr2\tLN:100\n" + sRecord, "line 2: the reference chr1 is not among the header's @SQ lines"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        WriteFile(dir.File("reads.sam"), c.sText);
+        InputFile input(dir.File("reads.sam"));
+        MapValueSource source({});
+        try {
+            WriteOutput(input, {}, {OutputFormat::Bam, dir.File("out.bam"), ProbMode::Both, "", 1, ""}, source,
+                        static_cast<int64_t>(SplitLines(c.sText).size()));
+            ADD_FAILURE() << c.sText;
+        } catch (const InputError& error) {
+            EXPECT_EQ(std::string(error.what()), "the SAM file (" + dir.File("reads.sam") + "), " + c.sReason);
+        }
+        EXPECT_FALSE(FileExists(dir.File("out.bam")));
     }
 }
 

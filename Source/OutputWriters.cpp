@@ -68,8 +68,8 @@ void CheckSecondPass(const InputFile& input, int64_t iLinesRead, int64_t iExpect
                          " lines when it was read again, but " + std::to_string(iExpectedLines) +
                          " the first time; it changed while korvex was running");
     if (!cursor.AllMet())
-        throw InputError(DescribeInput(input) + " has no line " + std::to_string(cursor.PendingLine()) +
-                         " in ascending order for its values when it is read again");
+        throw InputError("the values of line " + std::to_string(cursor.PendingLine()) + " found no such line in " +
+                         DescribeInput(input) + " when it was read again");
 }
 
 // A value as the default C++ stream writes a double: %g with 6 significant digits.

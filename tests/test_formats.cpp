@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <map>
 
@@ -242,10 +243,6 @@ TEST_F(Containers, DefaultOutputsAreNamedAfterTheInput) {
         InputFile input(File(c.sInput));
         EXPECT_EQ(DefaultOutputPath(input, c.format), File(c.sOutput)) << c.sInput;
     }
-    EXPECT_EQ(DefaultOutputFormat(InputFormat::Sam), OutputFormat::Samplus);
-    EXPECT_EQ(DefaultOutputFormat(InputFormat::CompressedSam), OutputFormat::Samplus);
-    EXPECT_EQ(DefaultOutputFormat(InputFormat::Bam), OutputFormat::Bam);
-    EXPECT_EQ(DefaultOutputFormat(InputFormat::Cram), OutputFormat::Bam);
 }
 
 // The SAMplus file of every container equals, byte for byte, what the original writer makes.
@@ -390,7 +387,7 @@ TEST_F(Containers, OutputIsRefusedWhenTheInputChangedBetweenThePasses) {
         {"touch", iLines, 6, "changed while korvex was running"},
         {"replace", iLines, 6, "changed while korvex was running"},
         {"", iLines - 1, 6, "gave 3481 lines when it was read again, but 3480 the first time"},
-        {"", iLines, iLines + 1, "has no line 3482"},
+        {"", iLines, iLines + 1, "the values of line 3482 found no such line"},
     };
     for (const Case& c : cases) {
         WriteFile(sSam, sText);
@@ -435,13 +432,11 @@ TEST(ValuesFile, ValuesReadBackExactly) {
     for (const auto& entry : values) {
         ASSERT_TRUE(reader.Next(iLine, adValues));
         EXPECT_EQ(iLine, entry.first);
-        for (int i = 0; i < 2; ++i) {
-            if (std::isnan(entry.second[i])) {
-                EXPECT_TRUE(std::isnan(adValues[i]));
-                continue;
-            }
-            EXPECT_EQ(adValues[i], entry.second[i]);
-            EXPECT_EQ(std::signbit(adValues[i]), std::signbit(entry.second[i]));
+        for (int i = 0; i < 2; ++i) {  // the same bits: -0 stays -0, NaN comes back as the quiet NaN
+            uint64_t iRead, iWritten;
+            std::memcpy(&iRead, &adValues[i], sizeof(double));
+            std::memcpy(&iWritten, &entry.second[i], sizeof(double));
+            EXPECT_EQ(iRead, iWritten) << entry.first;
         }
     }
     EXPECT_FALSE(reader.Next(iLine, adValues));

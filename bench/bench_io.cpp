@@ -5,12 +5,15 @@
 //   - writing the tagged BAM output (the second pass: reading the input again, tagging and
 //     compressing) from SAM and from BAM input, against `samtools view -b` on the same file.
 // The BAM file is KORVEX_BENCH_BAM when set, else made once from the SAM file in TMPDIR (and
-// removed at the end). Every time is wall-clock time, as the samtools runs can only be timed so.
+// removed at the end). Every time is wall-clock time, as the samtools runs can only be timed so;
+// the counter cpu_s adds the processor time of every thread (ours, or the samtools process),
+// which a machine busy with other work disturbs less.
 //
 //   KORVEX_BENCH_SAM=/path/to/file.sam /path/to/build/bench_io
 
 #include <benchmark/benchmark.h>
 #include <htslib/sam.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -115,6 +118,27 @@ private:
     int64_t iLine = FIRST_RECORD_LINE - 1;
 };
 
+// User and system time so far of this process (every thread) or of its finished children.
+double CpuSeconds(int iWho) {
+    rusage usage;
+    getrusage(iWho, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// Processor time per iteration of the work inside the benchmark loop.
+class CpuMeter {
+public:
+    explicit CpuMeter(int iWho_) : iWho(iWho_), dStart(CpuSeconds(iWho_)) {}
+    void Report(benchmark::State& state) const {
+        state.counters["cpu_s"] = (CpuSeconds(iWho) - dStart) / static_cast<double>(state.iterations());
+    }
+
+private:
+    int iWho;
+    double dStart;
+};
+
 void SetLineRate(benchmark::State& state, int64_t iLines) {
     state.counters["lines_per_second"] =
         benchmark::Counter(static_cast<double>(iLines), benchmark::Counter::kIsIterationInvariantRate);
@@ -124,13 +148,17 @@ void SetLineRate(benchmark::State& state, int64_t iLines) {
 void BM_DrainLineSource(benchmark::State& state) {
     if (SkipWithoutFiles(state)) return;
     int64_t iLines = 0;
+    CpuMeter cpu(RUSAGE_SELF);
     for (auto _ : state) iLines = DrainLines(PathOf(static_cast<int>(state.range(0))), static_cast<int>(state.range(1)));
+    cpu.Report(state);
     SetLineRate(state, iLines);
 }
 
 void RunCommand(benchmark::State& state, const std::string& sCommand) {
+    CpuMeter cpu(RUSAGE_CHILDREN);
     for (auto _ : state)
         if (std::system(sCommand.c_str()) != 0) state.SkipWithError(("failed: " + sCommand).c_str());
+    cpu.Report(state);
 }
 
 void BM_SamtoolsCount(benchmark::State& state) {
@@ -145,11 +173,13 @@ void BM_WriteTaggedBam(benchmark::State& state) {
     const int iThreads = static_cast<int>(state.range(1));
     const int64_t iLines = DrainLines(sInput, 1);
     InputFile input(sInput);
+    CpuMeter cpu(RUSAGE_SELF);
     for (auto _ : state) {
         EveryOtherLine values(iLines);
         WriteOutput(input, {"", iThreads}, {OutputFormat::Bam, Files().sOutput, ProbMode::Both, "", iThreads, "bench"},
                     values, iLines);
     }
+    cpu.Report(state);
     SetLineRate(state, iLines);
 }
 

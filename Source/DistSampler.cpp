@@ -35,6 +35,8 @@ DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {
     shape.dFractionPower = shape.dFraction - 1.0;
     shape.dAm = shape.iWhole - 1;
     shape.dRoot = std::sqrt(2.0 * shape.dAm + 1.0);
+    shape.fractionBounds = FractionBounds::Make(shape.dInverseFraction);
+    shape.pTangent = TangentBounds::Shared(shape.iWhole);
     return shape;
 }
 
@@ -51,7 +53,8 @@ double DistSampler::rbeta(const GammaShape& a, const GammaShape& b) {
 }
 
 // Gamma(n) for the integer part n of the shape: the tangent rejection method above 5,
-// the log of a product of n uniforms from 1 to 5, nothing below 1.
+// the log of a product of n uniforms from 1 to 5, nothing below 1. The bounds decide most
+// tangent proposals; only the undecided ones evaluate the threshold.
 double DistSampler::GammaWholePart(const GammaShape& shape) {
     if (shape.iWhole > 5) {
         const double am = shape.dAm;
@@ -66,8 +69,10 @@ double DistSampler::GammaWholePart(const GammaShape& shape) {
             double y = d2 / d1;
             double x = s * y + am;
             if (x <= 0.0) continue;
-            double e = (1.0 + y * y) * std::exp(am * std::log(x / am) - s * y);
-            if (NextUniform() > e) continue;
+            double u = NextUniform();
+            Verdict verdict = shape.pTangent ? shape.pTangent->Decide(y, u) : Verdict::Undecided;
+            if (verdict == Verdict::Reject) continue;
+            if (verdict == Verdict::Undecided && u > TangentBounds::Ratio(am, s, y)) continue;
             return x;
         }
     }
@@ -81,7 +86,8 @@ double DistSampler::GammaWholePart(const GammaShape& shape) {
 
 // Gamma(f) for the fractional part 0 <= f < 1 by acceptance-rejection. With f = 0 the first
 // round always accepts 0 (V1 to the power +inf is 0, and the test compares +inf with +inf or
-// NaN), so its three uniforms are consumed without computing anything.
+// NaN), so its three uniforms are consumed without computing anything. The bounds decide
+// most rounds; pow(v1, 1 / f) is then computed only for the accepted one.
 double DistSampler::GammaFractionPart(const GammaShape& shape) {
     if (shape.dFraction == 0.0) {
         NextUniform();
@@ -93,21 +99,21 @@ double DistSampler::GammaFractionPart(const GammaShape& shape) {
         double v0 = NextUniform();
         double v1 = NextUniform();
         double v2 = NextUniform();
-        double xi;
-        double eta;
-        double q;
         if (shape.dFractionBound >= v0) {
-            xi = std::pow(v1, shape.dInverseFraction);
+            Verdict verdict = shape.fractionBounds.DecideFirst(v1, v2);
+            if (verdict == Verdict::Reject) continue;
+            double xi = std::pow(v1, shape.dInverseFraction);
+            if (verdict == Verdict::Accept) return xi;
             double t = std::pow(xi, shape.dFractionPower);
-            eta = v2 * t;
-            q = t * std::exp(-xi);
-        } else {
-            xi = 1.0 - std::log(v1);
-            double g = std::exp(-xi);
-            eta = v2 * g;
-            q = std::pow(xi, shape.dFractionPower) * g;
+            if (v2 * t > t * std::exp(-xi)) continue;
+            return xi;
         }
-        if (eta > q) continue;
+        double xi = 1.0 - std::log(v1);
+        Verdict verdict = FractionBounds::DecideSecond(xi, v2, shape.dFraction);
+        if (verdict == Verdict::Reject) continue;
+        if (verdict == Verdict::Accept) return xi;
+        double g = std::exp(-xi);
+        if (v2 * g > std::pow(xi, shape.dFractionPower) * g) continue;
         return xi;
     }
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "GammaBounds.h"
 #include "SimpleRNG.h"
 
 // The first uniforms of the stream from the default seeds, computed once per process. Every
@@ -41,6 +42,8 @@ public:
         double dFractionPower;   // f - 1
         double dAm;              // n - 1, used when n > 5
         double dRoot;            // sqrt(2 (n - 1) + 1), used when n > 5
+        FractionBounds fractionBounds;    // decides most rounds of the fractional part
+        const TangentBounds* pTangent;    // shared, when n > 5: decides most tangent proposals
     };
     static GammaShape MakeGammaShape(double a);
 

@@ -34,6 +34,30 @@ double Margin(double am, double s, double yLow, double yHigh) {
 }
 }  // namespace
 
+FractionBounds::FractionBounds(double dInverseFraction) : vBins(static_cast<int>(kBins)) {
+    const double g = dInverseFraction;
+    double xiLeft = std::pow(0.0, g);
+    double eLeft = std::exp(-xiLeft);
+    for (int i = 0; i < static_cast<int>(kBins); ++i) {
+        double xiRight = std::pow((i + 1) / kBins, g);
+        double eRight = std::exp(-xiRight);
+        vBins[i].dLow = eRight * (1.0 - gammabounds::kMargin);
+        vBins[i].dHigh = xiLeft >= gammabounds::kSmallest ? eLeft * (1.0 + gammabounds::kMargin) : INFINITY;
+        xiLeft = xiRight;
+        eLeft = eRight;
+    }
+    pBins = vBins.data();
+}
+
+const FractionBounds* FractionBounds::Shared(double dInverseFraction) {
+    static std::mutex mutex;
+    static std::map<double, std::unique_ptr<FractionBounds>> tables;  // never shrinks; entries read-only once built
+    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_ptr<FractionBounds>& pTable = tables[dInverseFraction];
+    if (!pTable) pTable.reset(new FractionBounds(dInverseFraction));
+    return pTable.get();
+}
+
 TangentBounds::TangentBounds(int iWhole) {
     const double am = iWhole - 1;  // as DistSampler::MakeGammaShape computes them
     const double s = std::sqrt(2.0 * am + 1.0);

@@ -15,64 +15,32 @@
 enum class Verdict { Accept, Reject, Undecided };
 
 namespace gammabounds {
-const double kMargin = 1e-12;   // relative widening of every bound
-const double kTiny = 1e-300;    // absolute widening where a value may be subnormal
+const double kMargin = 1e-12;     // relative widening of every bound
 const double kSmallest = 1e-280;  // below this, a rejection is not decided (t might overflow)
-
-// x^n for n >= 1 by repeated squaring: relative error at most (n - 1) 2^-53 while no
-// intermediate result is subnormal (all are >= the result, as x <= 1).
-inline double IntegerPower(double x, int n) {
-    double dResult = 1.0;
-    for (;;) {
-        if (n & 1) dResult *= x;
-        n >>= 1;
-        if (n == 0) return dResult;
-        x *= x;
-    }
-}
-
-// For x >= 0 the Taylor polynomials of exp(-x) of odd degree lie below it and those of
-// even degree above it (the remainder has the sign of the first omitted term).
-inline double ExpLowerBound(double x) {
-    return 1.0 - x * (1.0 - x * 0.5 * (1.0 - x * (1.0 / 3) * (1.0 - x * 0.25 * (1.0 - x * 0.2))));
-}
-inline double ExpUpperBound(double x) { return 1.0 - x * (1.0 - x * 0.5 * (1.0 - x * (1.0 / 3) * (1.0 - x * 0.25))); }
 }  // namespace gammabounds
 
-// The fractional part 0 < f < 1 of a gamma shape, drawn by acceptance-rejection.
+// The fractional part 0 < f < 1 of a gamma shape, drawn by acceptance-rejection in rounds of
+// three uniforms v0, v1, v2 (0 <= v < 1).
 class FractionBounds {
 public:
-    // From g = 1 / f as the draw computes it. Shapes with g above 1000 are never decided
-    // (the integer power would need too many roundings).
-    static FractionBounds Make(double dInverseFraction) {
-        FractionBounds bounds{0, 0.0, 1.0};
-        if (dInverseFraction > 1.0 && dInverseFraction <= 1000.0) {
-            bounds.iWhole = static_cast<int>(dInverseFraction);
-            bounds.dRest = dInverseFraction - bounds.iWhole;  // exact
-            bounds.dRestComplement = 1.0 - bounds.dRest;
-        }
-        return bounds;
-    }
+    // The shared table of g = 1 / f as the draw computes it, built on first use.
+    static const FractionBounds* Shared(double dInverseFraction);
+    explicit FractionBounds(double dInverseFraction);
+    FractionBounds(const FractionBounds&) = delete;
+    FractionBounds& operator=(const FractionBounds&) = delete;
 
-    // First branch, for a uniform 0 <= v1 < 1: xi = pow(v1, g), t = pow(xi, f - 1), and the
-    // round is rejected when v2 * t > t * exp(-xi).
-    // With g = n + d (n whole, 0 <= d < 1), v1^g = v1^n v1^d, and for 0 < v1 < 1
-    // max(v1, 1 - d (1 - v1) / v1) <= v1^d <= v1 + (1 - d)(1 - v1)
-    // (exp(z) >= 1 + z with ln v1 >= 1 - 1 / v1, and the concavity of v1^d). The bounds of
-    // xi then bound exp(-xi) by Taylor polynomials. v2 below the lower bound gives
-    // v2 * t <= t * exp(-xi) after rounding (monotone); above the upper bound, strictly more,
-    // provided t is finite, which xi >= kSmallest ensures.
+    // First branch: xi = pow(v1, g), t = pow(xi, f - 1), and the round is rejected when
+    // v2 * t > t * exp(-xi). exp(-v1^g) falls as v1 rises, so on a bin of v1 it lies between
+    // its values at the bin's ends, and the computed exp(-xi) is within 5 units of 2^-53 of
+    // it (pow's error moves it by at most 2 units since xi <= 1; exp adds 2), as are the
+    // table's computed end values. v2 below the bin's low bound is below exp(-xi), so
+    // v2 * t <= t * exp(-xi) after rounding (monotone): accepted. v2 above the high bound
+    // exceeds exp(-xi) by more than the roundings of the products, so it is rejected, provided
+    // t is finite: a bin whose left end gives xi < kSmallest never rejects.
     Verdict DecideFirst(double v1, double v2) const {
-        using namespace gammabounds;
-        if (iWhole == 0) return Verdict::Undecided;
-        double dPower = IntegerPower(v1, iWhole);
-        double dOneMinusV = 1.0 - v1;
-        double dHigh = dPower * (v1 + dRestComplement * dOneMinusV) * (1.0 + kMargin) + kTiny;
-        if (v2 < ExpLowerBound(dHigh) * (1.0 - kMargin)) return Verdict::Accept;
-        // The 1e-15 covers the roundings of 1 - d (1 - v1) / v1 where it exceeds v1.
-        double dLowFactor = std::max(v1, 1.0 - dRest * dOneMinusV / v1 - 1e-15);
-        double dLow = dPower * dLowFactor * (1.0 - kMargin) - kTiny;
-        if (dLow >= kSmallest && v2 > ExpUpperBound(dLow) * (1.0 + kMargin)) return Verdict::Reject;
+        const Bin& bin = pBins[static_cast<int>(v1 * kBins)];  // exact: kBins is a power of 2
+        if (v2 < bin.dLow) return Verdict::Accept;
+        if (v2 > bin.dHigh) return Verdict::Reject;
         return Verdict::Undecided;
     }
 
@@ -89,9 +57,15 @@ public:
         return Verdict::Undecided;
     }
 
-    int iWhole;              // floor(g), or 0: never decided
-    double dRest;            // d = g - floor(g)
-    double dRestComplement;  // 1 - d
+private:
+    struct Bin {
+        double dLow;   // below: accept
+        double dHigh;  // above: reject
+    };
+    static constexpr double kBins = 256.0;
+
+    std::vector<Bin> vBins;  // bin i holds v1 in [i / 256, (i + 1) / 256)
+    const Bin* pBins;        // vBins.data()
 };
 
 // The tangent rejection test of a whole shape n > 5, with am = n - 1 and s = sqrt(2 am + 1):

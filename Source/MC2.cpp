@@ -105,19 +105,23 @@ void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
 }
 
 // One iteration of alignment j: the Gibbs step at each covered position and, after burn-in,
-// the log-likelihood.
-double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& sampler) {
+// the log-likelihood. The draws run on a local copy of the sampler, which the compiler keeps
+// in registers; the shared one takes its state back at the end.
+double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     const AlignmentPlan& plan = vPlans[j];
     double* row = currDraw[j];
+    const Site* pSites = vSites.data();
+    const Flag* pFlags = vFlags.data();
+    DistSampler sampler(shared);  // a local copy stays in registers
     double loglik = plan.dPrefixLogLik;
     int iConstant = plan.iFirstConstant;
     for (int s = plan.iFirstSite; s < plan.iEndSite; ++s) {
-        const Site& site = vSites[s];
+        const Site& site = pSites[s];
         double theta = row[site.iColumn];
         int iVariants = 0;
         for (int f = site.iFirstFlag; f < site.iEndFlag; ++f) {
-            double dVariant = vFlags[f].dOneMinusE * theta;
-            double p = dVariant + vFlags[f].dE;
+            double dVariant = pFlags[f].dOneMinusE * theta;
+            double p = dVariant + pFlags[f].dE;
             double u = sampler.runif();
             if (dVariant / p > u) ++iVariants;
         }
@@ -128,6 +132,7 @@ double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& sampler) {
         loglik += site.bMismatch ? std::log(x) : std::log(1 - x);
         for (; iConstant < site.iEndConstant; ++iConstant) loglik += vConstantTerms[iConstant];
     }
+    shared = sampler;
     return loglik;
 }
 

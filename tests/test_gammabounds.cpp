@@ -62,7 +62,7 @@ TEST(GammaBounds, FractionFirstBranchAgreesWithTheExactTest) {
             double t = std::pow(xi, shape.dFractionPower);
             bool bNear = i % 2;
             double v2 = bNear ? in.Near(std::exp(-xi)) : in.Unit();
-            Verdict verdict = shape.fractionBounds.DecideFirst(v1, v2);
+            Verdict verdict = shape.pFraction->DecideFirst(v1, v2);
             bool bReject = v2 * t > t * std::exp(-xi);
             ASSERT_TRUE((bNear ? tally : uniform).Check(verdict, bReject))
                 << "a " << a << " v1 " << v1 << " v2 " << v2 << " xi " << xi;

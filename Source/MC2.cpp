@@ -115,6 +115,16 @@ double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     DistSampler sampler(shared);  // a local copy stays in registers
     double loglik = plan.dPrefixLogLik;
     int iConstant = plan.iFirstConstant;
+    // A site's likelihood term is added after the next site's draw, still in position order:
+    // its log then rarely waits for the long chain (pow, log, divisions) that yields theta,
+    // and the processor overlaps that chain with the next draw.
+    const Site* pLast = nullptr;
+    double thetaLast = 0.0;
+    auto addLastTerm = [&]() {
+        double x = pLast->dOneMinusE * thetaLast + pLast->dE;
+        loglik += pLast->bMismatch ? std::log(x) : std::log(1 - x);
+        for (; iConstant < pLast->iEndConstant; ++iConstant) loglik += vConstantTerms[iConstant];
+    };
     for (int s = plan.iFirstSite; s < plan.iEndSite; ++s) {
         const Site& site = pSites[s];
         double theta = row[site.iColumn];
@@ -128,10 +138,11 @@ double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
         theta = sampler.rbeta(vVariantShapes[iVariants], vUnflaggedShapes[site.iUnflagged]);
         row[site.iColumn] = theta;
         if (!bPost) continue;
-        double x = site.dOneMinusE * theta + site.dE;
-        loglik += site.bMismatch ? std::log(x) : std::log(1 - x);
-        for (; iConstant < site.iEndConstant; ++iConstant) loglik += vConstantTerms[iConstant];
+        if (pLast) addLastTerm();
+        pLast = &site;
+        thetaLast = theta;
     }
+    if (pLast) addLastTerm();
     shared = sampler;
     return loglik;
 }

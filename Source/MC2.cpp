@@ -15,7 +15,10 @@
 //   constant; the terms before an alignment's first covered position are summed ahead in
 //   position order, the later ones are still added one by one in position order, and an
 //   alignment without covered positions has a constant weight;
-// - each row of theta is updated in place, since a position's chain reads only its own value.
+// - each row of theta is updated in place, since a position's chain reads only its own value;
+// - the gamma draws decide most accept/reject tests by bounds (GammaBounds.h) instead of pow,
+//   log and exp, run inline on a local copy of the sampler, and a site's likelihood term is
+//   added after the next site's draw, so that its log need not wait for theta.
 
 MCMCcalculator::MCMCcalculator(int iNumAlignments_, int iSeqLength_, int iTotalIterations_,
                                int iBurninIterations_, double dPolymorphismRate_)

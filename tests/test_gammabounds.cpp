@@ -15,13 +15,14 @@ struct Inputs {
     std::mt19937_64 gen{20240611};
     double Unit() { return (gen() >> 11) * 0x1.0p-53; }  // [0, 1)
     int Pick(int n) { return static_cast<int>(gen() % n); }
-    // A uniform as the stream gives them, or one at an edge of [0, 1).
+    // A uniform as the stream gives them, or one at an edge of [0, 1) or of a table bin.
     double Uniform() {
-        switch (Pick(8)) {
+        switch (Pick(9)) {
         case 0: return 0.0;
         case 1: return std::pow(10.0, -300 * Unit());
         case 2: return 1.0 - (1 + Pick(1000)) * 0x1.0p-53;
         case 3: return static_cast<unsigned>(gen()) * 2.328306435996595e-10;
+        case 4: return (1 + Pick(255)) / 256.0 - Pick(2) * 0x1.0p-60;
         default: return Unit();
         }
     }

@@ -4,7 +4,9 @@
 // the common sparse case where only the first alignment has unique reads nearby.
 // BM_SamplerRatio runs both samplers alternately on the same workload and reports their CPU
 // times per multiread (fast_ms, plain_ms) and fast_ms / plain_ms (ratio); the quotable table:
-//   build/bench_sampler --benchmark_filter=Ratio
+//   build/bench_sampler --benchmark_filter=Ratio --benchmark_counters_tabular=true
+// (add --benchmark_repetitions=3 --benchmark_report_aggregates_only=true for medians when the
+// machine is busy).
 
 #include <benchmark/benchmark.h>
 #include <time.h>

@@ -84,3 +84,20 @@ TEST(Pipeline, GoldenExampleAtDefaultSettings) {
 }
 
 }  // namespace
+
+// The summary of a run on the bundled example, and the same run reading standard input.
+TEST(Pipeline, SummaryAndStandardInput) {
+    TempDir dir;
+    std::filesystem::copy_file(TestDataPath("example.sam"), dir.File("example.sam"));
+    WriteFile(dir.File("run.cfg"), "STRANDNESS_OPTION=OFF\n" + FAST);
+    ProgramResult run = RunKorvex(dir.Path(), {"-q", "run.cfg", "MAP_FILENAME=example.sam"});
+    ASSERT_EQ(run.iExitStatus, 0) << run.sStderr;
+    const std::string sSummary = run.sStdout.substr(run.sStdout.find("Summary\n"));
+    EXPECT_EQ(sSummary.substr(0, sSummary.find("  wall time")),
+              "Summary\n  lines read:        3,481\n  lines rejected:    1\n    unmapped: 1 (first at line 2,323)\n"
+              "  unique reads:      1,665\n  multireads scored: 56 with 2, 16 with 3, 11 with 4, 66 with 5 alignments\n"
+              "  output:            example.sam+\n");
+    ProgramResult piped = RunKorvex(dir.Path(), {"-q", "run.cfg", "MAP_FILENAME=-"}, ReadFile(dir.File("example.sam")));
+    ASSERT_EQ(piped.iExitStatus, 0) << piped.sStderr;
+    EXPECT_EQ(ReadFile(dir.File("stdin.sam+")), ReadFile(dir.File("example.sam+")));
+}

@@ -43,7 +43,7 @@ run_once() {
     read -r wall user sys rss <"$dir/time.txt"
     step1=$(sed -n 's/.*process2: elapsed time (\([^)]*\)) secs.*/\1/p' "$dir/run.log" | head -1)
     kept=$(sed -n 's/.*The size of the LineNumberMap is: \([0-9]*\).*/\1/p' "$dir/run.log" | head -1)
-    printf '%-22s %8s %9.1f %9.1f %10s %10s %12s\n' "$name" "$threads" "$wall" "$(echo "$user + $sys" | bc)" \
+    printf '%-22s %8s %9.1f %9.1f %10s %10s %12s\n' "$name" "$threads" "$wall" "$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')" \
         "${step1:-?}" "$((rss / 1024)) MB" "$(( rss * 1024 / kept )) B"
     echo "$wall" >"$WORK/$name.wall"
 }

@@ -3,8 +3,10 @@
 #   make test   builds korvex and every test, and runs the tests
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all configure build run test sanitize bench clean check-build-tools check-test-tools
+.PHONY: all configure build run test sanitize fuzz bench clean check-build-tools check-test-tools check-clang
 
 all: build
 
@@ -35,9 +37,18 @@ sanitize: check-test-tools
 	cmake --build $(SANITIZE_BUILD) -j 2
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure --no-tests=error -j 2
 
+check-clang: check-build-tools
+	@command -v clang++ >/dev/null || { echo "clang is missing: apt-get install -y clang libclang-rt-dev"; exit 1; }
+
+# The fuzz targets of fuzz/, built with clang, each run for FUZZ_SECONDS; fails on any finding.
+fuzz: check-clang
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DKORVEX_FUZZ=ON >/dev/null
+	cmake --build $(FUZZ_BUILD) -j 2 --target fuzz_config fuzz_step1 fuzz_scorer
+	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 bench: build
 	@test -f /usr/include/benchmark/benchmark.h || { echo "Google Benchmark is missing: apt-get install -y libbenchmark-dev"; exit 1; }
 	@ls $(BUILD)/bench_* >/dev/null 2>&1 && for b in $(BUILD)/bench_*; do $$b; done
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

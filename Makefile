@@ -4,9 +4,10 @@
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 60
 
-.PHONY: all configure build run test sanitize fuzz bench clean check-build-tools check-test-tools check-clang
+.PHONY: all configure build run test sanitize fuzz tsan bench clean check-build-tools check-test-tools check-clang
 
 all: build
 
@@ -46,9 +47,16 @@ fuzz: check-clang
 	cmake --build $(FUZZ_BUILD) -j 2 --target fuzz_config fuzz_step1 fuzz_scorer
 	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# A whole run under ThreadSanitizer with the LLVM OpenMP runtime; fails on any report.
+tsan: check-clang
+	@ls /usr/lib/llvm-*/lib/libarcher.so >/dev/null 2>&1 || { echo "libomp-dev is missing: apt-get install -y libomp-dev"; exit 1; }
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DKORVEX_TSAN=ON >/dev/null
+	cmake --build $(TSAN_BUILD) -j 2 --target korvex
+	scripts/run-tsan.sh $(TSAN_BUILD)/korvex
+
 bench: build
 	@test -f /usr/include/benchmark/benchmark.h || { echo "Google Benchmark is missing: apt-get install -y libbenchmark-dev"; exit 1; }
 	@ls $(BUILD)/bench_* >/dev/null 2>&1 && for b in $(BUILD)/bench_*; do $$b; done
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

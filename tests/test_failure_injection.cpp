@@ -101,9 +101,17 @@ struct Outcome {
     std::string sStderr;
 };
 
+// As nobody, the program runs from a copy in the run's directories, since the build tree may
+// lie where nobody cannot reach it.
 Outcome RunProgram(const RunDirectories& dirs, bool bAsNobody) {
+    std::string sProgram = KORVEX_BINARY;
+    if (bAsNobody) {
+        sProgram = dirs.root.File("korvex");
+        fs::copy_file(KORVEX_BINARY, sProgram);
+        ::chmod(sProgram.c_str(), 0755);
+    }
     const std::string sCommand = "cd '" + dirs.sWork + "' && " + (bAsNobody ? NOBODY : "") + "env TMPDIR='" +
-                                 dirs.sWork + "' OMP_NUM_THREADS=2 '" + KORVEX_BINARY + "' run.cfg >'" + dirs.sIo +
+                                 dirs.sWork + "' OMP_NUM_THREADS=2 '" + sProgram + "' run.cfg >'" + dirs.sIo +
                                  "/stdout' 2>'" + dirs.sIo + "/stderr'";
     return Outcome{RunShell(sCommand), ReadFile(dirs.sIo + "/stderr")};
 }

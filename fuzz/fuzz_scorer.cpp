@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -129,10 +130,11 @@ std::string DescribeRead(const Read& r) {
 // The case in words, printed when an invariant breaks.
 std::string DescribeCase(const Case& c) {
     const KorvexCalc& p = c.parameters;
+    char acRate[32];
+    std::snprintf(acRate, sizeof(acRate), "%.17g", p.dPolymorphismRate);
     std::string sText = "L=" + std::to_string(p.iSeqLength) + " F=" + std::to_string(p.iFlankingValue) +
                         " T=" + std::to_string(p.iTotalIterations) + " B=" + std::to_string(p.iBurninIterations) +
-                        " rate=" + std::to_string(p.dPolymorphismRate) + " strandness=" + std::to_string(c.bStrandness) +
-                        "\nunique reads:\n";
+                        " rate=" + acRate + " strandness=" + std::to_string(c.bStrandness) + "\nunique reads:\n";
     for (const MultiRead* pUnique : c.map_1) sText += DescribeRead(pUnique->Reads(0));
     sText += "multiread:\n";
     for (int j = 0; j < c.pMultiRead->Size(); ++j) sText += DescribeRead(c.pMultiRead->Reads(j));

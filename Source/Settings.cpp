@@ -248,6 +248,18 @@ FoundValue FindValue(const SettingInfo& info, const SettingSources& sources) {
     return found;
 }
 
+// nparts and part on the command line yield to NUM_PARTS and PART_TO_RUN of the file; a run
+// that was meant as a part must not quietly run as another, so the user is told.
+void WarnWhenTheFileOverridesAnArgument(const SettingInfo& info, const FoundValue& found, const std::string& sValue,
+                                        const SettingSources& sources, std::vector<std::string>& vWarnings) {
+    if (info.pPositional == nullptr || found.source != ValueSource::File) return;
+    const std::string& sArgument = std::strcmp(info.pPositional, "nparts") == 0 ? sources.sNparts : sources.sPart;
+    if (sArgument.empty() || Trim(sArgument) == sValue) return;
+    vWarnings.push_back(std::string(info.pName) + " = " + sValue + " in the configuration file wins over the " +
+                        info.pPositional + " argument " + sArgument + "; give " + info.pName + "=" + sArgument +
+                        " on the command line to run that part");
+}
+
 std::string SourceText(const SettingInfo& info, ValueSource source) {
     switch (source) {
         case ValueSource::Default: return "default";
@@ -467,6 +479,7 @@ SettledSettings SettleSettings(const SettingSources& sources) {
     for (const SettingInfo& info : vTable) {
         const FoundValue found = FindValue(info, sources);
         const std::string sValue = found.pText != nullptr ? Trim(*found.pText) : std::string();
+        WarnWhenTheFileOverridesAnArgument(info, found, sValue, sources, settled.vWarnings);
         std::string sShown;  // the value in force as the log shows it
         const bool bBoundRefused =
             info.pMaxKey != nullptr && std::find(vRefused.begin(), vRefused.end(), info.pMaxKey) != vRefused.end();

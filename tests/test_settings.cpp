@@ -83,6 +83,8 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
           "  MAP_FILENAME = (none)  (default)\n", "  POLYMORPHISM_RATE = 0.25  (command line)\n"})
         EXPECT_NE(sDump.find(sPiece), std::string::npos) << sPiece << "\nis not in:\n" << sDump;
     EXPECT_EQ(settled.vMissing.front(), "failed to find MAX_NUM_MISMATCHES_FOR_TOP_HITS in Input file (run.cfg)");
+    EXPECT_EQ(settled.vWarnings, std::vector<std::string>{"NUM_PARTS = 3 in the configuration file wins over the nparts "
+                                                          "argument 4; give NUM_PARTS=4 on the command line to run that part"});
 }
 
 TEST(Settings, ArgumentsUnknownKeysAndHelp) {

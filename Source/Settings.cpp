@@ -439,6 +439,12 @@ std::string ParseArguments(const std::vector<std::string>& vArguments, bool bMer
         return "argument " + vPositional[iMaxPositional] + " is not KEY=VALUE: only settings may follow " +
                (bMerge ? "NPARTS" : "CONFIG [nparts [part]]");
     if (!vPositional.empty()) sources.sConfigFile = vPositional[0];
+    if (bMerge) {
+        // The merge's NPARTS names the parts to find: it wins over the file like a setting
+        // (a later NUM_PARTS= still wins over it).
+        sources.vCommandLinePairs.insert(sources.vCommandLinePairs.begin(), {"NUM_PARTS", vPositional[1]});
+        return std::string();
+    }
     if (vPositional.size() > 1) sources.sNparts = vPositional[1];
     if (vPositional.size() > 2) sources.sPart = vPositional[2];
     return std::string();

@@ -68,7 +68,7 @@ TEST(Cli, RefusalsComeBeforeAnyWork) {
         {{"run.cfg", "1", "1", "2"}, "main: argument 2 is not KEY=VALUE: only settings may follow CONFIG [nparts [part]]",
          nullptr},
         {{"merge", "run.cfg"}, "merge: usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]", nullptr},
-        {{"merge", "run.cfg", "0"}, "merge: NUM_PARTS = 0 (the nparts argument) must be at least 1", "run.merge.log"},
+        {{"merge", "run.cfg", "0"}, "merge: NUM_PARTS = 0 must be at least 1", "run.merge.log"},
         {{"merge", "run.cfg", "2"},
          "KORVEX v2.0.0: part 1 of 2 is missing: (in.part1of2.sam+) is not there; run that part first",
          "run.merge.log"}};

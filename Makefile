@@ -1,10 +1,11 @@
 # Two commands on a fresh machine:
 #   make run    builds korvex (the program alone) and runs it on the bundled example in examples/
 #   make test   builds korvex and every test, and runs the tests
+#   make test-cluster (as root) runs divided runs on a real one-node SLURM cluster it starts
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 
-.PHONY: all configure build run test sanitize bench clean check-build-tools check-test-tools
+.PHONY: all configure build run test test-cluster sanitize bench clean check-build-tools check-test-tools check-workflow-tools
 
 all: build
 
@@ -27,8 +28,22 @@ run: configure
 	cmake --build $(BUILD) -j 2 --target korvex
 	cd examples && $(abspath $(BUILD))/korvex example.cfg
 
-test: check-test-tools build
+# The workflow's test is skipped without snakemake; as root it is installed.
+check-workflow-tools:
+	@command -v snakemake >/dev/null || { \
+	  if [ "$$(id -u)" -eq 0 ]; then \
+	    DEBIAN_FRONTEND=noninteractive apt-get install -y -q snakemake >/dev/null || \
+	      { apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -q snakemake >/dev/null; }; \
+	  else echo "snakemake is missing, its test is skipped: apt-get install -y snakemake"; fi; }
+
+test: check-test-tools check-workflow-tools build
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j 2
+
+# Starts munged, slurmctld and slurmd of its own (installing slurm-wlm and munge when missing),
+# runs the SLURM scripts and the Snakemake profile on the example, and stops them again.
+test-cluster: configure
+	cmake --build $(BUILD) -j 2 --target korvex
+	scripts/test-cluster.sh $(BUILD)/korvex
 
 sanitize: check-test-tools
 	cmake -S . -B $(SANITIZE_BUILD) -DKORVEX_SANITIZE=ON >/dev/null

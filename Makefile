@@ -9,13 +9,16 @@ SANITIZE_BUILD ?= build-sanitize
 
 all: build
 
-check-build-tools:
-	@command -v cmake >/dev/null || { echo "cmake is missing: apt-get install -y cmake"; exit 1; }
-	@command -v g++ >/dev/null || { echo "g++ is missing: apt-get install -y g++"; exit 1; }
-	@command -v make >/dev/null || { echo "make is missing: apt-get install -y make"; exit 1; }
+# Missing Debian packages are installed when running as root; otherwise the command to
+# install them is printed.
+BUILD_PACKAGES = cmake g++ make pkg-config libhts-dev
+TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools
 
-check-test-tools: check-build-tools
-	@test -f /usr/include/gtest/gtest.h || { echo "GoogleTest is missing: apt-get install -y libgtest-dev"; exit 1; }
+check-build-tools:
+	@scripts/ensure-packages.sh $(BUILD_PACKAGES)
+
+check-test-tools:
+	@scripts/ensure-packages.sh $(TEST_PACKAGES)
 
 configure: check-build-tools
 	cmake -S . -B $(BUILD) >/dev/null
@@ -50,8 +53,10 @@ sanitize: check-test-tools
 	cmake --build $(SANITIZE_BUILD) -j 2
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure --no-tests=error -j 2
 
-bench: build
-	@test -f /usr/include/benchmark/benchmark.h || { echo "Google Benchmark is missing: apt-get install -y libbenchmark-dev"; exit 1; }
+bench: check-build-tools
+	@scripts/ensure-packages.sh libbenchmark-dev samtools
+	cmake -S . -B $(BUILD) >/dev/null
+	cmake --build $(BUILD) -j 2
 	@ls $(BUILD)/bench_* >/dev/null 2>&1 && for b in $(BUILD)/bench_*; do $$b; done
 
 clean:

@@ -1,0 +1,114 @@
+#include "AtomicFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "InputFile.h"
+
+namespace {
+
+const std::size_t BUFFER_SIZE = 4 << 20;
+
+std::string Describe(const std::string& sTarget) { return "the output file (" + sTarget + ")"; }
+
+// The path with symbolic links followed as far as they lead to existing files.
+std::string ResolvedPath(const std::string& sPath) {
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(sPath, error);
+    return error ? sPath : resolved.string();
+}
+
+const char* KindOfNonRegular(mode_t iMode) {
+    if (S_ISDIR(iMode)) return "a directory";
+    if (S_ISFIFO(iMode)) return "a FIFO";
+    if (S_ISCHR(iMode)) return "a character device";
+    if (S_ISBLK(iMode)) return "a block device";
+    if (S_ISSOCK(iMode)) return "a socket";
+    return "not a plain file";
+}
+
+// The permissions a newly created file gets: 0666 less the process's umask.
+mode_t NewFileMode() {
+    mode_t iMask = ::umask(0);
+    ::umask(iMask);
+    return 0666 & ~iMask;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(const std::string& sTarget_, const InputFile* pInput)
+    : sTarget(sTarget_), sFinalPath(ResolvedPath(sTarget_)), iFd(-1), iUsed(0), bCommitted(false) {
+    if (sTarget.empty()) throw OutputError("no output file name was given");
+    struct stat existing;
+    bool bExists = ::lstat(sFinalPath.c_str(), &existing) == 0;
+    if (bExists && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
+        throw OutputError(Describe(sTarget) + " exists and is not a regular file (it is " +
+                          KindOfNonRegular(existing.st_mode) + "); choose another output file");
+    if (pInput != nullptr) {
+        bool bSameFile = bExists && existing.st_dev == pInput->Device() && existing.st_ino == pInput->Inode();
+        if (bSameFile || sFinalPath == ResolvedPath(pInput->Path()))
+            throw OutputError(Describe(sTarget) + " is the input file (" + pInput->Name() +
+                              "), which korvex never overwrites; choose another output file");
+    }
+    sTempPath = sFinalPath + ".tmpXXXXXX";
+    iFd = ::mkstemp(&sTempPath[0]);
+    if (iFd < 0) Fail("cannot be created (as " + sTempPath + ")", errno);
+    mode_t iMode = bExists && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : NewFileMode();
+    if (::fchmod(iFd, iMode) != 0) {
+        int iErrno = errno;
+        ::close(iFd);
+        ::unlink(sTempPath.c_str());
+        Fail("cannot be created (as " + sTempPath + ")", iErrno);
+    }
+}
+
+AtomicFile::~AtomicFile() {
+    if (iFd >= 0) ::close(iFd);
+    if (!bCommitted) ::unlink(sTempPath.c_str());
+}
+
+void AtomicFile::Fail(const std::string& sWhat, int iErrno) const {
+    throw OutputError(Describe(sTarget) + " " + sWhat + ": " + std::strerror(iErrno));
+}
+
+void AtomicFile::WriteOut(const char* pData, std::size_t iLength) {
+    while (iLength > 0) {
+        ssize_t iWritten = ::write(iFd, pData, iLength);
+        if (iWritten < 0 && errno == EINTR) continue;
+        if (iWritten < 0) Fail("cannot be written", errno);
+        pData += iWritten;
+        iLength -= static_cast<std::size_t>(iWritten);
+    }
+}
+
+void AtomicFile::Drain() {
+    if (vBuffer.empty()) vBuffer.resize(BUFFER_SIZE);
+    WriteOut(vBuffer.data(), iUsed);
+    iUsed = 0;
+}
+
+void AtomicFile::Write(const char* pData, std::size_t iLength) {
+    if (vBuffer.size() - iUsed < iLength) {
+        Drain();
+        if (iLength > vBuffer.size()) {
+            WriteOut(pData, iLength);
+            return;
+        }
+    }
+    std::memcpy(vBuffer.data() + iUsed, pData, iLength);
+    iUsed += iLength;
+}
+
+void AtomicFile::Commit() {
+    if (iUsed > 0) Drain();
+    int iResult = ::close(iFd);
+    iFd = -1;
+    if (iResult != 0) Fail("cannot be written", errno);
+    if (::rename(sTempPath.c_str(), sFinalPath.c_str()) != 0)
+        Fail("cannot be put in place (from " + sTempPath + ")", errno);
+    bCommitted = true;
+}

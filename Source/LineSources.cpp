@@ -1,0 +1,181 @@
+#include "LineSources.h"
+
+#include <htslib/bgzf.h>
+#include <htslib/cram.h>
+#include <htslib/kstring.h>
+
+#include <cstring>
+#include <vector>
+
+#include "PlainLineSource.h"
+
+namespace {
+
+const std::size_t BLOCK_SIZE = 1 << 20;
+const int BGZF_BLOCKS_PER_THREAD = 256;
+
+std::string Describe(const std::string& sName) { return "the SAM file (" + sName + ")"; }
+
+// The text of a gzip- or BGZF-compressed file, decompressed and cut into lines exactly as the
+// plain file would be: no line end is dropped or added but the '\n' between lines.
+class CompressedLineSource : public LineSource {
+public:
+    CompressedLineSource(const InputFile& input, const InputOptions& options)
+        : sName(input.Name()), pFile(bgzf_open(input.Path().c_str(), "r")), vBuffer(BLOCK_SIZE), iBegin(0),
+          iEnd(0), bEndOfFile(false), iLines(0) {
+        if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decompression");
+        if (!pFile->is_gzip && bgzf_check_EOF(pFile) == 0)
+            throw InputError(Describe(sName) + " is cut short (the end-of-file marker of its compression is missing)");
+        if (options.iThreads > 1 && !pFile->is_gzip) bgzf_mt(pFile, options.iThreads, BGZF_BLOCKS_PER_THREAD);
+    }
+    ~CompressedLineSource() override { bgzf_close(pFile); }
+    CompressedLineSource(const CompressedLineSource&) = delete;
+    CompressedLineSource& operator=(const CompressedLineSource&) = delete;
+
+    bool NextLine(LineView& line) override {
+        std::size_t iSearchFrom = iBegin;
+        for (;;) {
+            char* pStart = vBuffer.data() + iBegin;
+            char* pNewline = static_cast<char*>(std::memchr(vBuffer.data() + iSearchFrom, '\n', iEnd - iSearchFrom));
+            if (pNewline != nullptr) {
+                line.pData = pStart;
+                line.iLength = static_cast<std::size_t>(pNewline - pStart);
+                iBegin += line.iLength + 1;
+                ++iLines;
+                return true;
+            }
+            std::size_t iScanned = iEnd - iBegin;
+            if (!Refill()) break;
+            iSearchFrom = iBegin + iScanned;
+        }
+        if (iBegin == iEnd) return false;
+        line.pData = vBuffer.data() + iBegin;  // the last line, without a line end
+        line.iLength = iEnd - iBegin;
+        iBegin = iEnd;
+        ++iLines;
+        return true;
+    }
+
+private:
+    // Moves the unread bytes to the front, grows the buffer when they fill it, and
+    // decompresses more. False once the end of the text is reached.
+    bool Refill() {
+        if (bEndOfFile) return false;
+        if (iBegin > 0) {
+            std::memmove(vBuffer.data(), vBuffer.data() + iBegin, iEnd - iBegin);
+            iEnd -= iBegin;
+            iBegin = 0;
+        }
+        if (iEnd == vBuffer.size()) vBuffer.resize(vBuffer.size() * 2);
+        ssize_t iRead = bgzf_read(pFile, vBuffer.data() + iEnd, vBuffer.size() - iEnd);
+        if (iRead < 0)
+            throw InputError(Describe(sName) + " cannot be decompressed after line " + std::to_string(iLines) +
+                             ": the compressed data is damaged or cut short");
+        if (iRead == 0) bEndOfFile = true;
+        iEnd += static_cast<std::size_t>(iRead);
+        return iRead > 0;
+    }
+
+    std::string sName;
+    BGZF* pFile;                // owned; closed by the destructor
+    std::vector<char> vBuffer;  // lines are handed out in place; grows for a line longer than it
+    std::size_t iBegin;         // first byte not yet handed out
+    std::size_t iEnd;           // one past the last byte decompressed
+    bool bEndOfFile;
+    int64_t iLines;
+};
+
+// A BAM or CRAM file as SAM text: the header's lines, then one formatted line per record.
+class RecordLineSource : public LineSource {
+public:
+    RecordLineSource(const InputFile& input, const InputOptions& options)
+        : sName(input.Name()), reader(input, options), sHeaderText(sam_hdr_str(reader.Header()),
+                                                                   sam_hdr_length(reader.Header())),
+          iHeaderPos(0), pRecord(bam_init1()), text{0, 0, nullptr} {
+        if (pRecord == nullptr) throw InputError(Describe(sName) + ": out of memory for a record");
+    }
+    ~RecordLineSource() override {
+        bam_destroy1(pRecord);
+        ks_free(&text);
+    }
+    RecordLineSource(const RecordLineSource&) = delete;
+    RecordLineSource& operator=(const RecordLineSource&) = delete;
+
+    bool NextLine(LineView& line) override {
+        if (iHeaderPos < sHeaderText.size()) return NextHeaderLine(line);
+        if (!reader.Next(pRecord)) return false;
+        ks_clear(&text);
+        if (sam_format1(reader.Header(), pRecord, &text) < 0)
+            throw InputError(Describe(sName) + ": record " + std::to_string(reader.RecordsRead()) +
+                             " cannot be written as SAM text");
+        line.pData = text.s;
+        line.iLength = text.l;
+        return true;
+    }
+
+private:
+    bool NextHeaderLine(LineView& line) {
+        std::size_t iNewline = sHeaderText.find('\n', iHeaderPos);
+        if (iNewline == std::string::npos) iNewline = sHeaderText.size();
+        line.pData = &sHeaderText[iHeaderPos];
+        line.iLength = iNewline - iHeaderPos;
+        iHeaderPos = iNewline + 1;
+        return true;
+    }
+
+    std::string sName;
+    HtsRecordReader reader;
+    std::string sHeaderText;
+    std::size_t iHeaderPos;  // start of the next header line
+    bam1_t* pRecord;         // owned; reused for every record
+    kstring_t text;          // owned; the current record as SAM text, reused
+};
+
+}  // namespace
+
+HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& options)
+    : sName(input.Name()), bCram(input.Format() == InputFormat::Cram), pFile(nullptr), pHeader(nullptr),
+      iRecords(0) {
+    pFile = hts_open(input.Path().c_str(), "r");
+    if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decoding");
+    try {
+        if (bCram && !options.sReference.empty() && hts_set_fai_filename(pFile, options.sReference.c_str()) != 0)
+            throw InputError(Describe(sName) + ": the reference (" + options.sReference + ") cannot be used");
+        if (options.iThreads > 1) hts_set_threads(pFile, options.iThreads);
+        int iEof = bCram ? cram_check_EOF(pFile->fp.cram) : bgzf_check_EOF(pFile->fp.bgzf);
+        if (iEof == 0) throw InputError(Describe(sName) + " is cut short (its end-of-file marker is missing)");
+        pHeader = sam_hdr_read(pFile);
+        if (pHeader == nullptr) throw InputError(Describe(sName) + " cannot be decoded: its header is damaged");
+    } catch (...) {
+        hts_close(pFile);
+        throw;
+    }
+}
+
+HtsRecordReader::~HtsRecordReader() {
+    sam_hdr_destroy(pHeader);
+    hts_close(pFile);
+}
+
+bool HtsRecordReader::Next(bam1_t* pRecord) {
+    int iResult = sam_read1(pFile, pHeader, pRecord);
+    if (iResult >= 0) {
+        ++iRecords;
+        return true;
+    }
+    if (iResult == -1) return false;
+    std::string sMessage = Describe(sName) + " cannot be decoded after record " + std::to_string(iRecords);
+    sMessage += bCram ? ": it is damaged, or its reference is not found (give the FASTA file with REFERENCE=path)"
+                      : ": it is damaged or cut short";
+    throw InputError(sMessage);
+}
+
+std::unique_ptr<LineSource> OpenLineSource(const InputFile& input, const InputOptions& options) {
+    switch (input.Format()) {
+        case InputFormat::Sam: return std::make_unique<PlainLineSource>(input.Path());
+        case InputFormat::CompressedSam: return std::make_unique<CompressedLineSource>(input, options);
+        case InputFormat::Bam:
+        case InputFormat::Cram: break;
+    }
+    return std::make_unique<RecordLineSource>(input, options);
+}

@@ -1,0 +1,406 @@
+#include "OutputWriters.h"
+
+#include <htslib/kstring.h>
+#include <htslib/sam.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "AtomicFile.h"
+#include "PlainLineSource.h"
+
+namespace {
+
+const char* const PROGRAM_ID = "korvex";
+const char* const PROGRAM_VERSION = "2.0.0";
+const char POSTERIOR_TAG[2] = {'Z', 'P'};
+const char UNIQUE_SHARE_TAG[2] = {'Z', 'U'};
+const int MAX_COLUMNS = 2;
+
+std::string DescribeInput(const InputFile& input) { return "the SAM file (" + input.Name() + ")"; }
+
+bool EndsWith(const std::string& sText, const std::string& sEnd) {
+    return sText.size() >= sEnd.size() && sText.compare(sText.size() - sEnd.size(), sEnd.size(), sEnd) == 0;
+}
+
+// sName without the first of the extensions it ends with; unchanged when it ends with none.
+std::string WithoutExtension(const std::string& sName, std::initializer_list<const char*> extensions) {
+    for (const char* pExtension : extensions)
+        if (EndsWith(sName, pExtension) && sName.size() > std::strlen(pExtension))
+            return sName.substr(0, sName.size() - std::strlen(pExtension));
+    return sName;
+}
+
+// The values of the input lines, met in ascending line order while the input is read again.
+class ValueCursor {
+public:
+    ValueCursor(LineValueSource& values_, int iColumns_) : values(values_), iColumns(iColumns_) {
+        bPending = values.Next(iPendingLine, adPending);
+    }
+    // The values of line iLine, or nullptr when it has none.
+    const double* At(int64_t iLine) {
+        if (!bPending || iPendingLine != iLine) return nullptr;
+        std::memcpy(adCurrent, adPending, sizeof(double) * static_cast<std::size_t>(iColumns));
+        bPending = values.Next(iPendingLine, adPending);
+        return adCurrent;
+    }
+    bool AllMet() const { return !bPending; }
+    int64_t PendingLine() const { return iPendingLine; }
+
+private:
+    LineValueSource& values;
+    int iColumns;
+    bool bPending;
+    int64_t iPendingLine = 0;
+    double adPending[MAX_COLUMNS] = {};
+    double adCurrent[MAX_COLUMNS] = {};
+};
+
+// What must hold before an output is put in place: the input is the file the first pass read,
+// line for line, and every value found its line.
+void CheckSecondPass(const InputFile& input, int64_t iLinesRead, int64_t iExpectedLines, const ValueCursor& cursor) {
+    input.CheckUnchanged();
+    if (iLinesRead != iExpectedLines)
+        throw InputError(DescribeInput(input) + " gave " + std::to_string(iLinesRead) +
+                         " lines when it was read again, but " + std::to_string(iExpectedLines) +
+                         " the first time; it changed while korvex was running");
+    if (!cursor.AllMet())
+        throw InputError("the values of line " + std::to_string(cursor.PendingLine()) + " found no such line in " +
+                         DescribeInput(input) + " when it was read again");
+}
+
+// A value as the default C++ stream writes a double: %g with 6 significant digits.
+void WriteShortValue(AtomicFile& out, double dValue) {
+    char acText[32];
+    std::to_chars_result result = std::to_chars(acText, acText + sizeof(acText), dValue, std::chars_format::general, 6);
+    out.Write(acText, static_cast<std::size_t>(result.ptr - acText));
+}
+
+void WriteSamplus(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+                  LineValueSource& values, int64_t iExpectedLines) {
+    const int iColumns = ValueColumns(spec.mode);
+    std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
+    AtomicFile out(spec.sPath, &input);
+    ValueCursor cursor(values, iColumns);
+    LineView line;
+    int64_t iLine = 0;
+    while (pLines->NextLine(line)) {
+        const double* pdValues = cursor.At(++iLine);
+        out.Write(line.pData, line.iLength);
+        out.Put('\t');
+        for (int i = 0; i < iColumns; ++i) {
+            if (pdValues == nullptr || std::isnan(pdValues[i]))
+                out.Write("NA", 2);
+            else
+                WriteShortValue(out, pdValues[i]);
+            out.Put('\t');
+        }
+        out.Put('\n');
+    }
+    CheckSecondPass(input, iLine, iExpectedLines, cursor);
+    out.Commit();
+}
+
+// The tagged output of htslib on an AtomicFile's temporary name; records go through Write.
+class TaggedWriter {
+public:
+    TaggedWriter(const OutputSpec& spec, AtomicFile& file_) : file(file_), mode(spec.mode), pFile(nullptr) {
+        const char* pMode = spec.format == OutputFormat::Sam ? "w" : spec.format == OutputFormat::Bam ? "wb" : "wc";
+        pFile = hts_open(file.TempPath().c_str(), pMode);
+        if (pFile == nullptr) throw OutputError(Describe() + " cannot be opened for writing");
+        if (spec.format == OutputFormat::Cram) UseReference(spec.sReference);
+        if (spec.iThreads > 1) hts_set_threads(pFile, spec.iThreads);
+    }
+    ~TaggedWriter() {
+        if (pFile != nullptr) hts_close(pFile);
+    }
+    TaggedWriter(const TaggedWriter&) = delete;
+    TaggedWriter& operator=(const TaggedWriter&) = delete;
+
+    // Writes the input's header with this program's @PG line added; the header is kept for
+    // the records.
+    void WriteHeader(sam_hdr_t* pHeader, const std::string& sCommandLine) {
+        if (sam_hdr_add_pg(pHeader, PROGRAM_ID, "PN", PROGRAM_ID, "VN", PROGRAM_VERSION, "CL", sCommandLine.c_str(),
+                           static_cast<char*>(nullptr)) != 0 ||
+            sam_hdr_write(pFile, pHeader) != 0)
+            throw OutputError(Describe() + " cannot be written (its header)");
+        pOutHeader = pHeader;
+    }
+
+    // Writes the record with the tags of its values (nullptr: none). Tags of these names that
+    // the record brought from an earlier run are replaced or removed.
+    void Write(bam1_t* pRecord, const double* pdValues) {
+        double dPosterior = std::numeric_limits<double>::quiet_NaN(), dUniqueShare = dPosterior;
+        if (pdValues != nullptr) {
+            if (mode == ProbMode::Both) {
+                dUniqueShare = pdValues[0];
+                dPosterior = pdValues[1];
+            } else if (mode == ProbMode::Bayes) {
+                dPosterior = pdValues[0];
+            } else {
+                dUniqueShare = pdValues[0];
+            }
+        }
+        SetTag(pRecord, POSTERIOR_TAG, dPosterior);
+        SetTag(pRecord, UNIQUE_SHARE_TAG, dUniqueShare);
+        if (sam_write1(pFile, pOutHeader, pRecord) < 0) throw OutputError(Describe() + " cannot be written");
+    }
+
+    // Closes the htslib file with its checks; the AtomicFile is then ready for Commit.
+    void Close() {
+        int iResult = hts_close(pFile);
+        pFile = nullptr;
+        if (iResult != 0) throw OutputError(Describe() + " cannot be written (closing it failed)");
+    }
+
+private:
+    std::string Describe() const { return "the output file (" + file.Target() + ")"; }
+
+    // CRAM output is compressed against the reference given; without one the sequences are
+    // stored whole, so that the file never depends on a reference that may not be found.
+    void UseReference(const std::string& sReference) {
+        int iResult = sReference.empty() ? hts_set_opt(pFile, CRAM_OPT_NO_REF, 1)
+                                         : hts_set_fai_filename(pFile, sReference.c_str());
+        if (iResult != 0) throw OutputError(Describe() + ": the reference (" + sReference + ") cannot be used");
+    }
+
+    void SetTag(bam1_t* pRecord, const char acTag[2], double dValue) {
+        if (!std::isnan(dValue)) {
+            if (bam_aux_update_float(pRecord, acTag, static_cast<float>(dValue)) != 0)
+                throw OutputError(Describe() + ": a record's tag cannot be set");
+            return;
+        }
+        uint8_t* pExisting = bam_aux_get(pRecord, acTag);
+        if (pExisting != nullptr) bam_aux_del(pRecord, pExisting);
+    }
+
+    AtomicFile& file;
+    ProbMode mode;
+    htsFile* pFile;                  // owned; closed by Close or the destructor
+    sam_hdr_t* pOutHeader = nullptr;  // owned by the caller
+};
+
+struct RecordHolder {
+    bam1_t* p = bam_init1();
+    ~RecordHolder() { bam_destroy1(p); }
+};
+
+struct HeaderHolder {
+    sam_hdr_t* p = nullptr;
+    ~HeaderHolder() { sam_hdr_destroy(p); }
+};
+
+// Number of lines of a header text, as the line sources hand them out.
+int64_t CountHeaderLines(sam_hdr_t* pHeader) {
+    const char* pText = sam_hdr_str(pHeader);
+    std::size_t iLength = sam_hdr_length(pHeader);
+    int64_t iLines = 0;
+    for (std::size_t i = 0; i < iLength; ++i) iLines += pText[i] == '\n';
+    if (iLength > 0 && pText[iLength - 1] != '\n') ++iLines;
+    return iLines;
+}
+
+void WriteTaggedFromRecords(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+                            ValueCursor& cursor, int64_t iExpectedLines) {
+    HtsRecordReader reader(input, inOptions);
+    AtomicFile out(spec.sPath, &input);
+    TaggedWriter writer(spec, out);
+    HeaderHolder header;
+    header.p = sam_hdr_dup(reader.Header());
+    if (header.p == nullptr) throw OutputError("the output file (" + spec.sPath + "): the header cannot be copied");
+    const int64_t iHeaderLines = CountHeaderLines(reader.Header());
+    writer.WriteHeader(header.p, spec.sCommandLine);
+    RecordHolder record;
+    while (reader.Next(record.p)) writer.Write(record.p, cursor.At(iHeaderLines + reader.RecordsRead()));
+    writer.Close();
+    CheckSecondPass(input, iHeaderLines + reader.RecordsRead(), iExpectedLines, cursor);
+    out.Commit();
+}
+
+// The part of a line the SAM text reader looks at: without spaces and tabs around it (and
+// without the carriage return of a CR LF line end).
+LineView Trimmed(LineView line) {
+    while (line.iLength > 0 && (line.pData[line.iLength - 1] == ' ' || line.pData[line.iLength - 1] == '\t' ||
+                                line.pData[line.iLength - 1] == '\r'))
+        --line.iLength;
+    while (line.iLength > 0 && (line.pData[0] == ' ' || line.pData[0] == '\t')) {
+        ++line.pData;
+        --line.iLength;
+    }
+    return line;
+}
+
+// The iField-th (0-based) tab-separated field of a line; empty when the line has fewer.
+std::string_view FieldOf(const LineView& line, int iField) {
+    std::string_view text(line.pData, line.iLength);
+    std::size_t iStart = 0;
+    for (int i = 0; i < iField; ++i) {
+        iStart = text.find('\t', iStart);
+        if (iStart == std::string_view::npos) return std::string_view();
+        ++iStart;
+    }
+    std::size_t iEnd = text.find('\t', iStart);
+    return text.substr(iStart, iEnd == std::string_view::npos ? std::string_view::npos : iEnd - iStart);
+}
+
+// htslib turns a record whose reference is missing from the header into an unmapped one;
+// such a record could not be written unchanged, so it is an error.
+void CheckReferencesKnown(const InputFile& input, int64_t iLine, const LineView& content, const bam1_t* pRecord) {
+    const int RNAME_FIELD = 2, RNEXT_FIELD = 6;
+    std::string_view sName;
+    if (pRecord->core.tid < 0 && FieldOf(content, RNAME_FIELD) != "*")
+        sName = FieldOf(content, RNAME_FIELD);
+    else if (pRecord->core.mtid < 0 && FieldOf(content, RNEXT_FIELD) != "*")
+        sName = FieldOf(content, RNEXT_FIELD);
+    else
+        return;
+    throw InputError(DescribeInput(input) + ", line " + std::to_string(iLine) + ": the reference " +
+                     std::string(sName) + " is not among the header's @SQ lines");
+}
+
+void WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+                         ValueCursor& cursor, int64_t iExpectedLines) {
+    std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
+    AtomicFile out(spec.sPath, &input);
+    TaggedWriter writer(spec, out);
+    HeaderHolder header;
+    std::string sHeaderText;
+    RecordHolder record;
+    kstring_t text = KS_INITIALIZE;  // the current record line, NUL-terminated for the parser
+    auto finishHeader = [&]() {
+        header.p = sam_hdr_parse(sHeaderText.size(), sHeaderText.c_str());
+        if (header.p == nullptr) throw InputError(DescribeInput(input) + ": its header lines cannot be parsed");
+        writer.WriteHeader(header.p, spec.sCommandLine);
+    };
+    LineView line;
+    int64_t iLine = 0;
+    try {
+        while (pLines->NextLine(line)) {
+            ++iLine;
+            LineView content = Trimmed(line);
+            if (content.iLength == 0) continue;
+            if (content.pData[0] == '@') {
+                if (header.p != nullptr)
+                    throw InputError(DescribeInput(input) + ", line " + std::to_string(iLine) +
+                                     ": a header line after the first record");
+                sHeaderText.append(content.pData, content.iLength).push_back('\n');
+                continue;
+            }
+            if (header.p == nullptr) finishHeader();
+            ks_clear(&text);
+            if (kputsn(content.pData, content.iLength, &text) < 0 || sam_parse1(&text, header.p, record.p) < 0)
+                throw InputError(DescribeInput(input) + ", line " + std::to_string(iLine) +
+                                 ": the record cannot be read as SAM");
+            CheckReferencesKnown(input, iLine, content, record.p);
+            writer.Write(record.p, cursor.At(iLine));
+        }
+        if (header.p == nullptr) finishHeader();
+    } catch (...) {
+        ks_free(&text);
+        throw;
+    }
+    ks_free(&text);
+    writer.Close();
+    CheckSecondPass(input, iLine, iExpectedLines, cursor);
+    out.Commit();
+}
+
+}  // namespace
+
+int ValueColumns(ProbMode mode) { return mode == ProbMode::Both ? 2 : 1; }
+
+OutputFormat DefaultOutputFormat(InputFormat format) {
+    return format == InputFormat::Sam || format == InputFormat::CompressedSam ? OutputFormat::Samplus
+                                                                                : OutputFormat::Bam;
+}
+
+std::string DefaultOutputPath(const InputFile& input, OutputFormat format) {
+    std::string sBase = input.IsStandardInput() ? "stdin.sam" : WithoutExtension(input.Name(), {".gz", ".bgz", ".bgzf"});
+    if (format == OutputFormat::Samplus) return sBase + "+";
+    sBase = WithoutExtension(sBase, {".sam", ".bam", ".cram"});
+    const char* pExtension = format == OutputFormat::Sam ? ".korvex.sam" : format == OutputFormat::Bam ? ".korvex.bam"
+                                                                                                      : ".korvex.cram";
+    return sBase + pExtension;
+}
+
+void WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+                 LineValueSource& values, int64_t iExpectedLines) {
+    input.CheckUnchanged();
+    if (spec.format == OutputFormat::Samplus) {
+        WriteSamplus(input, inOptions, spec, values, iExpectedLines);
+        return;
+    }
+    ValueCursor cursor(values, ValueColumns(spec.mode));
+    if (input.Format() == InputFormat::Bam || input.Format() == InputFormat::Cram)
+        WriteTaggedFromRecords(input, inOptions, spec, cursor, iExpectedLines);
+    else
+        WriteTaggedFromText(input, inOptions, spec, cursor, iExpectedLines);
+}
+
+void WriteValuesFile(const std::string& sPath, LineValueSource& values, int iColumns) {
+    AtomicFile out(sPath);
+    int64_t iLine = 0;
+    double adValues[MAX_COLUMNS];
+    char acText[64];
+    while (values.Next(iLine, adValues)) {
+        std::to_chars_result result = std::to_chars(acText, acText + sizeof(acText), iLine);
+        out.Write(acText, static_cast<std::size_t>(result.ptr - acText));
+        for (int i = 0; i < iColumns; ++i) {
+            out.Put('\t');
+            if (std::isnan(adValues[i])) {
+                out.Write("NA", 2);
+                continue;
+            }
+            result = std::to_chars(acText, acText + sizeof(acText), adValues[i]);  // shortest exact text
+            out.Write(acText, static_cast<std::size_t>(result.ptr - acText));
+        }
+        out.Put('\n');
+    }
+    out.Commit();
+}
+
+ValuesFileReader::ValuesFileReader(const std::string& sPath_, int iColumns_)
+    : sPath(sPath_), iColumns(iColumns_), pLines(std::make_unique<PlainLineSource>(sPath_)), iFileLine(0),
+      iPreviousLineNumber(0) {}
+
+ValuesFileReader::~ValuesFileReader() = default;
+
+void ValuesFileReader::Malformed(const std::string& sWhy) const {
+    std::string sReason = sWhy.empty() ? "expected a line number and " + std::to_string(iColumns) +
+                                             " value(s), separated by tabs"
+                                       : sWhy;
+    throw InputError("the values file (" + sPath + "), line " + std::to_string(iFileLine) + ": " + sReason);
+}
+
+bool ValuesFileReader::Next(int64_t& iLineNumber, double* pdValues) {
+    LineView line;
+    if (!pLines->NextLine(line)) return false;
+    ++iFileLine;
+    const char* pText = line.pData;
+    const char* pEnd = line.pData + line.iLength;
+    std::from_chars_result result = std::from_chars(pText, pEnd, iLineNumber);
+    if (result.ec != std::errc() || iLineNumber <= iPreviousLineNumber) {
+        if (result.ec == std::errc()) Malformed("line numbers must rise, but " + std::to_string(iLineNumber) +
+                                                " follows " + std::to_string(iPreviousLineNumber));
+        Malformed("");
+    }
+    pText = result.ptr;
+    for (int i = 0; i < iColumns; ++i) {
+        if (pText == pEnd || *pText != '\t') Malformed("");
+        ++pText;
+        if (pEnd - pText >= 2 && pText[0] == 'N' && pText[1] == 'A' && (pEnd - pText == 2 || pText[2] == '\t')) {
+            pdValues[i] = std::numeric_limits<double>::quiet_NaN();
+            pText += 2;
+            continue;
+        }
+        result = std::from_chars(pText, pEnd, pdValues[i]);
+        if (result.ec != std::errc()) Malformed("");
+        pText = result.ptr;
+    }
+    if (pText != pEnd) Malformed("");
+    iPreviousLineNumber = iLineNumber;
+    return true;
+}

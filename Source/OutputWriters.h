@@ -1,0 +1,76 @@
+#ifndef KORVEX_OUTPUTWRITERS_H
+#define KORVEX_OUTPUTWRITERS_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Formats.h"
+#include "InputFile.h"
+#include "LineSource.h"
+#include "LineSources.h"
+#include "LineValues.h"
+
+// What a run writes and where: the format, the final path, which values the lines carry, the
+// reference for CRAM output (empty: found through the header), the threads that may compress,
+// and the command line recorded in the @PG header line of tagged output.
+struct OutputSpec {
+    OutputFormat format;
+    std::string sPath;
+    ProbMode mode;
+    std::string sReference;
+    int iThreads;
+    std::string sCommandLine;
+};
+
+// Number of values per line: 2 for ProbMode::Both, else 1.
+int ValueColumns(ProbMode mode);
+
+// SAMPLUS for SAM text, plain or compressed; BAM for BAM and CRAM.
+OutputFormat DefaultOutputFormat(InputFormat format);
+
+// The output's name beside the input. SAMPLUS: the input's name with "+" appended, after a
+// compression extension (.gz, .bgz, .bgzf) is removed (reads.sam and reads.sam.gz give
+// reads.sam+). SAM, BAM, CRAM: the compression extension and then a .sam, .bam or .cram
+// extension are removed and ".korvex.sam", ".korvex.bam" or ".korvex.cram" appended
+// (reads.bam gives reads.korvex.bam, reads.sam.gz gives reads.korvex.sam, reads gives
+// reads.korvex.bam). Standard input ("-") gives "stdin.sam+", "stdin.korvex.bam", ... in the
+// working directory.
+std::string DefaultOutputPath(const InputFile& input, OutputFormat format);
+
+// Reads the input a second time and writes the output atomically (see AtomicFile), every
+// line or record in input order with the values of its line: SAMPLUS appends a tab and one
+// field per value column, each followed by a tab ("NA" where the line has no value or the
+// value is NaN); SAM, BAM and CRAM carry the input header plus a @PG line, and ZP:f (posterior)
+// and ZU:f (unique-read share) on the records whose line has values. Before the output is put
+// in place, the input must be unchanged, must have yielded exactly iExpectedLines lines, and
+// every value line must have been met. Throws InputError or OutputError naming the file; the
+// final path then holds what it held before.
+void WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+                 LineValueSource& values, int64_t iExpectedLines);
+
+// The values of one part of a divided run: one line per value line, "LINE\tV1[\tV2]\n", each
+// value printed so that it reads back as the identical double ("NA" for NaN). Written
+// atomically; throws OutputError naming the file.
+void WriteValuesFile(const std::string& sPath, LineValueSource& values, int iColumns);
+
+// Reads a values file back as a value source. Throws InputError naming the file and line for
+// a line that is malformed, has another number of values, or is not after the line before.
+class ValuesFileReader : public LineValueSource {
+public:
+    ValuesFileReader(const std::string& sPath, int iColumns);
+    ~ValuesFileReader() override;
+    bool Next(int64_t& iLineNumber, double* pdValues) override;
+
+private:
+    // Throws the InputError of the current line; an empty sWhy says what the line should hold.
+    [[noreturn]] void Malformed(const std::string& sWhy) const;
+
+    std::string sPath;
+    int iColumns;
+    std::unique_ptr<LineSource> pLines;  // owned
+    int64_t iFileLine;                   // lines of the file read so far
+    int64_t iPreviousLineNumber;
+};
+
+#endif

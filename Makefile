@@ -5,14 +5,14 @@
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 
-.PHONY: all configure build run test test-cluster sanitize bench clean check-build-tools check-test-tools check-workflow-tools
+.PHONY: all configure build run test test-cluster sanitize bench clean check-build-tools check-test-tools
 
 all: build
 
 # Missing Debian packages are installed when running as root; otherwise the command to
 # install them is printed.
 BUILD_PACKAGES = cmake g++ make pkg-config libhts-dev
-TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools
+TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools snakemake
 
 check-build-tools:
 	@scripts/ensure-packages.sh $(BUILD_PACKAGES)
@@ -31,20 +31,13 @@ run: configure
 	cmake --build $(BUILD) -j 2 --target korvex
 	cd examples && $(abspath $(BUILD))/korvex example.cfg
 
-# The workflow's test is skipped without snakemake; as root it is installed.
-check-workflow-tools:
-	@command -v snakemake >/dev/null || { \
-	  if [ "$$(id -u)" -eq 0 ]; then \
-	    DEBIAN_FRONTEND=noninteractive apt-get install -y -q snakemake >/dev/null || \
-	      { apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -q snakemake >/dev/null; }; \
-	  else echo "snakemake is missing, its test is skipped: apt-get install -y snakemake"; fi; }
-
-test: check-test-tools check-workflow-tools build
+test: check-test-tools build
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j 2
 
-# Starts munged, slurmctld and slurmd of its own (installing slurm-wlm and munge when missing),
-# runs the SLURM scripts and the Snakemake profile on the example, and stops them again.
+# Starts munged, slurmctld and slurmd of its own, runs the SLURM scripts and the Snakemake
+# profile on the example, and stops them again.
 test-cluster: configure
+	@scripts/ensure-packages.sh slurm-wlm munge snakemake
 	cmake --build $(BUILD) -j 2 --target korvex
 	scripts/test-cluster.sh $(BUILD)/korvex
 

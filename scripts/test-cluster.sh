@@ -4,8 +4,8 @@
 # Starts a real one-node SLURM cluster on this machine and runs divided korvex runs on it:
 # the bundled example as 3 parts through workflow/slurm/submit.sh and through the Snakemake
 # workflow with the SLURM profile, each merged file compared byte for byte with a single run,
-# and a run whose parts fail, whose merge must then be cancelled. Installs slurm-wlm, munge
-# and snakemake when they are missing.
+# and a run whose parts fail, whose merge must then be cancelled. Needs the Debian packages
+# slurm-wlm, munge and snakemake (make test-cluster installs them).
 #
 # The cluster is private to the test: munged, slurmctld and slurmd run with their own key,
 # socket, configuration, ports (on 127.0.0.1), state and logs in a scratch directory, so a
@@ -31,17 +31,9 @@ korvex=$(realpath "$1")
 [[ -x $korvex ]] || { say "no program at $1" >&2; exit 2; }
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-install_missing_packages() {
-    local needed=() tool
-    for tool in munged slurmctld slurmd sbatch snakemake; do
-        command -v "$tool" >/dev/null || needed=(slurm-wlm munge snakemake)
-    done
-    ((${#needed[@]} == 0)) && return
-    say "installing ${needed[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get install -y -q "${needed[@]}" >/dev/null ||
-        { apt-get update -q >/dev/null && apt-get install -y -q "${needed[@]}" >/dev/null; }
-}
+for tool in munged munge slurmctld slurmd sbatch snakemake; do
+    command -v "$tool" >/dev/null || { say "$tool is missing: apt-get install -y slurm-wlm munge snakemake" >&2; exit 2; }
+done
 
 scratch=$(mktemp -d /tmp/korvex-cluster.XXXXXX)
 chmod 755 "$scratch"  # munged runs as the munge user and must reach its directory
@@ -182,7 +174,6 @@ test_snakemake_profile() {
     check_merged "snakemake with the SLURM profile, $NUM_PARTS parts"
 }
 
-install_missing_packages
 started=$EPOCHREALTIME
 start_munge
 write_slurm_conf

@@ -12,7 +12,7 @@ all: build
 # Missing Debian packages are installed when running as root; otherwise the command to
 # install them is printed.
 BUILD_PACKAGES = cmake g++ make pkg-config libhts-dev
-TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools snakemake
+TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa snakemake
 
 check-build-tools:
 	@scripts/ensure-packages.sh $(BUILD_PACKAGES)

@@ -11,6 +11,7 @@
 #include "KorvexCalc.h"
 #include "Logger.h"
 #include "MultiReadScorer.h"
+#include "Progress.h"
 #include "ThreadDataMgr.h"
 #include "utils.h"
 
@@ -163,6 +164,7 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
                 }
             }
             callRecords.Complete(c, std::move(sText), dMcmc);
+            if (pProgress != nullptr) pProgress->Add(vChunks[c].iEnd - vChunks[c].iFirst);
         }
     }
 

@@ -7,6 +7,8 @@
 
 #include "Read.h"
 
+class Progress;
+
 // Runs the calculation of one container on OpenMP worker threads: this part's slice is cut into
 // at most iNumThreads jobs, the jobs into chunks that the threads take as they come free, and the
 // call_record lines are written to the container's merged file in container order.
@@ -21,6 +23,7 @@ public:
     int iPartToRun;
     int iNumThreads;
     std::string sCallRecordDirectory;  // where the merged call_record files go; empty: the working directory
+    Progress* pProgress = nullptr;     // told of every chunk done, from any thread; not owned
 
     void trainData(std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead*>& multiReads,
                    std::map<char, double>& error_score, std::vector<int>& uniquePositions,

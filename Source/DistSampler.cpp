@@ -4,7 +4,6 @@
 
 namespace {
 const double E = 2.718281828459045;
-const double BETA_GAMMA_RATE = 10.0;
 const std::size_t UNIFORM_TABLE_SIZE = 1 << 20;
 }  // namespace
 
@@ -35,79 +34,7 @@ DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {
     shape.dFractionPower = shape.dFraction - 1.0;
     shape.dAm = shape.iWhole - 1;
     shape.dRoot = std::sqrt(2.0 * shape.dAm + 1.0);
+    shape.pFraction = shape.dFraction > 0.0 ? FractionBounds::Shared(shape.dInverseFraction) : nullptr;
+    shape.pTangent = TangentBounds::Shared(shape.iWhole);
     return shape;
-}
-
-double DistSampler::rgamma(const GammaShape& shape, double rate) {
-    double x = GammaWholePart(shape);
-    double xi = GammaFractionPart(shape);
-    return (x + xi) / rate;
-}
-
-double DistSampler::rbeta(const GammaShape& a, const GammaShape& b) {
-    double g1 = rgamma(a, BETA_GAMMA_RATE);
-    double g2 = rgamma(b, BETA_GAMMA_RATE);
-    return g1 / (g1 + g2);
-}
-
-// Gamma(n) for the integer part n of the shape: the tangent rejection method above 5,
-// the log of a product of n uniforms from 1 to 5, nothing below 1.
-double DistSampler::GammaWholePart(const GammaShape& shape) {
-    if (shape.iWhole > 5) {
-        const double am = shape.dAm;
-        const double s = shape.dRoot;
-        for (;;) {
-            double d1;
-            double d2;
-            do {
-                d1 = NextUniform();
-                d2 = 2.0 * NextUniform() - 1.0;
-            } while (d1 * d1 + d2 * d2 > 1.0);
-            double y = d2 / d1;
-            double x = s * y + am;
-            if (x <= 0.0) continue;
-            double e = (1.0 + y * y) * std::exp(am * std::log(x / am) - s * y);
-            if (NextUniform() > e) continue;
-            return x;
-        }
-    }
-    if (shape.iWhole >= 1) {
-        double product = 1.0;
-        for (int i = 0; i < shape.iWhole; ++i) product *= NextUniform();
-        return -std::log(product);
-    }
-    return 0.0;
-}
-
-// Gamma(f) for the fractional part 0 <= f < 1 by acceptance-rejection. With f = 0 the first
-// round always accepts 0 (V1 to the power +inf is 0, and the test compares +inf with +inf or
-// NaN), so its three uniforms are consumed without computing anything.
-double DistSampler::GammaFractionPart(const GammaShape& shape) {
-    if (shape.dFraction == 0.0) {
-        NextUniform();
-        NextUniform();
-        NextUniform();
-        return 0.0;
-    }
-    for (;;) {
-        double v0 = NextUniform();
-        double v1 = NextUniform();
-        double v2 = NextUniform();
-        double xi;
-        double eta;
-        double q;
-        if (shape.dFractionBound >= v0) {
-            xi = std::pow(v1, shape.dInverseFraction);
-            double t = std::pow(xi, shape.dFractionPower);
-            eta = v2 * t;
-            q = t * std::exp(-xi);
-        } else {
-            xi = 1.0 - std::log(v1);
-            double g = std::exp(-xi);
-            eta = v2 * g;
-            q = std::pow(xi, shape.dFractionPower) * g;
-        }
-        if (eta > q) continue;
-        return xi;
-    }
 }

@@ -1,10 +1,20 @@
 #ifndef KORVEX_DISTSAMPLER_H
 #define KORVEX_DISTSAMPLER_H
 
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
+#include "GammaBounds.h"
 #include "SimpleRNG.h"
+
+// The draws are forced inline into the sampler's loops: only then does a local DistSampler
+// stay in registers (its address must not escape to a call).
+#if defined(__GNUC__)
+#define KORVEX_FORCE_INLINE inline __attribute__((always_inline))
+#else
+#define KORVEX_FORCE_INLINE inline
+#endif
 
 // The first uniforms of the stream from the default seeds, computed once per process. Every
 // multiread's sampler starts from the default seeds and so reads a prefix of this one stream;
@@ -41,6 +51,8 @@ public:
         double dFractionPower;   // f - 1
         double dAm;              // n - 1, used when n > 5
         double dRoot;            // sqrt(2 (n - 1) + 1), used when n > 5
+        const FractionBounds* pFraction;  // shared, when f > 0: decides most rounds of Gamma(f)
+        const TangentBounds* pTangent;    // shared, when n > 5: decides most tangent proposals
     };
     static GammaShape MakeGammaShape(double a);
 
@@ -52,19 +64,99 @@ public:
     double runif() { return NextUniform(); }
     // One Gamma(a) variate divided by rate.
     double rgamma(double a, double rate) { return rgamma(MakeGammaShape(a), rate); }
-    double rgamma(const GammaShape& shape, double rate);
+    KORVEX_FORCE_INLINE double rgamma(const GammaShape& shape, double rate);
     // One Beta(a, b) variate, as G1 / (G1 + G2) of two gamma draws at rate 10, G1 first.
     double rbeta(double a, double b) { return rbeta(MakeGammaShape(a), MakeGammaShape(b)); }
-    double rbeta(const GammaShape& a, const GammaShape& b);
+    KORVEX_FORCE_INLINE double rbeta(const GammaShape& a, const GammaShape& b);
 
 private:
     double NextUniform() { return pNext != pEnd ? *pNext++ : rng.GetUniform(); }
-    double GammaWholePart(const GammaShape& shape);
-    double GammaFractionPart(const GammaShape& shape);
+    KORVEX_FORCE_INLINE double GammaWholePart(const GammaShape& shape);
+    KORVEX_FORCE_INLINE double GammaFractionPart(const GammaShape& shape);
 
     SimpleRNG rng;         // continues the stream once the table is used up
     const double* pNext;   // next unread value of the shared table, or pEnd
     const double* pEnd;    // end of the shared table (not owned)
 };
+
+KORVEX_FORCE_INLINE double DistSampler::rgamma(const GammaShape& shape, double rate) {
+    double x = GammaWholePart(shape);
+    double xi = GammaFractionPart(shape);
+    return (x + xi) / rate;
+}
+
+KORVEX_FORCE_INLINE double DistSampler::rbeta(const GammaShape& a, const GammaShape& b) {
+    const double rate = 10.0;
+    double g1 = rgamma(a, rate);
+    double g2 = rgamma(b, rate);
+    return g1 / (g1 + g2);
+}
+
+// Gamma(n) for the integer part n of the shape: the tangent rejection method above 5,
+// the log of a product of n uniforms from 1 to 5, nothing below 1. The bounds decide most
+// tangent proposals; only the undecided ones evaluate the threshold.
+KORVEX_FORCE_INLINE double DistSampler::GammaWholePart(const GammaShape& shape) {
+    if (shape.iWhole > 5) {
+        const double am = shape.dAm;
+        const double s = shape.dRoot;
+        for (;;) {
+            double d1;
+            double d2;
+            do {
+                d1 = NextUniform();
+                d2 = 2.0 * NextUniform() - 1.0;
+            } while (d1 * d1 + d2 * d2 > 1.0);
+            double y = d2 / d1;
+            double x = s * y + am;
+            if (x <= 0.0) continue;
+            double u = NextUniform();
+            Verdict verdict = shape.pTangent ? shape.pTangent->Decide(y, u) : Verdict::Undecided;
+            if (verdict == Verdict::Reject) continue;
+            if (verdict == Verdict::Undecided && u > TangentBounds::Ratio(am, s, y)) continue;
+            return x;
+        }
+    }
+    if (shape.iWhole >= 1) {
+        double product = 1.0;
+        for (int i = 0; i < shape.iWhole; ++i) product *= NextUniform();
+        return -std::log(product);
+    }
+    return 0.0;
+}
+
+// Gamma(f) for the fractional part 0 <= f < 1 by acceptance-rejection. With f = 0 the first
+// round always accepts 0 (V1 to the power +inf is 0, and the test compares +inf with +inf or
+// NaN), so its three uniforms are consumed without computing anything. The bounds decide
+// most rounds; pow(v1, 1 / f) is then computed only for the accepted one.
+KORVEX_FORCE_INLINE double DistSampler::GammaFractionPart(const GammaShape& shape) {
+    if (shape.dFraction == 0.0) {
+        NextUniform();
+        NextUniform();
+        NextUniform();
+        return 0.0;
+    }
+    for (;;) {
+        double v0 = NextUniform();
+        double v1 = NextUniform();
+        double v2 = NextUniform();
+        if (shape.dFractionBound >= v0) {
+            Verdict verdict = shape.pFraction->DecideFirst(v1, v2);
+            if (verdict == Verdict::Reject) continue;
+            double xi = std::pow(v1, shape.dInverseFraction);
+            if (verdict == Verdict::Accept) return xi;
+            double t = std::pow(xi, shape.dFractionPower);
+            if (v2 * t > t * std::exp(-xi)) continue;
+            return xi;
+        }
+        double xi = 1.0 - std::log(v1);
+        Verdict verdict = FractionBounds::DecideSecond(xi, v2, shape.dFraction);
+        if (verdict == Verdict::Reject) continue;
+        if (verdict == Verdict::Undecided) {
+            double g = std::exp(-xi);
+            if (v2 * g > std::pow(xi, shape.dFractionPower) * g) continue;
+        }
+        return xi;
+    }
+}
 
 #endif

@@ -1,6 +1,9 @@
 #include "ErrorScore.h"
 
-#include <iostream>
+#include <sstream>
+
+#include "Logger.h"
+#include "utils.h"
 
 namespace {
 
@@ -16,9 +19,11 @@ void ErrorScoreCounter::Add(const Read& read) {
         if (mismatch.position == -1) continue;
         int iIndex = Index(mismatch.qualityChar);
         if (aCounts[iIndex].iTotal == 0) {  // a character no quality text has held so far
-            std::cout << "calc_error_score: Error:  Character (" << mismatch.qualityChar << ") at  position: ("
-                      << mismatch.position
-                      << ") in vMismatches array in Read structure is not in the error_score map." << std::endl;
+            std::ostringstream message;
+            message << "calc_error_score: Error:  Character (" << mismatch.qualityChar << ") at  position: ("
+                    << mismatch.position << ") in vMismatches array in Read structure is not in the error_score map."
+                    << std::endl;
+            GetLogger()->Write(message, true, LogLevel::Warning);
             continue;
         }
         ++aCounts[iIndex].iMismatches;

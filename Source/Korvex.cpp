@@ -1,41 +1,35 @@
 // The pipeline driver: Step 1 reads the SAM file into the multiread containers, Step 2
-// computes them and writes the SAMplus file.
+// computes them, and the output is written from a second reading of the input.
 #include "Korvex.h"
+
+#include <omp.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
-#include <iostream>
 #include <limits>
-#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "ConfigFileReader.h"
+#include "AtomicFile.h"
 #include "DataTrainer.h"
-#include "FileOperation.h"
+#include "InputFile.h"
+#include "LineSources.h"
 #include "Logger.h"
+#include "Manifest.h"
 #include "MultiReadCollectionMgr.h"
-#include "SamplusOutput.h"
+#include "OutputWriters.h"
+#include "PartOutputs.h"
+#include "Progress.h"
+#include "RunDirectory.h"
+#include "RunSummary.h"
 #include "Settings.h"
-#include "StringUtils.h"
+#include "ThreadDataMgr.h"
 #include "utils.h"
 
 const char* const PROGRAM_NAME = "KORVEX v2.0.0";
-
-namespace {
-
-// Step 2: computes map_2 to map_5, writes the SAMplus file and clears the merged
-// call_record files. Runs on the initial thread; the workers live inside trainData.
-void RunStep2(int nparts, int part, const std::string& sMapFileName, int iNumThreads, double dPolymorphismRate,
-              int iTotalIterations, int iBurninIterations, int iFlankingValue, const std::string& probOutput,
-              bool strandness, int iSeqLength, MultiReadCollectionMgr& collections,
-              std::map<char, double>& error_score, std::vector<int>& vPositionsFromMap1, int iNumProbColumns);
-
-}  // namespace
+const char* const PROGRAM_VERSION = "2.0.0";
 
 void usage(const char* programName, std::ostream& out) {
     out << "Usage: " << programName << " " << "InputFilename [nparts  part] " << std::endl;
@@ -46,7 +40,36 @@ void usage(const char* programName, std::ostream& out) {
     out << "part" << "\t" << "which part (of total number parts to process) is this run. [optional]" << std::endl;
 }
 
+bool position_compare(const MultiRead* a, const MultiRead* b) {
+    return a->Reads(0).position < b->Reads(0).position;
+}
+
+int DecodingThreads(const RunSettings& settings) {
+    return std::max(1, std::min(settings.iNumThreads, omp_get_max_threads()));
+}
+
+InputOptions InputOptionsOf(const RunSettings& settings) {
+    InputOptions options;
+    options.sReference = settings.sReference;
+    options.iThreads = DecodingThreads(settings);
+    return options;
+}
+
+OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input) {
+    const OutputFormat format = settings.bOutputFormatGiven ? settings.outputFormat : DefaultOutputFormat(input.Format());
+    const std::string sPath = settings.sOutputFile.empty() ? DefaultOutputPath(input, format) : settings.sOutputFile;
+    return OutputSpec{format, sPath, settings.probMode, settings.sReference, DecodingThreads(settings),
+                      settings.sCommandLine};
+}
+
 namespace {
+
+// What Step 1 leaves for Step 2 and the output.
+struct Step1Data {
+    int64_t iLinesAccepted = 0;
+    std::vector<int> vPositionsFromMap1;
+    std::map<char, double> error_score;
+};
 
 // A run without a usable line ends normally, but the user is told why, also on standard error.
 void ExplainEmptyRun(const std::string& sMapFileName, const std::string& sBuildError,
@@ -61,104 +84,63 @@ void ExplainEmptyRun(const std::string& sMapFileName, const std::string& sBuildE
     GetLogger()->Write(message, true, LogLevel::Warning);
 }
 
-// The number of probability columns of the SAMplus file for PROB_OUTPUT, or 0 when the
-// value is none of "BOTH", "BAYES" and "PROP" (compared exactly).
-int ProbabilityColumns(const std::string& probOutput) {
-    if (probOutput == "BOTH") return 2;
-    if (probOutput == "BAYES" || probOutput == "PROP") return 1;
-    return 0;
-}
-
-}  // namespace
-
-void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, double dPolymorphismRate,
-              int iTotalIterations, int iBurninIterations, int maxMismatchesForTopHits,
-              int extraMismatchesForAdditionalHits, int iFlankingValue, std::string probOutput,
-              bool strandness) {
+// Step 1: the containers, their sizes in the log, the unique reads sorted by position with
+// their probabilities set to 1. False when the file has no usable line.
+bool RunStep1(const RunSettings& settings, const InputFile& input, MultiReadCollectionMgr& collections,
+              Step1Data& data) {
     std::ostringstream message;
     Logger* pLogger = GetLogger();
     const double dStepStart = WallClockSeconds();
     message << std::endl << "==> Step 1: Reading the SAM file, processing into multiread containers." << std::endl;
     pLogger->Write(message, true);
 
-    // Owns every MultiRead of the run until process2 returns; only the initial thread
-    // changes it, the workers of Step 2 write probability values of their own jobs.
-    MultiReadCollectionMgr collections(maxMismatchesForTopHits, extraMismatchesForAdditionalHits);
-    if (sMapFileName.empty()) throw InputError("process2: no SAM file was given: set MAP_FILENAME");
+    std::unique_ptr<LineSource> pSource = OpenLineSource(input, InputOptionsOf(settings));
     std::string sBuildError;
-    const int64_t iLinesRead = collections.BuildReadCollections(sMapFileName, false, sBuildError);
-    if (iLinesRead < 1) {
+    data.iLinesAccepted = collections.BuildReadCollections(*pSource, input.Name(), false, sBuildError);
+    if (data.iLinesAccepted < 1) {
         message << std::endl
                 << "process2: ZERO lines read from the input file... nothing left to do.... exiting." << std::endl
                 << std::endl;
         pLogger->Write(message, true);
-        ExplainEmptyRun(sMapFileName, sBuildError, collections.Rejections());
-        return;
+        ExplainEmptyRun(input.Name(), sBuildError, collections.Rejections());
+        return false;
     }
 
-    std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
-    const int iSeqLength = GetSequenceLength();
-    std::map<char, double> error_score = collections.error_score;
-
     const double dSeconds = WallClockSeconds() - dStepStart;
-    const double dMinutes = dSeconds / 60.0;
-    message << "process2: We read (" << iLinesRead << ") lines from the map file." << std::endl;
+    message << "process2: We read (" << data.iLinesAccepted << ") lines from the map file." << std::endl;
     pLogger->Write(message, true);
     for (int k = 1; k <= 5; ++k) {
         message << "process2: map_" << k << "    now contains (" << collections.GetReadMap(k).size() << ") items."
                 << std::endl;
         pLogger->Write(message, true);
     }
-    message << "process2: elapsed time (" << dSeconds << ") secs   (" << dMinutes << " mins)" << std::endl;
-    pLogger->Write(message, true);
+    message << "process2: elapsed time (" << dSeconds << ") secs   (" << dSeconds / 60.0 << " mins)" << std::endl;
+    pLogger->Write(message, true, LogLevel::Detail);
 
     // Unique reads at equal positions keep their file order on every platform; that order
     // decides which uniform each of their draws takes in the sampler.
-    std::vector<int> vPositionsFromMap1 = SortUniqueReadsByPosition(map_1);
-
-    const int iNumProbColumns = ProbabilityColumns(probOutput);
-    if (iNumProbColumns == 0) {
-        message << "Invalid PROB_OUTPUT value (" << probOutput << "): it must be BOTH, BAYES or PROP. Exiting program."
-                << std::endl;
-        pLogger->Write(message, true);
-        std::exit(1);
-    }
-
-    for (MultiRead* pUnique : map_1) {
+    data.vPositionsFromMap1 = SortUniqueReadsByPosition(collections.GetReadMap(1));
+    for (MultiRead* pUnique : collections.GetReadMap(1)) {
         Read& read = pUnique->Reads(0);
         read.probability[0] = 1.0;
         read.probability[1] = 1.0;
     }
+    data.error_score = collections.error_score;
 
     message << "process2: The size of the LineNumberMap is: " << collections.LineNumberMap.size() << std::endl;
-    pLogger->Write(message, true);
+    pLogger->Write(message, true, LogLevel::Detail);
     message << "==> Step 1: Finished." << std::endl;
     pLogger->Write(message, true);
-
-    RunStep2(nparts, part, sMapFileName, iNumThreads, dPolymorphismRate, iTotalIterations, iBurninIterations,
-             iFlankingValue, probOutput, strandness, iSeqLength, collections, error_score, vPositionsFromMap1,
-             iNumProbColumns);
+    return true;
 }
-
-bool position_compare(const MultiRead* a, const MultiRead* b) {
-    return a->Reads(0).position < b->Reads(0).position;
-}
-
-namespace {
 
 // Every alignment of map_2 to map_5 starts without a value, so that the multireads that
-// this run does not compute (those of other parts) are written as "NA".
+// this run does not compute (those of other parts) carry none.
 void MarkMultiReadsNotComputed(MultiReadCollectionMgr& collections) {
     const double dNoValue = std::numeric_limits<double>::quiet_NaN();
-    for (int k = 2; k <= 5; ++k) {
-        for (MultiRead* pMultiRead : collections.GetReadMap(k)) {
-            for (int j = 0; j < k; ++j) {
-                Read& read = pMultiRead->Reads(j);
-                read.probability[0] = dNoValue;
-                read.probability[1] = dNoValue;
-            }
-        }
-    }
+    for (int k = 2; k <= 5; ++k)
+        for (MultiRead* pMultiRead : collections.GetReadMap(k))
+            for (int j = 0; j < k; ++j) pMultiRead->Reads(j).probability[0] = pMultiRead->Reads(j).probability[1] = dNoValue;
 }
 
 const char* CountWord(int k) {
@@ -166,68 +148,127 @@ const char* CountWord(int k) {
     return COUNT_WORDS[k - 2];
 }
 
-// Removes the merged call_record files that exist; absent ones are skipped silently.
-void ClearMergedFiles() {
-    std::vector<std::string> vMergedFiles;
-    for (int k = 1; k <= 5; ++k) {
-        std::string sName = "call_record_L" + convertS(k) + "_combined";
-        std::ifstream probe(sName.c_str());
-        if (probe.good()) vMergedFiles.push_back(sName);
-    }
-    FileOperation fileOperation;
-    fileOperation.DeleteInputFiles(vMergedFiles);
+// The multireads of each container that this part computes.
+int64_t SliceSize(int n, const RunSettings& settings) {
+    int iStart = 0;
+    int iEnd = 0;
+    GetPartSlice(n, settings.nparts, settings.part, iStart, iEnd);
+    return iEnd - iStart;
 }
 
-void RunStep2(int nparts, int part, const std::string& sMapFileName, int iNumThreads, double dPolymorphismRate,
-              int iTotalIterations, int iBurninIterations, int iFlankingValue, const std::string& probOutput,
-              bool strandness, int iSeqLength, MultiReadCollectionMgr& collections,
-              std::map<char, double>& error_score, std::vector<int>& vPositionsFromMap1, int iNumProbColumns) {
+// Step 2: computes this part's share of map_2 to map_5. The call_record files go to the run's
+// private directory.
+void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, Step1Data& data,
+              const std::string& sCallRecordDirectory, RunSummary& summary) {
     Logger* pLogger = GetLogger();
     std::ostringstream message;
     message << std::endl << "==> Step 2: Processing each of the multiread containers." << std::endl;
     pLogger->Write(message, true);
 
     MarkMultiReadsNotComputed(collections);
-
-    DataTrainer trainer{iSeqLength, iFlankingValue, dPolymorphismRate, iTotalIterations, iBurninIterations,
-                        /*iNumParts*/ nparts, /*iPartToRun*/ part, iNumThreads,
-                        /*sCallRecordDirectory*/ ""};
+    int64_t iTotal = 0;
+    for (int k = 2; k <= 5; ++k) iTotal += SliceSize(static_cast<int>(collections.GetReadMap(k).size()), settings);
+    Progress progress;
+    progress.Start(iTotal);
+    DataTrainer trainer{GetSequenceLength(), settings.iFlankingValue, settings.dPolymorphismRate,
+                        settings.iTotalIterations, settings.iBurninIterations, settings.nparts, settings.part,
+                        settings.iNumThreads, sCallRecordDirectory, &progress};
 
     std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
     for (int k = 2; k <= 5; ++k) {
-        trainer.trainData(map_1, collections.GetReadMap(k), error_score, vPositionsFromMap1, probOutput,
-                          strandness);
+        std::vector<MultiRead*>& container = collections.GetReadMap(k);
+        trainer.trainData(map_1, container, data.error_score, data.vPositionsFromMap1, settings.probOutput,
+                          settings.strandness);
+        summary.iMultireadsScored[k] = SliceSize(static_cast<int>(container.size()), settings);
         message << "process2" << ": Alignment for ID appearing " << CountWord(k) << ": finished!" << std::endl;
-        pLogger->Write(message, true);
+        pLogger->Write(message, true, LogLevel::Detail);
         if (k == 2) {
             message << "process2" << ": The size of probability map is: " << collections.LineNumberMap.size()
                     << std::endl;
-            pLogger->Write(message, true);
+            pLogger->Write(message, true, LogLevel::Detail);
         }
         message << "--------" << std::endl << std::endl;
-        pLogger->Write(message, true);
+        pLogger->Write(message, true, LogLevel::Detail);
     }
-
-    message << "process2" << ": Writing final output to SAMplus file." << std::endl;
-    pLogger->Write(message, true);
-    if (!OutputSAMplus(sMapFileName, collections.LineNumberMap, iNumProbColumns))
-        throw std::runtime_error("process2: the SAMplus file (" + sMapFileName + "+) could not be written.");
-    message << "process2" << ": Finished generating SAMplus file." << std::endl;
-    pLogger->Write(message, true);
-    message << "process2" << ": Now clearing intermediate call_record files..." << std::endl;
-    pLogger->Write(message, true);
-
-    ClearMergedFiles();
-
+    progress.Finish();
     message << "==> Step 2: Finished." << std::endl;
     pLogger->Write(message, true);
 }
 
+// The values of the kept alignments in line order; alignments without a value this run
+// computed (multireads of other parts) are left out.
+class LineIndexValues : public LineValueSource {
+public:
+    LineIndexValues(const LineIndex& index, int iValueColumns) : lineIndex(index), iColumns(iValueColumns), iNext(0) {}
+
+    bool Next(int64_t& iLineNumber, double* pdValues) override {
+        for (; iNext < lineIndex.size(); ++iNext) {
+            const Read& read = *lineIndex[iNext];
+            if (std::isnan(read.probability[0])) continue;
+            iLineNumber = read.lineNumber;
+            for (int i = 0; i < iColumns; ++i) pdValues[i] = read.probability[i];
+            ++iNext;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const LineIndex& lineIndex;
+    int iColumns;
+    std::size_t iNext;
+};
+
+void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary) {
+    summary.iLinesRead = collections.LinesRead();
+    const LineRejections& rejections = collections.Rejections();
+    for (int i = 0; i < REJECT_REASON_COUNT; ++i) {
+        if (rejections.aiCount[i] == 0) continue;
+        summary.vRejected.push_back(RejectedLines{DescribeRejectReason(static_cast<RejectReason>(i)),
+                                                  rejections.aiCount[i], rejections.aiFirstLine[i]});
+    }
+    summary.iUniqueReads = static_cast<int64_t>(const_cast<MultiReadCollectionMgr&>(collections).GetReadMap(1).size());
+}
+
 }  // namespace
 
-void RunPipeline(const RunSettings& settings, RunSummary& /*summary*/) {
-    process2(settings.nparts, settings.part, settings.sMapFileName, settings.iNumThreads, settings.dPolymorphismRate,
-             settings.iTotalIterations, settings.iBurninIterations, settings.maxMismatchesForTopHits,
-             settings.extraMismatchesForAdditionalHits, settings.iFlankingValue, settings.probOutput,
-             settings.strandness);
+void RunPipeline(const RunSettings& settings, RunSummary& summary) {
+    if (settings.sMapFileName.empty()) throw InputError("process2: no SAM file was given: set MAP_FILENAME");
+    InputFile input(settings.sMapFileName);
+    const OutputSpec finalSpec = FinalOutputSpec(settings, input);
+    const PartFiles files = PartFilesOf(finalSpec.sPath, settings);
+    // Before any work: an output that cannot be written is refused now, not after hours.
+    for (const std::string& sFile : {files.sOutput, files.sManifest})
+        if (!sFile.empty()) AtomicFile probe(sFile, &input);
+    // Owns every MultiRead of the run until it returns; only the initial thread changes it, the
+    // workers of Step 2 write probability values of their own jobs.
+    MultiReadCollectionMgr collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits);
+    Step1Data data;
+    const bool bUsable = RunStep1(settings, input, collections, data);
+    FillSummary(collections, summary);
+    if (!bUsable) return;
+
+    {
+        RunDirectory workDirectory(DirectoryOf(files.sOutput));
+        RunStep2(settings, collections, data, workDirectory.Path(), summary);
+    }
+    KeepOnlyValuesOwnedByThisPart(collections, settings);
+
+    std::ostringstream message;
+    message << "process2: Writing final output to (" << files.sOutput << ")." << std::endl;
+    GetLogger()->Write(message, true);
+    LineIndexValues values(collections.LineNumberMap, ValueColumns(settings.probMode));
+    OutputSpec spec = finalSpec;
+    spec.sPath = files.sOutput;
+    if (files.bValuesOnly)
+        WriteValuesFile(files.sOutput, values, ValueColumns(settings.probMode));
+    else
+        WriteOutput(input, InputOptionsOf(settings), spec, values, collections.LinesRead());
+    summary.vOutputFiles.push_back(files.sOutput);
+    if (!files.sManifest.empty()) {
+        WritePartManifest(files, settings, input, collections, summary);
+        summary.vOutputFiles.push_back(files.sManifest);
+    }
+    message << "process2: Finished generating the output file." << std::endl;
+    GetLogger()->Write(message, true);
 }

@@ -4,22 +4,25 @@
 #include <ostream>
 #include <string>
 
+#include "LineSources.h"
+#include "OutputWriters.h"
 #include "Read.h"
 
 struct RunSettings;
 struct RunSummary;
 
-extern const char* const PROGRAM_NAME;  // "KORVEX v2.0.0"
+extern const char* const PROGRAM_NAME;     // "KORVEX v2.0.0"
+extern const char* const PROGRAM_VERSION;  // "2.0.0"
 
 void usage(const char* programName, std::ostream& out);
 
-void process2(int nparts, int part, std::string sMapFileName, int iNumThreads, double dPolymorphismRate,
-              int iTotalIterations, int iBurninIterations, int maxMismatchesForTopHits,
-              int extraMismatchesForAdditionalHits, int iFlankingValue, std::string probOutput,
-              bool strandness);
-
-// The whole run for the settings in force; fills what it can of the summary.
+// The whole run for the settings in force: Step 1, Step 2 and the output; fills the summary.
+// Throws InputError or OutputError (naming the file) when the run cannot be completed.
 void RunPipeline(const RunSettings& settings, RunSummary& summary);
+
+// How the input is decoded and what the whole run writes, for the settings in force.
+InputOptions InputOptionsOf(const RunSettings& settings);
+OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input);
 
 bool position_compare(const MultiRead* a, const MultiRead* b);
 

@@ -142,7 +142,9 @@ HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& opt
         if (bCram && !options.sReference.empty() && hts_set_fai_filename(pFile, options.sReference.c_str()) != 0)
             throw InputError(Describe(sName) + ": the reference (" + options.sReference + ") cannot be used");
         if (options.iThreads > 1) hts_set_threads(pFile, options.iThreads);
-        int iEof = bCram ? cram_check_EOF(pFile->fp.cram) : bgzf_check_EOF(pFile->fp.bgzf);
+        // Only BAM and CRAM end with a marker; SAM text is read as it comes.
+        const bool bBam = input.Format() == InputFormat::Bam;
+        int iEof = bCram ? cram_check_EOF(pFile->fp.cram) : bBam ? bgzf_check_EOF(pFile->fp.bgzf) : 1;
         if (iEof == 0) throw InputError(Describe(sName) + " is cut short (its end-of-file marker is missing)");
         pHeader = sam_hdr_read(pFile);
         if (pHeader == nullptr) throw InputError(Describe(sName) + " cannot be decoded: its header is damaged");

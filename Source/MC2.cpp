@@ -15,7 +15,10 @@
 //   constant; the terms before an alignment's first covered position are summed ahead in
 //   position order, the later ones are still added one by one in position order, and an
 //   alignment without covered positions has a constant weight;
-// - each row of theta is updated in place, since a position's chain reads only its own value.
+// - each row of theta is updated in place, since a position's chain reads only its own value;
+// - the gamma draws decide most accept/reject tests by bounds (GammaBounds.h) instead of pow,
+//   log and exp, run inline on a local copy of the sampler, and a site's likelihood term is
+//   added after the next site's draw, so that its log need not wait for theta.
 
 MCMCcalculator::MCMCcalculator(int iNumAlignments_, int iSeqLength_, int iTotalIterations_,
                                int iBurninIterations_, double dPolymorphismRate_)
@@ -105,29 +108,45 @@ void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
 }
 
 // One iteration of alignment j: the Gibbs step at each covered position and, after burn-in,
-// the log-likelihood.
-double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& sampler) {
+// the log-likelihood. The draws run on a local copy of the sampler, which the compiler keeps
+// in registers; the shared one takes its state back at the end.
+double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     const AlignmentPlan& plan = vPlans[j];
     double* row = currDraw[j];
+    const Site* pSites = vSites.data();
+    const Flag* pFlags = vFlags.data();
+    DistSampler sampler(shared);  // a local copy stays in registers
     double loglik = plan.dPrefixLogLik;
     int iConstant = plan.iFirstConstant;
+    // A site's likelihood term is added after the next site's draw, still in position order:
+    // its log then rarely waits for the long chain (pow, log, divisions) that yields theta,
+    // and the processor overlaps that chain with the next draw.
+    const Site* pLast = nullptr;
+    double thetaLast = 0.0;
+    auto addLastTerm = [&]() {
+        double x = pLast->dOneMinusE * thetaLast + pLast->dE;
+        loglik += pLast->bMismatch ? std::log(x) : std::log(1 - x);
+        for (; iConstant < pLast->iEndConstant; ++iConstant) loglik += vConstantTerms[iConstant];
+    };
     for (int s = plan.iFirstSite; s < plan.iEndSite; ++s) {
-        const Site& site = vSites[s];
+        const Site& site = pSites[s];
         double theta = row[site.iColumn];
         int iVariants = 0;
         for (int f = site.iFirstFlag; f < site.iEndFlag; ++f) {
-            double dVariant = vFlags[f].dOneMinusE * theta;
-            double p = dVariant + vFlags[f].dE;
+            double dVariant = pFlags[f].dOneMinusE * theta;
+            double p = dVariant + pFlags[f].dE;
             double u = sampler.runif();
             if (dVariant / p > u) ++iVariants;
         }
         theta = sampler.rbeta(vVariantShapes[iVariants], vUnflaggedShapes[site.iUnflagged]);
         row[site.iColumn] = theta;
         if (!bPost) continue;
-        double x = site.dOneMinusE * theta + site.dE;
-        loglik += site.bMismatch ? std::log(x) : std::log(1 - x);
-        for (; iConstant < site.iEndConstant; ++iConstant) loglik += vConstantTerms[iConstant];
+        if (pLast) addLastTerm();
+        pLast = &site;
+        thetaLast = theta;
     }
+    if (pLast) addLastTerm();
+    shared = sampler;
     return loglik;
 }
 

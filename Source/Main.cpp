@@ -13,6 +13,7 @@
 #include "Korvex.h"
 #include "Logger.h"
 #include "MergeCommand.h"
+#include "RunDirectory.h"
 #include "RunSummary.h"
 #include "Settings.h"
 #include "utils.h"
@@ -44,6 +45,13 @@ int RefuseBeforeTheLog(const char* pCommand, const std::string& sProblem) {
     return 1;
 }
 
+// The log of a part of a divided run carries the part in its name, and the log of a merge
+// ".merge", so that no two runs of one data set write the same log.
+std::string LogFileName(const char* pCommand, const RunSettings& settings) {
+    if (std::string(pCommand) == "merge") return InsertBeforeExtensions(settings.sLogFilename, ".merge");
+    return PartFileName(settings.sLogFilename, settings.part, settings.nparts);
+}
+
 void WriteLines(const char* pCommand, const std::vector<std::string>& vLines, LogLevel level) {
     for (const std::string& sLine : vLines) GetLogger()->Write(std::string(pCommand) + ": " + sLine + "\n", level);
 }
@@ -63,7 +71,7 @@ bool SettleAndLog(const char* pCommand, SettingSources& sources, RunSettings& se
     SettledSettings settled = SettleSettings(sources);
     Logger* pLogger = GetLogger();
     pLogger->SetQuiet(settled.settings.bQuiet);
-    pLogger->CreateOutFile(settled.settings.sLogFilename);
+    pLogger->CreateOutFile(LogFileName(pCommand, settled.settings));
     pLogger->Write(Banner(), LogLevel::Info);
     WriteLines(pCommand, settled.vMissing, LogLevel::Detail);
     WriteLines(pCommand, settled.vWarnings, LogLevel::Warning);
@@ -142,8 +150,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> vArguments(argv + 1, argv + argc);
     if (vArguments.empty() || vArguments == std::vector<std::string>{"-q"}) return RefuseMissingArgument();
 
-    const bool bMerge = vArguments[0] == "merge";
-    if (bMerge) vArguments.erase(vArguments.begin());
+    // "merge" is the first argument, but for -q before it.
+    auto itCommand = std::find_if(vArguments.begin(), vArguments.end(), [](const std::string& s) { return s != "-q"; });
+    const bool bMerge = itCommand != vArguments.end() && *itCommand == "merge";
+    if (bMerge) vArguments.erase(itCommand);
     if (Contains(vArguments, "--help") || Contains(vArguments, "-h")) {
         std::cout << (bMerge ? MergeHelpText() : HelpText());
         return 0;

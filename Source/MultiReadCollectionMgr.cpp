@@ -137,7 +137,6 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
 
     LogRejections(iRejected);
     errorCounts.Finish(error_score);
-    std::cout << std::endl;
     ShuffleMultiReadContainers();
 
     if (writeMapFiles) {

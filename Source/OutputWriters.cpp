@@ -10,12 +10,12 @@
 #include <string_view>
 
 #include "AtomicFile.h"
+#include "Korvex.h"
 #include "PlainLineSource.h"
 
 namespace {
 
 const char* const PROGRAM_ID = "korvex";
-const char* const PROGRAM_VERSION = "2.0.0";
 const char POSTERIOR_TAG[2] = {'Z', 'P'};
 const char UNIQUE_SHARE_TAG[2] = {'Z', 'U'};
 const int MAX_COLUMNS = 2;
@@ -260,6 +260,37 @@ void CheckReferencesKnown(const InputFile& input, int64_t iLine, const LineView&
     throw InputError(DescribeInput(input) + ", line " + std::to_string(iLine) + ": the reference " +
                      std::string(sName) + " is not among the header's @SQ lines");
 }
+
+}  // namespace
+
+RecordLines::RecordLines(const InputFile& input, const InputOptions& options) : iLine(0) {
+    if (input.Format() == InputFormat::Bam || input.Format() == InputFormat::Cram) {
+        HtsRecordReader reader(input, options);
+        iLine = CountHeaderLines(reader.Header());
+        return;
+    }
+    pLines = OpenLineSource(input, options);
+}
+
+RecordLines::~RecordLines() {}
+
+bool RecordLines::Next(int64_t& iRecordLine) {
+    if (!pLines) {
+        iRecordLine = ++iLine;
+        return true;
+    }
+    LineView line;
+    while (pLines->NextLine(line)) {
+        ++iLine;
+        LineView content = Trimmed(line);
+        if (content.iLength == 0 || content.pData[0] == '@') continue;
+        iRecordLine = iLine;
+        return true;
+    }
+    return false;
+}
+
+namespace {
 
 void WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
                          ValueCursor& cursor, int64_t iExpectedLines) {

@@ -49,6 +49,21 @@ std::string DefaultOutputPath(const InputFile& input, OutputFormat format);
 void WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
                  LineValueSource& values, int64_t iExpectedLines);
 
+// The line numbers of an input's records, one by one, as the tagged output numbers them:
+// after the header lines of a BAM or CRAM file, every record a line; in SAM text, every line
+// that is neither empty (but for blanks) nor a header line.
+class RecordLines {
+public:
+    RecordLines(const InputFile& input, const InputOptions& options);
+    ~RecordLines();
+    // The line of the next record; false after the last.
+    bool Next(int64_t& iLine);
+
+private:
+    std::unique_ptr<LineSource> pLines;  // SAM text only; owned
+    int64_t iLine;                       // lines read (text), or the line of the last record (BAM, CRAM)
+};
+
 // The values of one part of a divided run: one line per value line, "LINE\tV1[\tV2]\n", each
 // value printed so that it reads back as the identical double ("NA" for NaN). Written
 // atomically; throws OutputError naming the file.

@@ -13,7 +13,7 @@ const std::size_t BLOCK_SIZE = 1 << 20;
 PlainLineSource::PlainLineSource(const std::string& sPath_)
     : sPath(sPath_), iFd(-1), vBuffer(BLOCK_SIZE), iBegin(0), iEnd(0), bEndOfFile(false) {
     iFd = ::open(sPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (iFd < 0) throw InputError("the file (" + sPath + ") could not be opened: " + std::strerror(errno));
+    if (iFd < 0) throw InputError("the SAM file (" + sPath + ") cannot be opened: " + std::strerror(errno));
 }
 
 PlainLineSource::~PlainLineSource() {
@@ -34,7 +34,7 @@ bool PlainLineSource::Refill() {
     do {
         iRead = ::read(iFd, vBuffer.data() + iEnd, vBuffer.size() - iEnd);
     } while (iRead < 0 && errno == EINTR);
-    if (iRead < 0) throw InputError("the file (" + sPath + ") could not be read: " + std::strerror(errno));
+    if (iRead < 0) throw InputError("the SAM file (" + sPath + ") cannot be read: " + std::strerror(errno));
     if (iRead == 0) bEndOfFile = true;
     iEnd += static_cast<std::size_t>(iRead);
     return iRead > 0;

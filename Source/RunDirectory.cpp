@@ -46,12 +46,15 @@ std::string DirectoryOf(const std::string& sPath) {
     return iSlash == 0 ? "/" : sPath.substr(0, iSlash);
 }
 
-std::string PartFileName(const std::string& sPath, int iPart, int iNumParts) {
-    if (iNumParts <= 1) return sPath;
-    const std::string sPart = ".part" + std::to_string(iPart) + "of" + std::to_string(iNumParts);
+std::string InsertBeforeExtensions(const std::string& sPath, const std::string& sInsert) {
     const std::size_t iSlash = sPath.rfind('/');
     const std::size_t iNameStart = iSlash == std::string::npos ? 0 : iSlash + 1;
     const std::size_t iDot = sPath.find('.', iNameStart + 1);  // a leading dot is part of the name
-    if (iDot == std::string::npos) return sPath + sPart;
-    return sPath.substr(0, iDot) + sPart + sPath.substr(iDot);
+    if (iDot == std::string::npos) return sPath + sInsert;
+    return sPath.substr(0, iDot) + sInsert + sPath.substr(iDot);
+}
+
+std::string PartFileName(const std::string& sPath, int iPart, int iNumParts) {
+    if (iNumParts <= 1) return sPath;
+    return InsertBeforeExtensions(sPath, ".part" + std::to_string(iPart) + "of" + std::to_string(iNumParts));
 }

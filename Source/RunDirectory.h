@@ -31,4 +31,7 @@ std::string DirectoryOf(const std::string& sPath);
 // A run that is not divided keeps the name.
 std::string PartFileName(const std::string& sPath, int iPart, int iNumParts);
 
+// sPath with sInsert placed before the extensions of its file name, as PartFileName does.
+std::string InsertBeforeExtensions(const std::string& sPath, const std::string& sInsert);
+
 #endif

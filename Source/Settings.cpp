@@ -441,6 +441,21 @@ std::string ReadConfigurationFile(SettingSources& sources) {
     return std::string();
 }
 
+namespace {
+
+// "korvex [CONFIG] [KEY=VALUE ...]": the settings that choose what is computed, without the
+// part of a divided run and without QUIET.
+std::string CommandLineText(const SettingSources& sources) {
+    std::string sText = "korvex";
+    if (!sources.sConfigFile.empty()) sText += " " + sources.sConfigFile;
+    for (const auto& pair : sources.vCommandLinePairs)
+        if (pair.first != "QUIET" && pair.first != "NUM_PARTS" && pair.first != "PART_TO_RUN")
+            sText += " " + pair.first + "=" + pair.second;
+    return sText;
+}
+
+}  // namespace
+
 SettledSettings SettleSettings(const SettingSources& sources) {
     SettledSettings settled;
     const std::vector<SettingInfo>& vTable = SettingTable();
@@ -470,6 +485,7 @@ SettledSettings SettleSettings(const SettingSources& sources) {
         sInForce += "  " + std::string(info.pName) + " = " + sShown + "  (" + SourceText(info, found.source) + ")\n";
     }
     DeriveTypedFields(settled.settings);
+    settled.settings.sCommandLine = CommandLineText(sources);
     WarnUnknownKeys(sources, settled.vWarnings);
     settled.sDump = Dump(sources, sInForce);
     return settled;

@@ -40,6 +40,10 @@ struct RunSettings {
     bool bQuiet = false;  // from sQuiet
     std::string sPartOutput = "FULL";
     PartOutput partOutput = PartOutput::Full;  // from sPartOutput
+    // Not a setting: the command as "korvex [CONFIG] [KEY=VALUE ...]", recorded in the @PG
+    // header line of tagged output (a part's nparts and part and -q are left out, so that a
+    // divided run merges into the very file of a whole run).
+    std::string sCommandLine;
 };
 
 // Where the settings of one run come from. Later sources win: the positional nparts and

@@ -4,7 +4,6 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "FileOperation.h"
 #include "StringUtils.h"
 #include "utils.h"
 
@@ -67,21 +66,4 @@ int ThreadDataMgr::PopulateJobInfoVector(int iStart, int iEnd, int iNumJobs, int
         iCurrent += iChunk;
     }
     return static_cast<int>(vJobs.size());
-}
-
-void ThreadDataMgr::MergeOutputFiles() {
-    if (vJobs.empty()) return;
-    std::vector<std::string> vJobFiles;
-    vJobFiles.reserve(vJobs.size());
-    for (const JobInfo* pJob : vJobs) vJobFiles.push_back(pJob->sOutFileName);
-
-    FileOperation fileOperation;
-    const std::string& sCombinedFileName = vJobs[0]->sCombinedFileName;
-    if (!fileOperation.Merge(vJobFiles, sCombinedFileName)) {
-        // The job files hold the only copy of the results: keep them.
-        std::cout << "MergeOutputFiles" << ": merged file (" << sCombinedFileName
-                  << ") was not written; keeping the job files." << std::endl;
-        return;
-    }
-    fileOperation.DeleteInputFiles(vJobFiles);
 }

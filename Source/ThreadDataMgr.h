@@ -27,7 +27,6 @@ public:
     ThreadDataMgr& operator=(const ThreadDataMgr&) = delete;
 
     int PopulateJobInfoVector(int iStart, int iEnd, int iNumJobs, int iMapNumber, int iPart);
-    void MergeOutputFiles();
 
     // Owning: records and their streams are deleted by the destructor (or a new population).
     std::vector<JobInfo*> vJobs;

@@ -2,6 +2,7 @@
 // variable KORVEX_BENCH_SAM, beside samtools doing the same work (skipped without it):
 //   - draining the line source on the SAM file and on the same records as BAM (1 and 2
 //     threads), against `samtools view -c` on each;
+//   - Step 1 (reading, grouping, keep rules, error scores, the sorted unique reads) on each;
 //   - writing the tagged BAM output (the second pass: reading the input again, tagging and
 //     compressing) from SAM and from BAM input, against `samtools view -b` on the same file.
 // The BAM file is KORVEX_BENCH_BAM when set, else made once from the SAM file in TMPDIR (and
@@ -23,7 +24,10 @@
 
 #include "InputFile.h"
 #include "LineSources.h"
+#include "Logger.h"
+#include "MultiReadCollectionMgr.h"
 #include "OutputWriters.h"
+#include "utils.h"
 
 namespace {
 
@@ -154,6 +158,26 @@ void BM_DrainLineSource(benchmark::State& state) {
     SetLineRate(state, iLines);
 }
 
+// Step 1 as a run does it. Arguments: container (0 SAM, 1 BAM), threads.
+void BM_Step1(benchmark::State& state) {
+    if (SkipWithoutFiles(state)) return;
+    GetLogger()->CreateOutFile("/dev/null");
+    InputFile input(PathOf(static_cast<int>(state.range(0))));
+    int64_t iLines = 0;
+    CpuMeter cpu(RUSAGE_SELF);
+    for (auto _ : state) {
+        MultiReadCollectionMgr collections(2, 2);
+        std::unique_ptr<LineSource> pLines = OpenLineSource(input, {"", static_cast<int>(state.range(1))});
+        std::string sError;
+        collections.BuildReadCollections(*pLines, input.Name(), false, sError);
+        std::vector<int> vPositions = SortUniqueReadsByPosition(collections.GetReadMap(1));
+        benchmark::DoNotOptimize(vPositions.data());
+        iLines = collections.LinesRead();
+    }
+    cpu.Report(state);
+    SetLineRate(state, iLines);
+}
+
 void RunCommand(benchmark::State& state, const std::string& sCommand) {
     CpuMeter cpu(RUSAGE_CHILDREN);
     for (auto _ : state)
@@ -193,6 +217,7 @@ void BM_SamtoolsWriteBam(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_DrainLineSource)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Step1)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SamtoolsCount)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_WriteTaggedBam)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_SamtoolsWriteBam)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);

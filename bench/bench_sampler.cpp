@@ -2,8 +2,14 @@
 // simulated evidence, beside the plain step-by-step sampler kept for the tests.
 // Arguments: N alignments, read length L, mean depth D of covering unique reads; D = 0 is
 // the common sparse case where only the first alignment has unique reads nearby.
+// BM_SamplerRatio runs both samplers alternately on the same workload and reports their CPU
+// times per multiread (fast_ms, plain_ms) and fast_ms / plain_ms (ratio); the quotable table:
+//   build/bench_sampler --benchmark_filter=Ratio --benchmark_counters_tabular=true
+// (add --benchmark_repetitions=3 --benchmark_report_aggregates_only=true for medians when the
+// machine is busy).
 
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <map>
 #include <memory>
@@ -64,16 +70,29 @@ struct Workload {
     void ResetDraws() { std::fill(vDrawValues.begin(), vDrawValues.end(), 1e-06); }
 };
 
+void RunFast(Workload& w, MCMCcalculator& calc, std::vector<double>& prob) {
+    calc.Run(w.vEvidence, w.vZRows.data(), w.error_score, w.vDrawRows.data(), prob, w.vQualities, w.vCounts);
+}
+
+void RunPlain(Workload& w, std::vector<double>& prob) {
+    literal::Run(w.iN, w.iL, T, B, RATE, w.vEvidence, w.vZRows.data(), w.error_score, w.vDrawRows.data(), prob,
+                 w.vQualities, w.vCounts);
+}
+
+void Reset(Workload& w, std::vector<double>& prob) {
+    w.ResetDraws();
+    std::fill(prob.begin(), prob.end(), 0.0);
+}
+
 void BM_SamplerRun(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     MCMCcalculator calc(w.iN, w.iL, T, B, RATE);
     std::vector<double> prob(w.iN);
     for (auto _ : state) {
         state.PauseTiming();
-        w.ResetDraws();
-        std::fill(prob.begin(), prob.end(), 0.0);
+        Reset(w, prob);
         state.ResumeTiming();
-        calc.Run(w.vEvidence, w.vZRows.data(), w.error_score, w.vDrawRows.data(), prob, w.vQualities, w.vCounts);
+        RunFast(w, calc, prob);
         benchmark::DoNotOptimize(prob.data());
     }
 }
@@ -83,18 +102,49 @@ void BM_PlainSamplerRun(benchmark::State& state) {
     std::vector<double> prob(w.iN);
     for (auto _ : state) {
         state.PauseTiming();
-        w.ResetDraws();
-        std::fill(prob.begin(), prob.end(), 0.0);
+        Reset(w, prob);
         state.ResumeTiming();
-        literal::Run(w.iN, w.iL, T, B, RATE, w.vEvidence, w.vZRows.data(), w.error_score, w.vDrawRows.data(), prob,
-                     w.vQualities, w.vCounts);
+        RunPlain(w, prob);
         benchmark::DoNotOptimize(prob.data());
     }
 }
 
+// CPU time of the calling thread, so that other work on the machine does not count.
+double ThreadSeconds() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + 1e-9 * ts.tv_nsec;
+}
+
+// Both samplers in every iteration, in alternating order, each timed on its own.
+void BM_SamplerRatio(benchmark::State& state) {
+    Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    MCMCcalculator calc(w.iN, w.iL, T, B, RATE);
+    std::vector<double> prob(w.iN);
+    double dFast = 0;
+    double dPlain = 0;
+    bool bFastFirst = true;
+    for (auto _ : state) {
+        for (int i = 0; i < 2; ++i) {
+            bool bFast = (i == 0) == bFastFirst;
+            Reset(w, prob);
+            double dStart = ThreadSeconds();
+            if (bFast) RunFast(w, calc, prob);
+            else RunPlain(w, prob);
+            benchmark::DoNotOptimize(prob.data());
+            (bFast ? dFast : dPlain) += ThreadSeconds() - dStart;
+        }
+        bFastFirst = !bFastFirst;
+    }
+    double dIterations = static_cast<double>(state.iterations());
+    state.counters["fast_ms"] = 1e3 * dFast / dIterations;
+    state.counters["plain_ms"] = 1e3 * dPlain / dIterations;
+    state.counters["ratio"] = dFast / dPlain;
+}
+
 void Profiles(benchmark::internal::Benchmark* b) {
     b->ArgNames({"N", "L", "D"})->Unit(benchmark::kMillisecond);
-    for (int n : {2, 5})
+    for (int n : {2, 3, 4, 5})
         for (int l : {36, 100})
             for (int d : {0, 2, 10, 30}) b->Args({n, l, d});
 }
@@ -103,4 +153,5 @@ void Profiles(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_SamplerRun)->Apply(Profiles);
 BENCHMARK(BM_PlainSamplerRun)->Apply(Profiles);
+BENCHMARK(BM_SamplerRatio)->Apply(Profiles);
 BENCHMARK_MAIN();

@@ -57,6 +57,11 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
+std::string LastLine(const std::string& sText) {
+    std::vector<std::string> vLines = SplitLines(sText);
+    return vLines.empty() ? "" : vLines.back();
+}
+
 static std::string ShellQuote(const std::string& s) {
     std::string quoted = "'";
     for (char c : s) {

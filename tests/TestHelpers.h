@@ -1,9 +1,13 @@
 #ifndef KORVEX_TESTHELPERS_H
 #define KORVEX_TESTHELPERS_H
 
+#include <array>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "LineValues.h"
 #include "Read.h"
 
 // A fresh directory under /tmp, removed with its contents on destruction.
@@ -34,6 +38,8 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
 std::vector<std::string> SplitLines(const std::string& text);
+// The last line of a text; empty for an empty text.
+std::string LastLine(const std::string& sText);
 
 struct ProgramResult {
     int iExitStatus;
@@ -65,5 +71,23 @@ const char* KeepText(const std::string& text);
 // mismatches take their quality characters from the quality text.
 Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosition,
               const std::string& sQuality = std::string(36, 'I'), const std::vector<int>& vMismatchOffsets = {});
+
+// The values of a map from line number to values, in line order.
+class MapValueSource : public LineValueSource {
+public:
+    explicit MapValueSource(const std::map<int64_t, std::array<double, 2>>& values_) : values(values_) {}
+    bool Next(int64_t& iLineNumber, double* pdValues) override {
+        if (itNext == values.end()) return false;
+        iLineNumber = itNext->first;
+        pdValues[0] = itNext->second[0];
+        pdValues[1] = itNext->second[1];
+        ++itNext;
+        return true;
+    }
+
+private:
+    std::map<int64_t, std::array<double, 2>> values;
+    std::map<int64_t, std::array<double, 2>>::const_iterator itNext = values.begin();
+};
 
 #endif

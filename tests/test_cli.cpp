@@ -8,11 +8,6 @@
 
 namespace {
 
-std::string LastLine(const std::string& sText) {
-    std::vector<std::string> vLines = SplitLines(sText);
-    return vLines.empty() ? "" : vLines.back();
-}
-
 std::size_t FileCount(const std::string& sDir) {
     std::size_t iCount = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(sDir)) ++iCount;
@@ -62,17 +57,21 @@ TEST(Cli, HelpAndVersionCreateNoFile) {
 // Each refusal is the last line on standard error, is in the log when one exists, and comes
 // before any work: no output file.
 TEST(Cli, RefusalsComeBeforeAnyWork) {
-    struct Case { std::vector<std::string> vArgs; std::string sLastLine; bool bLog; };
+    struct Case { std::vector<std::string> vArgs; std::string sLastLine; const char* sLog; };  // sLog: none when null
     const Case cases[] = {
-        {{"absent.cfg"}, "main: the configuration file (absent.cfg) could not be opened: No such file or directory", false},
-        {{"run.cfg", "NUM_THREADS=8"}, "main: NUM_THREADS = 8 is outside 1 to 7", true},
-        {{"run.cfg", "2", "3"}, "main: PART_TO_RUN = 3 (the part argument) is outside 1 to 2 (NUM_PARTS)", true},
-        {{"run.cfg", "-x"}, "main: unknown option -x (korvex --help lists the options)", false},
+        {{"absent.cfg"}, "main: the configuration file (absent.cfg) could not be opened: No such file or directory",
+         nullptr},
+        {{"run.cfg", "NUM_THREADS=8"}, "main: NUM_THREADS = 8 is outside 1 to 7", "run.log"},
+        {{"run.cfg", "2", "3"}, "main: PART_TO_RUN = 3 (the part argument) is outside 1 to 2 (NUM_PARTS)",
+         "run.part1of2.log"},  // the refused part keeps its default
+        {{"run.cfg", "-x"}, "main: unknown option -x (korvex --help lists the options)", nullptr},
         {{"run.cfg", "1", "1", "2"}, "main: argument 2 is not KEY=VALUE: only settings may follow CONFIG [nparts [part]]",
-         false},
-        {{"merge", "run.cfg"}, "merge: usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]", false},
-        {{"merge", "run.cfg", "0"}, "merge: NUM_PARTS = 0 (the nparts argument) must be at least 1", true},
-        {{"merge", "run.cfg", "2"}, "merge: not built yet", true}};
+         nullptr},
+        {{"merge", "run.cfg"}, "merge: usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]", nullptr},
+        {{"merge", "run.cfg", "0"}, "merge: NUM_PARTS = 0 (the nparts argument) must be at least 1", "run.merge.log"},
+        {{"merge", "run.cfg", "2"},
+         "KORVEX v2.0.0: part 1 of 2 is missing: (in.part1of2.sam+) is not there; run that part first",
+         "run.merge.log"}};
     for (const Case& c : cases) {
         TempDir dir;
         std::filesystem::copy_file(TestDataPath("example.sam"), dir.File("in.sam"));
@@ -80,8 +79,8 @@ TEST(Cli, RefusalsComeBeforeAnyWork) {
         ProgramResult result = RunKorvex(dir.Path(), c.vArgs);
         EXPECT_EQ(result.iExitStatus, 1) << c.sLastLine;
         EXPECT_EQ(LastLine(result.sStderr), c.sLastLine);
-        EXPECT_EQ(FileExists(dir.File("run.log")), c.bLog) << c.sLastLine;
-        if (c.bLog) { EXPECT_NE(ReadFile(dir.File("run.log")).find("  " + c.sLastLine + "\n"), std::string::npos); }
+        EXPECT_EQ(FileCount(dir.Path()), c.sLog ? 3u : 2u) << c.sLastLine;  // run.cfg, in.sam and the log
+        if (c.sLog) { EXPECT_NE(ReadFile(dir.File(c.sLog)).find("  " + c.sLastLine + "\n"), std::string::npos); }
         EXPECT_FALSE(FileExists(dir.File("in.sam+"))) << c.sLastLine;
     }
     TempDir dir;  // warnings first, then every refusal; nothing of them on standard output

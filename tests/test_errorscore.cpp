@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "ErrorScore.h"
+#include "Logger.h"
 #include "TestHelpers.h"
+#include "utils.h"
 
 TEST(ErrorScore, MismatchesPerOccurrenceOfEachCharacter) {
     struct Unique { std::string sQuality; std::vector<int> vMismatchOffsets; };
@@ -15,6 +17,8 @@ TEST(ErrorScore, MismatchesPerOccurrenceOfEachCharacter) {
         // Every quality character of a long read counts.
         {{{std::string(150, 'A'), {0, 140}}}, {{'A', 2.0 / 150.0}, {'Q', 0.5}}, ""},
     };
+    TempDir dir;
+    GetLogger()->CreateOutFile(dir.File("test.log"));  // the error line is a warning of the log
     for (const Case& c : cases) {
         std::vector<MultiRead_t<1>> vUnique(c.vReads.size());  // owns the reads handed to calc_error_score
         std::vector<MultiRead*> vPointers;
@@ -24,9 +28,9 @@ TEST(ErrorScore, MismatchesPerOccurrenceOfEachCharacter) {
             vPointers.push_back(&vUnique[vPointers.size()]);
         }
         std::map<char, double> error_score = {{'Q', 0.5}};  // a character of no read keeps its entry
-        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         calc_error_score(vPointers, error_score);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.sStdout);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.sStdout);
         EXPECT_EQ(error_score, c.expected);
     }
 }

@@ -51,4 +51,7 @@ TEST(Evidence, WindowsAndCoveringReads) {
     Read r = At(1000);
     r.chromosome = KeepText("chr1");  // the same name in another text
     for (const Case& c : cases) EXPECT_EQ(Find(c.vUnique, r, c.k, c.iFlank, c.bStrandness), c.sExpected) << c.k;
+    // At the largest position SAM allows, read position 35 lies beyond the int range.
+    const std::vector<Read> vTop = {MakeRead("u", "chr1", 2147483647, sQ, {35})};
+    EXPECT_EQ(Find(vTop, At(2147483647), 35, 0, false), "1 0 0: 35Z");
 }

@@ -179,6 +179,63 @@ TEST(RealInput, SamtoolsPreparedFiles) {
     }
 }
 
+// The values of every alignment line, record by record ("NA NA" for none), whatever the header.
+std::vector<std::string> RecordValues(const std::string& sSamplus) {
+    std::vector<std::string> vValues;
+    for (const std::string& sLine : SplitLines(sSamplus)) {
+        if (sLine[0] == '@') continue;
+        const std::size_t iLast = sLine.rfind('\t', sLine.size() - 2), iBefore = sLine.rfind('\t', iLast - 1);
+        vValues.push_back(sLine.substr(iBefore + 1, sLine.size() - iBefore - 2));
+    }
+    return vValues;
+}
+
+// One set of alignments gives the same values from SAM, gzip-compressed SAM, BAM and CRAM, on the
+// bundled example and on an aligner's output; the tags of BAM output carry the SAMplus values.
+TEST(RealInput, EveryContainerGivesTheSameValues) {
+    if (!HaveTool("samtools")) {
+        std::cout << "[  SKIPPED ] needs samtools (apt-get install -y samtools)\n";
+        return;
+    }
+    std::vector<std::unique_ptr<TempDir>> vDirs;
+    vDirs.push_back(std::make_unique<TempDir>());
+    WriteFile(vDirs[0]->File("sam.sam"), ReadFile(TestDataPath("example.sam")));
+    if (HaveTool("bowtie"))
+        vDirs.push_back(Align("bowtie-build -q %D/genome.fa ref && bowtie -k 10 -v 2 --best -S ref %D/reads.fq"));
+    for (const std::unique_ptr<TempDir>& pDir : vDirs) {
+        const std::string sDir = pDir->Path();
+        const Outcome whole = RunOn(sDir);
+        ASSERT_EQ(whole.iExit, 0) << whole.sLog;
+        const std::vector<std::string> vExpected = RecordValues(whole.sSamplus);
+        ASSERT_EQ(RunShell("cd " + sDir + " && gzip -c sam.sam > c.sam.gz && samtools view -b -o c.bam sam.sam"
+                           " && samtools view -C --output-fmt-option no_ref=1 -o c.cram sam.sam"), 0);
+        for (const char* sInput : {"c.sam.gz", "c.bam", "c.cram"}) {
+            ProgramResult run = RunKorvex(sDir, {"run.cfg", std::string("MAP_FILENAME=") + sInput, "OUTPUT_FORMAT=SAMPLUS",
+                                                 "OUTPUT_FILE=out.sam+"});
+            ASSERT_EQ(run.iExitStatus, 0) << sInput << run.sStderr;
+            EXPECT_EQ(RecordValues(ReadFile(sDir + "/out.sam+")), vExpected) << sInput;
+        }
+        // Tagged output: ZU and ZP (floats, shown with 6 digits) against the SAMplus values (6 digits).
+        ASSERT_EQ(RunKorvex(sDir, {"run.cfg", "OUTPUT_FORMAT=BAM"}).iExitStatus, 0);
+        ASSERT_EQ(RunShell("cd " + sDir + " && samtools quickcheck sam.korvex.bam && samtools view sam.korvex.bam > tags.txt"), 0);
+        std::vector<std::string> vTagged = SplitLines(ReadFile(sDir + "/tags.txt"));
+        ASSERT_EQ(vTagged.size(), vExpected.size());
+        for (std::size_t i = 0; i < vTagged.size(); ++i) {
+            const std::string& sLine = vTagged[i];
+            const std::size_t iZu = sLine.find("\tZU:f:"), iZp = sLine.find("\tZP:f:");
+            if (vExpected[i] == "NA\tNA") {
+                EXPECT_TRUE(iZu == std::string::npos && iZp == std::string::npos) << sLine;
+                continue;
+            }
+            ASSERT_TRUE(iZu != std::string::npos && iZp != std::string::npos) << sLine;
+            const double dShare = std::stod(vExpected[i].substr(0, vExpected[i].find('\t')));
+            const double dPosterior = std::stod(vExpected[i].substr(vExpected[i].find('\t') + 1));
+            EXPECT_NEAR(std::stod(sLine.substr(iZu + 6)), dShare, 1.5e-5 * dShare + 1e-12) << sLine;
+            EXPECT_NEAR(std::stod(sLine.substr(iZp + 6)), dPosterior, 1.5e-5 * dPosterior + 1e-12) << sLine;
+        }
+    }
+}
+
 // Read names of 43 characters and reference names of 10 give exactly the values of short names.
 TEST(RealInput, LongNamesGiveTheSameValues) {
     TempDir shortDir, longDir;

@@ -9,14 +9,14 @@
 // error_score as the sampler gets it (read-only, any thread); '~' scores 1 to force a log of 0.
 static std::map<char, double> gScores = {{'#', 0.5}, {'5', 0.05}, {'A', 0.01}, {'I', 0.001}, {'Z', 0.0}, {'~', 1.0}};
 
-// One multiread (N <= 5, L <= 100, score 0 everywhere) and the chain settings; draws start at dStart.
+// One multiread (N <= 5, L <= 999, score 0 everywhere) and the chain settings; draws start at dStart.
 struct Multiread {
     int iN, iL, iT, iB;
     double dRate = 0.1, dStart = 1e-06;
     std::vector<std::vector<std::vector<MisMatchData>>> vEvidence;  // N x L lists
     std::vector<std::string> vQualities;
     std::vector<int> vCounts;
-    bool bZ[5][100] = {};
+    bool bZ[5][999] = {};
     Multiread(int n, int l, int t, int b)
         : iN(n), iL(l), iT(t), iB(b), vEvidence(n, std::vector<std::vector<MisMatchData>>(l)),
           vQualities(n, std::string(l, 'Z')), vCounts(n, 0) {}
@@ -101,26 +101,31 @@ TEST(MCMCcalculator, SameInputsGiveIdenticalResultsOnAnyThread) {
     EXPECT_TRUE(SameBits(m.Sample(true), a[0]));
 }
 
-// The optimised sampler against the literal one on thousands of random multireads (depth 0 to 30,
-// some flagged entries, quality characters with and without a score, QUAL "*"), bit for bit.
+// The optimised sampler against the literal one on thousands of random multireads, bit for bit:
+// depth 0 to 60, flagged entries with and without a score (score 0 makes every one a variant,
+// so variant shapes exceed 5), rates whose fractions are 0, near 0 (1 / f beyond the bounds'
+// reach) and near 1, reads up to 999 long, chains up to 120 iterations, QUAL "*".
 TEST(MCMCcalculator, MatchesTheLiteralSamplerBitForBit) {
     std::mt19937 gen(2024);
     auto pick = [&gen](int iMax) { return static_cast<int>(gen() % (iMax + 1)); };
     const char qualities[] = "#5AIZ!*";
-    const double rates[] = {0.1, 0.1, 0.5, 1.0, 2.3};
+    const double rates[] = {0.1, 0.1, 0.5, 1.0, 2.3, 0.999, 0.0015, 1e-9, 7.25, 0.1};
     const double starts[] = {1e-06, 1e-06, 1e-300, 0.3, 0.0, 1.0};  // 0 and 1 give logs of 0; 1e-300 underflows
     for (int iCase = 0; iCase < 3000; ++iCase) {
-        int iN = 2 + pick(3), iL = 1 + pick(39), iT = 1 + pick(13), iCover = pick(99), iFlag = pick(33);
-        Multiread m(iN, iL, iT, pick(16));
-        m.dRate = rates[iCase % 5];
-        m.dStart = starts[(iCase / 5) % 6];
+        int iKind = iCase % 20;  // 18: a long chain, 19: a long read
+        int iL = iKind == 19 ? 100 + pick(899) : 1 + pick(39);
+        int iT = iKind == 19 ? 1 + pick(2) : iKind == 18 ? 30 + pick(90) : 1 + pick(13);
+        int iN = 2 + pick(3), iCover = pick(99), iFlag = pick(3) ? pick(33) : 100, iDepth = pick(3) ? 30 : 60;
+        Multiread m(iN, iL, iT, pick(iT + 3));
+        m.dRate = rates[iCase % 10];
+        m.dStart = starts[(iCase / 10) % 6];
         for (int j = 0; j < iN; ++j) {
             m.vCounts[j] = pick(2) ? pick(40) : 0;
             for (char& c : m.vQualities[j]) c = qualities[pick(6)];
             if (pick(9) == 0) m.vQualities[j] = "*";
             for (int k = 0; k < iL; ++k) {
                 m.bZ[j][k] = pick(6) == 0;
-                for (int i = m.vCounts[j] > 0 && pick(99) < iCover ? pick(30) : 0; i > 0; --i)
+                for (int i = m.vCounts[j] > 0 && pick(99) < iCover ? pick(iDepth) : 0; i > 0; --i)
                     m.vEvidence[j][k].push_back(Entry(pick(99) < iFlag ? qualities[pick(6)] : ' '));
             }
         }

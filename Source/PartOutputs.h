@@ -1,0 +1,39 @@
+#ifndef KORVEX_PARTOUTPUTS_H
+#define KORVEX_PARTOUTPUTS_H
+
+#include <string>
+
+#include "Manifest.h"
+
+class InputFile;
+class MultiReadCollectionMgr;
+struct InputOptions;
+struct RunSettings;
+struct RunSummary;
+
+// The files one run writes. A run that is not divided writes its output under the final name.
+// Part k of n writes its output (or, with PART_OUTPUT=VALUES, only its values) under a name
+// carrying ".partKofN", and beside it a manifest: that name with ".manifest" appended.
+struct PartFiles {
+    std::string sOutput;    // the output, or the values file
+    std::string sManifest;  // empty when the run is not divided
+    bool bValuesOnly = false;
+};
+
+PartFiles PartFilesOf(const std::string& sFinalOutput, int iPart, int iNumParts, bool bValuesOnly);
+PartFiles PartFilesOf(const std::string& sFinalOutput, const RunSettings& settings);
+
+// Leaves values only where this part is their one source in a merge: the unique reads in
+// part 1, each multiread in the part whose slice holds it, and the multireads of a container
+// that has no more of them than there are parts (every part computes those) in part 1.
+void KeepOnlyValuesOwnedByThisPart(MultiReadCollectionMgr& collections, const RunSettings& settings);
+
+// The entries that parts of one run and their merge must agree on: the input's identity and
+// every setting that changes the numbers or the files.
+Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& input, const InputOptions& options);
+
+// Writes the manifest of a part, atomically, after its output is in place.
+void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
+                       const MultiReadCollectionMgr& collections, const RunSummary& summary);
+
+#endif

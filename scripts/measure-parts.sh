@@ -27,7 +27,7 @@ cd "$scratch/run"
 # One part: prints "nparts part step1 step2 wall cpu".
 measure_part() {
     local nparts=$1 part=$2
-    OMP_NUM_THREADS=1 /usr/bin/time -f '%e %U %S' -o ../time "$korvex" -q ../run.cfg "$nparts" "$part" \
+    OMP_NUM_THREADS=1 /usr/bin/time -f '%e %U %S' -o ../time "$korvex" -q ../run.cfg NUM_PARTS="$nparts" PART_TO_RUN="$part" \
         MAP_FILENAME="$map" NUM_THREADS=1 LOG_FILENAME=run.log OUTPUT_FILE=out.sam+ >/dev/null
     local log step1 step2
     log=$(cat run*.log)

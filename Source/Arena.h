@@ -47,8 +47,11 @@ public:
     std::size_t Capacity() const;
 
 private:
+    struct FreeBlock {
+        void operator()(char* pData) const;
+    };
     struct Block {
-        std::unique_ptr<char[]> pData;  // owned by the arena
+        std::unique_ptr<char, FreeBlock> pData;  // owned by the arena
         std::size_t iSize;
     };
 

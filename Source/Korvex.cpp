@@ -227,7 +227,7 @@ void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary)
         summary.vRejected.push_back(RejectedLines{DescribeRejectReason(static_cast<RejectReason>(i)),
                                                   rejections.aiCount[i], rejections.aiFirstLine[i]});
     }
-    summary.iUniqueReads = static_cast<int64_t>(const_cast<MultiReadCollectionMgr&>(collections).GetReadMap(1).size());
+    summary.iUniqueReads = static_cast<int64_t>(collections.GetReadMap(1).size());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "Logger.h"
 #include "PlainLineSource.h"
+#include "RadixSort.h"
 #include "utils.h"
 
 namespace {
@@ -57,16 +58,9 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(const std::string& samFileN
     return BuildReadCollections(source, samFileName, writeMapFiles, errorMessage);
 }
 
-// A new read ID starts a group: it must not have been met before, or the file is not grouped.
+// A new read ID starts a group; whether it had started one before is checked at the end.
 void MultiReadCollectionMgr::StartGroup(const Read& read) {
-    if (!seenReadIds.Insert(read.readID)) {
-        std::ostringstream message;
-        message << "the SAM file (" << sInputName << "), line " << read.lineNumber << ": read " << read.readID
-                << " appears again after other reads came between, but KORVEX needs the alignments of each read "
-                   "on consecutive lines; group the alignments of each read first, for example with "
-                   "`samtools collate` or `samtools sort -n`.";
-        throw InputError(message.str());
-    }
+    seenReadIds.Add(read.readID, read.lineNumber);
     groupStart = texts.GetMark();
     pGroupName = texts.StoreText(read.readID);
     afterGroupName = texts.GetMark();
@@ -127,6 +121,7 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     iLinesRead = reader.LinesRead();
     reader.LogSuppressedWarnings();
 
+    RefuseUngroupedFile();
     if (!reader.SawMismatchTag() && rejections.Count(RejectReason::NoMdTag) > 0) {
         std::ostringstream message;
         message << "the SAM file (" << sInputName << "), line " << rejections.aiFirstLine[static_cast<int>(RejectReason::NoMdTag)]
@@ -148,6 +143,20 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
         GetLogger()->Write(message, true);
     }
     return iAccepted;
+}
+
+// A read ID that starts a second group: the file is not grouped by read, and the model would
+// take the groups for two reads.
+void MultiReadCollectionMgr::RefuseUngroupedFile() {
+    int iFirstLine = 0;
+    const int iLine = seenReadIds.FirstReappearance(iFirstLine);
+    if (iLine == 0) return;
+    std::ostringstream message;
+    message << "the SAM file (" << sInputName << "), line " << iLine << ": the read whose alignments start on line "
+            << iFirstLine << " appears again after other reads came between, but KORVEX needs the alignments of "
+            << "each read on consecutive lines; group the alignments of each read first, for example with "
+               "`samtools collate` or `samtools sort -n`.";
+    throw InputError(message.str());
 }
 
 // The total, then one line per reason with its count and first line.
@@ -251,7 +260,7 @@ std::vector<int> SortUniqueReadsByPosition(std::vector<MultiRead*>& map_1) {
         uint64_t iPosition = static_cast<uint64_t>(static_cast<int64_t>(map_1[i]->Reads(0).position) + INT32_MAX + 1);
         vKeys[i] = (iPosition << 32) | i;
     }
-    std::sort(vKeys.begin(), vKeys.end());
+    RadixSort(vKeys, [](uint64_t iKey) { return iKey >> 32; });  // stable: equal positions keep their order
     std::vector<MultiRead*> vSorted(map_1.size());
     std::vector<int> vPositions(map_1.size());
     for (std::size_t i = 0; i < vKeys.size(); ++i) {

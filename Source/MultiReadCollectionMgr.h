@@ -41,6 +41,9 @@ public:
     int64_t BuildReadCollections(const std::string& samFileName, bool writeMapFiles, std::string& errorMessage);
 
     std::vector<MultiRead*>& GetReadMap(int mapNumber);
+    const std::vector<MultiRead*>& GetReadMap(int mapNumber) const {
+        return const_cast<MultiReadCollectionMgr*>(this)->GetReadMap(mapNumber);
+    }
     void ProcessCurrentTmpContainer(TmpReadContainer& tmp);
     void PutReadsIntoProperContainer(int count, TmpReadContainer& tmp);
     void OutputThe_Map_x_Files();
@@ -54,6 +57,7 @@ public:
 private:
     void StartGroup(const Read& read);
     void FileGroup(TmpReadContainer& tmp);
+    void RefuseUngroupedFile();
     void LogRejections(int iRejected);
     void ShuffleMultiReadContainers();
 

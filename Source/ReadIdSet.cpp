@@ -2,48 +2,23 @@
 
 #include <functional>
 
-namespace {
+#include "RadixSort.h"
 
-uint64_t HashOf(std::string_view name) {
-    uint64_t iHash = std::hash<std::string_view>()(name);
-    return iHash == 0 ? 1 : iHash;  // 0 marks an empty slot
+void ReadIdSet::Add(std::string_view name, int iLineNumber) {
+    vGroups.push_back(Group{std::hash<std::string_view>()(name), iLineNumber});
 }
 
-}  // namespace
-
-namespace {
-const std::size_t INITIAL_SLOTS = 1 << 16;
-}  // namespace
-
-ReadIdSet::ReadIdSet() : vSlots(INITIAL_SLOTS, 0), iSize(0) {}
-
-void ReadIdSet::Clear() {
-    vSlots.assign(INITIAL_SLOTS, 0);
-    iSize = 0;
-}
-
-bool ReadIdSet::Insert(std::string_view name) {
-    if (2 * (iSize + 1) > vSlots.size()) Grow();
-    const uint64_t iHash = HashOf(name);
-    const std::size_t iMask = vSlots.size() - 1;
-    for (std::size_t i = iHash & iMask;; i = (i + 1) & iMask) {
-        if (vSlots[i] == iHash) return false;
-        if (vSlots[i] == 0) {
-            vSlots[i] = iHash;
-            ++iSize;
-            return true;
+int ReadIdSet::FirstReappearance(int& iFirstLine) {
+    // Sorted by hash, with file order kept among equal hashes: a read ID's groups are adjacent,
+    // its first group first.
+    RadixSort(vGroups, [](const Group& group) { return group.iHash; });
+    int iFound = 0;
+    for (std::size_t i = 1; i < vGroups.size(); ++i) {
+        if (vGroups[i].iHash != vGroups[i - 1].iHash) continue;
+        if (iFound == 0 || vGroups[i].iLine < iFound) {
+            iFound = vGroups[i].iLine;
+            iFirstLine = vGroups[i - 1].iLine;
         }
     }
-}
-
-void ReadIdSet::Grow() {
-    std::vector<uint64_t> vOld(vSlots.size() * 2, 0);
-    vOld.swap(vSlots);
-    const std::size_t iMask = vSlots.size() - 1;
-    for (uint64_t iHash : vOld) {
-        if (iHash == 0) continue;
-        std::size_t i = iHash & iMask;
-        while (vSlots[i] != 0) i = (i + 1) & iMask;
-        vSlots[i] = iHash;
-    }
+    return iFound;
 }

@@ -5,21 +5,25 @@
 #include <string_view>
 #include <vector>
 
-// The read IDs met so far, as 64-bit hashes in an open-addressing table: 16 bytes per read ID
-// at most, whatever the names' length. Two different names share a hash with a chance of
-// about n^2 / 2^65 for n names.
+// The read IDs that start a group of consecutive lines, as 64-bit hashes with the line of the
+// group's start: 16 bytes per group whatever the names' length, written one after the other.
+// Sorted once at the end, they tell whether some read ID started two groups, that is whether
+// the file is not grouped by read. Two different names share a hash with a chance of about
+// n^2 / 2^65 for n names.
 class ReadIdSet {
 public:
-    ReadIdSet();
-    // Adds the name; false when it (or a name with the same hash) was there already.
-    bool Insert(std::string_view name);
-    void Clear();
+    void Add(std::string_view name, int iLineNumber);
+    // The first line on which a read ID starts a group again, with the line of its first
+    // group in iFirstLine; 0 when every read ID started one group only.
+    int FirstReappearance(int& iFirstLine);
+    void Clear() { vGroups.clear(); }
 
 private:
-    void Grow();
-
-    std::vector<uint64_t> vSlots;  // 0 marks an empty slot
-    std::size_t iSize;
+    struct Group {
+        uint64_t iHash;
+        int iLine;
+    };
+    std::vector<Group> vGroups;  // in file order until FirstReappearance sorts them
 };
 
 #endif

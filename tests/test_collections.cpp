@@ -82,9 +82,9 @@ TEST(MultiReadCollectionMgr, GroupsConsecutiveLinesAndWritesMapFiles) {
 TEST(MultiReadCollectionMgr, RefusesUngroupedFilesAndFilesWithoutMdTags) {
     const struct { std::string sText, sError; } cases[] = {
         {SamLine("R1", "0", 10, "MD:Z:36") + SamLine("R2", "0", 20, "MD:Z:36") + SamLine("R1", "0", 30, "MD:Z:36"),
-         "the SAM file (in.sam), line 3: read R1 appears again after other reads came between, but KORVEX needs "
-         "the alignments of each read on consecutive lines; group the alignments of each read first, for example "
-         "with `samtools collate` or `samtools sort -n`."},
+         "the SAM file (in.sam), line 3: the read whose alignments start on line 1 appears again after other reads "
+         "came between, but KORVEX needs the alignments of each read on consecutive lines; group the alignments "
+         "of each read first, for example with `samtools collate` or `samtools sort -n`."},
         {SamLine("R1", "4", 10, "XB:i:1") + SamLine("R1", "0", 10, "XB:i:1") + SamLine("R2", "0", 20, "XB:i:1"),
          "the SAM file (in.sam), line 2: not a single alignment line has an MD:Z tag, and KORVEX reads the "
          "mismatches of each alignment from it; add MD tags, for example with `samtools calmd`."}};

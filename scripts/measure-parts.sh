@@ -32,7 +32,8 @@ common=(MAP_FILENAME="$map" NUM_THREADS=1 LOG_FILENAME=run.log OUTPUT_FILE=out.s
 # Runs korvex with the arguments given and prints "step1 step2 wall cpu" from its log and time.
 measure() {
     rm -f run*.log
-    OMP_NUM_THREADS=1 /usr/bin/time -f '%e %U %S' -o ../time "$korvex" "$@" >/dev/null
+    OMP_NUM_THREADS=1 /usr/bin/time -f '%e %U %S' -o ../time "$korvex" "$@" >/dev/null 2>../stderr ||
+        { cat ../stderr >&2; return 1; }  # standard error holds the progress lines otherwise
     local log step1 step2
     log=$(cat run*.log)
     step1=$(sed -n 's/.*process2: elapsed time (\([0-9.e+-]*\)) secs.*/\1/p' <<<"$log")

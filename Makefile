@@ -4,8 +4,11 @@
 #   make test-cluster (as root) runs divided runs on a real one-node SLURM cluster it starts
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
+FUZZ_SECONDS ?= 60
 
-.PHONY: all configure build run test test-cluster sanitize bench clean check-build-tools check-test-tools
+.PHONY: all configure build run test test-cluster sanitize fuzz tsan bench clean check-build-tools check-test-tools check-clang
 
 all: build
 
@@ -46,6 +49,21 @@ sanitize: check-test-tools
 	cmake --build $(SANITIZE_BUILD) -j 2
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure --no-tests=error -j 2
 
+check-clang: check-build-tools
+	@scripts/ensure-packages.sh clang libclang-rt-dev libomp-dev
+
+# The fuzz targets of fuzz/, built with clang, each run for FUZZ_SECONDS; fails on any finding.
+fuzz: check-clang
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DKORVEX_FUZZ=ON >/dev/null
+	cmake --build $(FUZZ_BUILD) -j 2 --target fuzz_config fuzz_step1 fuzz_scorer
+	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# A whole run under ThreadSanitizer with the LLVM OpenMP runtime; fails on any report.
+tsan: check-clang
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DKORVEX_TSAN=ON >/dev/null
+	cmake --build $(TSAN_BUILD) -j 2 --target korvex
+	scripts/run-tsan.sh $(TSAN_BUILD)/korvex
+
 bench: check-build-tools
 	@scripts/ensure-packages.sh libbenchmark-dev samtools
 	cmake -S . -B $(BUILD) >/dev/null
@@ -53,4 +71,4 @@ bench: check-build-tools
 	@ls $(BUILD)/bench_* >/dev/null 2>&1 && for b in $(BUILD)/bench_*; do $$b; done
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

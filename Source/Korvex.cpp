@@ -258,12 +258,12 @@ void RunPipeline(const RunSettings& settings, RunSummary& summary) {
     message << "process2: Writing final output to (" << files.sOutput << ")." << std::endl;
     GetLogger()->Write(message, true);
     LineIndexValues values(collections.LineNumberMap, ValueColumns(settings.probMode));
-    OutputSpec spec = finalSpec;
-    spec.sPath = files.sOutput;
+    OutputSpec output = finalSpec;
+    output.sPath = files.sOutput;
     if (files.bValuesOnly)
         WriteValuesFile(files.sOutput, values, ValueColumns(settings.probMode));
     else
-        WriteOutput(input, InputOptionsOf(settings), spec, values, collections.LinesRead());
+        WriteOutput(input, InputOptionsOf(settings), output, values, collections.LinesRead());
     summary.vOutputFiles.push_back(files.sOutput);
     if (!files.sManifest.empty()) {
         WritePartManifest(files, settings, input, collections, summary);

@@ -21,6 +21,7 @@ bool Logger::CreateOutFile(const std::string& filename) {
 }
 
 bool Logger::CreateOutFile() {
+    bLostRecords = false;
     outFile.open(sFilename, std::ios::out | std::ios::trunc);
     if (!outFile.is_open()) {
         outFile.clear();
@@ -47,9 +48,7 @@ bool Logger::WriteRecord(const std::string& text, LogLevel level) {
         int iThread = omp_get_thread_num();
         if (!Open()) {
             outFile.clear();
-            *pConsole << std::endl
-                      << "Write" << ": ERROR, The output file (" << sFilename
-                      << ") could not be opened for writing. " << std::endl;
+            ReportLostRecord("could not be opened for writing. ");
             return true;
         }
         outFile << "Thr:" << iThread << " " << TimeStamp() << "  " << text;
@@ -59,9 +58,7 @@ bool Logger::WriteRecord(const std::string& text, LogLevel level) {
         // A full disk or a write error leaves the log incomplete; say so rather than hide it.
         if (!bWritten) {
             outFile.clear();
-            *pConsole << std::endl
-                      << "Write" << ": ERROR, The output file (" << sFilename
-                      << ") could not be written completely. " << std::endl;
+            ReportLostRecord("could not be written completely. ");
         }
         return true;
     } catch (const std::exception& e) {
@@ -70,6 +67,13 @@ bool Logger::WriteRecord(const std::string& text, LogLevel level) {
         ReportWriteException("unknown exception");
     }
     return false;
+}
+
+// The first record the log loses is reported on standard error; the run's end then fails.
+void Logger::ReportLostRecord(const char* pWhy) {
+    if (bLostRecords) return;
+    bLostRecords = true;
+    std::cerr << std::endl << "Write" << ": ERROR, The output file (" << sFilename << ") " << pWhy << std::endl;
 }
 
 void Logger::ReportWriteException(const char* pWhat) {

@@ -34,6 +34,8 @@ public:
     std::string TimeStamp();
     bool Open();
     void Close();
+    // Whether a record could not be written to the log file since it was created.
+    bool LostRecords() const { return bLostRecords; }
     std::string Filename();
 
 private:
@@ -41,11 +43,13 @@ private:
     bool WriteRecord(const std::string& text, LogLevel level);
     // Console report of an exception caught while writing; never throws.
     void ReportWriteException(const char* pWhat);
+    void ReportLostRecord(const char* pWhy);
 
     std::ostream* pConsole;  // standard output; not owned
     std::ofstream outFile;   // closed at rest; touched only inside the critical section (or before threads exist)
     std::string sFilename;
     bool bIsOpen;
+    bool bLostRecords = false;
     bool bQuiet;  // set before any worker thread exists
 };
 

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <sstream>
@@ -71,7 +73,13 @@ bool SettleAndLog(const char* pCommand, SettingSources& sources, RunSettings& se
     SettledSettings settled = SettleSettings(sources);
     Logger* pLogger = GetLogger();
     pLogger->SetQuiet(settled.settings.bQuiet);
-    pLogger->CreateOutFile(LogFileName(pCommand, settled.settings));
+    const std::string sLog = LogFileName(pCommand, settled.settings);
+    errno = 0;
+    if (!pLogger->CreateOutFile(sLog)) {
+        RefuseBeforeTheLog(pCommand, "the log file (" + sLog + ") cannot be written" +
+                                         (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()));
+        return false;
+    }
     pLogger->Write(Banner(), LogLevel::Info);
     WriteLines(pCommand, settled.vMissing, LogLevel::Detail);
     WriteLines(pCommand, settled.vWarnings, LogLevel::Warning);
@@ -92,6 +100,14 @@ int Guarded(Work work) {
     } catch (...) {
         GetLogger()->Write(std::string(PROGRAM_NAME) + ": " + "unhandled exception" + "\n", LogLevel::Error);
     }
+    return 1;
+}
+
+// A run whose log lost records has not left the record it promises: it fails, saying so last.
+int FailWhenTheLogLostRecords(const char* pCommand, int iExitStatus) {
+    if (!GetLogger()->LostRecords()) return iExitStatus;
+    std::cerr << pCommand << ": the log file (" << GetLogger()->Filename() << ") could not be written completely"
+              << std::endl;
     return 1;
 }
 
@@ -122,7 +138,7 @@ int RunCommand(const std::vector<std::string>& vArguments, double dStartSeconds)
         GetLogger()->Write("\n" + FormatRunSummary(summary, PeakMemoryKibibytes()), LogLevel::Summary);
     }
     WriteTimeTaken("main", dSeconds);
-    return iExitStatus;
+    return FailWhenTheLogLostRecords("main", iExitStatus);
 }
 
 int MergeCommand(const std::vector<std::string>& vArguments, double dStartSeconds) {
@@ -135,8 +151,9 @@ int MergeCommand(const std::vector<std::string>& vArguments, double dStartSecond
         bSettled = SettleAndLog("merge", sources, settings);
         return bSettled ? RunMergeCommand(settings, settings.nparts) : 1;
     });
-    if (bSettled) WriteTimeTaken("merge", WallClockSeconds() - dStartSeconds);
-    return iExitStatus;
+    if (!bSettled) return iExitStatus;
+    WriteTimeTaken("merge", WallClockSeconds() - dStartSeconds);
+    return FailWhenTheLogLostRecords("merge", iExitStatus);
 }
 
 bool Contains(const std::vector<std::string>& vArguments, const char* pWanted) {

@@ -28,7 +28,9 @@ bool IsBase(char c) { return c == 'A' || c == 'T' || c == 'C' || c == 'G'; }
 bool AllBases(std::string_view sequence) {
     static const struct Table {
         unsigned char abBase[256] = {};
-        Table() { abBase['A'] = abBase['C'] = abBase['G'] = abBase['T'] = 1; }
+        Table() {
+            for (unsigned char c : {'A', 'C', 'G', 'T'}) abBase[c] = 1;
+        }
     } table;
     unsigned char bAll = 1;
     for (char c : sequence) bAll &= table.abBase[static_cast<unsigned char>(c)];

@@ -255,12 +255,12 @@ private:
 };
 
 std::unique_ptr<LineValueSource> PartValues(const Part& part, const InputFile& input, const InputOptions& options,
-                                            const OutputSpec& spec, int64_t iInputLines) {
-    const int iColumns = ValueColumns(spec.mode);
+                                            const OutputSpec& output, int64_t iInputLines) {
+    const int iColumns = ValueColumns(output.mode);
     if (part.files.bValuesOnly) return std::make_unique<ValuesFileReader>(part.files.sOutput, iColumns);
-    if (spec.format == OutputFormat::Samplus)
+    if (output.format == OutputFormat::Samplus)
         return std::make_unique<SamplusPartValues>(part.files.sOutput, iColumns, iInputLines);
-    return std::make_unique<TaggedPartValues>(part.files.sOutput, input, options, spec.mode);
+    return std::make_unique<TaggedPartValues>(part.files.sOutput, input, options, output.mode);
 }
 
 int Merge(const RunSettings& settings, int iNumParts) {
@@ -270,23 +270,23 @@ int Merge(const RunSettings& settings, int iNumParts) {
         throw InputError("the parts read standard input (MAP_FILENAME=-), which a merge cannot read again");
     InputFile input(settings.sMapFileName);
     const InputOptions options = InputOptionsOf(settings);
-    const OutputSpec spec = FinalOutputSpec(settings, input);
+    const OutputSpec output = FinalOutputSpec(settings, input);
     const Manifest expected = SharedManifestEntries(settings, input, options);
     const bool bValuesOnly = settings.partOutput == PartOutput::Values;
 
     std::vector<Part> vParts;
-    for (int k = 1; k <= iNumParts; ++k) vParts.push_back(FindPart(k, iNumParts, spec.sPath, bValuesOnly, expected));
+    for (int k = 1; k <= iNumParts; ++k) vParts.push_back(FindPart(k, iNumParts, output.sPath, bValuesOnly, expected));
     CheckSameStep1(vParts);
     const int64_t iInputLines = NumberEntry(vParts[0], "input_lines");
 
     std::vector<std::unique_ptr<LineValueSource>> vSources;
-    for (const Part& part : vParts) vSources.push_back(PartValues(part, input, options, spec, iInputLines));
+    for (const Part& part : vParts) vSources.push_back(PartValues(part, input, options, output, iInputLines));
     MergedValues values(std::move(vSources), vParts, NumberEntry(vParts[0], "kept_alignments"),
-                        ValueColumns(spec.mode));
-    WriteOutput(input, options, spec, values, iInputLines);
+                        ValueColumns(output.mode));
+    WriteOutput(input, options, output, values, iInputLines);
 
     std::ostringstream message;
-    message << "merge: the " << iNumParts << " parts are merged into (" << spec.sPath << ")." << std::endl;
+    message << "merge: the " << iNumParts << " parts are merged into (" << output.sPath << ")." << std::endl;
     GetLogger()->Write(message, true);
     return 0;
 }

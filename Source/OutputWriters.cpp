@@ -79,11 +79,11 @@ void WriteShortValue(AtomicFile& out, double dValue) {
     out.Write(acText, static_cast<std::size_t>(result.ptr - acText));
 }
 
-void WriteSamplus(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+void WriteSamplus(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
                   LineValueSource& values, int64_t iExpectedLines) {
-    const int iColumns = ValueColumns(spec.mode);
+    const int iColumns = ValueColumns(output.mode);
     std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
-    AtomicFile out(spec.sPath, &input);
+    AtomicFile out(output.sPath, &input);
     ValueCursor cursor(values, iColumns);
     LineView line;
     int64_t iLine = 0;
@@ -107,12 +107,12 @@ void WriteSamplus(const InputFile& input, const InputOptions& inOptions, const O
 // The tagged output of htslib on an AtomicFile's temporary name; records go through Write.
 class TaggedWriter {
 public:
-    TaggedWriter(const OutputSpec& spec, AtomicFile& file_) : file(file_), mode(spec.mode), pFile(nullptr) {
-        const char* pMode = spec.format == OutputFormat::Sam ? "w" : spec.format == OutputFormat::Bam ? "wb" : "wc";
+    TaggedWriter(const OutputSpec& output, AtomicFile& file_) : file(file_), mode(output.mode), pFile(nullptr) {
+        const char* pMode = output.format == OutputFormat::Sam ? "w" : output.format == OutputFormat::Bam ? "wb" : "wc";
         pFile = hts_open(file.TempPath().c_str(), pMode);
         if (pFile == nullptr) throw OutputError(Describe() + " cannot be opened for writing");
-        if (spec.format == OutputFormat::Cram) UseReference(spec.sReference);
-        if (spec.iThreads > 1) hts_set_threads(pFile, spec.iThreads);
+        if (output.format == OutputFormat::Cram) UseReference(output.sReference);
+        if (output.iThreads > 1) hts_set_threads(pFile, output.iThreads);
     }
     ~TaggedWriter() {
         if (pFile != nullptr) hts_close(pFile);
@@ -203,16 +203,16 @@ int64_t CountHeaderLines(sam_hdr_t* pHeader) {
     return iLines;
 }
 
-void WriteTaggedFromRecords(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+void WriteTaggedFromRecords(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
                             ValueCursor& cursor, int64_t iExpectedLines) {
     HtsRecordReader reader(input, inOptions);
-    AtomicFile out(spec.sPath, &input);
-    TaggedWriter writer(spec, out);
+    AtomicFile out(output.sPath, &input);
+    TaggedWriter writer(output, out);
     HeaderHolder header;
     header.p = sam_hdr_dup(reader.Header());
-    if (header.p == nullptr) throw OutputError("the output file (" + spec.sPath + "): the header cannot be copied");
+    if (header.p == nullptr) throw OutputError("the output file (" + output.sPath + "): the header cannot be copied");
     const int64_t iHeaderLines = CountHeaderLines(reader.Header());
-    writer.WriteHeader(header.p, spec.sCommandLine);
+    writer.WriteHeader(header.p, output.sCommandLine);
     RecordHolder record;
     while (reader.Next(record.p)) writer.Write(record.p, cursor.At(iHeaderLines + reader.RecordsRead()));
     writer.Close();
@@ -292,11 +292,11 @@ bool RecordLines::Next(int64_t& iRecordLine) {
 
 namespace {
 
-void WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+void WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
                          ValueCursor& cursor, int64_t iExpectedLines) {
     std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
-    AtomicFile out(spec.sPath, &input);
-    TaggedWriter writer(spec, out);
+    AtomicFile out(output.sPath, &input);
+    TaggedWriter writer(output, out);
     HeaderHolder header;
     std::string sHeaderText;
     RecordHolder record;
@@ -304,7 +304,7 @@ void WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, 
     auto finishHeader = [&]() {
         header.p = sam_hdr_parse(sHeaderText.size(), sHeaderText.c_str());
         if (header.p == nullptr) throw InputError(DescribeInput(input) + ": its header lines cannot be parsed");
-        writer.WriteHeader(header.p, spec.sCommandLine);
+        writer.WriteHeader(header.p, output.sCommandLine);
     };
     LineView line;
     int64_t iLine = 0;
@@ -357,18 +357,18 @@ std::string DefaultOutputPath(const InputFile& input, OutputFormat format) {
     return sBase + pExtension;
 }
 
-void WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+void WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
                  LineValueSource& values, int64_t iExpectedLines) {
     input.CheckUnchanged();
-    if (spec.format == OutputFormat::Samplus) {
-        WriteSamplus(input, inOptions, spec, values, iExpectedLines);
+    if (output.format == OutputFormat::Samplus) {
+        WriteSamplus(input, inOptions, output, values, iExpectedLines);
         return;
     }
-    ValueCursor cursor(values, ValueColumns(spec.mode));
+    ValueCursor cursor(values, ValueColumns(output.mode));
     if (input.Format() == InputFormat::Bam || input.Format() == InputFormat::Cram)
-        WriteTaggedFromRecords(input, inOptions, spec, cursor, iExpectedLines);
+        WriteTaggedFromRecords(input, inOptions, output, cursor, iExpectedLines);
     else
-        WriteTaggedFromText(input, inOptions, spec, cursor, iExpectedLines);
+        WriteTaggedFromText(input, inOptions, output, cursor, iExpectedLines);
 }
 
 void WriteValuesFile(const std::string& sPath, LineValueSource& values, int iColumns) {

@@ -46,7 +46,7 @@ std::string DefaultOutputPath(const InputFile& input, OutputFormat format);
 // in place, the input must be unchanged, must have yielded exactly iExpectedLines lines, and
 // every value line must have been met. Throws InputError or OutputError naming the file; the
 // final path then holds what it held before.
-void WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& spec,
+void WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
                  LineValueSource& values, int64_t iExpectedLines);
 
 // The line numbers of an input's records, one by one, as the tagged output numbers them:

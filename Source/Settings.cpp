@@ -262,6 +262,7 @@ std::string SourceText(const SettingInfo& info, ValueSource source) {
 std::string Subject(const SettingInfo& info, const std::string& sValue, ValueSource source) {
     std::string sSubject = std::string(info.pName) + " = " + (sValue.empty() ? "\"\"" : sValue);
     if (source == ValueSource::Positional) sSubject += " (the " + std::string(info.pPositional) + " argument)";
+    if (source == ValueSource::Default) sSubject += " (the default)";
     return sSubject;
 }
 
@@ -467,13 +468,20 @@ SettledSettings SettleSettings(const SettingSources& sources) {
         const FoundValue found = FindValue(info, sources);
         const std::string sValue = found.pText != nullptr ? Trim(*found.pText) : std::string();
         std::string sShown;  // the value in force as the log shows it
+        const bool bBoundRefused =
+            info.pMaxKey != nullptr && std::find(vRefused.begin(), vRefused.end(), info.pMaxKey) != vRefused.end();
         if (found.pText == nullptr && info.bRequired) {
             settled.vErrors.push_back(std::string(info.pName) + " is missing: it must be " + ChoiceList(info.pChoices));
         } else if (found.pText == nullptr) {
             settled.vMissing.push_back("failed to find " + std::string(info.pName) + sWhere);
+            // A default bounded by another key can lie above it (BURNIN_ITERATIONS 200 with
+            // TOTAL_ITERATIONS 100): checked like a given value, so such a run never starts.
+            if (info.pMaxFrom != nullptr) {
+                std::string sRefusal = ApplyValue(info, FieldText(info, settled.settings), ValueSource::Default,
+                                                  bBoundRefused, settled.settings);
+                if (!sRefusal.empty()) settled.vErrors.push_back(sRefusal);
+            }
         } else {
-            const bool bBoundRefused = info.pMaxKey != nullptr &&
-                                       std::find(vRefused.begin(), vRefused.end(), info.pMaxKey) != vRefused.end();
             std::string sRefusal = ApplyValue(info, sValue, found.source, bBoundRefused, settled.settings);
             if (!sRefusal.empty()) {
                 settled.vErrors.push_back(sRefusal);

@@ -65,6 +65,7 @@ TEST(Logger, WriteFailuresAreReportedOnTheConsoleAndReleaseTheLock) {
         std::ostringstream message("main: first\n");
         ThrowingConsole console(c.pThrow);
         std::streambuf* pOld = std::cout.rdbuf(&console);
+        std::streambuf* pOldErrors = std::cerr.rdbuf(&console);  // a lost record is reported there
         std::cout.exceptions(std::ios::badbit);  // lets the console's exception into Write
         EXPECT_EQ(logger.Write(message, true), c.bResult);
         EXPECT_EQ(console.sCollected, c.sConsole);
@@ -72,7 +73,9 @@ TEST(Logger, WriteFailuresAreReportedOnTheConsoleAndReleaseTheLock) {
 #pragma omp parallel num_threads(2)
         logger.Write("after\n");  // the critical section was released: every thread can write again
         std::cout.rdbuf(pOld);
+        std::cerr.rdbuf(pOldErrors);
         std::cout.exceptions(std::ios::goodbit);
+        EXPECT_EQ(logger.LostRecords(), c.sPath != sLog);
         EXPECT_EQ(message.str(), c.bResult ? "" : "main: first\n");  // a failed text waits for the next Write
         if (c.sPath == sLog) { EXPECT_EQ(SplitLines(ReadFile(sLog)).size(), 4u); }  // the failed text never got in
     }

@@ -41,13 +41,13 @@ TEST(Samplus, EveryLineGetsItsValuesOrNA) {
         for (const std::vector<double>& v : c.vValues) values[static_cast<int64_t>(v[0])] = {v[1], v[2]};
         MapValueSource source(values);
         InputFile input(sSam);
-        const OutputSpec spec{OutputFormat::Samplus, sSamplus, c.mode, "", 1, ""};
+        const OutputSpec output{OutputFormat::Samplus, sSamplus, c.mode, "", 1, ""};
         if (c.sOutput == nullptr) {
-            EXPECT_ANY_THROW(WriteOutput(input, {}, spec, source, c.iLines));
+            EXPECT_ANY_THROW(WriteOutput(input, {}, output, source, c.iLines));
             EXPECT_EQ(ReadFile(sSamplus), "old\n");
             continue;
         }
-        WriteOutput(input, {}, spec, source, c.iLines);
+        WriteOutput(input, {}, output, source, c.iLines);
         EXPECT_EQ(ReadFile(sSamplus), c.sOutput);
     }
 }

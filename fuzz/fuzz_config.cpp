@@ -1,0 +1,92 @@
+// Fuzz target: the configuration file reader and the settling of the settings. The input is
+// the text of a configuration file, then up to four command-line arguments, each behind a
+// NUL byte. Settings that settle without a refusal must all lie in their ranges.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "Settings.h"
+
+namespace {
+
+const std::size_t MAX_ARGUMENTS = 4;
+
+// The configuration file lives in memory; its /proc path opens it afresh at offset 0.
+int g_iConfigFd = -1;
+std::string g_sConfigPath;
+
+void WriteConfigFile(const char* pText, std::size_t iLength) {
+    FUZZ_CHECK(ftruncate(g_iConfigFd, 0) == 0);
+    FUZZ_CHECK(pwrite(g_iConfigFd, pText, iLength, 0) == static_cast<ssize_t>(iLength));
+}
+
+bool HasBlank(const std::string& sText) {
+    for (char c : sText)
+        if (std::isspace(static_cast<unsigned char>(c))) return true;
+    return false;
+}
+
+bool OneOf(const std::string& sValue, const std::vector<const char*>& vChoices) {
+    for (const char* pChoice : vChoices)
+        if (sValue == pChoice) return true;
+    return false;
+}
+
+void CheckSettledValues(const RunSettings& s) {
+    FUZZ_CHECK(s.maxMismatchesForTopHits >= 0 && s.maxMismatchesForTopHits <= 3);
+    FUZZ_CHECK(s.extraMismatchesForAdditionalHits >= 0 && s.extraMismatchesForAdditionalHits <= 3);
+    FUZZ_CHECK(OneOf(s.sStrandnessOption, {"ON", "OFF"}) && s.strandness == (s.sStrandnessOption == "ON"));
+    FUZZ_CHECK(OneOf(s.probOutput, {"BOTH", "BAYES", "PROP"}));
+    FUZZ_CHECK((s.probMode == ProbMode::Bayes) == (s.probOutput == "BAYES"));
+    FUZZ_CHECK((s.probMode == ProbMode::Proportional) == (s.probOutput == "PROP"));
+    FUZZ_CHECK(s.nparts >= 1 && s.part >= 1 && s.part <= s.nparts);
+    FUZZ_CHECK(s.iNumThreads >= 1 && s.iNumThreads <= 7);
+    FUZZ_CHECK(s.dPolymorphismRate > 0.0 && s.dPolymorphismRate < 1.0);
+    FUZZ_CHECK(s.iTotalIterations >= 2 && s.iBurninIterations >= 0 && s.iBurninIterations <= s.iTotalIterations);
+    FUZZ_CHECK(s.sOutputFormat.empty() || OneOf(s.sOutputFormat, {"SAMPLUS", "SAM", "BAM", "CRAM"}));
+    FUZZ_CHECK(s.bOutputFormatGiven == !s.sOutputFormat.empty());
+    FUZZ_CHECK(OneOf(s.sQuiet, {"0", "1"}) && s.bQuiet == (s.sQuiet == "1"));
+    FUZZ_CHECK(OneOf(s.sPartOutput, {"FULL", "VALUES"}));
+    FUZZ_CHECK(!s.sLogFilename.empty());
+    for (const std::string* pPath : {&s.sLogFilename, &s.sMapFileName, &s.sOutputFile, &s.sReference})
+        FUZZ_CHECK(!HasBlank(*pPath));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    SilenceKorvexOutput();
+    g_iConfigFd = memfd_create("korvex-fuzz-config", 0);
+    FUZZ_CHECK(g_iConfigFd >= 0);
+    g_sConfigPath = "/proc/self/fd/" + std::to_string(g_iConfigFd);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
+    const std::string sInput(reinterpret_cast<const char*>(pData), iSize);
+    std::size_t iEndOfFile = sInput.find('\0');
+    if (iEndOfFile == std::string::npos) iEndOfFile = sInput.size();
+    WriteConfigFile(sInput.data(), iEndOfFile);
+
+    std::vector<std::string> vArguments{g_sConfigPath};
+    for (std::size_t iStart = iEndOfFile + 1; iStart <= sInput.size() && vArguments.size() <= MAX_ARGUMENTS;) {
+        std::size_t iEnd = sInput.find('\0', iStart);
+        if (iEnd == std::string::npos) iEnd = sInput.size();
+        vArguments.push_back(sInput.substr(iStart, iEnd - iStart));
+        iStart = iEnd + 1;
+    }
+
+    SettingSources sources;
+    if (!ParseArguments(vArguments, false, sources).empty()) return 0;  // refused: a normal outcome
+    FUZZ_CHECK(sources.sConfigFile == g_sConfigPath);
+    FUZZ_CHECK(ReadConfigurationFile(sources).empty());
+    const SettledSettings settled = SettleSettings(sources);
+    FUZZ_CHECK(settled.sDump.find("Settings in force") != std::string::npos);
+    if (settled.vErrors.empty()) CheckSettledValues(settled.settings);
+    return 0;
+}

@@ -1,0 +1,76 @@
+// Fuzz target: the SAM reader and Step 1. The input is the text of a SAM file; it is read
+// through MultiReadCollectionMgr::BuildReadCollections and the unique reads are sorted by
+// position. A refusal (InputError) is a normal outcome; what is built must be consistent.
+#include <climits>
+#include <cstdint>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "MapFileReader.h"
+#include "MemoryLineSource.h"
+#include "MultiReadCollectionMgr.h"
+
+namespace {
+
+void CheckRead(const Read& read, int iLinesRead, int iSeqLength) {
+    FUZZ_CHECK(read.position >= 0 && read.lineNumber >= 1 && read.lineNumber <= iLinesRead);
+    FUZZ_CHECK(read.strand == '+' || read.strand == '-');
+    FUZZ_CHECK(read.readID[0] != '\0');
+    int iPrevious = -1;
+    for (int i = 0; i < read.MismatchCount(); ++i) {
+        FUZZ_CHECK(read.vMismatches[i].position > iPrevious && read.vMismatches[i].position < iSeqLength);
+        iPrevious = read.vMismatches[i].position;
+    }
+}
+
+void CheckCollections(MultiReadCollectionMgr& collections, int64_t iAccepted) {
+    const int iSeqLength = GetSequenceLength();
+    FUZZ_CHECK(iSeqLength >= 1 && iSeqLength <= 999);
+    FUZZ_CHECK(iAccepted + collections.Rejections().Total() <= collections.LinesRead());
+    std::size_t iFiled = 0;
+    for (int k = 1; k <= 5; ++k) {
+        for (MultiRead* pMultiRead : collections.GetReadMap(k)) {
+            FUZZ_CHECK(pMultiRead->Size() == k);
+            for (int j = 0; j < k; ++j) CheckRead(pMultiRead->Reads(j), collections.LinesRead(), iSeqLength);
+        }
+        iFiled += static_cast<std::size_t>(k) * collections.GetReadMap(k).size();
+    }
+    FUZZ_CHECK(iFiled == collections.LineNumberMap.size() && iFiled <= static_cast<std::size_t>(iAccepted));
+    for (std::size_t i = 1; i < collections.LineNumberMap.size(); ++i)
+        FUZZ_CHECK(collections.LineNumberMap[i - 1]->lineNumber < collections.LineNumberMap[i]->lineNumber);
+}
+
+void CheckSorted(const std::vector<MultiRead*>& map_1, const std::vector<int>& vPositions) {
+    FUZZ_CHECK(map_1.size() == vPositions.size());
+    for (std::size_t i = 0; i < map_1.size(); ++i) {
+        FUZZ_CHECK(map_1[i]->Reads(0).position == vPositions[i]);
+        FUZZ_CHECK(i == 0 || vPositions[i - 1] <= vPositions[i]);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    SilenceKorvexOutput();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
+    MemoryLineSource source(std::string(reinterpret_cast<const char*>(pData), iSize));
+    // One collection for all inputs: each build starts from scratch, and making its tables anew
+    // for every input would take most of the time.
+    static MultiReadCollectionMgr collections(2, 2);
+    collections.error_score.clear();
+    std::string sError;
+    int64_t iAccepted = 0;
+    try {
+        iAccepted = collections.BuildReadCollections(source, "fuzz.sam", false, sError);
+    } catch (const InputError&) {
+        return 0;
+    }
+    if (iAccepted == 0) return 0;
+    CheckCollections(collections, iAccepted);
+    std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
+    CheckSorted(map_1, SortUniqueReadsByPosition(map_1));
+    return 0;
+}

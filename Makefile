@@ -1,20 +1,21 @@
 # Two commands on a fresh machine:
 #   make run    builds korvex (the program alone) and runs it on the bundled example in examples/
 #   make test   builds korvex and every test, and runs the tests
+#   make test-cluster (as root) runs divided runs on a real one-node SLURM cluster it starts
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 60
 
-.PHONY: all configure build run test sanitize fuzz tsan bench clean check-build-tools check-test-tools check-clang
+.PHONY: all configure build run test test-cluster sanitize fuzz tsan bench clean check-build-tools check-test-tools check-clang
 
 all: build
 
 # Missing Debian packages are installed when running as root; otherwise the command to
 # install them is printed.
 BUILD_PACKAGES = cmake g++ make pkg-config libhts-dev
-TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa
+TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa snakemake
 
 check-build-tools:
 	@scripts/ensure-packages.sh $(BUILD_PACKAGES)
@@ -35,6 +36,13 @@ run: configure
 
 test: check-test-tools build
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j 2
+
+# Starts munged, slurmctld and slurmd of its own, runs the SLURM scripts and the Snakemake
+# profile on the example, and stops them again.
+test-cluster: configure
+	@scripts/ensure-packages.sh slurm-wlm munge snakemake
+	cmake --build $(BUILD) -j 2 --target korvex
+	scripts/test-cluster.sh $(BUILD)/korvex
 
 sanitize: check-test-tools
 	cmake -S . -B $(SANITIZE_BUILD) -DKORVEX_SANITIZE=ON >/dev/null

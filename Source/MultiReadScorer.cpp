@@ -24,7 +24,7 @@ struct MultiReadScorer::Scratch {
           iL(iSeqLength),
           pZCells(new bool[static_cast<std::size_t>(iN) * iL]()),
           vZRows(iN),
-          vDrawCells(static_cast<std::size_t>(std::max(iDrawRows, 1)) * iN * iL),
+          vDrawCells(static_cast<std::size_t>(iN) * iL),
           vDrawRows(std::max(iDrawRows, 1)),
           vEvidence(iN, std::vector<std::vector<MisMatchData>>(iL)),
           vQualities(iN),
@@ -34,16 +34,18 @@ struct MultiReadScorer::Scratch {
           vUniformShare(iN),
           vUniqueShare(iN) {
         for (int j = 0; j < iN; ++j) vZRows[j] = pZCells.get() + static_cast<std::size_t>(j) * iL;
-        for (std::size_t t = 0; t < vDrawRows.size(); ++t)
-            vDrawRows[t] = vDrawCells.data() + t * static_cast<std::size_t>(iN) * iL;
+        // Nothing reads the chain after the sampler: it reads row 0 once, at its start, and then
+        // only writes rows, so every row may be the same memory. That keeps the chain's record
+        // in the cache instead of streaming T rows through memory per multiread.
+        for (double*& pRow : vDrawRows) pRow = vDrawCells.data();
     }
 
     int iN;
     int iL;
     std::unique_ptr<bool[]> pZCells;  // N x L mismatch flags, row-major
     std::vector<bool*> vZRows;        // borrowed rows of pZCells
-    std::vector<double> vDrawCells;   // T x (N*L) chain values, row-major
-    std::vector<double*> vDrawRows;   // borrowed rows of vDrawCells
+    std::vector<double> vDrawCells;   // one row of N*L chain values: the start, then the latest row
+    std::vector<double*> vDrawRows;   // T rows, every one vDrawCells
     std::vector<std::vector<std::vector<MisMatchData>>> vEvidence;  // [j][k]; cleared, never shrunk
     std::vector<std::string> vQualities;
     std::vector<int> vCounts;          // unique reads in each alignment's flanking window
@@ -164,8 +166,7 @@ double MultiReadScorer::Score(MultiRead& m, const Evidence& evidence, std::strin
     double dSamplerSeconds = 0.0;
     std::fill(scratch.vProb.begin(), scratch.vProb.end(), 0.0);
     if (bSampler) {
-        // Every multiread's chain starts at 1e-06. The sampler reads only row 0 and overwrites
-        // every later row whole, so resetting row 0 resets the chain.
+        // Every multiread's chain starts at 1e-06 in row 0.
         std::fill(scratch.vDrawRows[0], scratch.vDrawRows[0] + scratch.iN * scratch.iL, 0.000001);
         dSamplerSeconds = sampler.Run(scratch.vEvidence, scratch.vZRows.data(), evidence.error_score,
                                       scratch.vDrawRows.data(), scratch.vProb, scratch.vQualities, scratch.vCounts);

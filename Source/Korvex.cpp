@@ -44,9 +44,14 @@ bool position_compare(const MultiRead* a, const MultiRead* b) {
     return a->Reads(0).position < b->Reads(0).position;
 }
 
+namespace {
+
+// Threads that may decode the input and compress the output: those of the computation.
 int DecodingThreads(const RunSettings& settings) {
     return std::max(1, std::min(settings.iNumThreads, omp_get_max_threads()));
 }
+
+}  // namespace
 
 InputOptions InputOptionsOf(const RunSettings& settings) {
     InputOptions options;
@@ -219,6 +224,29 @@ private:
     std::size_t iNext;
 };
 
+// The output (or a part's values) and, for a part, its manifest, each written beside and
+// renamed into place.
+void WriteResults(const RunSettings& settings, const InputFile& input, const OutputSpec& finalOutput,
+                  const PartFiles& files, const MultiReadCollectionMgr& collections, RunSummary& summary) {
+    std::ostringstream message;
+    message << "process2: Writing final output to (" << files.sOutput << ")." << std::endl;
+    GetLogger()->Write(message, true);
+    LineIndexValues values(collections.LineNumberMap, ValueColumns(settings.probMode));
+    OutputSpec output = finalOutput;
+    output.sPath = files.sOutput;
+    if (files.bValuesOnly)
+        WriteValuesFile(files.sOutput, values, ValueColumns(settings.probMode));
+    else
+        WriteOutput(input, InputOptionsOf(settings), output, values, collections.LinesRead());
+    summary.vOutputFiles.push_back(files.sOutput);
+    if (!files.sManifest.empty()) {
+        WritePartManifest(files, settings, input, collections, summary);
+        summary.vOutputFiles.push_back(files.sManifest);
+    }
+    message << "process2: Finished generating the output file." << std::endl;
+    GetLogger()->Write(message, true);
+}
+
 void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary) {
     summary.iLinesRead = collections.LinesRead();
     const LineRejections& rejections = collections.Rejections();
@@ -235,8 +263,8 @@ void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary)
 void RunPipeline(const RunSettings& settings, RunSummary& summary) {
     if (settings.sMapFileName.empty()) throw InputError("process2: no SAM file was given: set MAP_FILENAME");
     InputFile input(settings.sMapFileName);
-    const OutputSpec finalSpec = FinalOutputSpec(settings, input);
-    const PartFiles files = PartFilesOf(finalSpec.sPath, settings);
+    const OutputSpec finalOutput = FinalOutputSpec(settings, input);
+    const PartFiles files = PartFilesOf(finalOutput.sPath, settings);
     // Before any work: an output that cannot be written is refused now, not after hours.
     for (const std::string& sFile : {files.sOutput, files.sManifest})
         if (!sFile.empty()) AtomicFile probe(sFile, &input);
@@ -248,27 +276,9 @@ void RunPipeline(const RunSettings& settings, RunSummary& summary) {
     FillSummary(collections, summary);
     if (!bUsable) return;
 
-    {
-        RunDirectory workDirectory(DirectoryOf(files.sOutput));
-        RunStep2(settings, collections, data, workDirectory.Path(), summary);
-    }
+    // Removed when the run ends well; kept after a failure, since it then holds what was computed.
+    RunDirectory workDirectory(DirectoryOf(files.sOutput));
+    RunStep2(settings, collections, data, workDirectory.Path(), summary);
     KeepOnlyValuesOwnedByThisPart(collections, settings);
-
-    std::ostringstream message;
-    message << "process2: Writing final output to (" << files.sOutput << ")." << std::endl;
-    GetLogger()->Write(message, true);
-    LineIndexValues values(collections.LineNumberMap, ValueColumns(settings.probMode));
-    OutputSpec output = finalSpec;
-    output.sPath = files.sOutput;
-    if (files.bValuesOnly)
-        WriteValuesFile(files.sOutput, values, ValueColumns(settings.probMode));
-    else
-        WriteOutput(input, InputOptionsOf(settings), output, values, collections.LinesRead());
-    summary.vOutputFiles.push_back(files.sOutput);
-    if (!files.sManifest.empty()) {
-        WritePartManifest(files, settings, input, collections, summary);
-        summary.vOutputFiles.push_back(files.sManifest);
-    }
-    message << "process2: Finished generating the output file." << std::endl;
-    GetLogger()->Write(message, true);
+    WriteResults(settings, input, finalOutput, files, collections, summary);
 }

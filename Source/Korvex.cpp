@@ -46,24 +46,24 @@ bool position_compare(const MultiRead* a, const MultiRead* b) {
 
 namespace {
 
-// Threads that may decode the input and compress the output: those of the computation.
-int DecodingThreads(const RunSettings& settings) {
-    return std::max(1, std::min(settings.iNumThreads, omp_get_max_threads()));
-}
+// Threads that may decode the input and compress the output. Reading and writing are not
+// divided into jobs, so they may use every processor the runtime grants the process
+// (OMP_NUM_THREADS, or the processors it may run on), whatever NUM_THREADS allows the jobs.
+int IoThreads() { return std::max(1, omp_get_max_threads()); }
 
 }  // namespace
 
 InputOptions InputOptionsOf(const RunSettings& settings) {
     InputOptions options;
     options.sReference = settings.sReference;
-    options.iThreads = DecodingThreads(settings);
+    options.iThreads = IoThreads();
     return options;
 }
 
 OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input) {
     const OutputFormat format = settings.bOutputFormatGiven ? settings.outputFormat : DefaultOutputFormat(input.Format());
     const std::string sPath = settings.sOutputFile.empty() ? DefaultOutputPath(input, format) : settings.sOutputFile;
-    return OutputSpec{format, sPath, settings.probMode, settings.sReference, DecodingThreads(settings),
+    return OutputSpec{format, sPath, settings.probMode, settings.sReference, IoThreads(),
                       settings.sCommandLine};
 }
 

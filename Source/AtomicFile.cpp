@@ -22,15 +22,6 @@ std::string ResolvedPath(const std::string& sPath) {
     return error ? sPath : resolved.string();
 }
 
-const char* KindOfNonRegular(mode_t iMode) {
-    if (S_ISDIR(iMode)) return "a directory";
-    if (S_ISFIFO(iMode)) return "a FIFO";
-    if (S_ISCHR(iMode)) return "a character device";
-    if (S_ISBLK(iMode)) return "a block device";
-    if (S_ISSOCK(iMode)) return "a socket";
-    return "not a plain file";
-}
-
 // The permissions a newly created file gets: 0666 less the process's umask.
 mode_t NewFileMode() {
     mode_t iMask = ::umask(0);

@@ -20,15 +20,6 @@ const std::size_t COPY_BLOCK = 1 << 20;
 
 std::string Describe(const std::string& sName) { return "the SAM file (" + sName + ")"; }
 
-const char* KindOfNonRegular(mode_t iMode) {
-    if (S_ISDIR(iMode)) return "a directory";
-    if (S_ISFIFO(iMode)) return "a FIFO";
-    if (S_ISCHR(iMode)) return "a character device";
-    if (S_ISBLK(iMode)) return "a block device";
-    if (S_ISSOCK(iMode)) return "a socket";
-    return "not a plain file";
-}
-
 // Formats that are text, which the SAM text reader judges line by line.
 bool IsTextFormat(enum htsExactFormat iFormat) {
     switch (iFormat) {
@@ -155,4 +146,13 @@ void InputFile::CheckUnchanged() const {
         throw InputError(Describe(sName) +
                          " changed while korvex was running (its size or modification time differs from when it "
                          "was first read); run again on a file that stays put");
+}
+
+const char* KindOfNonRegular(mode_t iMode) {
+    if (S_ISDIR(iMode)) return "a directory";
+    if (S_ISFIFO(iMode)) return "a FIFO";
+    if (S_ISCHR(iMode)) return "a character device";
+    if (S_ISBLK(iMode)) return "a block device";
+    if (S_ISSOCK(iMode)) return "a socket";
+    return "not a plain file";
 }

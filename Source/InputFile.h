@@ -44,4 +44,7 @@ private:
     timespec modified;
 };
 
+// What a file that is not a regular one is, for messages: "a directory", "a FIFO", ...
+const char* KindOfNonRegular(mode_t iMode);
+
 #endif

@@ -11,18 +11,16 @@
 
 namespace {
 
-const std::size_t BLOCK_SIZE = 1 << 20;
 const int BGZF_BLOCKS_PER_THREAD = 256;
 
 std::string Describe(const std::string& sName) { return "the SAM file (" + sName + ")"; }
 
 // The text of a gzip- or BGZF-compressed file, decompressed and cut into lines exactly as the
 // plain file would be: no line end is dropped or added but the '\n' between lines.
-class CompressedLineSource : public LineSource {
+class CompressedLineSource : public BlockLineSource {
 public:
     CompressedLineSource(const InputFile& input, const InputOptions& options)
-        : sName(input.Name()), pFile(bgzf_open(input.Path().c_str(), "r")), vBuffer(BLOCK_SIZE), iBegin(0),
-          iEnd(0), bEndOfFile(false), iLines(0) {
+        : sName(input.Name()), pFile(bgzf_open(input.Path().c_str(), "r")) {
         if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decompression");
         if (!pFile->is_gzip && bgzf_check_EOF(pFile) == 0)
             throw InputError(Describe(sName) + " is cut short (the end-of-file marker of its compression is missing)");
@@ -32,57 +30,17 @@ public:
     CompressedLineSource(const CompressedLineSource&) = delete;
     CompressedLineSource& operator=(const CompressedLineSource&) = delete;
 
-    bool NextLine(LineView& line) override {
-        std::size_t iSearchFrom = iBegin;
-        for (;;) {
-            char* pStart = vBuffer.data() + iBegin;
-            char* pNewline = static_cast<char*>(std::memchr(vBuffer.data() + iSearchFrom, '\n', iEnd - iSearchFrom));
-            if (pNewline != nullptr) {
-                line.pData = pStart;
-                line.iLength = static_cast<std::size_t>(pNewline - pStart);
-                iBegin += line.iLength + 1;
-                ++iLines;
-                return true;
-            }
-            std::size_t iScanned = iEnd - iBegin;
-            if (!Refill()) break;
-            iSearchFrom = iBegin + iScanned;
-        }
-        if (iBegin == iEnd) return false;
-        line.pData = vBuffer.data() + iBegin;  // the last line, without a line end
-        line.iLength = iEnd - iBegin;
-        iBegin = iEnd;
-        ++iLines;
-        return true;
-    }
-
 private:
-    // Moves the unread bytes to the front, grows the buffer when they fill it, and
-    // decompresses more. False once the end of the text is reached.
-    bool Refill() {
-        if (bEndOfFile) return false;
-        if (iBegin > 0) {
-            std::memmove(vBuffer.data(), vBuffer.data() + iBegin, iEnd - iBegin);
-            iEnd -= iBegin;
-            iBegin = 0;
-        }
-        if (iEnd == vBuffer.size()) vBuffer.resize(vBuffer.size() * 2);
-        ssize_t iRead = bgzf_read(pFile, vBuffer.data() + iEnd, vBuffer.size() - iEnd);
+    std::size_t ReadBlock(char* pTo, std::size_t iMax) override {
+        ssize_t iRead = bgzf_read(pFile, pTo, iMax);
         if (iRead < 0)
-            throw InputError(Describe(sName) + " cannot be decompressed after line " + std::to_string(iLines) +
-                             ": the compressed data is damaged or cut short");
-        if (iRead == 0) bEndOfFile = true;
-        iEnd += static_cast<std::size_t>(iRead);
-        return iRead > 0;
+            throw InputError(Describe(sName) + " cannot be decompressed after line " +
+                             std::to_string(LinesHandedOut()) + ": the compressed data is damaged or cut short");
+        return static_cast<std::size_t>(iRead);
     }
 
     std::string sName;
-    BGZF* pFile;                // owned; closed by the destructor
-    std::vector<char> vBuffer;  // lines are handed out in place; grows for a line longer than it
-    std::size_t iBegin;         // first byte not yet handed out
-    std::size_t iEnd;           // one past the last byte decompressed
-    bool bEndOfFile;
-    int64_t iLines;
+    BGZF* pFile;  // owned; closed by the destructor
 };
 
 // A BAM or CRAM file as SAM text: the header's lines, then one formatted line per record.

@@ -196,9 +196,8 @@ bool MapFileReader::SplitFields(char* pText, std::size_t iLength) {
     return false;
 }
 
-bool MapFileReader::GetSequenceLenFromSAMFile(std::string& errorMessage) {
-    errorMessage.clear();
-    LineView line;
+// The next line of the file that is not empty and not a header line (those are checked).
+bool MapFileReader::NextFileAlignmentLine(LineView& line) {
     while (NextFileLine(line)) {
         if (line.iLength == 0) continue;
         if (line.pData[0] == '@') {
@@ -206,6 +205,15 @@ bool MapFileReader::GetSequenceLenFromSAMFile(std::string& errorMessage) {
             continue;
         }
         bSawAlignment = true;
+        return true;
+    }
+    return false;
+}
+
+bool MapFileReader::GetSequenceLenFromSAMFile(std::string& errorMessage) {
+    errorMessage.clear();
+    LineView line;
+    while (NextFileAlignmentLine(line)) {
         // Every alignment line read here is read again, in order, by Read_a_Line.
         vReplay.push_back(HeldLine{std::string(line.pData, line.iLength), currentLineNumber});
         if (!SplitFields(line.pData, line.iLength) || Field(SEQUENCE_FIELD) == "*") continue;
@@ -233,17 +241,9 @@ bool MapFileReader::NextAlignmentLine(LineView& line, int& iLineNumber) {
         iLineNumber = currentLine.iLineNumber;
         return true;
     }
-    while (NextFileLine(line)) {
-        if (line.iLength == 0) continue;
-        if (line.pData[0] == '@') {
-            ReadHeaderLine(line);
-            continue;
-        }
-        bSawAlignment = true;
-        iLineNumber = currentLineNumber;
-        return true;
-    }
-    return false;
+    if (!NextFileAlignmentLine(line)) return false;
+    iLineNumber = currentLineNumber;
+    return true;
 }
 
 // Whether the split line lacks SEQ or QUAL, so that it must take them from another line of its read.

@@ -79,6 +79,7 @@ private:
     };
 
     bool NextFileLine(LineView& line);
+    bool NextFileAlignmentLine(LineView& line);
     bool NextAlignmentLine(LineView& line, int& iLineNumber);
     void ReadHeaderLine(const LineView& line);
     bool SplitFields(char* pText, std::size_t iLength);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& Path() const { return sPath; }
-    std::string File(const std::string& name) const { return sPath + "/" + name; }
+    std::string File(const std::string& sName) const { return sPath + "/" + sName; }
 
 private:
     std::string sPath;
@@ -27,55 +28,56 @@ private:
 // Changes the working directory for the lifetime of the object.
 class ScopedChdir {
 public:
-    explicit ScopedChdir(const std::string& dir);
+    explicit ScopedChdir(const std::string& sDir);
     ~ScopedChdir();
 
 private:
     std::string sPrevious;
 };
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& text);
-bool FileExists(const std::string& path);
-std::vector<std::string> SplitLines(const std::string& text);
-// The last line of a text; empty for an empty text.
+std::string ReadFile(const std::string& sPath);
+void WriteFile(const std::string& sPath, const std::string& sText);
+bool FileExists(const std::string& sPath);
+std::vector<std::string> SplitLines(const std::string& sText);
 std::string LastLine(const std::string& sText);
+std::string TestDataPath(const std::string& sName);  // a file under tests/data
+std::set<std::string> FileNames(const std::string& sDir);  // the names in a directory
 
 struct ProgramResult {
     int iExitStatus;
-    std::string sStdout;
-    std::string sStderr;
+    std::string sStdout, sStderr;
 };
 
-// Runs the built korvex binary in dir with the given arguments; stdinText is fed to it.
-// env holds extra NAME=VALUE settings.
-ProgramResult RunKorvex(const std::string& dir, const std::vector<std::string>& args,
-                        const std::string& stdinText = "", const std::vector<std::string>& env = {});
+// Runs the built korvex in sDir; vEnv holds extra NAME=VALUE settings.
+ProgramResult RunKorvex(const std::string& sDir, const std::vector<std::string>& vArgs,
+                        const std::string& sStdin = "", const std::vector<std::string>& vEnv = {});
+int RunShell(const std::string& sCommand);  // the exit status, -1 when it did not exit normally
 
-// Runs a shell command; returns its exit status (-1 when it did not exit normally).
-int RunShell(const std::string& sCommand);
+// A directory holding a copy of tests/data/example.sam and a run.cfg with the text given.
+struct ExampleDir : TempDir {
+    explicit ExampleDir(const std::string& sConfig);
+    ProgramResult Run(const std::vector<std::string>& vArgs, const std::vector<std::string>& vEnv = {}) const {
+        return RunKorvex(Path(), vArgs, "", vEnv);
+    }
+};
 
-// Path of a file under tests/data.
-std::string TestDataPath(const std::string& name);
+// The lines of a log file with every time stamp shown as [STAMP] and the "Thr:0 [STAMP]  " prefix removed.
+std::string MaskStamps(const std::string& sText);
+std::vector<std::string> LogTexts(const std::string& sPath);
 
-// text with every log time stamp "[YYYYMMDD__hh_mm_ss]" replaced by "[STAMP]".
-std::string MaskStamps(const std::string& text);
+// A copy of the text that lives as long as the test program (for the texts of Reads).
+const char* KeepText(const std::string& sText);
 
-// The lines of a log file, time stamps masked and the "Thr:0 [STAMP]  " record prefix removed.
-std::vector<std::string> LogTexts(const std::string& path);
-
-// A copy of text that stays valid for the whole test program (for the texts of Reads).
-const char* KeepText(const std::string& text);
-
-// An alignment on the '+' strand with the quality text and mismatch offsets given; the
-// mismatches take their quality characters from the quality text.
+// An alignment on '+'; each mismatch takes the quality character at its offset.
 Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosition,
               const std::string& sQuality = std::string(36, 'I'), const std::vector<int>& vMismatchOffsets = {});
+
+using ValueMap = std::map<int64_t, std::array<double, 2>>;
 
 // The values of a map from line number to values, in line order.
 class MapValueSource : public LineValueSource {
 public:
-    explicit MapValueSource(const std::map<int64_t, std::array<double, 2>>& values_) : values(values_) {}
+    explicit MapValueSource(ValueMap values_) : values(std::move(values_)) {}
     bool Next(int64_t& iLineNumber, double* pdValues) override {
         if (itNext == values.end()) return false;
         iLineNumber = itNext->first;
@@ -86,8 +88,8 @@ public:
     }
 
 private:
-    std::map<int64_t, std::array<double, 2>> values;
-    std::map<int64_t, std::array<double, 2>>::const_iterator itNext = values.begin();
+    ValueMap values;
+    ValueMap::const_iterator itNext = values.begin();
 };
 
 #endif

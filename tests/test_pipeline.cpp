@@ -1,103 +1,164 @@
-// Whole runs of the program on a copy of tests/data/example.sam.
+// Whole runs of the program on a copy of tests/data/example.sam, undivided and in parts.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <set>
+#include <functional>
+#include <thread>
 
 #include "TestHelpers.h"
 
 namespace {
 
-// Quick settings for runs compared with each other; a setting appended later replaces one.
-const std::string FAST = "PROB_OUTPUT=BOTH\nNUM_THREADS=1\nTOTAL_ITERATIONS=100\nBURNIN_ITERATIONS=20\n";
+namespace fs = std::filesystem;
 
-struct RunResult { int iExitStatus; std::string sSamplus, sLog; std::set<std::string> vLeft; };  // vLeft: files left
-
-// With sSamplusLink, the SAMplus file is a link to that path (and is not read back).
-RunResult RunExample(const std::string& sSettings, const std::vector<std::string>& vArgs = {"run.cfg"},
-                     const std::vector<std::string>& vEnv = {}, const char* sSamplusLink = nullptr) {
-    TempDir dir;
-    std::filesystem::copy_file(TestDataPath("example.sam"), dir.File("example.sam"));
-    if (sSamplusLink != nullptr) std::filesystem::create_symlink(sSamplusLink, dir.File("example.sam+"));
-    WriteFile(dir.File("run.cfg"), "MAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n" + sSettings);
-    RunResult result{RunKorvex(dir.Path(), vArgs, "", vEnv).iExitStatus,
-                     sSamplusLink ? "" : ReadFile(dir.File("example.sam+")), ReadFile(dir.File("Logger.out")), {}};
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        result.vLeft.insert(entry.path().filename().string());
-    return result;
-}
+// Quick settings for runs compared with each other.
+const std::string FAST = "MAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\nPROB_OUTPUT=BOTH\nNUM_THREADS=1\n"
+                         "TOTAL_ITERATIONS=100\nBURNIN_ITERATIONS=20\n";
 
 // The SAMplus text of the run with one job on one thread that the other runs are compared with.
 const std::string& Reference() {
-    static const std::string sSamplus = RunExample(FAST, {"run.cfg"}, {"OMP_NUM_THREADS=1"}).sSamplus;
+    static const std::string sSamplus = [] {
+        ExampleDir dir(FAST);
+        dir.Run({"run.cfg"}, {"OMP_NUM_THREADS=1"});
+        return ReadFile(dir.File("example.sam+"));
+    }();
     return sSamplus;
 }
 
-// A "BOTH" SAMplus line split into the SAM text and its two values.
-std::vector<std::string> SplitValues(const std::string& sLine) {
+// A "BOTH" SAMplus line without its values, then the value of column 1 or 2.
+std::string KeepColumn(const std::string& sLine, int iColumn) {
     const std::size_t iSecond = sLine.rfind('\t', sLine.size() - 2), iFirst = sLine.rfind('\t', iSecond - 1);
-    return {sLine.substr(0, iFirst), sLine.substr(iFirst + 1, iSecond - iFirst - 1),
-            sLine.substr(iSecond + 1, sLine.size() - iSecond - 2)};
+    return sLine.substr(0, iFirst + 1) +
+           (iColumn == 1 ? sLine.substr(iFirst + 1, iSecond - iFirst) : sLine.substr(iSecond + 1));
 }
 
-// Other thread and job counts give the same bytes; "PROP" keeps the unique-read share and
-// "BAYES" the posterior of "BOTH".
-TEST(Pipeline, ThreadsJobsAndModes) {
+}  // namespace
+
+// Other thread and job counts, and the same settings on the command line alone, give the same
+// bytes; PROP keeps the unique-read share and BAYES the posterior of BOTH. Quiet, the console
+// shows the summary alone.
+TEST(Pipeline, ThreadsJobsModesAndQuiet) {
     const std::vector<std::string> vBoth = SplitLines(Reference());
-    const struct { const char* sSettings; int iColumn; } cases[] = {  // iColumn: the one kept, 0 for both
-        {"NUM_THREADS=1\n", 0}, {"NUM_THREADS=3\n", 0}, {"NUM_THREADS=7\n", 0}, {"PROB_OUTPUT=PROP\n", 1},
-        {"PROB_OUTPUT=BAYES\n", 2}};
+    const struct { std::vector<std::string> vArgs; int iColumn; bool bQuiet; } cases[] = {  // iColumn 0: both kept
+        {{"run.cfg", "NUM_THREADS=3"}, 0, false}, {{"run.cfg", "NUM_THREADS=7", "-q"}, 0, true},
+        {{"MAP_FILENAME=example.sam", "STRANDNESS_OPTION=OFF", "PROB_OUTPUT=BOTH", "TOTAL_ITERATIONS=100",
+          "BURNIN_ITERATIONS=20", "QUIET=1"}, 0, true},
+        {{"run.cfg", "PROB_OUTPUT=PROP"}, 1, false}, {{"run.cfg", "PROB_OUTPUT=BAYES"}, 2, false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.sSettings);
-        const RunResult run = RunExample(FAST + c.sSettings, {"run.cfg"}, {"OMP_NUM_THREADS=2"});
-        EXPECT_EQ(run.iExitStatus, 0) << run.sLog;
-        EXPECT_EQ(run.vLeft, (std::set<std::string>{"run.cfg", "Logger.out", "example.sam", "example.sam+"}));
-        if (c.iColumn == 0) { EXPECT_EQ(run.sSamplus, Reference()); }
-        const std::vector<std::string> vLines = SplitLines(run.sSamplus);
+        SCOPED_TRACE(c.vArgs.back());
+        ExampleDir dir(FAST);
+        const ProgramResult run = dir.Run(c.vArgs, {"OMP_NUM_THREADS=2"});
+        EXPECT_EQ(run.iExitStatus, 0) << run.sStderr;
+        EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"run.cfg", "Logger.out", "example.sam", "example.sam+"}));
+        EXPECT_EQ(run.sStdout.rfind("\nSummary\n", 0) == 0, c.bQuiet) << run.sStdout.substr(0, 200);
+        const std::string sSamplus = ReadFile(dir.File("example.sam+"));
+        if (c.iColumn == 0) { EXPECT_EQ(sSamplus, Reference()); }
+        const std::vector<std::string> vLines = SplitLines(sSamplus);
         ASSERT_EQ(vLines.size(), vBoth.size());
-        for (std::size_t i = 0; i < vLines.size() && c.iColumn > 0; ++i)
-            EXPECT_EQ(vLines[i], SplitValues(vBoth[i])[0] + "\t" + SplitValues(vBoth[i])[c.iColumn] + "\t");
-    }
-}
-
-// An output that cannot be created (its directory is missing) or is not a file at all: the run
-// fails naming it, and nothing is left but what was there.
-TEST(Pipeline, UnwritableOutputFailsTheRun) {
-    const struct { const char* sSetting; const char* sLink; const char* sError; } cases[] = {
-        {"OUTPUT_FILE=no_such_dir/out.sam+\n", nullptr, "the output file (no_such_dir/out.sam+) cannot be created (as "},
-        {"", "/dev/full", "the output file (example.sam+) exists and is not a regular file (it is a character device)"}};
-    for (const auto& c : cases) {
-        const RunResult run = RunExample(FAST + c.sSetting, {"run.cfg"}, {}, c.sLink);
-        EXPECT_EQ(run.iExitStatus, 1) << c.sError;
-        EXPECT_NE(run.sLog.find(std::string("KORVEX v2.0.0: ") + c.sError), std::string::npos) << run.sLog;
-        std::set<std::string> expected{"run.cfg", "Logger.out", "example.sam"};
-        if (c.sLink) expected.insert("example.sam+");
-        EXPECT_EQ(run.vLeft, expected);
+        for (std::size_t i = 0; i < vLines.size() && c.iColumn > 0; ++i) EXPECT_EQ(vLines[i], KeepColumn(vBoth[i], c.iColumn));
     }
 }
 
 // The SAMplus file of the example at the default settings, checked in: any change of a
 // number shows here. Regenerate it only for an intended change of the results.
 TEST(Pipeline, GoldenExampleAtDefaultSettings) {
-    EXPECT_EQ(RunExample("").sSamplus, ReadFile(TestDataPath("golden/example_default.sam+")));
+    ExampleDir dir("MAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n");
+    ASSERT_EQ(dir.Run({"run.cfg"}).iExitStatus, 0);
+    EXPECT_EQ(ReadFile(dir.File("example.sam+")), ReadFile(TestDataPath("golden/example_default.sam+")));
+}
+
+// The summary of a quiet run on the example; the same run reading standard input leaves no copy of it.
+TEST(Pipeline, SummaryAndStandardInput) {
+    ExampleDir dir(FAST);
+    ProgramResult run = dir.Run({"-q", "run.cfg"});
+    ASSERT_EQ(run.iExitStatus, 0) << run.sStderr;
+    EXPECT_EQ(run.sStdout.substr(0, run.sStdout.find("  wall time")),
+              "\nSummary\n  lines read:        3,481\n  lines rejected:    1\n    unmapped: 1 (first at line 2,323)\n"
+              "  unique reads:      1,665\n  multireads scored: 56 with 2, 16 with 3, 11 with 4, 66 with 5 alignments\n"
+              "  output:            example.sam+\n");
+    TempDir tmp;
+    ProgramResult piped = RunKorvex(dir.Path(), {"-q", "run.cfg", "MAP_FILENAME=-"}, ReadFile(dir.File("example.sam")),
+                                    {"TMPDIR=" + tmp.Path()});
+    ASSERT_EQ(piped.iExitStatus, 0) << piped.sStderr;
+    EXPECT_EQ(ReadFile(dir.File("stdin.sam+")), ReadFile(dir.File("example.sam+")));
+    EXPECT_TRUE(FileNames(tmp.Path()).empty());
+}
+
+namespace {
+
+const std::string PARTS = "LOG_FILENAME=run.log\nMAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\nNUM_THREADS=2\n"
+                          "TOTAL_ITERATIONS=100\nBURNIN_ITERATIONS=20\n";
+
+std::vector<std::string> Args(std::vector<std::string> vArgs, const std::vector<std::string>& vSettings) {
+    vArgs.insert(vArgs.end(), vSettings.begin(), vSettings.end());
+    return vArgs;
+}
+
+// Runs the three parts at once, as a cluster's job array starts them.
+void RunPartsAtOnce(const ExampleDir& dir, const std::vector<std::string>& vSettings) {
+    std::vector<std::thread> vParts;
+    std::vector<int> vStatus(3, -1);
+    for (int k = 1; k <= 3; ++k)
+        vParts.emplace_back([&, k] { vStatus[k - 1] = dir.Run(Args({"run.cfg", "3", std::to_string(k)}, vSettings)).iExitStatus; });
+    for (std::thread& part : vParts) part.join();
+    EXPECT_EQ(vStatus, (std::vector<int>{0, 0, 0}));
 }
 
 }  // namespace
 
-// The summary of a run on the bundled example, and the same run reading standard input.
-TEST(Pipeline, SummaryAndStandardInput) {
-    TempDir dir;
-    std::filesystem::copy_file(TestDataPath("example.sam"), dir.File("example.sam"));
-    WriteFile(dir.File("run.cfg"), "STRANDNESS_OPTION=OFF\n" + FAST);
-    ProgramResult run = RunKorvex(dir.Path(), {"-q", "run.cfg", "MAP_FILENAME=example.sam"});
-    ASSERT_EQ(run.iExitStatus, 0) << run.sStderr;
-    const std::string sSummary = run.sStdout.substr(run.sStdout.find("Summary\n"));
-    EXPECT_EQ(sSummary.substr(0, sSummary.find("  wall time")),
-              "Summary\n  lines read:        3,481\n  lines rejected:    1\n    unmapped: 1 (first at line 2,323)\n"
-              "  unique reads:      1,665\n  multireads scored: 56 with 2, 16 with 3, 11 with 4, 66 with 5 alignments\n"
-              "  output:            example.sam+\n");
-    ProgramResult piped = RunKorvex(dir.Path(), {"-q", "run.cfg", "MAP_FILENAME=-"}, ReadFile(dir.File("example.sam")));
-    ASSERT_EQ(piped.iExitStatus, 0) << piped.sStderr;
-    EXPECT_EQ(ReadFile(dir.File("stdin.sam+")), ReadFile(dir.File("example.sam+")));
+// The merge of the parts is byte for byte the file of a whole run, whatever the parts write;
+// the parts' files carry the part in their names and no intermediate file is left.
+TEST(Parts, MergeGivesTheFileOfAWholeRun) {
+    const struct { std::vector<std::string> vSettings; const char* sOutput; const char* sPartFile; } cases[] = {
+        {{}, "example.sam+", "example.part2of3.sam+"},
+        {{"PART_OUTPUT=VALUES"}, "example.sam+", "example.part2of3.sam+.values"},
+        {{"OUTPUT_FORMAT=BAM"}, "example.korvex.bam", "example.part2of3.korvex.bam"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sPartFile);
+        ExampleDir dir(PARTS);
+        ASSERT_EQ(dir.Run(Args({"run.cfg"}, c.vSettings)).iExitStatus, 0);
+        fs::rename(dir.File(c.sOutput), dir.File("whole"));
+        RunPartsAtOnce(dir, c.vSettings);
+        ASSERT_EQ(dir.Run(Args({"merge", "run.cfg", "3"}, c.vSettings)).iExitStatus, 0) << ReadFile(dir.File("run.merge.log"));
+        EXPECT_EQ(ReadFile(dir.File(c.sOutput)), ReadFile(dir.File("whole")));
+        const std::set<std::string> vFiles = FileNames(dir.Path());
+        for (const std::string& sFile : {c.sPartFile + std::string(), c.sPartFile + std::string(".manifest"),
+                                        std::string("run.part2of3.log")})
+            EXPECT_EQ(vFiles.count(sFile), 1u) << sFile;
+        for (const std::string& sFile : vFiles) EXPECT_EQ(sFile.find("tmp"), std::string::npos) << sFile;
+    }
+}
+
+// A merge refuses, naming the file, parts that are missing, doubled, damaged, or from other
+// settings or another input.
+TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
+    ExampleDir dir(PARTS);
+    RunPartsAtOnce(dir, {});
+    auto Part = [&](int k) { return dir.File("example.part" + std::to_string(k) + "of3.sam+"); };
+    const std::string sKeep = dir.File("keep");
+    fs::create_directory(sKeep);
+    for (int k = 1; k <= 3; ++k)
+        for (const std::string& sFile : {Part(k), Part(k) + ".manifest"}) fs::copy(sFile, sKeep);
+    const auto overwrite = fs::copy_options::overwrite_existing | fs::copy_options::recursive;
+    const struct { std::function<void()> change; std::vector<std::string> vSettings; std::string sError; } cases[] = {
+        {[&] { fs::remove(Part(2)); }, {}, "part 2 of 3 is missing: (example.part2of3.sam+) is not there"},
+        {[&] {
+             fs::copy_file(Part(1), Part(2), overwrite);
+             fs::copy_file(Part(1) + ".manifest", Part(2) + ".manifest", overwrite);
+         },
+         {}, "is that of part 1, not of part 2: a part is given twice"},
+        {[] {}, {"TOTAL_ITERATIONS=99"}, "was computed with TOTAL_ITERATIONS = 100, but this merge has TOTAL_ITERATIONS = 99"},
+        {[&] { WriteFile(Part(3), ReadFile(Part(3)).substr(0, ReadFile(Part(3)).find('\n', 1000) + 1)); }, {},
+         "(example.part3of3.sam+) has 10 lines, but the input has 3481: it is damaged or cut short"},
+        {[&] { WriteFile(dir.File("example.sam"), ReadFile(TestDataPath("example.sam")) + "\n"); }, {},  // the last
+         "was computed with input_size = 492716, but this merge has input_size = 492717"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sError);
+        fs::copy(sKeep, dir.Path(), overwrite);
+        c.change();
+        ProgramResult result = dir.Run(Args({"merge", "run.cfg", "3"}, c.vSettings));
+        EXPECT_EQ(result.iExitStatus, 1);
+        EXPECT_NE(LastLine(result.sStderr).find(c.sError), std::string::npos) << result.sStderr;
+        EXPECT_FALSE(FileExists(dir.File("example.sam+")));
+    }
 }

@@ -1,5 +1,5 @@
-// The settings table: checks, precedence, unknown keys, help; the progress reporter and
-// the end-of-run summary.
+// The configuration file, the settings table (checks, precedence, unknown keys, help), the
+// progress reporter and the end-of-run summary.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -28,6 +28,24 @@ SettingSources Sources(const Pairs& vFile, const Pairs& vCommandLine = {}, const
 
 }  // namespace
 
+TEST(Settings, ConfigurationFileSyntax) {
+    using Map = std::map<std::string, std::string>;
+    const std::pair<std::string, Map> cases[] = {
+        {" \tNUM_THREADS \t= \t4 \t# four threads\n# comment\n\n \t \n   # indented\nMAP_FILENAME = run#2.sam\n"
+         "NUM_THREADS: 4\n", {{"MAP_FILENAME", "run"}, {"NUM_THREADS", "4"}}},
+        {"A=1\nB=2\nA=3\nX = a=b\n=5\nKEY=\nMY KEY = my  value\n_=3\nlast=1",  // the last A wins; no final line end
+         {{"", "5"}, {"A", "3"}, {"B", "2"}, {"KEY", ""}, {"MY KEY", "my  value"}, {"X", "a=b"}, {"_", "3"}, {"last", "1"}}},
+        {"NUM_THREADS=4\r\n", {{"NUM_THREADS", "4\r"}}}};
+    TempDir dir;
+    SettingSources sources;
+    sources.sConfigFile = dir.File("run.cfg");
+    for (const auto& [sFile, expected] : cases) {
+        WriteFile(dir.File("run.cfg"), sFile);
+        EXPECT_EQ(ReadConfigurationFile(sources), "");
+        EXPECT_EQ(sources.filePairs, expected) << sFile;
+    }
+}
+
 TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
     struct Case { SettingSources sources; std::vector<std::string> vErrors; };
     const Case cases[] = {
@@ -47,6 +65,9 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
         {Sources({{"TOTAL_ITERATIONS", "abc"}, {"BURNIN_ITERATIONS", "5000"}}),  // no bound known: no range refusal
          {"TOTAL_ITERATIONS = abc is not a whole number"}},
         {Sources({{"BURNIN_ITERATIONS", "1001"}}), {"BURNIN_ITERATIONS = 1001 is outside 0 to 1000 (TOTAL_ITERATIONS)"}},
+        // Found by fuzz_config: a default above the key that bounds it ran and wrote 0 as every posterior.
+        {Sources({{"TOTAL_ITERATIONS", "100"}}),
+         {"BURNIN_ITERATIONS = 200 (the default) is outside 0 to 100 (TOTAL_ITERATIONS)"}},
         {Sources({{"NUM_PARTS", "2"}, {"PART_TO_RUN", "3"}}), {"PART_TO_RUN = 3 is outside 1 to 2 (NUM_PARTS)"}},
         {Sources({}, {}, "abc"), {"NUM_PARTS = abc (the nparts argument) is not a whole number"}},
         {Sources({}, {}, "3", "0"), {"PART_TO_RUN = 0 (the part argument) is outside 1 to 3 (NUM_PARTS)"}},
@@ -74,14 +95,13 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
     EXPECT_EQ(s.sLogFilename, "my");  // the first word of a path
     EXPECT_TRUE(s.strandness && s.bQuiet && s.bOutputFormatGiven && s.outputFormat == OutputFormat::Cram);
     EXPECT_TRUE(s.probMode == ProbMode::Proportional && s.partOutput == PartOutput::Full);
-    const std::string sDump = settled.sDump;
     for (const char* sPiece :
          {"Contents of the configuration file (run.cfg): \n  LOG_FILENAME = my run.log\n  NUM_PARTS = 3\n",
           "\n\nSettings on the command line (they win over the file): \n  NUM_THREADS = 5\n",
           "\n\nSettings in force: \n  LOG_FILENAME = my  (file)\n", "  STRANDNESS_OPTION = ON  (command line)\n",
           "  NUM_PARTS = 3  (file)\n  PART_TO_RUN = 2  (part argument)\n  NUM_THREADS = 6  (command line)\n",
           "  MAP_FILENAME = (none)  (default)\n", "  POLYMORPHISM_RATE = 0.25  (command line)\n"})
-        EXPECT_NE(sDump.find(sPiece), std::string::npos) << sPiece << "\nis not in:\n" << sDump;
+        EXPECT_NE(settled.sDump.find(sPiece), std::string::npos) << sPiece << "\nis not in:\n" << settled.sDump;
     EXPECT_EQ(settled.vMissing.front(), "failed to find MAX_NUM_MISMATCHES_FOR_TOP_HITS in Input file (run.cfg)");
     EXPECT_EQ(settled.vWarnings, std::vector<std::string>{"NUM_PARTS = 3 in the configuration file wins over the nparts "
                                                           "argument 4; give NUM_PARTS=4 on the command line to run that part"});
@@ -108,7 +128,6 @@ TEST(Settings, ArgumentsUnknownKeysAndHelp) {
     EXPECT_EQ(settled.vWarnings, (std::vector<std::string>{"TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS?",
                                                            "zeta: unknown key", "num_threads: unknown key; did you mean NUM_THREADS?",
                                                            "QUITE: unknown key; did you mean QUIET?"}));
-    // Every key is in --help and in the README's table.
     const std::string sHelp = HelpText(), sReadme = ReadFile(std::string(KORVEX_TEST_DATA) + "/../../README.md");
     for (const std::string& sName : SettingNames()) {
         EXPECT_NE(sHelp.find("\n  " + sName + " ("), std::string::npos) << sName;
@@ -155,15 +174,9 @@ TEST(RunSummary, Format) {
     summary.vOutputFiles = {"reads.sam+"};
     summary.dWallSeconds = 0.456;
     EXPECT_EQ(FormatRunSummary(summary, 16000),
-              "Summary\n"
-              "  lines read:        1,234,567\n"
-              "  lines rejected:    15\n"
-              "    non-standard format: 12 (first at line 7)\n"
-              "    unmapped: 3 (first at line 1,001)\n"
-              "  unique reads:      1,500\n"
-              "  multireads scored: 2,199 with 2, 0 with 3, 0 with 4, 4 with 5 alignments\n"
-              "  output:            reads.sam+\n"
-              "  wall time:         0.46 s\n"
-              "  peak memory:       15.6 MiB\n");
+              "Summary\n  lines read:        1,234,567\n  lines rejected:    15\n"
+              "    non-standard format: 12 (first at line 7)\n    unmapped: 3 (first at line 1,001)\n"
+              "  unique reads:      1,500\n  multireads scored: 2,199 with 2, 0 with 3, 0 with 4, 4 with 5 alignments\n"
+              "  output:            reads.sam+\n  wall time:         0.46 s\n  peak memory:       15.6 MiB\n");
     EXPECT_GT(PeakMemoryKibibytes(), 0);
 }

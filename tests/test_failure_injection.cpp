@@ -1,9 +1,9 @@
 // Every file a run writes, injected with a fault: its directory cannot be written, or its disk is
-// full (/dev/full behind a fixed name; as root, a small filled tmpfs). A final output that
-// cannot be written fails the run (status 1), the message names the file and nothing
-// half-written stays under its name; an intermediate file that cannot be written is reported
-// and loses nothing. As root, an unwritable directory is tested by running the program as
-// nobody, since root writes anywhere.
+// full (/dev/full behind a fixed name; as root, a small filled tmpfs). A final output that cannot
+// be written fails the run (status 1), the message names the file and nothing half-written stays
+// under its name; an intermediate file that cannot be written is reported and loses nothing. As
+// root, an unwritable directory is tested by running the program as nobody, who copies it first,
+// since root writes anywhere and the build tree may lie where nobody cannot reach it.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -12,9 +12,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <set>
 
 #include "TestHelpers.h"
 
@@ -22,96 +19,55 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const SETTINGS =
-    "STRANDNESS_OPTION=OFF\nTOTAL_ITERATIONS=100\nBURNIN_ITERATIONS=20\nNUM_THREADS=3\nQUIET=1\n";
-const char* const NOBODY = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-
-// Every case must pass; a case that cannot be injected on this machine is skipped with its reason.
-
-enum class FileKind { Samplus, Log, CallRecord };
+enum class FileKind { Samplus, Bam, Log, CallRecord };
 enum class Fault { UnwritableDirectory, DevFull, FullTmpfs };
+const char* const FILE_NAMES[] = {"example.sam+", "example.korvex.bam", "run.log", "call_record"};
 
-struct Injection {
-    FileKind file;
-    Fault fault;
-    std::string Name() const {
-        static const char* const FILES[] = {"SAMplus file", "log file", "call_record files"};
-        static const char* const FAULTS[] = {"unwritable directory", "full disk (/dev/full)", "full disk (tmpfs)"};
-        return std::string(FILES[static_cast<int>(file)]) + ", " + FAULTS[static_cast<int>(fault)];
-    }
-};
-
-// A small tmpfs mounted on a directory for the lifetime of the object and filled to the last byte.
-class FullTmpfs {
-public:
-    explicit FullTmpfs(const std::string& sPath) : sMountPoint(sPath) {
-        bMounted = ::mount("tmpfs", sPath.c_str(), "tmpfs", 0, "size=2m,mode=0777") == 0;
-        if (!bMounted) sProblem = std::strerror(errno);
-    }
-    ~FullTmpfs() {
-        if (bMounted) ::umount2(sMountPoint.c_str(), MNT_DETACH);
-    }
-    bool Mounted() const { return bMounted; }
-    const std::string& Problem() const { return sProblem; }
-    // Writes a filler file until the file system refuses another byte.
-    void Fill() const {
-        std::FILE* pFiller = std::fopen((sMountPoint + "/filler").c_str(), "wb");
-        ASSERT_NE(pFiller, nullptr);
-        std::setvbuf(pFiller, nullptr, _IONBF, 0);
-        const std::string sBlock(4096, 'x');
-        while (std::fwrite(sBlock.data(), 1, sBlock.size(), pFiller) == sBlock.size()) {}
-        while (std::fputc('x', pFiller) != EOF) {}
-        std::fclose(pFiller);
-    }
-
-private:
-    std::string sMountPoint;
-    bool bMounted = false;
-    std::string sProblem;
-};
-
-// The directories of one run: the working directory (also TMPDIR), the SAM file's (where the
-// SAMplus file goes) and the log's, each writable by whoever runs the program.
-struct RunDirectories {
-    TempDir root;
-    std::string sWork = root.File("work"), sData = root.File("data"), sLogs = root.File("logs");
-    std::string sIo = root.File("io");
+// The directories of one run, each writable by whoever runs the program: the working directory
+// (also TMPDIR, where the call_record files go), the SAM file's (where the output goes) and the log's.
+struct RunDirectories : TempDir {
+    std::string sWork = File("work"), sData = File("data"), sLogs = File("logs"), sMount;
     RunDirectories() {
-        for (const std::string& sDir : {sWork, sData, sLogs, sIo}) fs::create_directory(sDir);
-        for (const std::string& sDir : {sWork, sData, sLogs}) ::chmod(sDir.c_str(), 0777);
-        ::chmod(root.Path().c_str(), 0755);  // mkdtemp made it 0700; nobody must get through
+        for (const std::string& sDir : {sWork, sData, sLogs}) {
+            fs::create_directory(sDir);
+            ::chmod(sDir.c_str(), 0777);
+        }
+        ::chmod(Path().c_str(), 0755);  // mkdtemp made it 0700; nobody must get through
     }
-    // The configuration and the SAM file, and with bPrevious a SAMplus file of an earlier run.
-    void Populate(bool bPrevious) const {
-        WriteFile(sWork + "/run.cfg", std::string(SETTINGS) + "MAP_FILENAME=" + sData +
-                                          "/example.sam\nLOG_FILENAME=" + sLogs + "/run.log\n");
+    ~RunDirectories() {
+        if (!sMount.empty()) ::umount2(sMount.c_str(), MNT_DETACH);
+    }
+    // The configuration and the SAM file, and with bPrevious an output of an earlier run.
+    void Populate(FileKind file, bool bPrevious) const {
+        WriteFile(sWork + "/run.cfg", "STRANDNESS_OPTION=OFF\nTOTAL_ITERATIONS=100\nBURNIN_ITERATIONS=20\nNUM_THREADS=3\n"
+                  "QUIET=1\nMAP_FILENAME=" + sData + "/example.sam\nLOG_FILENAME=" + sLogs + "/run.log\n" +
+                  (file == FileKind::Bam ? "OUTPUT_FORMAT=BAM\n" : ""));
         fs::copy_file(TestDataPath("example.sam"), sData + "/example.sam");
-        if (bPrevious) WriteFile(sData + "/example.sam+", "previous run\n");
+        if (bPrevious) WriteFile(sData + "/" + FILE_NAMES[static_cast<int>(file)], "previous run\n");
     }
     std::string DirectoryOf(FileKind file) const {
-        return file == FileKind::Samplus ? sData : file == FileKind::Log ? sLogs : sWork;
+        return file == FileKind::Log ? sLogs : file == FileKind::CallRecord ? sWork : sData;
+    }
+    ProgramResult Run(bool bAsNobody) const {
+        std::string sProgram = KORVEX_BINARY, sAs;
+        if (bAsNobody) {
+            sProgram = File("korvex");
+            fs::copy_file(KORVEX_BINARY, sProgram);
+            sAs = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        }
+        const int iStatus = RunShell("cd '" + sWork + "' && " + sAs + "env TMPDIR='" + sWork + "' OMP_NUM_THREADS=2 '" +
+                                     sProgram + "' run.cfg >/dev/null 2>'" + File("stderr") + "'");
+        return {iStatus, "", ReadFile(File("stderr"))};
+    }
+    // Mounts a small tmpfs on sDir, puts the run's files in place and fills it to the last byte.
+    std::string MountFull(const std::string& sDir, FileKind file) {
+        if (::mount("tmpfs", sDir.c_str(), "tmpfs", 0, "size=2m,mode=0777") != 0) return std::strerror(errno);
+        sMount = sDir;
+        Populate(file, file == FileKind::Samplus || file == FileKind::Bam);
+        RunShell("cat /dev/zero > '" + sDir + "/filler' 2>/dev/null");
+        return "";
     }
 };
-
-struct Outcome {
-    int iExitStatus;
-    std::string sStderr;
-};
-
-// As nobody, the program runs from a copy in the run's directories, since the build tree may
-// lie where nobody cannot reach it.
-Outcome RunProgram(const RunDirectories& dirs, bool bAsNobody) {
-    std::string sProgram = KORVEX_BINARY;
-    if (bAsNobody) {
-        sProgram = dirs.root.File("korvex");
-        fs::copy_file(KORVEX_BINARY, sProgram);
-        ::chmod(sProgram.c_str(), 0755);
-    }
-    const std::string sCommand = "cd '" + dirs.sWork + "' && " + (bAsNobody ? NOBODY : "") + "env TMPDIR='" +
-                                 dirs.sWork + "' OMP_NUM_THREADS=2 '" + sProgram + "' run.cfg >'" + dirs.sIo +
-                                 "/stdout' 2>'" + dirs.sIo + "/stderr'";
-    return Outcome{RunShell(sCommand), ReadFile(dirs.sIo + "/stderr")};
-}
 
 std::set<std::string> Listing(const std::string& sDir) {
     std::set<std::string> vNames;
@@ -123,63 +79,55 @@ std::set<std::string> Listing(const std::string& sDir) {
 const std::string& ReferenceSamplus() {
     static const std::string sSamplus = [] {
         RunDirectories dirs;
-        dirs.Populate(false);
-        RunProgram(dirs, false);
+        dirs.Populate(FileKind::Samplus, false);
+        dirs.Run(false);
         return ReadFile(dirs.sData + "/example.sam+");
     }();
     return sSamplus;
 }
 
 // Sets the fault up; returns why it cannot be injected here, empty when it was.
-std::string Inject(const Injection& injection, RunDirectories& dirs, std::unique_ptr<FullTmpfs>& pTmpfs,
-                   bool& bAsNobody) {
-    const std::string sDir = dirs.DirectoryOf(injection.file);
+std::string Inject(FileKind file, Fault fault, RunDirectories& dirs, bool& bAsNobody) {
     const bool bRoot = ::geteuid() == 0;
-    switch (injection.fault) {
+    switch (fault) {
         case Fault::UnwritableDirectory:
             if (bRoot && RunShell("command -v setpriv >/dev/null") != 0) return "setpriv is missing";
-            dirs.Populate(false);
-            ::chmod(sDir.c_str(), 0555);
+            dirs.Populate(file, false);
+            ::chmod(dirs.DirectoryOf(file).c_str(), 0555);
             bAsNobody = bRoot;
-            return std::string();
+            return "";
         case Fault::DevFull:
             if (!FileExists("/dev/full")) return "there is no /dev/full";
-            dirs.Populate(false);
+            dirs.Populate(file, false);
             fs::create_symlink("/dev/full", dirs.sLogs + "/run.log");
-            return std::string();
+            return "";
         case Fault::FullTmpfs:
             if (!bRoot) return "mounting a tmpfs needs root";
-            pTmpfs = std::make_unique<FullTmpfs>(sDir);
-            if (!pTmpfs->Mounted()) return "a tmpfs cannot be mounted here: " + pTmpfs->Problem();
-            dirs.Populate(injection.file == FileKind::Samplus);
-            pTmpfs->Fill();
-            return std::string();
+            const std::string sProblem = dirs.MountFull(dirs.DirectoryOf(file), file);
+            return sProblem.empty() ? "" : "a tmpfs cannot be mounted here: " + sProblem;
     }
     return "unknown fault";
 }
 
 // What is wrong with the outcome; empty when it is as it must be.
-std::string Check(const Injection& injection, const RunDirectories& dirs, const Outcome& outcome,
+std::string Check(FileKind file, const RunDirectories& dirs, const ProgramResult& outcome,
                   const std::set<std::string>& vBefore, const std::string& sPrevious) {
-    const std::string sDir = dirs.DirectoryOf(injection.file);
+    const std::string sDir = dirs.DirectoryOf(file), sName = FILE_NAMES[static_cast<int>(file)];
     std::string sProblems;
-    if (injection.file == FileKind::CallRecord) {
-        if (outcome.sStderr.find("call_record") == std::string::npos && outcome.sStderr.find(sDir) == std::string::npos)
+    if (file == FileKind::CallRecord) {
+        if (outcome.sStderr.find(sName) == std::string::npos && outcome.sStderr.find(sDir) == std::string::npos)
             sProblems += "no message names the call_record file or its directory; ";
-        const std::string sSamplus = ReadFile(dirs.sData + "/example.sam+");
-        if (outcome.iExitStatus == 0 && sSamplus != ReferenceSamplus()) sProblems += "the SAMplus file lost values; ";
-        if (outcome.iExitStatus != 0 && FileExists(dirs.sData + "/example.sam+"))
-            sProblems += "a failed run left a SAMplus file; ";
+        if (outcome.iExitStatus == 0 && ReadFile(dirs.sData + "/example.sam+") != ReferenceSamplus())
+            sProblems += "the SAMplus file lost values; ";
+        if (outcome.iExitStatus != 0 && FileExists(dirs.sData + "/example.sam+")) sProblems += "a failed run left a SAMplus file; ";
         for (const std::string& sPath : Listing(dirs.sWork))
             if (sPath.find("call_record_") != std::string::npos) sProblems += sPath + " was left behind; ";
         return sProblems;
     }
-    const std::string sName = injection.file == FileKind::Samplus ? "example.sam+" : "run.log";
     if (outcome.iExitStatus != 1) sProblems += "exit status " + std::to_string(outcome.iExitStatus) + ", not 1; ";
     if (outcome.sStderr.find(sName) == std::string::npos) sProblems += "standard error does not name " + sName + "; ";
-    if (injection.file == FileKind::Samplus) {
-        const std::string sFinal = sDir + "/example.sam+";
-        if (FileExists(sFinal) && ReadFile(sFinal) != sPrevious) sProblems += "the previous SAMplus file was changed; ";
+    if (file != FileKind::Log) {
+        if (FileExists(sDir + "/" + sName) && ReadFile(sDir + "/" + sName) != sPrevious) sProblems += "the previous output was changed; ";
         if (Listing(sDir) != vBefore) sProblems += "files were left in " + sDir + "; ";
     }
     return sProblems;
@@ -187,29 +135,29 @@ std::string Check(const Injection& injection, const RunDirectories& dirs, const 
 
 TEST(FailureInjection, EveryOutputAndIntermediateFile) {
     ASSERT_FALSE(ReferenceSamplus().empty());
-    const Injection injections[] = {
+    const char* const KINDS[] = {"SAMplus file", "BAM file", "log file", "call_record files"};
+    const char* const FAULTS[] = {"unwritable directory", "full disk (/dev/full)", "full disk (tmpfs)"};
+    const std::pair<FileKind, Fault> injections[] = {
         {FileKind::Samplus, Fault::UnwritableDirectory}, {FileKind::Samplus, Fault::FullTmpfs},
-        {FileKind::Log, Fault::UnwritableDirectory},     {FileKind::Log, Fault::DevFull},
-        {FileKind::Log, Fault::FullTmpfs},               {FileKind::CallRecord, Fault::UnwritableDirectory},
-        {FileKind::CallRecord, Fault::FullTmpfs}};
-    for (const Injection& injection : injections) {
-        const std::string sName = injection.Name();
+        {FileKind::Bam, Fault::FullTmpfs},               {FileKind::Log, Fault::UnwritableDirectory},
+        {FileKind::Log, Fault::DevFull},                 {FileKind::Log, Fault::FullTmpfs},
+        {FileKind::CallRecord, Fault::UnwritableDirectory}, {FileKind::CallRecord, Fault::FullTmpfs}};
+    for (const auto& [file, fault] : injections) {
+        const std::string sName = std::string(KINDS[static_cast<int>(file)]) + ", " + FAULTS[static_cast<int>(fault)];
         SCOPED_TRACE(sName);
         RunDirectories dirs;
-        std::unique_ptr<FullTmpfs> pTmpfs;
         bool bAsNobody = false;
-        const std::string sSkipped = Inject(injection, dirs, pTmpfs, bAsNobody);
+        const std::string sSkipped = Inject(file, fault, dirs, bAsNobody);
         if (!sSkipped.empty()) {
             std::cout << "[ SKIPPED  ] " << sName << ": " << sSkipped << std::endl;
             continue;
         }
-        const std::string sDir = dirs.DirectoryOf(injection.file);
+        const std::string sDir = dirs.DirectoryOf(file);
         const std::set<std::string> vBefore = Listing(sDir);
-        const std::string sPrevious = ReadFile(sDir + "/example.sam+");
-        const Outcome outcome = RunProgram(dirs, bAsNobody);
-        const std::string sProblems = Check(injection, dirs, outcome, vBefore, sPrevious);
+        const std::string sPrevious = file == FileKind::Log ? "" : ReadFile(sDir + "/" + FILE_NAMES[static_cast<int>(file)]);
+        const ProgramResult outcome = dirs.Run(bAsNobody);
         ::chmod(sDir.c_str(), 0777);  // so that the directory can be removed
-        EXPECT_EQ(sProblems, "") << outcome.sStderr;
+        EXPECT_EQ(Check(file, dirs, outcome, vBefore, sPrevious), "") << outcome.sStderr;
     }
 }
 

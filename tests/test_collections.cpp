@@ -1,6 +1,8 @@
+// The multiread containers: their records, the keep rules, grouping and the map files.
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 
 #include "MultiReadCollectionMgr.h"
 #include "TestHelpers.h"
@@ -31,6 +33,23 @@ std::string Containers(MultiReadCollectionMgr& collections) {
 }
 
 }  // namespace
+
+// Every access goes through the base pointer, as the containers hold them; the bare base holds nothing.
+TEST(MultiRead, SizesAndIndexErrors) {
+    const std::unique_ptr<MultiRead> multis[] = {
+        std::make_unique<MultiRead>(),      std::make_unique<MultiRead_t<1>>(), std::make_unique<MultiRead_t<2>>(),
+        std::make_unique<MultiRead_t<3>>(), std::make_unique<MultiRead_t<4>>(), std::make_unique<MultiRead_t<5>>()};
+    for (int iSize = 0; iSize <= 5; ++iSize) {
+        MultiRead& multi = *multis[iSize];
+        EXPECT_EQ(multi.Size(), iSize);
+        for (int i = 0; i < iSize; ++i) multi.Reads(i).position = 100 * iSize + i;
+        for (int i = 0; i < iSize; ++i) EXPECT_EQ(std::as_const(multi).Reads(i).position, 100 * iSize + i);
+        for (int i : {-1, iSize}) {
+            EXPECT_THROW(multi.Reads(i), std::runtime_error) << iSize << " " << i;
+            EXPECT_THROW(std::as_const(multi).Reads(i), std::runtime_error) << iSize << " " << i;
+        }
+    }
+}
 
 TEST(MultiReadCollectionMgr, KeepRules) {
     struct Case { int iMax; int iExtra; std::vector<int> vMismatchCounts; std::string sKept; };

@@ -1,10 +1,23 @@
+// The random-number stream and the MCMC sampler, against exact weights and the literal sampler.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 
+#include "DistSampler.h"
 #include "LiteralSampler.h"
 #include "MC2.h"
+
+// The stream from the default seeds; SetState(0, 0) stays at zero.
+TEST(SimpleRNG, KnownStream) {
+    unsigned int w = 521288629u, z = 362436069u;
+    EXPECT_EQ(SimpleRNG::GetUniform(w, z), 0.19112048340236754);
+    EXPECT_EQ(std::make_pair(w, z), std::make_pair(275137954u, 812916871u));
+    SimpleRNG rng;
+    EXPECT_EQ(rng.GetUint(), 820856226u);
+    rng.SetState(0, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(rng.GetUniform(), 0.0);
+}
 
 // error_score as the sampler gets it (read-only, any thread); '~' scores 1 to force a log of 0.
 static std::map<char, double> gScores = {{'#', 0.5}, {'5', 0.05}, {'A', 0.01}, {'I', 0.001}, {'Z', 0.0}, {'~', 1.0}};

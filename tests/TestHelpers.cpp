@@ -101,16 +101,6 @@ std::string MaskStamps(const std::string& sText) {
     return std::regex_replace(sText, stamp, "[STAMP]");
 }
 
-std::vector<std::string> LogTexts(const std::string& sPath) {
-    std::vector<std::string> vTexts;
-    const std::string sPrefix = "Thr:0 [STAMP]  ";
-    for (std::string sLine : SplitLines(MaskStamps(ReadFile(sPath)))) {
-        if (sLine.compare(0, sPrefix.size(), sPrefix) == 0) sLine.erase(0, sPrefix.size());
-        vTexts.push_back(sLine);
-    }
-    return vTexts;
-}
-
 const char* KeepText(const std::string& sText) {
     static std::mutex mutex;
     static std::deque<std::string> vTexts;  // never shrinks: the pointers handed out stay valid

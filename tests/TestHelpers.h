@@ -61,9 +61,7 @@ struct ExampleDir : TempDir {
     }
 };
 
-// The lines of a log file with every time stamp shown as [STAMP] and the "Thr:0 [STAMP]  " prefix removed.
-std::string MaskStamps(const std::string& sText);
-std::vector<std::string> LogTexts(const std::string& sPath);
+std::string MaskStamps(const std::string& sText);  // every log time stamp shown as [STAMP]
 
 // A copy of the text that lives as long as the test program (for the texts of Reads).
 const char* KeepText(const std::string& sText);

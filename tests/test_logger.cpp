@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <omp.h>
+
 #include <iostream>
 #include <stdexcept>
 #include <utility>
+
 #include "Logger.h"
 #include "TestHelpers.h"
+
+namespace {
 
 // A console whose first write throws through pThrow; later writes are kept.
 struct ThrowingConsole : std::streambuf {
@@ -25,7 +29,8 @@ struct ConsoleError : Base {
     const char* what() const noexcept override { std::cout.clear(); return Base::what(); }
 };
 
-TEST(Logger, FileLayoutAndConsoleEcho) {
+// The layout of the log; then, each in a log started again, the console stream of each level.
+TEST(Logger, LayoutLevelsAndQuiet) {
     TempDir dir;
     Logger logger;
     ASSERT_TRUE(logger.CreateOutFile(dir.File("run.log")));
@@ -37,13 +42,24 @@ TEST(Logger, FileLayoutAndConsoleEcho) {
     EXPECT_TRUE(logger.Write(""));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nKORVEX v2.0.0\n\nmain: failed to find (3)\n");
     EXPECT_TRUE(message.good() && message.str().empty());
-    EXPECT_EQ(MaskStamps(ReadFile(dir.File("run.log"))),
-              "Log created: [STAMP]\n\n"                   // header and an empty line
-              "Thr:0 [STAMP]  \nKORVEX v2.0.0\n\n"         // a text that starts with a line end
-              "Thr:0 [STAMP]  main: failed to find (3)\n"  // an ordinary message
-              "Thr:0 [STAMP]  ");                          // an empty text: the prefix only
-    ASSERT_TRUE(logger.CreateOutFile());                   // starts the file again
-    EXPECT_EQ(MaskStamps(ReadFile(dir.File("run.log"))), "Log created: [STAMP]\n\n");
+    EXPECT_EQ(MaskStamps(ReadFile(dir.File("run.log"))),  // a text that starts with a line end; an empty text
+              "Log created: [STAMP]\n\nThr:0 [STAMP]  \nKORVEX v2.0.0\n\nThr:0 [STAMP]  main: failed to find (3)\n"
+              "Thr:0 [STAMP]  ");
+    const struct { LogLevel level; bool bQuiet, bStdout, bStderr; } cases[] = {
+        {LogLevel::Detail, false, false, false}, {LogLevel::Info, false, true, false},
+        {LogLevel::Info, true, false, false},    {LogLevel::Warning, true, false, true},
+        {LogLevel::Error, true, false, true},    {LogLevel::Summary, true, true, false}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(logger.CreateOutFile());
+        logger.SetQuiet(c.bQuiet);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        logger.Write("main: text\n", c.level);
+        const std::string sStderr = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.bStdout ? "main: text\n" : "") << &c - cases;
+        EXPECT_EQ(sStderr, c.bStderr ? "main: text\n" : "") << &c - cases;
+        EXPECT_EQ(MaskStamps(ReadFile(dir.File("run.log"))), "Log created: [STAMP]\n\nThr:0 [STAMP]  main: text\n");
+    }
 }
 
 TEST(Logger, WriteFailuresAreReportedOnTheConsoleAndReleaseTheLock) {
@@ -51,15 +67,14 @@ TEST(Logger, WriteFailuresAreReportedOnTheConsoleAndReleaseTheLock) {
     const std::string sLog = dir.File("run.log"), sNoDir = dir.File("no_such_dir/run.log");
     const std::string sCaught = "\nWrite: ERROR, We caught an exception while writing to the output file (" + sLog +
                                 "). \n", sFile = "main: first\n\nWrite: ERROR, The output file (";
-    struct Case { std::string sPath; void (*pThrow)(); bool bResult; std::string sConsole; };
-    const Case cases[] = {
+    const struct { std::string sPath; void (*pThrow)(); bool bResult; std::string sConsole; } cases[] = {
         {sNoDir, nullptr, true, sFile + sNoDir + ") could not be opened for writing. \n"},
         {"/dev/full", nullptr, true, sFile + "/dev/full) could not be written completely. \n"},
         {sLog, [] { throw ConsoleError<std::runtime_error>("disk on fire"); }, false, sCaught + "disk on fire\n"},
         {sLog, [] { throw ConsoleError<std::logic_error>("not runtime"); }, false, sCaught + "not runtime\n"},
         {sLog, [] { throw 42; }, false, ""}};  // the console stays bad: the report cannot reach it
-    for (const Case& c : cases) {
-        SCOPED_TRACE(&c - cases);  // the row
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         Logger logger;
         EXPECT_EQ(logger.CreateOutFile(c.sPath), c.sPath == sLog);
         std::ostringstream message("main: first\n");
@@ -81,45 +96,27 @@ TEST(Logger, WriteFailuresAreReportedOnTheConsoleAndReleaseTheLock) {
     }
 }
 
+// Long two-line records from four threads: an unserialised Write interleaves them.
 TEST(Logger, ConcurrentWritesGiveWholeRecords) {
     TempDir dir;
     Logger logger;
     ASSERT_TRUE(logger.CreateOutFile(dir.File("run.log")));
-    const int iThreads = 4, iPerThread = 500;  // long two-line records: an unserialised Write interleaves them
+    const int iThreads = 4, iPerThread = 500;
     auto record = [](int iThread, int i) {
         return "worker: (" + std::to_string(iThread) + ") (" + std::to_string(i) + ") " + std::string(2000, 'x');
     };
     testing::internal::CaptureStdout();
 #pragma omp parallel num_threads(iThreads)
-    for (int i = 0; i < iPerThread; ++i)  // every thread writes all its records
-        logger.Write(record(omp_get_thread_num(), i) + "\nsecond line\n");
+    for (int i = 0; i < iPerThread; ++i) logger.Write(record(omp_get_thread_num(), i) + "\nsecond line\n");
     testing::internal::GetCapturedStdout();
-    std::vector<std::string> vLines = SplitLines(MaskStamps(ReadFile(dir.File("run.log"))));
+    const std::vector<std::string> vLines = SplitLines(MaskStamps(ReadFile(dir.File("run.log"))));
     ASSERT_EQ(vLines.size(), 2u + 2u * iThreads * iPerThread);
     std::vector<int> viNext(iThreads, 0);  // each thread's records come in its own order
     for (std::size_t i = 2; i < vLines.size(); i += 2) {
-        int iThread = vLines[i].at(4) - '0';  // the prefix carries the writer's number; at() stops on garbage
+        const int iThread = vLines[i].at(4) - '0';  // the prefix carries the writer's number; at() stops on garbage
         ASSERT_EQ(vLines[i], "Thr:" + std::to_string(iThread) + " [STAMP]  " + record(iThread, viNext.at(iThread)++));
         ASSERT_EQ(vLines[i + 1], "second line");
     }
 }
 
-TEST(Logger, LevelsAndQuietChooseTheConsoleStream) {
-    struct Case { LogLevel level; bool bQuiet; bool bStdout, bStderr; };
-    const Case cases[] = {{LogLevel::Detail, false, false, false},  {LogLevel::Info, false, true, false},
-                          {LogLevel::Info, true, false, false},     {LogLevel::Warning, true, false, true},
-                          {LogLevel::Error, true, false, true},     {LogLevel::Summary, true, true, false}};
-    for (const Case& c : cases) {
-        TempDir dir;
-        Logger logger;
-        ASSERT_TRUE(logger.CreateOutFile(dir.File("run.log")));
-        logger.SetQuiet(c.bQuiet);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        logger.Write("main: text\n", c.level);
-        const std::string sStderr = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.bStdout ? "main: text\n" : "") << &c - cases;
-        EXPECT_EQ(sStderr, c.bStderr ? "main: text\n" : "") << &c - cases;
-        EXPECT_EQ(LogTexts(dir.File("run.log")).back(), "main: text");  // the log always holds it
-    }
-}
+}  // namespace

@@ -18,16 +18,8 @@ std::string SamLine(const std::string& name, const std::string& flag, const std:
            (sTags.empty() ? "" : "\t" + sTags) + "\n";
 }
 
-// The filled mismatch entries as "[offset,char]".
-std::string Mismatches(const Read& read) {
-    std::string s;
-    for (const ReadMismatch& m : read.vMismatches)
-        if (m.position != -1) s += "[" + std::to_string(m.position) + "," + m.qualityChar + "]";
-    return s;
-}
-
 // What the reader made of a file: each accepted Read as "line strand name ref pos quality
-// mismatches", the rejections, and the warnings it printed.
+// [offset,char]...", the rejections, the warnings it printed, and the error that stopped it.
 struct ReadOutcome {
     std::vector<std::string> vReads;
     LineRejections rejections;
@@ -46,11 +38,13 @@ ReadOutcome ReadSam(const std::string& samText) {
     try {
         std::string sError;
         EXPECT_TRUE(reader.GetSequenceLenFromSAMFile(sError)) << sError;
-        Read read;
-        while (reader.Read_a_Line(read, outcome.iRejected))
-            outcome.vReads.push_back(std::to_string(read.lineNumber) + " " + read.strand + " " + read.readID + " " +
-                                     read.chromosome + " " + std::to_string(read.position) + " " + read.quality +
-                                     " " + Mismatches(read));
+        for (Read read; reader.Read_a_Line(read, outcome.iRejected);) {
+            std::string s = std::to_string(read.lineNumber) + " " + read.strand + " " + read.readID + " " +
+                            read.chromosome + " " + std::to_string(read.position) + " " + read.quality + " ";
+            for (const ReadMismatch& m : read.vMismatches)
+                if (m.position != -1) s += "[" + std::to_string(m.position) + "," + m.qualityChar + "]";
+            outcome.vReads.push_back(s);
+        }
         reader.LogSuppressedWarnings();
     } catch (const InputError& e) {
         outcome.sError = e.what();
@@ -61,12 +55,6 @@ ReadOutcome ReadSam(const std::string& samText) {
 }
 
 std::string Reversed(std::string s) { return std::string(s.rbegin(), s.rend()); }
-
-std::string ReverseComplement(const std::string& s) {
-    std::string sResult = Reversed(s);
-    for (char& c : sResult) c = c == 'A' ? 'T' : c == 'T' ? 'A' : c == 'C' ? 'G' : 'C';
-    return sResult;
-}
 
 }  // namespace
 
@@ -146,7 +134,7 @@ TEST(MapFileReader, ReadsWholeFilesWithFullTexts) {
 // reversed (and complemented) when the two lie on different strands, even when that line
 // comes later; a read none of whose lines has them is rejected.
 TEST(MapFileReader, SecondaryLinesTakeSequenceAndQualityFromTheirRead) {
-    const std::string sSeq = "AACCGGTTAACCGGTTAACCGGTTAACCGGTTAACG", sRevComp = ReverseComplement(sSeq);
+    const std::string sSeq = "AACCGGTTAACCGGTTAACCGGTTAACCGGTTAACG", sRevComp = "CGTTAACCGGTTAACCGGTTAACCGGTTAACCGGTT";
     const std::string sSecondaryTag = "MD:Z:1C34";  // the mismatch's quality tells which QUAL the line got
     ReadOutcome outcome = ReadSam(
         SamLine("a", "0", sSeq, QUAL36) + SamLine("a", "256", "*", "*", sSecondaryTag) +

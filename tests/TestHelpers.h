@@ -1,14 +1,11 @@
 #ifndef KORVEX_TESTHELPERS_H
 #define KORVEX_TESTHELPERS_H
 
-#include <array>
 #include <cstdint>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "LineValues.h"
 #include "Read.h"
 
 // A fresh directory under /tmp, removed with its contents on destruction.
@@ -69,25 +66,5 @@ const char* KeepText(const std::string& sText);
 // An alignment on '+'; each mismatch takes the quality character at its offset.
 Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosition,
               const std::string& sQuality = std::string(36, 'I'), const std::vector<int>& vMismatchOffsets = {});
-
-using ValueMap = std::map<int64_t, std::array<double, 2>>;
-
-// The values of a map from line number to values, in line order.
-class MapValueSource : public LineValueSource {
-public:
-    explicit MapValueSource(ValueMap values_) : values(std::move(values_)) {}
-    bool Next(int64_t& iLineNumber, double* pdValues) override {
-        if (itNext == values.end()) return false;
-        iLineNumber = itNext->first;
-        pdValues[0] = itNext->second[0];
-        pdValues[1] = itNext->second[1];
-        ++itNext;
-        return true;
-    }
-
-private:
-    ValueMap values;
-    ValueMap::const_iterator itNext = values.begin();
-};
 
 #endif

@@ -220,16 +220,6 @@ TEST(KorvexCalc, ProbOutputSelectsValuesAndSlots) {
     }
 }
 
-TEST(KorvexCalc, BadRangeThrowsBeforeOpeningTheFile) {
-    const int RANGES[][3] = {{2, -1, 1}, {2, 0, 3}, {2, 2, 1}, {0, 0, 1}};  // container size, start, end
-    for (const auto& range : RANGES) {
-        CalcJob calcJob;
-        for (int i = 0; i < range[0]; ++i) calcJob.Add({Alignment("chr1", 10), Alignment("chr1", 90)});
-        EXPECT_THROW(calcJob.Run(range[1], range[2], "BOTH"), std::invalid_argument) << range[1] << " " << range[2];
-        EXPECT_FALSE(FileExists(calcJob.job.sOutFileName));
-    }
-}
-
 // A failing job must not take the process down from a worker thread: the other jobs finish,
 // also those that follow it on the same thread, and the error reaches the caller after the region.
 TEST(DataTrainer, FailingJobIsRethrownAfterTheRegion) {

@@ -54,25 +54,6 @@ static bool SameBits(const std::vector<double>& a, const std::vector<double>& b)
 
 static MisMatchData Entry(char c) { return MisMatchData{0, c != ' ', c}; }  // flagged unless c is ' '
 
-// L = 4, e = 0.01, theta = 1e-06, one mismatch at k = 1. QUAL "*" scores 0 beyond its end, like
-// characters without a score, which are not added.
-TEST(MCMCcalculator, ExactWeightsOfUncoveredPositions) {
-    const double e = 0.01, x = (1 - e) * 1e-06 + e, l = std::log(1 - x), l0 = std::log(1 - 1e-06);
-    EXPECT_EQ((1 - e) * 1e-06 / x, 9.899019997020297e-05);  // a flagged read is a variant below this
-    EXPECT_EQ(l + std::log(x) + l + l, -4.635225198450272);
-    EXPECT_EQ(std::exp(l + std::log(x) + l + l), 0.009703921484187323);
-    Multiread m(4, 4, 2, 2);
-    m.vQualities = {"AAAA", "AAAA", "*", "!!!!"};
-    m.bZ[0][1] = true;
-    m.vCounts = {3, 0, 0, 0};
-    const double w[] = {0.009703921484187323 * (0.1 + 3), std::exp(l + l + l + l) * 0.1,
-                        std::exp(l0 + l0 + l0 + l0) * 0.1};  // weight times prior; "*" and "!!!!" alike
-    std::vector<double> vExpected(4 + 2 * 16, 1e-06);
-    for (int j = 0; j < 4; ++j) vExpected[j] = w[std::min(j, 2)] / (w[0] + w[1] + w[2] + w[2]);
-    EXPECT_TRUE(SameBits(m.Sample(), vExpected));
-    EXPECT_EQ(gScores.size(), 6u);
-}
-
 // Two alignments of score 0: T - 1 iterations count for B = 0 or 1, none for T = 1 or B > T. Weights
 // that all underflow are scaled by the largest finite one; none finite, nothing is added.
 TEST(MCMCcalculator, IterationsCountedAndSumsZeroOrNotFinite) {

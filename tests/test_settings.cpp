@@ -108,33 +108,23 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
 }
 
 TEST(Settings, ArgumentsUnknownKeysAndHelp) {
-    const std::pair<std::vector<std::string>, std::string> arguments[] = {
-        {{"-q", "run.cfg", "4", "2", "NUM_THREADS=3"}, ""}, {{"MAP_FILENAME=a=b.sam", "-q"}, ""},
-        {{"run.cfg", "1", "1", "extra"}, "argument extra is not KEY=VALUE: only settings may follow CONFIG [nparts [part]]"},
-        {{"A=1", "run.cfg"}, "argument run.cfg is not KEY=VALUE: only settings may follow the first setting"},
-        {{"run.cfg", "--threads"}, "unknown option --threads (korvex --help lists the options)"}};
-    for (const auto& [vArguments, sProblem] : arguments) {
-        SettingSources sources;
-        EXPECT_EQ(ParseArguments(vArguments, false, sources), sProblem);
-    }
     SettingSources sources;
-    ParseArguments({"-q", "run.cfg", "4", "2", "NUM_THREADS=3"}, false, sources);
+    EXPECT_EQ(ParseArguments({"run.cfg", "4", "2", "NUM_THREADS=3", "MAP_FILENAME=a=b.sam", "-q"}, false, sources), "");
     EXPECT_EQ(sources.sConfigFile + " " + sources.sNparts + " " + sources.sPart, "run.cfg 4 2");
-    EXPECT_EQ(sources.vCommandLinePairs, (Pairs{{"QUIET", "1"}, {"NUM_THREADS", "3"}}));
-    EXPECT_EQ(ParseArguments({"run.cfg"}, true, sources), "usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]");
-
-    const SettledSettings settled =
-        SettleSettings(Sources({{"TOTAL_ITERATION", "50"}, {"zeta", "1"}}, {{"num_threads", "2"}, {"QUITE", "1"}}));
-    EXPECT_EQ(settled.vWarnings, (std::vector<std::string>{"TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS?",
-                                                           "zeta: unknown key", "num_threads: unknown key; did you mean NUM_THREADS?",
-                                                           "QUITE: unknown key; did you mean QUIET?"}));
+    EXPECT_EQ(sources.vCommandLinePairs, (Pairs{{"NUM_THREADS", "3"}, {"MAP_FILENAME", "a=b.sam"}, {"QUIET", "1"}}));
+    EXPECT_EQ(ParseArguments({"A=1", "run.cfg"}, false, sources),
+              "argument run.cfg is not KEY=VALUE: only settings may follow the first setting");
+    EXPECT_EQ(SettleSettings(Sources({{"zeta", "1"}}, {{"num_threads", "2"}, {"QUITE", "1"}})).vWarnings,
+              (std::vector<std::string>{"zeta: unknown key", "num_threads: unknown key; did you mean NUM_THREADS?",
+                                        "QUITE: unknown key; did you mean QUIET?"}));
     const std::string sHelp = HelpText(), sReadme = ReadFile(std::string(KORVEX_TEST_DATA) + "/../../README.md");
-    for (const std::string& sName : SettingNames()) {
+    for (const std::string& sName : SettingNames()) {  // every key is in --help and in the README's table
         EXPECT_NE(sHelp.find("\n  " + sName + " ("), std::string::npos) << sName;
         EXPECT_NE(sReadme.find("| `" + sName + "` |"), std::string::npos) << sName;
     }
 }
 
+// A report at most every 10 s, with the time left; the last one on a terminal overwrites the line.
 TEST(Progress, ReportsAtMostEveryIntervalWithTheTimeLeft) {
     double dNow = 100.0;
     for (const bool bTerminal : {false, true}) {
@@ -142,8 +132,7 @@ TEST(Progress, ReportsAtMostEveryIntervalWithTheTimeLeft) {
         Progress progress(out, bTerminal, [&dNow] { return dNow; }, 10.0);
         dNow = 100.0;
         progress.Start(52129);
-        const std::pair<double, int64_t> steps[] = {{5.0, 1000}, {10.0, 11345}, {15.0, 1000}, {30.0, 38784}};
-        for (const auto& [dAt, iDone] : steps) {
+        for (const auto& [dAt, iDone] : {std::pair(5.0, 1000), {10.0, 11345}, {15.0, 1000}, {30.0, 38784}}) {
             dNow = 100.0 + dAt;
             progress.Add(iDone);
         }

@@ -5,9 +5,7 @@
 
 #include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -19,18 +17,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    if (std::getenv("KORVEX_KEEP_TEST_DIRS") != nullptr) return;  // to look at a failed case
     std::error_code ignored;
-    std::filesystem::remove_all(sPath, ignored);
-}
-
-ScopedChdir::ScopedChdir(const std::string& sDir) : sPrevious(std::filesystem::current_path().string()) {
-    std::filesystem::current_path(sDir);
-}
-
-ScopedChdir::~ScopedChdir() {
-    std::error_code ignored;
-    std::filesystem::current_path(sPrevious, ignored);
+    if (std::getenv("KORVEX_KEEP_TEST_DIRS") == nullptr) std::filesystem::remove_all(sPath, ignored);
 }
 
 std::string ReadFile(const std::string& sPath) {
@@ -44,8 +32,6 @@ void WriteFile(const std::string& sPath, const std::string& sText) {
     std::ofstream(sPath, std::ios::binary | std::ios::trunc) << sText;
 }
 
-bool FileExists(const std::string& sPath) { return std::filesystem::exists(sPath); }
-
 std::vector<std::string> SplitLines(const std::string& sText) {
     std::vector<std::string> vLines;
     std::istringstream in(sText);
@@ -53,17 +39,15 @@ std::vector<std::string> SplitLines(const std::string& sText) {
     return vLines;
 }
 
-std::string LastLine(const std::string& sText) {
-    const std::vector<std::string> vLines = SplitLines(sText);
-    return vLines.empty() ? "" : vLines.back();
-}
-
-std::string TestDataPath(const std::string& sName) { return std::string(KORVEX_TEST_DATA) + "/" + sName; }
-
 std::set<std::string> FileNames(const std::string& sDir) {
     std::set<std::string> vNames;
     for (const auto& entry : std::filesystem::directory_iterator(sDir)) vNames.insert(entry.path().filename().string());
     return vNames;
+}
+
+std::string MaskStamps(const std::string& sText) {
+    static const std::regex stamp("\\[[0-9]{8}__[0-9]{2}_[0-9]{2}_[0-9]{2}\\]");
+    return std::regex_replace(sText, stamp, "[STAMP]");
 }
 
 static std::string ShellQuote(const std::string& s) {
@@ -80,9 +64,8 @@ ProgramResult RunKorvex(const std::string& sDir, const std::vector<std::string>&
     for (const std::string& sSetting : vEnv) sCommand += " " + ShellQuote(sSetting);
     sCommand += " " + ShellQuote(KORVEX_BINARY);
     for (const std::string& sArg : vArgs) sCommand += " " + ShellQuote(sArg);
-    sCommand += " <" + ShellQuote(io.File("stdin")) + " >" + ShellQuote(io.File("stdout")) + " 2>" +
-                ShellQuote(io.File("stderr"));
-    const int iStatus = RunShell(sCommand);
+    const int iStatus = RunShell(sCommand + " <" + ShellQuote(io.File("stdin")) + " >" + ShellQuote(io.File("stdout")) +
+                                 " 2>" + ShellQuote(io.File("stderr")));
     return {iStatus, ReadFile(io.File("stdout")), ReadFile(io.File("stderr"))};
 }
 
@@ -96,17 +79,9 @@ ExampleDir::ExampleDir(const std::string& sConfig) {
     WriteFile(File("run.cfg"), sConfig);
 }
 
-std::string MaskStamps(const std::string& sText) {
-    static const std::regex stamp("\\[[0-9]{8}__[0-9]{2}_[0-9]{2}_[0-9]{2}\\]");
-    return std::regex_replace(sText, stamp, "[STAMP]");
-}
-
 const char* KeepText(const std::string& sText) {
-    static std::mutex mutex;
     static std::deque<std::string> vTexts;  // never shrinks: the pointers handed out stay valid
-    std::lock_guard<std::mutex> lock(mutex);
-    vTexts.push_back(sText);
-    return vTexts.back().c_str();
+    return vTexts.emplace_back(sText).c_str();
 }
 
 Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosition, const std::string& sQuality,
@@ -117,11 +92,9 @@ Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosit
     read.quality = KeepText(sQuality);
     read.position = iPosition;
     read.lineNumber = 1;
-    read.strand = '+';
     for (std::size_t i = 0; i < vMismatchOffsets.size() && i < 3; ++i) {
         const int iOffset = vMismatchOffsets[i];
-        const char cQuality = iOffset < static_cast<int>(sQuality.size()) ? sQuality[iOffset] : '\0';
-        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), cQuality);
+        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), iOffset < static_cast<int>(sQuality.size()) ? sQuality[iOffset] : '\0');
     }
     return read;
 }

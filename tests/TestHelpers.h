@@ -2,13 +2,15 @@
 #define KORVEX_TESTHELPERS_H
 
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "Read.h"
 
-// A fresh directory under /tmp, removed with its contents on destruction.
+// A fresh directory under /tmp, removed with its contents on destruction (kept when the
+// environment sets KORVEX_KEEP_TEST_DIRS, to look at a failed case).
 class TempDir {
 public:
     TempDir();
@@ -23,22 +25,20 @@ private:
 };
 
 // Changes the working directory for the lifetime of the object.
-class ScopedChdir {
-public:
-    explicit ScopedChdir(const std::string& sDir);
-    ~ScopedChdir();
-
-private:
-    std::string sPrevious;
+struct ScopedChdir {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    explicit ScopedChdir(const std::string& sDir) { std::filesystem::current_path(sDir); }
+    ~ScopedChdir() { std::error_code ignored; std::filesystem::current_path(previous, ignored); }
 };
 
 std::string ReadFile(const std::string& sPath);
 void WriteFile(const std::string& sPath, const std::string& sText);
-bool FileExists(const std::string& sPath);
+inline bool FileExists(const std::string& sPath) { return std::filesystem::exists(sPath); }
 std::vector<std::string> SplitLines(const std::string& sText);
-std::string LastLine(const std::string& sText);
-std::string TestDataPath(const std::string& sName);  // a file under tests/data
+inline std::string LastLine(const std::string& sText) { auto v = SplitLines(sText); return v.empty() ? "" : v.back(); }
+inline std::string TestDataPath(const std::string& sName) { return std::string(KORVEX_TEST_DATA) + "/" + sName; }
 std::set<std::string> FileNames(const std::string& sDir);  // the names in a directory
+std::string MaskStamps(const std::string& sText);          // every log time stamp shown as [STAMP]
 
 struct ProgramResult {
     int iExitStatus;
@@ -57,8 +57,6 @@ struct ExampleDir : TempDir {
         return RunKorvex(Path(), vArgs, "", vEnv);
     }
 };
-
-std::string MaskStamps(const std::string& sText);  // every log time stamp shown as [STAMP]
 
 // A copy of the text that lives as long as the test program (for the texts of Reads).
 const char* KeepText(const std::string& sText);

@@ -6,8 +6,6 @@
 #include <fcntl.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -20,7 +18,6 @@
 namespace {
 
 const double NO_VALUE = std::numeric_limits<double>::quiet_NaN();  // a multiread of another part
-
 using ValueMap = std::map<int64_t, std::array<double, 2>>;
 
 // The values of a map from line number to values, in line order.
@@ -105,11 +102,7 @@ protected:
         const std::string sSam = File("example.sam");
         WriteFile(sSam, ReadFile(TestDataPath("example.sam")));
         std::string sFasta;  // a reference of the example's lengths, all 'A'
-        for (int iChromosome = 1; iChromosome <= 3; ++iChromosome) {
-            sFasta += ">chr" + std::to_string(iChromosome) + "\n";
-            const int iLength = 10000 * (4 - iChromosome);
-            for (int i = 0; i < iLength; i += 60) sFasta += std::string(std::min(60, iLength - i), 'A') + "\n";
-        }
+        for (int i = 1; i <= 3; ++i) sFasta += ">chr" + std::to_string(i) + "\n" + std::string(10000 * (4 - i), 'A') + "\n";
         WriteFile(File("ref.fa"), sFasta);
         Compress(sSam, File("example.sam.gz"), "wg");
         Compress(sSam, File("example.sam.bgz"), "w");

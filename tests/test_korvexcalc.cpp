@@ -1,5 +1,5 @@
-// The calculation: error scores, evidence windows, job and part cuts, proportional estimates and
-// modes of one job, and the parallel run of a container's jobs.
+// The calculation: error scores, evidence windows, job and part cuts, the proportional estimates
+// of one job, and the parallel run of a container's jobs.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -192,31 +192,6 @@ TEST(KorvexCalc, ProportionalEstimates) {
         MultiRead* pMultiRead = calcJob.Add(vReads);
         EXPECT_EQ(calcJob.Run(0, 1, "PROP"), vExpected);
         for (std::size_t j = 0; j < vReads.size(); ++j) EXPECT_EQ(pMultiRead->Reads(j).probability[0], c.vShare[j]);
-    }
-}
-
-// The mode is compared exactly; iPosteriorSlot is -1 when the sampler does not run. Each job holds two equal
-// multireads, so nothing may carry over, and the posterior repeats exactly from job to job.
-TEST(KorvexCalc, ProbOutputSelectsValuesAndSlots) {
-    const struct { const char* sMode; int iPosteriorSlot; } cases[] = {
-        {"BOTH", 1}, {"BAYES", 0}, {"PROP", -1}, {"both", -1}, {"Bayes", -1}, {"", -1}, {"BAYES ", -1}};
-    double dPosterior[2] = {-1, -1};  // taken from the "BOTH" job
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sMode);
-        CalcJob calcJob;
-        calcJob.Add({Alignment("chr1", 990)});
-        for (int i = 0; i < 2; ++i) calcJob.Add({Alignment("chr1", 1000), Alignment("chr2", 2000, {4})});
-        const std::vector<std::string> vLines = calcJob.Run(0, 2, c.sMode);
-        for (int j : {0, 1})
-            if (c.iPosteriorSlot == 1) dPosterior[j] = calcJob.vMulti[0]->Reads(j).probability[1];
-        ASSERT_EQ(vLines.size(), 4u);
-        for (int i = 0; i < 4; ++i) {
-            const int j = i % 2;
-            const Read& read = calcJob.vMulti[i / 2]->Reads(j);
-            EXPECT_EQ(read.probability[0], c.iPosteriorSlot == 0 ? dPosterior[j] : 1.0 - j) << i;
-            EXPECT_EQ(read.probability[1], c.iPosteriorSlot == 1 ? dPosterior[j] : UNSET) << i;
-            EXPECT_EQ(vLines[i].substr(vLines[i].rfind('\t') + 1), c.iPosteriorSlot < 0 ? "0" : Format(dPosterior[j]));
-        }
     }
 }
 

@@ -206,15 +206,12 @@ TEST(RealInput, LongNamesGiveTheSameValues) {
     const std::string sExample = ReadFile(TestDataPath("example.sam"));
     WriteFile(shortDir.File("sam.sam"), sExample);
     std::string sRenamed;
-    for (const std::string& sLine : SplitLines(sExample)) {
-        std::vector<std::string> vFields;
-        std::istringstream in(sLine);
-        for (std::string sField; std::getline(in, sField, '\t');) vFields.push_back(sField);
+    for (std::string sLine : SplitLines(sExample)) {
         if (sLine[0] != '@') {
-            vFields[0] = "HWI-ST1234:8:1101:" + std::string(43 - 18 - vFields[0].size(), '0') + vFields[0];
-            if (vFields[2] != "*") vFields[2] = "scaffold_" + vFields[2].substr(3);
+            sLine = "HWI-ST1234:8:1101:" + std::string(16, '0') + sLine;  // the example's names have 9
+            if (sLine.find("\tchr") != std::string::npos) sLine.replace(sLine.find("\tchr"), 4, "\tscaffold_");
         }
-        for (const std::string& sField : vFields) sRenamed += sField + (&sField == &vFields.back() ? "\n" : "\t");
+        sRenamed += sLine + "\n";
     }
     WriteFile(longDir.File("sam.sam"), sRenamed);
     const Outcome shortRun = RunOn(shortDir.Path()), longRun = RunOn(longDir.Path());

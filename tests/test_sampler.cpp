@@ -34,15 +34,14 @@ struct Multiread {
         : iN(n), iL(l), iT(t), iB(b), vEvidence(n, std::vector<std::vector<MisMatchData>>(l)),
           vQualities(n, std::string(l, 'Z')), vCounts(n, 0) {}
 
-    // prob, then the draws (T rows of N*L), from the literal sampler or the optimised one (on pCalc or a new one).
-    std::vector<double> Sample(bool bLiteral = false, MCMCcalculator* pCalc = nullptr) {
+    // prob, then the draws (T rows of N*L), from the literal sampler or the optimised one.
+    std::vector<double> Sample(bool bLiteral = false) {
         std::vector<double> vProb(iN), vDraws(static_cast<size_t>(iT) * iN * iL, dStart);
         std::vector<double*> vRow;
         for (int t = 0; t < iT; ++t) vRow.push_back(vDraws.data() + static_cast<size_t>(t) * iN * iL);
         bool* pZ[5] = {bZ[0], bZ[1], bZ[2], bZ[3], bZ[4]};
-        MCMCcalculator calc(iN, iL, iT, iB, dRate);
         if (bLiteral) literal::Run(iN, iL, iT, iB, dRate, vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
-        else (pCalc ? *pCalc : calc).Run(vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
+        else MCMCcalculator(iN, iL, iT, iB, dRate).Run(vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
         vProb.insert(vProb.end(), vDraws.begin(), vDraws.end());
         return vProb;
     }
@@ -77,21 +76,18 @@ TEST(MCMCcalculator, IterationsCountedAndSumsZeroOrNotFinite) {
     }
 }
 
-// Equal inputs give equal bits on two threads at once, on an object that remade its too small scratch
-// matrix, and in the literal sampler, over a chain that reads past the shared table of uniforms.
+// Equal inputs give equal bits on two threads at once and in the literal sampler, over a chain that
+// reads past the shared table of uniforms.
 TEST(MCMCcalculator, SameInputsGiveIdenticalResultsOnAnyThread) {
     Multiread m(3, 36, 1000, 200);
     for (int j = 0; j < 3; ++j)
         for (int k = 0; k < 36; ++k) m.vEvidence[j][k].assign(1 + (j + k) % 40, Entry(k % 3 ? ' ' : '5'));
     m.vCounts = {5, 12, 3};
     m.bZ[0][4] = m.bZ[1][30] = true;
-    MCMCcalculator calc(3, 36, 1000, 200, 0.1);
-    calc.CreateCurrDraw(1, 1);
     std::vector<double> a[2];
 #pragma omp parallel for num_threads(2)
-    for (int i = 0; i < 2; ++i) a[i] = i == 0 ? m.Sample(false, &calc) : m.Sample();
+    for (int i = 0; i < 2; ++i) a[i] = m.Sample();
     EXPECT_TRUE(SameBits(a[0], a[1]));
-    EXPECT_TRUE(SameBits(m.Sample(false, &calc), a[0]));
     EXPECT_TRUE(SameBits(m.Sample(true), a[0]));
 }
 

@@ -65,8 +65,8 @@ TEST(Logger, LayoutLevelsAndQuiet) {
 TEST(Logger, WriteFailuresAreReportedOnTheConsoleAndReleaseTheLock) {
     TempDir dir;
     const std::string sLog = dir.File("run.log"), sNoDir = dir.File("no_such_dir/run.log");
-    const std::string sCaught = "\nWrite: ERROR, We caught an exception while writing to the output file (" + sLog +
-                                "). \n", sFile = "main: first\n\nWrite: ERROR, The output file (";
+    const std::string sCaught = "\nWrite: ERROR, We caught an exception while writing to the output file (" + sLog + "). \n";
+    const std::string sFile = "main: first\n\nWrite: ERROR, The output file (";
     const struct { std::string sPath; void (*pThrow)(); bool bResult; std::string sConsole; } cases[] = {
         {sNoDir, nullptr, true, sFile + sNoDir + ") could not be opened for writing. \n"},
         {"/dev/full", nullptr, true, sFile + "/dev/full) could not be written completely. \n"},
@@ -79,17 +79,14 @@ TEST(Logger, WriteFailuresAreReportedOnTheConsoleAndReleaseTheLock) {
         EXPECT_EQ(logger.CreateOutFile(c.sPath), c.sPath == sLog);
         std::ostringstream message("main: first\n");
         ThrowingConsole console(c.pThrow);
-        std::streambuf* pOld = std::cout.rdbuf(&console);
-        std::streambuf* pOldErrors = std::cerr.rdbuf(&console);  // a lost record is reported there
+        std::streambuf *pOld = std::cout.rdbuf(&console), *pOldErrors = std::cerr.rdbuf(&console);  // lost records too
         std::cout.exceptions(std::ios::badbit);  // lets the console's exception into Write
         EXPECT_EQ(logger.Write(message, true), c.bResult);
         EXPECT_EQ(console.sCollected, c.sConsole);
         std::cout.clear();  // still bad after the 42
 #pragma omp parallel num_threads(2)
         logger.Write("after\n");  // the critical section was released: every thread can write again
-        std::cout.rdbuf(pOld);
-        std::cerr.rdbuf(pOldErrors);
-        std::cout.exceptions(std::ios::goodbit);
+        std::cout.rdbuf(pOld), std::cerr.rdbuf(pOldErrors), std::cout.exceptions(std::ios::goodbit);
         EXPECT_EQ(logger.LostRecords(), c.sPath != sLog);
         EXPECT_EQ(message.str(), c.bResult ? "" : "main: first\n");  // a failed text waits for the next Write
         if (c.sPath == sLog) { EXPECT_EQ(SplitLines(ReadFile(sLog)).size(), 4u); }  // the failed text never got in

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -19,13 +20,6 @@ bool HaveTools(const std::string& sTools) {
     return false;
 }
 
-// A deterministic generator for the genome and the reads.
-struct Lcg {
-    uint64_t iState;
-    uint32_t Next() { return static_cast<uint32_t>((iState = iState * 6364136223846793005ULL + 1442695040888963407ULL) >> 33); }
-    char Base() { return "ACGT"[Next() % 4]; }
-};
-
 // A directory with genome.fa (50 kb holding four repeat families of two to four copies, 0 to 2 %
 // diverged) and reads.fq: 1500 reads of 50 bases from both strands with about 1 % substitutions
 // (quality '#' there), every twentieth with a two-base deletion so that gapped aligners write MD
@@ -33,25 +27,26 @@ struct Lcg {
 const TempDir& Data() {
     static const struct AlignerData : TempDir {
         AlignerData() {
-            Lcg rng{20261207};
+            std::mt19937 rng(20261207);
+            auto Base = [&rng] { return "ACGT"[rng() % 4]; };
             std::string sGenome, sFasta = ">chr1\n";
-            for (int i = 0; i < 50000; ++i) sGenome += rng.Base();
+            for (int i = 0; i < 50000; ++i) sGenome += Base();
             for (int iFamily = 0; iFamily < 4; ++iFamily)
                 for (int iCopy = 1; iCopy <= 2 + iFamily % 3; ++iCopy) {
                     std::string sCopy = sGenome.substr(1000 + 7000 * iFamily, 400 + 100 * iFamily);
                     for (char& c : sCopy)
-                        if (rng.Next() % 100 < static_cast<uint32_t>(iCopy % 3)) c = rng.Base();
+                        if (rng() % 100 < static_cast<uint32_t>(iCopy % 3)) c = Base();
                     sGenome.replace(3000 + 9000 * iCopy + 1700 * iFamily, sCopy.size(), sCopy);
                 }
             for (std::size_t i = 0; i < sGenome.size(); i += 60) sFasta += sGenome.substr(i, 60) + "\n";
             WriteFile(File("genome.fa"), sFasta);
             std::ostringstream reads;
             for (int i = 0; i < 1500; ++i) {
-                std::string sRead = sGenome.substr(3000 + rng.Next() % (sGenome.size() - 6000), 52), sQuality(50, 'I');
+                std::string sRead = sGenome.substr(3000 + rng() % (sGenome.size() - 6000), 52), sQuality(50, 'I');
                 if (i % 20 == 0) sRead.erase(25, 2); else sRead.resize(50);
                 for (int k = 0; k < 50; ++k)
-                    if (rng.Next() % 100 == 0) { sRead[k] = sRead[k] == 'A' ? 'C' : 'A'; sQuality[k] = '#'; }
-                if (rng.Next() % 2) {  // the reverse strand
+                    if (rng() % 100 == 0) { sRead[k] = sRead[k] == 'A' ? 'C' : 'A'; sQuality[k] = '#'; }
+                if (rng() % 2) {  // the reverse strand
                     std::reverse(sRead.begin(), sRead.end());
                     for (char& c : sRead) c = c == 'A' ? 'T' : c == 'T' ? 'A' : c == 'C' ? 'G' : 'C';
                     std::reverse(sQuality.begin(), sQuality.end());

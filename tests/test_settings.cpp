@@ -14,15 +14,9 @@ namespace {
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // Sources with STRANDNESS_OPTION=OFF in the file unless the file pairs say otherwise.
-SettingSources Sources(const Pairs& vFile, const Pairs& vCommandLine = {}, const std::string& sNparts = "",
-                       const std::string& sPart = "") {
-    SettingSources sources;
-    sources.sConfigFile = "run.cfg";
-    sources.filePairs = {{"STRANDNESS_OPTION", "OFF"}};
-    for (const auto& pair : vFile) sources.filePairs[pair.first] = pair.second;
-    sources.vCommandLinePairs = vCommandLine;
-    sources.sNparts = sNparts;
-    sources.sPart = sPart;
+SettingSources Sources(const Pairs& vFile, const Pairs& vCommandLine = {}, const char* pNparts = "", const char* pPart = "") {
+    SettingSources sources{"run.cfg", {{"STRANDNESS_OPTION", "OFF"}}, vCommandLine, pNparts, pPart};
+    for (const auto& [sKey, sValue] : vFile) sources.filePairs[sKey] = sValue;
     return sources;
 }
 

@@ -145,46 +145,35 @@ TEST(Pipeline, StandardInput) {
     EXPECT_TRUE(FileNames(tmp.Path()).empty());
 }
 
-namespace {
-
 const std::string PARTS = "LOG_FILENAME=run.log\nMAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\nNUM_THREADS=2\n"
                           "TOTAL_ITERATIONS=100\nBURNIN_ITERATIONS=20\n";
 
-std::vector<std::string> Args(std::vector<std::string> vArgs, const std::vector<std::string>& vSettings) {
-    vArgs.insert(vArgs.end(), vSettings.begin(), vSettings.end());
-    return vArgs;
-}
-
 // Runs the three parts at once, as a cluster's job array starts them.
-void RunPartsAtOnce(const ExampleDir& dir, const std::vector<std::string>& vSettings) {
+void RunPartsAtOnce(const ExampleDir& dir) {
     std::vector<std::thread> vParts;
     std::vector<int> vStatus(3, -1);
-    for (int k = 1; k <= 3; ++k)
-        vParts.emplace_back([&, k] { vStatus[k - 1] = dir.Run(Args({"run.cfg", "3", std::to_string(k)}, vSettings)).iExitStatus; });
+    for (int k = 1; k <= 3; ++k) vParts.emplace_back([&, k] { vStatus[k - 1] = dir.Run({"run.cfg", "3", std::to_string(k)}).iExitStatus; });
     for (std::thread& part : vParts) part.join();
     EXPECT_EQ(vStatus, (std::vector<int>{0, 0, 0}));
 }
 
-}  // namespace
-
 // The merge of the parts is byte for byte the file of a whole run, whatever the parts write;
 // the parts' files carry the part in their names and no intermediate file is left.
 TEST(Parts, MergeGivesTheFileOfAWholeRun) {
-    const struct { std::vector<std::string> vSettings; const char* sOutput; const char* sPartFile; } cases[] = {
-        {{}, "example.sam+", "example.part2of3.sam+"},
-        {{"PART_OUTPUT=VALUES"}, "example.sam+", "example.part2of3.sam+.values"},
-        {{"OUTPUT_FORMAT=BAM"}, "example.korvex.bam", "example.part2of3.korvex.bam"}};
+    const struct { const char* sSetting; const char* sOutput; std::string sPartFile; } cases[] = {
+        {"", "example.sam+", "example.part2of3.sam+"},
+        {"PART_OUTPUT=VALUES\n", "example.sam+", "example.part2of3.sam+.values"},
+        {"OUTPUT_FORMAT=BAM\n", "example.korvex.bam", "example.part2of3.korvex.bam"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sPartFile);
-        ExampleDir dir(PARTS);
-        ASSERT_EQ(dir.Run(Args({"run.cfg"}, c.vSettings)).iExitStatus, 0);
+        ExampleDir dir(PARTS + c.sSetting);
+        ASSERT_EQ(dir.Run({"run.cfg"}).iExitStatus, 0);
         fs::rename(dir.File(c.sOutput), dir.File("whole"));
-        RunPartsAtOnce(dir, c.vSettings);
-        ASSERT_EQ(dir.Run(Args({"merge", "run.cfg", "3"}, c.vSettings)).iExitStatus, 0) << ReadFile(dir.File("run.merge.log"));
+        RunPartsAtOnce(dir);
+        ASSERT_EQ(dir.Run({"merge", "run.cfg", "3"}).iExitStatus, 0) << ReadFile(dir.File("run.merge.log"));
         EXPECT_EQ(ReadFile(dir.File(c.sOutput)), ReadFile(dir.File("whole")));
         const std::set<std::string> vFiles = FileNames(dir.Path());
-        for (const std::string& sFile : {c.sPartFile + std::string(), c.sPartFile + std::string(".manifest"),
-                                        std::string("run.part2of3.log")})
+        for (const std::string& sFile : {c.sPartFile, c.sPartFile + ".manifest", std::string("run.part2of3.log")})
             EXPECT_EQ(vFiles.count(sFile), 1u) << sFile;
         for (const std::string& sFile : vFiles) EXPECT_EQ(sFile.find("tmp"), std::string::npos) << sFile;
     }
@@ -194,30 +183,32 @@ TEST(Parts, MergeGivesTheFileOfAWholeRun) {
 // settings or another input.
 TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
     ExampleDir dir(PARTS);
-    RunPartsAtOnce(dir, {});
+    RunPartsAtOnce(dir);
     auto Part = [&](int k) { return dir.File("example.part" + std::to_string(k) + "of3.sam+"); };
     const std::string sKeep = dir.File("keep");
     fs::create_directory(sKeep);
     for (int k = 1; k <= 3; ++k)
         for (const std::string& sFile : {Part(k), Part(k) + ".manifest"}) fs::copy(sFile, sKeep);
     const auto overwrite = fs::copy_options::overwrite_existing | fs::copy_options::recursive;
-    const struct { std::function<void()> change; std::vector<std::string> vSettings; std::string sError; } cases[] = {
-        {[&] { fs::remove(Part(2)); }, {}, "part 2 of 3 is missing: (example.part2of3.sam+) is not there"},
+    const struct { std::function<void()> change; const char* pSetting; std::string sError; } cases[] = {
+        {[&] { fs::remove(Part(2)); }, "", "part 2 of 3 is missing: (example.part2of3.sam+) is not there"},
         {[&] {
              fs::copy_file(Part(1), Part(2), overwrite);
              fs::copy_file(Part(1) + ".manifest", Part(2) + ".manifest", overwrite);
          },
-         {}, "is that of part 1, not of part 2: a part is given twice"},
-        {[] {}, {"TOTAL_ITERATIONS=99"}, "was computed with TOTAL_ITERATIONS = 100, but this merge has TOTAL_ITERATIONS = 99"},
-        {[&] { WriteFile(Part(3), ReadFile(Part(3)).substr(0, ReadFile(Part(3)).find('\n', 1000) + 1)); }, {},
+         "", "is that of part 1, not of part 2: a part is given twice"},
+        {[] {}, "TOTAL_ITERATIONS=99", "was computed with TOTAL_ITERATIONS = 100, but this merge has TOTAL_ITERATIONS = 99"},
+        {[&] { WriteFile(Part(3), ReadFile(Part(3)).substr(0, ReadFile(Part(3)).find('\n', 1000) + 1)); }, "",
          "(example.part3of3.sam+) has 10 lines, but the input has 3481: it is damaged or cut short"},
-        {[&] { WriteFile(dir.File("example.sam"), ReadFile(TestDataPath("example.sam")) + "\n"); }, {},  // the last
+        {[&] { WriteFile(dir.File("example.sam"), ReadFile(TestDataPath("example.sam")) + "\n"); }, "",  // the last
          "was computed with input_size = 492716, but this merge has input_size = 492717"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sError);
         fs::copy(sKeep, dir.Path(), overwrite);
         c.change();
-        ProgramResult result = dir.Run(Args({"merge", "run.cfg", "3"}, c.vSettings));
+        std::vector<std::string> vArgs = {"merge", "run.cfg", "3"};
+        if (*c.pSetting) vArgs.push_back(c.pSetting);
+        ProgramResult result = dir.Run(vArgs);
         EXPECT_EQ(result.iExitStatus, 1);
         EXPECT_NE(LastLine(result.sStderr).find(c.sError), std::string::npos) << result.sStderr;
         EXPECT_FALSE(FileExists(dir.File("example.sam+")));

@@ -40,6 +40,17 @@ inline std::string TestDataPath(const std::string& sName) { return std::string(K
 std::set<std::string> FileNames(const std::string& sDir);  // the names in a directory
 std::string MaskStamps(const std::string& sText);          // every log time stamp shown as [STAMP]
 
+// The message of the Error that f throws; empty when it throws none.
+template <class Error, class F>
+std::string ErrorOf(F f) {
+    try {
+        f();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
+
 struct ProgramResult {
     int iExitStatus;
     std::string sStdout, sStderr;

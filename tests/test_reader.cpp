@@ -42,7 +42,7 @@ ReadOutcome ReadSam(const std::string& samText) {
     MapFileReader reader(source, "in.sam");
     ReadOutcome outcome;
     testing::internal::CaptureStderr();
-    try {
+    outcome.sError = ErrorOf<InputError>([&] {
         std::string sError;
         EXPECT_TRUE(reader.GetSequenceLenFromSAMFile(sError)) << sError;
         for (Read read; reader.Read_a_Line(read, outcome.iRejected);) {
@@ -53,9 +53,7 @@ ReadOutcome ReadSam(const std::string& samText) {
             outcome.vReads.push_back(s);
         }
         reader.LogSuppressedWarnings();
-    } catch (const InputError& e) {
-        outcome.sError = e.what();
-    }
+    });
     outcome.sWarnings = testing::internal::GetCapturedStderr();
     outcome.rejections = reader.Rejections();
     return outcome;
@@ -283,11 +281,6 @@ TEST(MultiReadCollectionMgr, RefusesUngroupedFilesAndFilesWithoutMdTags) {
         WriteFile("in.sam", c.sText);
         MultiReadCollectionMgr collections(2, 2);
         std::string sError;
-        try {
-            collections.BuildReadCollections("in.sam", false, sError);
-            ADD_FAILURE() << "not refused: " << c.sError;
-        } catch (const InputError& e) {
-            EXPECT_EQ(std::string(e.what()), c.sError);
-        }
+        EXPECT_EQ(ErrorOf<InputError>([&] { collections.BuildReadCollections("in.sam", false, sError); }), c.sError);
     }
 }

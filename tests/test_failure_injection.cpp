@@ -141,12 +141,6 @@ TEST(FailureInjection, EveryOutputAndIntermediateFile) {
     }
 }
 
-void WriteThrough(const std::string& sTarget, const std::string& sText, const InputFile* pInput = nullptr) {
-    AtomicFile file(sTarget, pInput);
-    file.Write(sText.data(), sText.size());
-    file.Commit();
-}
-
 // A target that cannot be created, is no regular file, or is the input under any name: an error
 // that names it, and the directory stays as it was.
 TEST(AtomicFile, FailuresLeaveTheTargetAsItWas) {
@@ -168,7 +162,11 @@ TEST(AtomicFile, FailuresLeaveTheTargetAsItWas) {
         {dir.File("symlink.sam"), "is the input file (" + sInput + ")"},
         {dir.File("./sub/../reads.sam"), "is the input file"}};
     for (const auto& [sTarget, sFragment] : cases) {
-        const std::string sMessage = ErrorOf<OutputError>([&] { WriteThrough(sTarget, "new\n", &input); });
+        const std::string sMessage = ErrorOf<OutputError>([&, sTarget = sTarget] {
+            AtomicFile file(sTarget, &input);
+            file.Write("new\n", 4);
+            file.Commit();
+        });
         EXPECT_NE(sMessage.find(sFragment), std::string::npos) << sTarget << ": " << sMessage;
     }
     EXPECT_EQ(ReadFile(sInput), "r1\t0\n");

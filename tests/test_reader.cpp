@@ -195,8 +195,10 @@ TEST(MapFileReader, CapsWarnings) {
 TEST(MultiRead, SizesAndIndexErrors) {
     const std::unique_ptr<MultiRead> multis[] = {std::make_unique<MultiRead>(), std::make_unique<MultiRead_t<1>>(),
                                                  std::make_unique<MultiRead_t<4>>(), std::make_unique<MultiRead_t<5>>()};
-    for (const int iSize : {0, 1, 4, 5}) {
-        MultiRead& multi = *multis[iSize < 4 ? iSize : iSize - 2];
+    const int aiSizes[] = {0, 1, 4, 5};
+    for (int m = 0; m < 4; ++m) {
+        MultiRead& multi = *multis[m];
+        const int iSize = aiSizes[m];
         EXPECT_EQ(multi.Size(), iSize);
         for (int i = 0; i < iSize; ++i) multi.Reads(i).position = 100 * iSize + i;
         for (int i = 0; i < iSize; ++i) EXPECT_EQ(std::as_const(multi).Reads(i).position, 100 * iSize + i);

@@ -29,27 +29,22 @@ TEST(Cli, NoArgumentPrintsUsageAndReturnsAtOnce) {
     EXPECT_EQ(RunShell("cd " + dir.Path() + " && mkfifo in && timeout 20 " + KORVEX_BINARY + " <>in >/dev/null 2>&1"), 1);
 }
 
-TEST(Cli, HelpAndVersionCreateNoFile) {
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--help"}, BANNER + "\nUsage:\n"}, {{"-h"}, BANNER}, {{"run.cfg", "NUM_THREADS=2", "--help"}, BANNER},
-        {{"--version"}, "KORVEX v2.0.0\n"}, {{"merge", "--help"}, "Usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]\n"}};
-    for (const auto& [vArgs, sStart] : cases) {
-        TempDir dir;
-        ProgramResult result = RunKorvex(dir.Path(), vArgs);
-        EXPECT_EQ(result.iExitStatus, 0) << sStart;
-        EXPECT_EQ(result.sStdout.rfind(sStart, 0), 0u) << result.sStdout;
-        EXPECT_EQ(result.sStderr, "");
-        EXPECT_TRUE(FileNames(dir.Path()).empty()) << sStart;
-    }
-}
-
-// Each refusal, and each run that finds nothing to do, says why in the last line on standard
-// error, also in the log when one exists, and writes no output file.
-TEST(Cli, RefusalsAndEmptyRunsSayWhyAndWriteNoOutput) {
+// Help and version print and stop. Each refusal, and each run that finds nothing to do, says why
+// in the last line on standard error, also in the log when one exists. None writes an output file.
+TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
     const std::string sRecord = "\t4\tc1\t1\t255\t36M\t*\t0\t0\t" + std::string(36, 'A') + "\t" + std::string(36, 'I') + "\n";
     const std::string sNoLine = "process2: the SAM file (example.sam) has no usable alignment line: ";
-    struct Case { std::vector<std::string> vArgs; int iExit; std::string sLastLine; const char* sLog; std::string sSam = ""; };
-    const Case cases[] = {  // sLog: none when null; sSam: the example when empty
+    struct Case {
+        std::vector<std::string> vArgs;
+        int iExit;
+        std::string sLastLine;
+        const char* sLog;  // none when null
+        std::string sStdoutStart = "", sSam = "";  // sSam: the example when empty
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "", nullptr, BANNER + "\nUsage:\n"}, {{"-h"}, 0, "", nullptr, BANNER},
+        {{"run.cfg", "NUM_THREADS=2", "--help"}, 0, "", nullptr, BANNER}, {{"--version"}, 0, "", nullptr, "KORVEX v2.0.0\n"},
+        {{"merge", "--help"}, 0, "", nullptr, "Usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]\n"},
         {{"absent.cfg"}, 1, "main: the configuration file (absent.cfg) could not be opened: No such file or directory",
          nullptr},
         {{"run.cfg", "NUM_THREADS=8"}, 1, "main: NUM_THREADS = 8 is outside 1 to 7", "run.log"},
@@ -67,15 +62,16 @@ TEST(Cli, RefusalsAndEmptyRunsSayWhyAndWriteNoOutput) {
         {{"run.cfg", "MAP_FILENAME=/proc/self/mem"}, 1,
          "KORVEX v2.0.0: the SAM file (/proc/self/mem) cannot be read: Input/output error", "run.log"},
         {{"run.cfg"}, 0, sNoLine + "all 3 alignment lines were rejected (the reasons are listed above). No output was "
-         "written.", "run.log", "@HD\tVN:1.0\na" + sRecord + "b" + sRecord + "short\tline\n"},
+         "written.", "run.log", "", "@HD\tVN:1.0\na" + sRecord + "b" + sRecord + "short\tline\n"},
         {{"run.cfg"}, 0, sNoLine + "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the "
-         "map file, (example.sam). No output was written.", "run.log", "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n"}};
+         "map file, (example.sam). No output was written.", "run.log", "", "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n"}};
     for (const Case& c : cases) {
         ExampleDir dir("LOG_FILENAME=run.log\nMAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n");
         if (!c.sSam.empty()) WriteFile(dir.File("example.sam"), c.sSam);
         ProgramResult result = dir.Run(c.vArgs);
         EXPECT_EQ(result.iExitStatus, c.iExit) << c.sLastLine;
         EXPECT_EQ(LastLine(result.sStderr), c.sLastLine);
+        EXPECT_EQ(result.sStdout.rfind(c.sStdoutStart, 0), 0u) << result.sStdout;
         EXPECT_EQ(FileNames(dir.Path()).size(), c.sLog ? 3u : 2u) << c.sLastLine;  // run.cfg, example.sam, the log
         if (c.sLog) { EXPECT_NE(ReadFile(dir.File(c.sLog)).find("  " + c.sLastLine + "\n"), std::string::npos); }
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -120,16 +121,10 @@ TEST(RealInput, AlignerOutputGetsProbabilities) {
         EXPECT_GT(ScoredReads(outcome.sSamplus), 20u);
         if (c.sRejection != nullptr) { EXPECT_NE(outcome.sLog.find(c.sRejection), std::string::npos) << outcome.sLog; }
         if (std::string(c.sTool) != "bwa") continue;
-        int iFilled = 0;  // secondary lines without SEQ that got values
-        for (const std::string& sLine : SplitLines(outcome.sSamplus)) {
-            std::istringstream fields(sLine);
-            std::string sName, sField;
-            int iFlag = 0;
-            fields >> sName >> iFlag;
-            for (int i = 0; i < 8; ++i) fields >> sField;
-            iFilled += sName[0] != '@' && (iFlag & 256) && sField == "*" && sLine.find("\tNA\t") == std::string::npos;
-        }
-        EXPECT_GT(iFilled, 5);
+        const std::regex secondaryWithoutSeq("[^\t]+\t(256|272)(\t[^\t]*){7}\t\\*\t.*\t[0-9][^\t]*\t[0-9][^\t]*\t");
+        const std::vector<std::string> vLines = SplitLines(outcome.sSamplus);
+        EXPECT_GT(std::count_if(vLines.begin(), vLines.end(),
+                                [&](const std::string& s) { return std::regex_match(s, secondaryWithoutSeq); }), 5);
     }
 }
 

@@ -94,7 +94,8 @@ Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosit
     read.lineNumber = 1;
     for (std::size_t i = 0; i < vMismatchOffsets.size() && i < 3; ++i) {
         const int iOffset = vMismatchOffsets[i];
-        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), iOffset < static_cast<int>(sQuality.size()) ? sQuality[iOffset] : '\0');
+        const char cQuality = iOffset < static_cast<int>(sQuality.size()) ? sQuality[iOffset] : '\0';
+        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), cQuality);
     }
     return read;
 }

@@ -24,8 +24,7 @@ private:
     std::string sPath;
 };
 
-// Changes the working directory for the lifetime of the object.
-struct ScopedChdir {
+struct ScopedChdir {  // changes the working directory for the lifetime of the object
     const std::filesystem::path previous = std::filesystem::current_path();
     explicit ScopedChdir(const std::string& sDir) { std::filesystem::current_path(sDir); }
     ~ScopedChdir() { std::error_code ignored; std::filesystem::current_path(previous, ignored); }

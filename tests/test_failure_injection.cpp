@@ -17,8 +17,6 @@
 #include "InputFile.h"
 #include "TestHelpers.h"
 
-namespace {
-
 namespace fs = std::filesystem;
 
 enum FileKind { SAMPLUS, BAM, LOG, CALL_RECORD };
@@ -142,7 +140,7 @@ TEST(AtomicFile, FailuresLeaveTheTargetAsItWas) {
     const std::set<std::string> vBefore = FileNames(dir.Path());
     const std::pair<std::string, std::string> cases[] = {
         {sMissing, "the output file (" + sMissing + ") cannot be created (as " + sMissing + ".tmp"},
-        {dir.File("full"), "the output file (" + dir.File("full") + ") exists and is not a regular file (it is a character device)"},
+        {dir.File("full"), dir.File("full") + ") exists and is not a regular file (it is a character device)"},
         {dir.File("sub"), "is not a regular file (it is a directory)"},
         {sInput, "the output file (" + sInput + ") is the input file (" + sInput + "), which korvex never overwrites"},
         {dir.File("hardlink.sam"), "is the input file (" + sInput + ")"},
@@ -186,5 +184,3 @@ TEST(AtomicFile, CommitPutsTheWholeFileInPlace) {
     { AtomicFile abandoned(dir.File("never.txt")); abandoned.Write("x", 1); }
     EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"link.txt", "out.txt"}));
 }
-
-}  // namespace

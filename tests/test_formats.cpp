@@ -15,12 +15,9 @@
 #include "OutputWriters.h"
 #include "TestHelpers.h"
 
-namespace {
-
 const double NO_VALUE = std::numeric_limits<double>::quiet_NaN();  // a multiread of another part
 using ValueMap = std::map<int64_t, std::array<double, 2>>;
 
-// The values of a map from line number to values, in line order.
 struct MapValueSource : LineValueSource {
     explicit MapValueSource(ValueMap values_) : values(std::move(values_)), itNext(values.begin()) {}
     bool Next(int64_t& iLineNumber, double* pdValues) override {
@@ -260,7 +257,8 @@ TEST_F(Containers, TaggedOutputHoldsEveryRecordWithItsValues) {
                     {c.format, sOutput, c.mode, *c.sReference ? File(c.sReference) : "", c.iThreads, "korvex run.cfg"},
                     source, static_cast<int64_t>(vLines.size()));
         ExpectTaggedOutput(sOutput, vLines, ExampleValues(vLines), c.mode);
-        if (bSamtools) { EXPECT_EQ(RunShell("samtools quickcheck '" + sOutput + "' && samtools view '" + sOutput + "' >/dev/null"), 0); }
+        const std::string sCheck = "samtools quickcheck " + sOutput + " && samtools view " + sOutput + " >/dev/null";
+        if (bSamtools) { EXPECT_EQ(RunShell(sCheck), 0) << sOutput; }
     }
 }
 
@@ -345,5 +343,3 @@ TEST(ValuesFile, ValuesReadBackExactly) {
         EXPECT_EQ(sError.find("the values file (" + dir.File("bad.values") + "), " + sMessage), 0u) << sText << sError;
     }
 }
-
-}  // namespace

@@ -15,8 +15,6 @@
 #include "ThreadDataMgr.h"
 #include "utils.h"
 
-namespace {
-
 const double UNSET = -7.0;  // marks a probability slot that Run must not touch
 using Range = std::pair<int, int>;
 
@@ -136,8 +134,7 @@ std::unique_ptr<MultiRead> MakeMultiRead(const std::vector<Read>& vReads) {
     return pMultiRead;
 }
 
-// The containers of a calculation, in their own working directory.
-struct CalcJob {
+struct CalcJob {  // the containers of a calculation, in their own working directory
     // Files the alignments as one multiread; a single one is a unique read (add those in ascending position).
     MultiRead* Add(const std::vector<Read>& vReads) {
         static std::unique_ptr<MultiRead> (*const MAKERS[])(const std::vector<Read>&) = {
@@ -201,5 +198,3 @@ TEST(DataTrainer, FailingJobIsRethrownAfterTheRegion) {
                  std::runtime_error);
     for (int i = 0; i < 100; ++i) EXPECT_TRUE(i == 1 || data.vMulti[i]->Reads(0).probability[0] == 1.0) << i;
 }
-
-}  // namespace

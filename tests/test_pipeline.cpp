@@ -147,7 +147,8 @@ const std::string PARTS = "LOG_FILENAME=run.log\nMAP_FILENAME=example.sam\nSTRAN
 void RunPartsAtOnce(const ExampleDir& dir) {
     std::vector<std::thread> vParts;
     std::vector<int> vStatus(3, -1);
-    for (int k = 1; k <= 3; ++k) vParts.emplace_back([&, k] { vStatus[k - 1] = dir.Run({"run.cfg", "3", std::to_string(k)}).iExitStatus; });
+    for (int k = 1; k <= 3; ++k)
+        vParts.emplace_back([&, k] { vStatus[k - 1] = dir.Run({"run.cfg", "3", std::to_string(k)}).iExitStatus; });
     for (std::thread& part : vParts) part.join();
     EXPECT_EQ(vStatus, (std::vector<int>{0, 0, 0}));
 }

@@ -59,7 +59,6 @@ ReadOutcome ReadSam(const std::string& samText) {
     return outcome;
 }
 
-// A line on chr1 with the mismatch tag given.
 std::string Line(const std::string& sName, const std::string& sFlag, int iPosition, const std::string& sTags) {
     return SamLine(sName, sFlag, SEQ36, QUAL36, sTags, "chr1", std::to_string(iPosition));
 }

@@ -62,12 +62,10 @@ const TempDir& Data() {
 
 struct Outcome { int iExit; std::string sSamplus, sLog, sStderr; };
 
-// Runs korvex on sam.sam in sDir, with extra settings.
-Outcome RunOn(const std::string& sDir, const std::vector<std::string>& vSettings = {}) {
+Outcome RunOn(const std::string& sDir, std::vector<std::string> vArgs = {}) {
     WriteFile(sDir + "/run.cfg", "LOG_FILENAME=run.log\nMAP_FILENAME=sam.sam\nSTRANDNESS_OPTION=OFF\nPROB_OUTPUT=BOTH\n"
                                  "TOTAL_ITERATIONS=60\nBURNIN_ITERATIONS=10\nOUTPUT_FILE=sam.sam+\n");
-    std::vector<std::string> vArgs = {"run.cfg"};
-    vArgs.insert(vArgs.end(), vSettings.begin(), vSettings.end());
+    vArgs.insert(vArgs.begin(), "run.cfg");
     ProgramResult result = RunKorvex(sDir, vArgs);
     return {result.iExitStatus, ReadFile(sDir + "/sam.sam+"), ReadFile(sDir + "/run.log"), result.sStderr};
 }

@@ -1,7 +1,6 @@
 #include "TestHelpers.h"
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <deque>

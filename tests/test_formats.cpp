@@ -157,8 +157,7 @@ TEST_F(Containers, UnreadableInputsAreErrorsNamingTheFile) {
         {"/dev/null", "is not a regular file (it is a character device)"},
         {pDir->Path(), "is not a regular file (it is a directory)"},
         {File("missing.sam"), "cannot be opened: No such file or directory"},
-        {File("cut.bam"), "is cut short (its end-of-file marker is missing)"},
-        {File("magic.bam"), "is cut short"},
+        {File("cut.bam"), "is cut short (its end-of-file marker is missing)"}, {File("magic.bam"), "is cut short"},
         {File("damaged.bam"), "cannot be decoded after record"},
         {File("binary"), "is not SAM, BAM or CRAM (found: unknown data)"},
         {File("reads.bz2"), "is not SAM, BAM or CRAM (found: unknown bzip2-compressed data)"},
@@ -274,10 +273,8 @@ TEST(TaggedOutput, RecordsThatCannotBeWrittenUnchangedAreErrors) {
         WriteFile(dir.File("reads.sam"), sText);
         InputFile input(dir.File("reads.sam"));
         MapValueSource source({});
-        EXPECT_EQ(ErrorOf<InputError>([&] {
-                      WriteOutput(input, {}, {OutputFormat::Bam, dir.File("out.bam"), ProbMode::Both, "", 1, ""}, source,
-                                  static_cast<int64_t>(SplitLines(sText).size()));
-                  }),
+        const OutputSpec output{OutputFormat::Bam, dir.File("out.bam"), ProbMode::Both, "", 1, ""};
+        EXPECT_EQ(ErrorOf<InputError>([&] { WriteOutput(input, {}, output, source, SplitLines(sText).size()); }),
                   "the SAM file (" + dir.File("reads.sam") + "), " + sReason);
         EXPECT_FALSE(FileExists(dir.File("out.bam")));
     }

@@ -45,8 +45,7 @@ TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
         {{"--help"}, 0, "", nullptr, BANNER + "\nUsage:\n"}, {{"-h"}, 0, "", nullptr, BANNER},
         {{"run.cfg", "NUM_THREADS=2", "--help"}, 0, "", nullptr, BANNER}, {{"--version"}, 0, "", nullptr, "KORVEX v2.0.0\n"},
         {{"merge", "--help"}, 0, "", nullptr, "Usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]\n"},
-        {{"absent.cfg"}, 1, "main: the configuration file (absent.cfg) could not be opened: No such file or directory",
-         nullptr},
+        {{"absent.cfg"}, 1, "main: the configuration file (absent.cfg) could not be opened: No such file or directory", nullptr},
         {{"run.cfg", "NUM_THREADS=8"}, 1, "main: NUM_THREADS = 8 is outside 1 to 7", "run.log"},
         {{"run.cfg", "2", "3"}, 1, "main: PART_TO_RUN = 3 (the part argument) is outside 1 to 2 (NUM_PARTS)",
          "run.part1of2.log"},  // the refused part keeps its default
@@ -103,8 +102,7 @@ TEST(Pipeline, GoldenFileWhateverTheThreadsJobsAndMode) {
     const std::string sGolden = ReadFile(TestDataPath("golden/example_default.sam+"));
     const std::vector<std::string> vGolden = SplitLines(sGolden);
     const struct { std::vector<std::string> vArgs; std::string sThreads; int iColumn; bool bQuiet; } cases[] = {
-        {{"run.cfg"}, "1", 0, false},  // iColumn 0: both kept
-        {{"run.cfg", "NUM_THREADS=3"}, "2", 0, false},
+        {{"run.cfg"}, "1", 0, false}, {{"run.cfg", "NUM_THREADS=3"}, "2", 0, false},  // iColumn 0: both kept
         {{"run.cfg", "NUM_THREADS=7", "-q"}, "2", 0, true},
         {{"MAP_FILENAME=example.sam", "STRANDNESS_OPTION=OFF", "QUIET=1"}, "2", 0, true},
         {{"run.cfg", "PROB_OUTPUT=PROP"}, "2", 1, false},
@@ -188,10 +186,7 @@ TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
     const auto overwrite = fs::copy_options::overwrite_existing | fs::copy_options::recursive;
     const struct { std::function<void()> change; const char* pSetting; std::string sError; } cases[] = {
         {[&] { fs::remove(Part(2)); }, "", "part 2 of 3 is missing: (example.part2of3.sam+) is not there"},
-        {[&] {
-             fs::copy_file(Part(1), Part(2), overwrite);
-             fs::copy_file(Part(1) + ".manifest", Part(2) + ".manifest", overwrite);
-         },
+        {[&] { for (const char* pEnd : {"", ".manifest"}) fs::copy_file(Part(1) + pEnd, Part(2) + pEnd, overwrite); },
          "", "is that of part 1, not of part 2: a part is given twice"},
         {[] {}, "TOTAL_ITERATIONS=99", "was computed with TOTAL_ITERATIONS = 100, but this merge has TOTAL_ITERATIONS = 99"},
         {[&] { WriteFile(Part(3), ReadFile(Part(3)).substr(0, ReadFile(Part(3)).find('\n', 1000) + 1)); }, "",

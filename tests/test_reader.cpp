@@ -119,8 +119,7 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
         {Tagged("MD:Z"), "", R::UnreadableMdTag,
          sLine2 + "mismatch field MD:Z is too short to hold a mismatch string; no mismatches are taken from it.\n"},
         {Tagged("MD:Z:-1A36"), "", R::UnreadableMdTag,
-         sLine2 + "mismatch string MD:Z:-1A36 holds a negative count; no mismatches are taken from it.\n"},
-    };
+         sLine2 + "mismatch string MD:Z:-1A36 holds a negative count; no mismatches are taken from it.\n"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sLine);
         ReadOutcome outcome = ReadSam(SamLine("first", "0", SEQ36, QUAL36, "MD:Z:0A0C0G33") + c.sLine);
@@ -214,8 +213,7 @@ TEST(MultiReadCollectionMgr, KeepRules) {
         {2, 1, {0}, "1:1"}, {2, 1, {0, 1, 2}, "2:1,2"}, {2, 1, {2, 1, 0}, "2:2,3"}, {2, 1, {3}, ""},
         {2, 1, {0, 0, 0, 0, 0, 0}, ""}, {2, 1, {0, 0, 0, 0, 0}, "5:1,2,3,4,5"}, {2, 1, {2, 0, 2, 0, 2, 2}, "2:2,4"},
         {2, 1, {2, 3, 3}, "3:1,2,3"}, {2, 5, {0, 3, 3, 1}, "4:1,2,3,4"}, {2, 0, {1, 2, 1}, "2:1,3"},
-        {0, 2, {1, 1}, ""}, {2, -1, {0, 0}, ""},
-    };
+        {0, 2, {1, 1}, ""}, {2, -1, {0, 0}, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.iMax << "+" << c.iExtra << testing::PrintToString(c.vMismatchCounts));
         MultiReadCollectionMgr collections(c.iMax, c.iExtra);

@@ -83,8 +83,7 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
     const SettledSettings settled = SettleSettings(Sources(
         {{"NUM_PARTS", "3"}, {"NUM_THREADS", " 2\r"}, {"LOG_FILENAME", "my run.log"}, {"PROB_OUTPUT", "PROP"}},
         {{"NUM_THREADS", "5"}, {"POLYMORPHISM_RATE", "0.25"}, {"NUM_THREADS", "6"}, {"OUTPUT_FORMAT", "CRAM"},
-         {"QUIET", "1"}, {"STRANDNESS_OPTION", "ON"}},
-        "4", "2"));
+         {"QUIET", "1"}, {"STRANDNESS_OPTION", "ON"}}, "4", "2"));
     ASSERT_TRUE(settled.vErrors.empty()) << settled.vErrors.front();
     const RunSettings& s = settled.settings;
     EXPECT_EQ(std::vector<int>({s.nparts, s.part, s.iNumThreads, s.iTotalIterations}), std::vector<int>({3, 2, 6, 1000}));

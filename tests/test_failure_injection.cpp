@@ -1,9 +1,9 @@
-// Writing files. Every file a run writes, injected with a fault: its directory cannot be written, or its disk is
-// full (/dev/full behind a fixed name; as root, a small filled tmpfs). A final output that cannot
-// be written fails the run (status 1), the message names the file and nothing half-written stays
-// under its name; an intermediate file that cannot be written is reported and loses nothing. As
-// root, an unwritable directory is tested by running the program as nobody, who copies it first,
-// since root writes anywhere and the build tree may lie where nobody cannot reach it.
+// Writing files: the atomic file alone, and every file a run writes with a fault injected (its
+// directory cannot be written, or its disk is full: /dev/full behind a fixed name, or as root a
+// filled tmpfs). A final output that cannot be written fails the run (status 1) naming the file,
+// and nothing half-written stays under its name; an intermediate file that cannot be written is
+// reported and loses nothing. As root, an unwritable directory is tested by running a copy of the
+// program as nobody, since root writes anywhere and the build tree may lie where nobody cannot go.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -44,9 +43,10 @@ std::set<std::string> FileNames(const std::string& sDir) {
     return vNames;
 }
 
-std::string MaskStamps(const std::string& sText) {
-    static const std::regex stamp("\\[[0-9]{8}__[0-9]{2}_[0-9]{2}_[0-9]{2}\\]");
-    return std::regex_replace(sText, stamp, "[STAMP]");
+std::string MaskStamps(std::string sText) {  // a stamp is "[YYYYMMDD__hh_mm_ss]"
+    for (std::size_t i = sText.find('['); i != std::string::npos; i = sText.find('[', i + 1))
+        if (i + 20 <= sText.size() && sText[i + 19] == ']' && sText.compare(i + 9, 2, "__") == 0) sText.replace(i, 20, "[STAMP]");
+    return sText;
 }
 
 static std::string ShellQuote(const std::string& s) {

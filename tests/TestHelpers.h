@@ -37,7 +37,7 @@ std::vector<std::string> SplitLines(const std::string& sText);
 inline std::string LastLine(const std::string& sText) { auto v = SplitLines(sText); return v.empty() ? "" : v.back(); }
 inline std::string TestDataPath(const std::string& sName) { return std::string(KORVEX_TEST_DATA) + "/" + sName; }
 std::set<std::string> FileNames(const std::string& sDir);  // the names in a directory
-std::string MaskStamps(const std::string& sText);          // every log time stamp shown as [STAMP]
+std::string MaskStamps(std::string sText);                 // every log time stamp shown as [STAMP]
 
 // The message of the Error that f throws; empty when it throws none.
 template <class Error, class F>

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <random>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -119,10 +118,11 @@ TEST(RealInput, AlignerOutputGetsProbabilities) {
         EXPECT_GT(ScoredReads(outcome.sSamplus), 20u);
         if (c.sRejection != nullptr) { EXPECT_NE(outcome.sLog.find(c.sRejection), std::string::npos) << outcome.sLog; }
         if (std::string(c.sTool) != "bwa") continue;
-        const std::regex secondaryWithoutSeq("[^\t]+\t(256|272)(\t[^\t]*){7}\t\\*\t.*\t[0-9][^\t]*\t[0-9][^\t]*\t");
         const std::vector<std::string> vLines = SplitLines(outcome.sSamplus);
-        EXPECT_GT(std::count_if(vLines.begin(), vLines.end(),
-                                [&](const std::string& s) { return std::regex_match(s, secondaryWithoutSeq); }), 5);
+        EXPECT_GT(std::count_if(vLines.begin(), vLines.end(), [](const std::string& s) {  // secondary, no SEQ, values
+                      return s.find("\t0\t0\t*\t*\t") != std::string::npos && s.find("\tNA\t") == std::string::npos &&
+                             (std::stoi(s.substr(s.find('\t') + 1)) & 256);
+                  }), 5);
     }
 }
 

@@ -1,6 +1,7 @@
 #ifndef KORVEX_MEMORYLINESOURCE_H
 #define KORVEX_MEMORYLINESOURCE_H
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -8,19 +9,16 @@
 #include "LineSource.h"
 
 // The lines of a text held in memory, split as a plain file is. Each line is handed out in a
-// buffer of its own, exactly one byte longer than the line (the writable byte after it), that
-// is freed at the next call: under AddressSanitizer a reader that touches more than the
-// LineSource contract allows, or keeps a line past the next call, is caught at once.
+// buffer of its own, one byte longer than the line (the writable byte after it) and freed at the
+// next call: under AddressSanitizer a reader that reads past that byte or keeps a line is caught.
 class MemoryLineSource : public LineSource {
 public:
-    explicit MemoryLineSource(std::string sText) : sText(std::move(sText)), iNext(0) {}
+    explicit MemoryLineSource(std::string sAll) : sText(std::move(sAll)) {}
 
     bool NextLine(LineView& line) override {
         pLine.reset();
         if (iNext >= sText.size()) return false;
-        const char* pNewline = static_cast<const char*>(std::memchr(sText.data() + iNext, '\n', sText.size() - iNext));
-        const std::size_t iEnd = pNewline != nullptr ? static_cast<std::size_t>(pNewline - sText.data()) : sText.size();
-        const std::size_t iLength = iEnd - iNext;
+        const std::size_t iEnd = std::min(sText.find('\n', iNext), sText.size()), iLength = iEnd - iNext;
         pLine.reset(new char[iLength + 1]);
         std::memcpy(pLine.get(), sText.data() + iNext, iLength);
         pLine[iLength] = '\n';
@@ -31,7 +29,7 @@ public:
 
 private:
     std::string sText;
-    std::size_t iNext;              // first byte not yet handed out
+    std::size_t iNext = 0;          // first byte not yet handed out
     std::unique_ptr<char[]> pLine;  // the line handed out last
 };
 

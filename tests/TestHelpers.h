@@ -1,16 +1,16 @@
 #ifndef KORVEX_TESTHELPERS_H
 #define KORVEX_TESTHELPERS_H
 
-#include <array>
 #include <cstdint>
-#include <map>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "LineValues.h"
 #include "Read.h"
 
-// A fresh directory under /tmp, removed with its contents on destruction.
+// A fresh directory under /tmp, removed with its contents on destruction (kept when the
+// environment sets KORVEX_KEEP_TEST_DIRS, to look at a failed case).
 class TempDir {
 public:
     TempDir();
@@ -18,76 +18,61 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& Path() const { return sPath; }
-    std::string File(const std::string& name) const { return sPath + "/" + name; }
+    std::string File(const std::string& sName) const { return sPath + "/" + sName; }
 
 private:
     std::string sPath;
 };
 
-// Changes the working directory for the lifetime of the object.
-class ScopedChdir {
-public:
-    explicit ScopedChdir(const std::string& dir);
-    ~ScopedChdir();
-
-private:
-    std::string sPrevious;
+struct ScopedChdir {  // changes the working directory for the lifetime of the object
+    const std::filesystem::path previous = std::filesystem::current_path();
+    explicit ScopedChdir(const std::string& sDir) { std::filesystem::current_path(sDir); }
+    ~ScopedChdir() { std::error_code ignored; std::filesystem::current_path(previous, ignored); }
 };
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& text);
-bool FileExists(const std::string& path);
-std::vector<std::string> SplitLines(const std::string& text);
-// The last line of a text; empty for an empty text.
-std::string LastLine(const std::string& sText);
+std::string ReadFile(const std::string& sPath);
+void WriteFile(const std::string& sPath, const std::string& sText);
+inline bool FileExists(const std::string& sPath) { return std::filesystem::exists(sPath); }
+std::vector<std::string> SplitLines(const std::string& sText);
+inline std::string LastLine(const std::string& sText) { auto v = SplitLines(sText); return v.empty() ? "" : v.back(); }
+inline std::string TestDataPath(const std::string& sName) { return std::string(KORVEX_TEST_DATA) + "/" + sName; }
+std::set<std::string> FileNames(const std::string& sDir);  // the names in a directory
+std::string MaskStamps(std::string sText);                 // every log time stamp shown as [STAMP]
+
+// The message of the Error that f throws; empty when it throws none.
+template <class Error, class F>
+std::string ErrorOf(F f) {
+    try {
+        f();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
 
 struct ProgramResult {
     int iExitStatus;
-    std::string sStdout;
-    std::string sStderr;
+    std::string sStdout, sStderr;
 };
 
-// Runs the built korvex binary in dir with the given arguments; stdinText is fed to it.
-// env holds extra NAME=VALUE settings.
-ProgramResult RunKorvex(const std::string& dir, const std::vector<std::string>& args,
-                        const std::string& stdinText = "", const std::vector<std::string>& env = {});
+// Runs the built korvex in sDir; vEnv holds extra NAME=VALUE settings.
+ProgramResult RunKorvex(const std::string& sDir, const std::vector<std::string>& vArgs,
+                        const std::string& sStdin = "", const std::vector<std::string>& vEnv = {});
+int RunShell(const std::string& sCommand);  // the exit status, -1 when it did not exit normally
 
-// Runs a shell command; returns its exit status (-1 when it did not exit normally).
-int RunShell(const std::string& sCommand);
+// A directory holding a copy of tests/data/example.sam and a run.cfg with the text given.
+struct ExampleDir : TempDir {
+    explicit ExampleDir(const std::string& sConfig);
+    ProgramResult Run(const std::vector<std::string>& vArgs, const std::vector<std::string>& vEnv = {}) const {
+        return RunKorvex(Path(), vArgs, "", vEnv);
+    }
+};
 
-// Path of a file under tests/data.
-std::string TestDataPath(const std::string& name);
+// A copy of the text that lives as long as the test program (for the texts of Reads).
+const char* KeepText(const std::string& sText);
 
-// text with every log time stamp "[YYYYMMDD__hh_mm_ss]" replaced by "[STAMP]".
-std::string MaskStamps(const std::string& text);
-
-// The lines of a log file, time stamps masked and the "Thr:0 [STAMP]  " record prefix removed.
-std::vector<std::string> LogTexts(const std::string& path);
-
-// A copy of text that stays valid for the whole test program (for the texts of Reads).
-const char* KeepText(const std::string& text);
-
-// An alignment on the '+' strand with the quality text and mismatch offsets given; the
-// mismatches take their quality characters from the quality text.
+// An alignment on '+'; each mismatch takes the quality character at its offset.
 Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosition,
               const std::string& sQuality = std::string(36, 'I'), const std::vector<int>& vMismatchOffsets = {});
-
-// The values of a map from line number to values, in line order.
-class MapValueSource : public LineValueSource {
-public:
-    explicit MapValueSource(const std::map<int64_t, std::array<double, 2>>& values_) : values(values_) {}
-    bool Next(int64_t& iLineNumber, double* pdValues) override {
-        if (itNext == values.end()) return false;
-        iLineNumber = itNext->first;
-        pdValues[0] = itNext->second[0];
-        pdValues[1] = itNext->second[1];
-        ++itNext;
-        return true;
-    }
-
-private:
-    std::map<int64_t, std::array<double, 2>> values;
-    std::map<int64_t, std::array<double, 2>>::const_iterator itNext = values.begin();
-};
 
 #endif

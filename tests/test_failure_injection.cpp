@@ -1,9 +1,9 @@
-// Every file a run writes, injected with a fault: its directory cannot be written, or its disk is
-// full (/dev/full behind a fixed name; as root, a small filled tmpfs). A final output that
-// cannot be written fails the run (status 1), the message names the file and nothing
-// half-written stays under its name; an intermediate file that cannot be written is reported
-// and loses nothing. As root, an unwritable directory is tested by running the program as
-// nobody, since root writes anywhere.
+// Writing files: the atomic file alone, and every file a run writes with a fault injected (its
+// directory cannot be written, or its disk is full: /dev/full behind a fixed name, or as root a
+// filled tmpfs). A final output that cannot be written fails the run (status 1) naming the file,
+// and nothing half-written stays under its name; an intermediate file that cannot be written is
+// reported and loses nothing. As root, an unwritable directory is tested by running a copy of the
+// program as nobody, since root writes anywhere and the build tree may lie where nobody cannot go.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -12,106 +12,16 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <set>
 
+#include "AtomicFile.h"
+#include "InputFile.h"
 #include "TestHelpers.h"
-
-namespace {
 
 namespace fs = std::filesystem;
 
-const char* const SETTINGS =
-    "STRANDNESS_OPTION=OFF\nTOTAL_ITERATIONS=100\nBURNIN_ITERATIONS=20\nNUM_THREADS=3\nQUIET=1\n";
-const char* const NOBODY = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-
-// Every case must pass; a case that cannot be injected on this machine is skipped with its reason.
-
-enum class FileKind { Samplus, Log, CallRecord };
+enum FileKind { SAMPLUS, BAM, LOG, CALL_RECORD };
 enum class Fault { UnwritableDirectory, DevFull, FullTmpfs };
-
-struct Injection {
-    FileKind file;
-    Fault fault;
-    std::string Name() const {
-        static const char* const FILES[] = {"SAMplus file", "log file", "call_record files"};
-        static const char* const FAULTS[] = {"unwritable directory", "full disk (/dev/full)", "full disk (tmpfs)"};
-        return std::string(FILES[static_cast<int>(file)]) + ", " + FAULTS[static_cast<int>(fault)];
-    }
-};
-
-// A small tmpfs mounted on a directory for the lifetime of the object and filled to the last byte.
-class FullTmpfs {
-public:
-    explicit FullTmpfs(const std::string& sPath) : sMountPoint(sPath) {
-        bMounted = ::mount("tmpfs", sPath.c_str(), "tmpfs", 0, "size=2m,mode=0777") == 0;
-        if (!bMounted) sProblem = std::strerror(errno);
-    }
-    ~FullTmpfs() {
-        if (bMounted) ::umount2(sMountPoint.c_str(), MNT_DETACH);
-    }
-    bool Mounted() const { return bMounted; }
-    const std::string& Problem() const { return sProblem; }
-    // Writes a filler file until the file system refuses another byte.
-    void Fill() const {
-        std::FILE* pFiller = std::fopen((sMountPoint + "/filler").c_str(), "wb");
-        ASSERT_NE(pFiller, nullptr);
-        std::setvbuf(pFiller, nullptr, _IONBF, 0);
-        const std::string sBlock(4096, 'x');
-        while (std::fwrite(sBlock.data(), 1, sBlock.size(), pFiller) == sBlock.size()) {}
-        while (std::fputc('x', pFiller) != EOF) {}
-        std::fclose(pFiller);
-    }
-
-private:
-    std::string sMountPoint;
-    bool bMounted = false;
-    std::string sProblem;
-};
-
-// The directories of one run: the working directory (also TMPDIR), the SAM file's (where the
-// SAMplus file goes) and the log's, each writable by whoever runs the program.
-struct RunDirectories {
-    TempDir root;
-    std::string sWork = root.File("work"), sData = root.File("data"), sLogs = root.File("logs");
-    std::string sIo = root.File("io");
-    RunDirectories() {
-        for (const std::string& sDir : {sWork, sData, sLogs, sIo}) fs::create_directory(sDir);
-        for (const std::string& sDir : {sWork, sData, sLogs}) ::chmod(sDir.c_str(), 0777);
-        ::chmod(root.Path().c_str(), 0755);  // mkdtemp made it 0700; nobody must get through
-    }
-    // The configuration and the SAM file, and with bPrevious a SAMplus file of an earlier run.
-    void Populate(bool bPrevious) const {
-        WriteFile(sWork + "/run.cfg", std::string(SETTINGS) + "MAP_FILENAME=" + sData +
-                                          "/example.sam\nLOG_FILENAME=" + sLogs + "/run.log\n");
-        fs::copy_file(TestDataPath("example.sam"), sData + "/example.sam");
-        if (bPrevious) WriteFile(sData + "/example.sam+", "previous run\n");
-    }
-    std::string DirectoryOf(FileKind file) const {
-        return file == FileKind::Samplus ? sData : file == FileKind::Log ? sLogs : sWork;
-    }
-};
-
-struct Outcome {
-    int iExitStatus;
-    std::string sStderr;
-};
-
-// As nobody, the program runs from a copy in the run's directories, since the build tree may
-// lie where nobody cannot reach it.
-Outcome RunProgram(const RunDirectories& dirs, bool bAsNobody) {
-    std::string sProgram = KORVEX_BINARY;
-    if (bAsNobody) {
-        sProgram = dirs.root.File("korvex");
-        fs::copy_file(KORVEX_BINARY, sProgram);
-        ::chmod(sProgram.c_str(), 0755);
-    }
-    const std::string sCommand = "cd '" + dirs.sWork + "' && " + (bAsNobody ? NOBODY : "") + "env TMPDIR='" +
-                                 dirs.sWork + "' OMP_NUM_THREADS=2 '" + sProgram + "' run.cfg >'" + dirs.sIo +
-                                 "/stdout' 2>'" + dirs.sIo + "/stderr'";
-    return Outcome{RunShell(sCommand), ReadFile(dirs.sIo + "/stderr")};
-}
+const char* const FILE_NAMES[] = {"example.sam+", "example.korvex.bam", "run.log", "call_record"};
 
 std::set<std::string> Listing(const std::string& sDir) {
     std::set<std::string> vNames;
@@ -119,98 +29,158 @@ std::set<std::string> Listing(const std::string& sDir) {
     return vNames;
 }
 
-// The SAMplus file of an undisturbed run, to which an intermediate file's fault must lose nothing.
-const std::string& ReferenceSamplus() {
-    static const std::string sSamplus = [] {
-        RunDirectories dirs;
-        dirs.Populate(false);
-        RunProgram(dirs, false);
-        return ReadFile(dirs.sData + "/example.sam+");
-    }();
-    return sSamplus;
-}
-
-// Sets the fault up; returns why it cannot be injected here, empty when it was.
-std::string Inject(const Injection& injection, RunDirectories& dirs, std::unique_ptr<FullTmpfs>& pTmpfs,
-                   bool& bAsNobody) {
-    const std::string sDir = dirs.DirectoryOf(injection.file);
-    const bool bRoot = ::geteuid() == 0;
-    switch (injection.fault) {
-        case Fault::UnwritableDirectory:
+// The directories of one run, each writable by whoever runs the program: the working directory
+// (also TMPDIR, where the call_record files go), the SAM file's (where the output goes) and the log's.
+struct RunDirectories : TempDir {
+    std::string sWork = File("work"), sData = File("data"), sLogs = File("logs"), sMount;
+    bool bAsNobody = false;
+    RunDirectories() {
+        for (const std::string& sDir : {sWork, sData, sLogs}) {
+            fs::create_directory(sDir);
+            ::chmod(sDir.c_str(), 0777);
+        }
+        ::chmod(Path().c_str(), 0755);  // mkdtemp made it 0700; nobody must get through
+    }
+    ~RunDirectories() {
+        if (!sMount.empty()) ::umount2(sMount.c_str(), MNT_DETACH);
+    }
+    std::string DirectoryOf(FileKind file) const { return file == LOG ? sLogs : file == CALL_RECORD ? sWork : sData; }
+    // The configuration and the SAM file, and with bPrevious an output of an earlier run.
+    void Populate(FileKind file, bool bPrevious) const {
+        WriteFile(sWork + "/run.cfg", "STRANDNESS_OPTION=OFF\nNUM_THREADS=3\nQUIET=1\nMAP_FILENAME=" + sData +
+                                          "/example.sam\nLOG_FILENAME=" + sLogs + "/run.log\n" +
+                                          (file == BAM ? "OUTPUT_FORMAT=BAM\n" : ""));
+        fs::copy_file(TestDataPath("example.sam"), sData + "/example.sam");
+        if (bPrevious) WriteFile(sData + "/" + FILE_NAMES[file], "previous run\n");
+    }
+    // Sets the fault up; returns why it cannot be injected here, empty when it was.
+    std::string Inject(FileKind file, Fault fault) {
+        const bool bRoot = ::geteuid() == 0;
+        if (fault == Fault::UnwritableDirectory) {
             if (bRoot && RunShell("command -v setpriv >/dev/null") != 0) return "setpriv is missing";
-            dirs.Populate(false);
-            ::chmod(sDir.c_str(), 0555);
+            Populate(file, false);
+            ::chmod(DirectoryOf(file).c_str(), 0555);
             bAsNobody = bRoot;
-            return std::string();
-        case Fault::DevFull:
+        } else if (fault == Fault::DevFull) {
             if (!FileExists("/dev/full")) return "there is no /dev/full";
-            dirs.Populate(false);
-            fs::create_symlink("/dev/full", dirs.sLogs + "/run.log");
-            return std::string();
-        case Fault::FullTmpfs:
+            Populate(file, false);
+            fs::create_symlink("/dev/full", sLogs + "/run.log");
+        } else {
             if (!bRoot) return "mounting a tmpfs needs root";
-            pTmpfs = std::make_unique<FullTmpfs>(sDir);
-            if (!pTmpfs->Mounted()) return "a tmpfs cannot be mounted here: " + pTmpfs->Problem();
-            dirs.Populate(injection.file == FileKind::Samplus);
-            pTmpfs->Fill();
-            return std::string();
+            if (::mount("tmpfs", DirectoryOf(file).c_str(), "tmpfs", 0, "size=2m,mode=0777") != 0)
+                return std::string("a tmpfs cannot be mounted here: ") + std::strerror(errno);
+            sMount = DirectoryOf(file);
+            Populate(file, file == SAMPLUS || file == BAM);
+            RunShell("cat /dev/zero > '" + sMount + "/filler' 2>/dev/null");  // to the last byte
+        }
+        return "";
     }
-    return "unknown fault";
-}
-
-// What is wrong with the outcome; empty when it is as it must be.
-std::string Check(const Injection& injection, const RunDirectories& dirs, const Outcome& outcome,
-                  const std::set<std::string>& vBefore, const std::string& sPrevious) {
-    const std::string sDir = dirs.DirectoryOf(injection.file);
-    std::string sProblems;
-    if (injection.file == FileKind::CallRecord) {
-        if (outcome.sStderr.find("call_record") == std::string::npos && outcome.sStderr.find(sDir) == std::string::npos)
-            sProblems += "no message names the call_record file or its directory; ";
-        const std::string sSamplus = ReadFile(dirs.sData + "/example.sam+");
-        if (outcome.iExitStatus == 0 && sSamplus != ReferenceSamplus()) sProblems += "the SAMplus file lost values; ";
-        if (outcome.iExitStatus != 0 && FileExists(dirs.sData + "/example.sam+"))
-            sProblems += "a failed run left a SAMplus file; ";
-        for (const std::string& sPath : Listing(dirs.sWork))
-            if (sPath.find("call_record_") != std::string::npos) sProblems += sPath + " was left behind; ";
-        return sProblems;
+    ProgramResult Run() const {
+        std::string sProgram = KORVEX_BINARY, sAs;
+        if (bAsNobody) {
+            sProgram = File("korvex");
+            fs::copy_file(KORVEX_BINARY, sProgram);
+            sAs = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        }
+        const int iStatus = RunShell("cd '" + sWork + "' && " + sAs + "env TMPDIR='" + sWork + "' OMP_NUM_THREADS=2 '" +
+                                     sProgram + "' run.cfg >/dev/null 2>'" + File("stderr") + "'");
+        return {iStatus, "", ReadFile(File("stderr"))};
     }
-    const std::string sName = injection.file == FileKind::Samplus ? "example.sam+" : "run.log";
-    if (outcome.iExitStatus != 1) sProblems += "exit status " + std::to_string(outcome.iExitStatus) + ", not 1; ";
-    if (outcome.sStderr.find(sName) == std::string::npos) sProblems += "standard error does not name " + sName + "; ";
-    if (injection.file == FileKind::Samplus) {
-        const std::string sFinal = sDir + "/example.sam+";
-        if (FileExists(sFinal) && ReadFile(sFinal) != sPrevious) sProblems += "the previous SAMplus file was changed; ";
-        if (Listing(sDir) != vBefore) sProblems += "files were left in " + sDir + "; ";
-    }
-    return sProblems;
-}
+};
 
 TEST(FailureInjection, EveryOutputAndIntermediateFile) {
-    ASSERT_FALSE(ReferenceSamplus().empty());
-    const Injection injections[] = {
-        {FileKind::Samplus, Fault::UnwritableDirectory}, {FileKind::Samplus, Fault::FullTmpfs},
-        {FileKind::Log, Fault::UnwritableDirectory},     {FileKind::Log, Fault::DevFull},
-        {FileKind::Log, Fault::FullTmpfs},               {FileKind::CallRecord, Fault::UnwritableDirectory},
-        {FileKind::CallRecord, Fault::FullTmpfs}};
-    for (const Injection& injection : injections) {
-        const std::string sName = injection.Name();
-        SCOPED_TRACE(sName);
+    const std::string sGolden = ReadFile(TestDataPath("golden/example_default.sam+"));  // an undisturbed run's
+    const char* const KINDS[] = {"SAMplus file", "BAM file", "log file", "call_record files"};
+    const char* const FAULTS[] = {"unwritable directory", "full disk (/dev/full)", "full disk (tmpfs)"};
+    const std::pair<FileKind, Fault> injections[] = {
+        {SAMPLUS, Fault::UnwritableDirectory},     {SAMPLUS, Fault::FullTmpfs},    {BAM, Fault::FullTmpfs},
+        {LOG, Fault::UnwritableDirectory},         {LOG, Fault::DevFull},          {LOG, Fault::FullTmpfs},
+        {CALL_RECORD, Fault::UnwritableDirectory}, {CALL_RECORD, Fault::FullTmpfs}};
+    for (const auto& [file, fault] : injections) {
+        const std::string sCase = std::string(KINDS[file]) + ", " + FAULTS[static_cast<int>(fault)];
+        SCOPED_TRACE(sCase);
         RunDirectories dirs;
-        std::unique_ptr<FullTmpfs> pTmpfs;
-        bool bAsNobody = false;
-        const std::string sSkipped = Inject(injection, dirs, pTmpfs, bAsNobody);
+        const std::string sSkipped = dirs.Inject(file, fault);
         if (!sSkipped.empty()) {
-            std::cout << "[ SKIPPED  ] " << sName << ": " << sSkipped << std::endl;
+            std::cout << "[ SKIPPED  ] " << sCase << ": " << sSkipped << std::endl;
             continue;
         }
-        const std::string sDir = dirs.DirectoryOf(injection.file);
+        const std::string sDir = dirs.DirectoryOf(file), sFile = sDir + "/" + FILE_NAMES[file];
         const std::set<std::string> vBefore = Listing(sDir);
-        const std::string sPrevious = ReadFile(sDir + "/example.sam+");
-        const Outcome outcome = RunProgram(dirs, bAsNobody);
-        const std::string sProblems = Check(injection, dirs, outcome, vBefore, sPrevious);
+        const std::string sPrevious = file == LOG ? "" : ReadFile(sFile);  // the log may be /dev/full
+        const ProgramResult outcome = dirs.Run();
         ::chmod(sDir.c_str(), 0777);  // so that the directory can be removed
-        EXPECT_EQ(sProblems, "") << outcome.sStderr;
+        if (file == CALL_RECORD) {
+            EXPECT_TRUE(outcome.sStderr.find(FILE_NAMES[file]) != std::string::npos ||
+                        outcome.sStderr.find(sDir) != std::string::npos) << outcome.sStderr;
+            if (outcome.iExitStatus == 0) { EXPECT_EQ(ReadFile(dirs.sData + "/example.sam+"), sGolden); }
+            else { EXPECT_FALSE(FileExists(dirs.sData + "/example.sam+")); }
+            for (const std::string& sPath : Listing(dirs.sWork)) EXPECT_EQ(sPath.find("call_record_"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(outcome.iExitStatus, 1);
+        EXPECT_NE(outcome.sStderr.find(FILE_NAMES[file]), std::string::npos) << outcome.sStderr;
+        if (file == LOG) continue;
+        if (FileExists(sFile)) { EXPECT_EQ(ReadFile(sFile), sPrevious); }
+        EXPECT_EQ(Listing(sDir), vBefore);
     }
 }
 
-}  // namespace
+// A target that cannot be created, is no regular file, or is the input under any name: an error
+// that names it, and the directory stays as it was.
+TEST(AtomicFile, FailuresLeaveTheTargetAsItWas) {
+    TempDir dir;
+    const std::string sInput = dir.File("reads.sam"), sMissing = dir.File("missing/out.sam+");
+    WriteFile(sInput, "r1\t0\n");
+    InputFile input(sInput);
+    ASSERT_EQ(symlink("/dev/full", dir.File("full").c_str()), 0);
+    ASSERT_EQ(link(sInput.c_str(), dir.File("hardlink.sam").c_str()), 0);
+    ASSERT_EQ(symlink(sInput.c_str(), dir.File("symlink.sam").c_str()), 0);
+    ASSERT_EQ(mkdir(dir.File("sub").c_str(), 0755), 0);
+    const std::set<std::string> vBefore = FileNames(dir.Path());
+    const std::pair<std::string, std::string> cases[] = {
+        {sMissing, "the output file (" + sMissing + ") cannot be created (as " + sMissing + ".tmp"},
+        {dir.File("full"), dir.File("full") + ") exists and is not a regular file (it is a character device)"},
+        {dir.File("sub"), "is not a regular file (it is a directory)"},
+        {sInput, "the output file (" + sInput + ") is the input file (" + sInput + "), which korvex never overwrites"},
+        {dir.File("hardlink.sam"), "is the input file (" + sInput + ")"},
+        {dir.File("symlink.sam"), "is the input file (" + sInput + ")"},
+        {dir.File("./sub/../reads.sam"), "is the input file"}};
+    for (const auto& [sTarget, sFragment] : cases) {
+        const std::string sMessage = ErrorOf<OutputError>([&, sTarget = sTarget] {
+            AtomicFile file(sTarget, &input);
+            file.Write("new\n", 4);
+            file.Commit();
+        });
+        EXPECT_NE(sMessage.find(sFragment), std::string::npos) << sTarget << ": " << sMessage;
+    }
+    EXPECT_EQ(ReadFile(sInput), "r1\t0\n");
+    EXPECT_EQ(FileNames(dir.Path()), vBefore);
+    EXPECT_TRUE(FileNames(dir.File("sub")).empty());
+}
+
+// Nothing is under the final name before Commit; a link stays and the file it names is replaced
+// with its mode kept; an abandoned file leaves nothing.
+TEST(AtomicFile, CommitPutsTheWholeFileInPlace) {
+    TempDir dir;
+    const std::string sTarget = dir.File("out.txt"), sLink = dir.File("link.txt");
+    WriteFile(sTarget, "old");
+    ASSERT_EQ(chmod(sTarget.c_str(), 0640), 0);
+    ASSERT_EQ(symlink(sTarget.c_str(), sLink.c_str()), 0);
+    std::string sText;
+    for (int i = 0; i < 300000; ++i) sText += "line " + std::to_string(i) + "\n";  // beyond one buffer
+    {
+        AtomicFile file(sLink);
+        file.Write(sText.data(), sText.size() - 1);
+        file.Put(sText.back());
+        EXPECT_EQ(ReadFile(sTarget), "old");
+        file.Commit();
+    }
+    EXPECT_EQ(ReadFile(sTarget), sText);
+    EXPECT_TRUE(std::filesystem::is_symlink(sLink));
+    struct stat status;
+    ASSERT_EQ(stat(sTarget.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    { AtomicFile abandoned(dir.File("never.txt")); abandoned.Write("x", 1); }
+    EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"link.txt", "out.txt"}));
+}

@@ -1,23 +1,124 @@
-// The calculation of one job, and the parallel run of a container's jobs.
+// The calculation: error scores, evidence windows, job and part cuts, the proportional estimates
+// of one job, and the parallel run of a container's jobs.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 
 #include "DataTrainer.h"
+#include "ErrorScore.h"
 #include "KorvexCalc.h"
+#include "Logger.h"
 #include "TestHelpers.h"
 #include "ThreadDataMgr.h"
-
-namespace {
+#include "utils.h"
 
 const double UNSET = -7.0;  // marks a probability slot that Run must not touch
+using Range = std::pair<int, int>;
 
-std::string Format(double dValue) {
-    std::ostringstream out;
-    out << dValue;
-    return out.str();
+std::string Format(double dValue) { std::ostringstream out; out << dValue; return out.str(); }  // as call_record
+
+TEST(ErrorScore, MismatchesPerOccurrenceOfEachCharacter) {
+    struct Unique { std::string sQuality; std::vector<int> vMismatchOffsets; };
+    struct Case { std::vector<Unique> vReads; std::map<char, double> expected; std::string sStderr; };
+    const Case cases[] = {
+        {{{"IIII", {}}, {"IIII", {1}}, {"##5", {0, 1}}}, {{'I', 1.0 / 8.0}, {'#', 0.99}, {'5', 0.0}, {'Q', 0.5}}, ""},
+        {{{"*", {10}}}, {{'*', 0.0}, {'Q', 0.5}},  // QUAL "*" gives a mismatch the NUL character
+         std::string("calc_error_score: Error:  Character (") + '\0' +
+             ") at  position: (10) in vMismatches array in Read structure is not in the error_score map.\n"},
+        {{{std::string(150, 'A'), {0, 140}}}, {{'A', 2.0 / 150.0}, {'Q', 0.5}}, ""}};
+    static const TempDir logDir;  // the unknown character is a warning of the log
+    GetLogger()->CreateOutFile(logDir.File("test.log"));
+    for (const Case& c : cases) {
+        std::vector<MultiRead_t<1>> vUnique(c.vReads.size());
+        std::vector<MultiRead*> vPointers;
+        for (std::size_t i = 0; i < c.vReads.size(); ++i) {
+            vUnique[i].Reads(0) = MakeRead("u", "c", 1, c.vReads[i].sQuality, c.vReads[i].vMismatchOffsets);
+            vPointers.push_back(&vUnique[i]);
+        }
+        std::map<char, double> error_score = {{'Q', 0.5}};  // a character of no read keeps its entry
+        testing::internal::CaptureStderr();
+        calc_error_score(vPointers, error_score);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.sStderr);
+        EXPECT_EQ(error_score, c.expected);
+    }
+}
+
+Read At(int iPosition, const char* sChromosome = "chr1") { return MakeRead("u", sChromosome, iPosition); }
+
+// Searches the unique reads (ascending position) for r, L = 36: "count first last:" of its window,
+// then each entry listed at read position k as " offset", with the quality character when flagged.
+std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFlank, bool bStrandness) {
+    std::deque<MultiRead_t<1>> vOwned(vUnique.size());
+    std::vector<MultiRead*> vReads;
+    std::vector<int> vPositions;
+    for (std::size_t i = 0; i < vUnique.size(); ++i) {
+        vPositions.push_back((vOwned[i].Reads(0) = vUnique[i]).position);
+        vReads.push_back(&vOwned[i]);
+    }
+    KorvexCalc calc{36, iFlank, 0.0, 0, 0};
+    int iFirst = 0, iLast = 0;
+    const int iCount = calc.countMatchingUniqueReads_at_flanking(vReads, r, vPositions, bStrandness, iLast, iFirst);
+    std::vector<MisMatchData> vOut;
+    const int iListed = calc.FindMatchingUniqueReads_at_k_2(k, vReads, r, vPositions, iLast, iFirst, vOut, bStrandness);
+    std::string s = std::to_string(iCount) + " " + std::to_string(iFirst) + " " + std::to_string(iLast) + ":";
+    for (const MisMatchData& e : vOut) s += " " + std::to_string(e.iOffset) + std::string(e.bMisMatch, e.cQuality);
+    return iListed == static_cast<int>(vOut.size()) ? s : "returned " + std::to_string(iListed);
+}
+
+// At 1000 with F = 0 the window is 965 <= p <= 1035, and read position k is covered by the reads at
+// 965 + k (offset 35) to 1000 + k (offset 0); a negative F leaves covering reads outside the window.
+// Only reads on the same reference (up to its terminator) and, with strandness, strand count.
+TEST(Evidence, WindowsAndCoveringReads) {
+    const std::vector<Read> vWindow = {At(955), At(964), At(965), At(975), At(1025), At(1035), At(1036), At(1045)};
+    std::vector<Read> vOther = {At(990), At(990, "chr2"), At(995), At(996, "chr10"), At(996, "chr"), At(996, "chr1_")};
+    vOther[2].strand = '-';
+    const std::vector<Read> vNone, vChr2 = {At(990, "chr2"), At(1010, "chr2")};
+    const std::string sQ = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", sQ2 = "0123456789aBCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::vector<Read> vSame = {MakeRead("u", "chr1", 990, sQ, {10}), MakeRead("u", "chr1", 990, sQ, {2}),
+                                     MakeRead("u", "chr1", 990, sQ2, {4, 10})};
+    struct Case { const std::vector<Read>& vUnique; int k, iFlank; bool bStrandness; const char* sExpected; };
+    const Case cases[] = {
+        {vWindow, 0, 0, false, "4 2 5: 35 25"}, {vWindow, 35, 0, false, "4 2 5: 10 0"},
+        {vWindow, 0, 10, false, "8 0 7: 35 25"}, {vWindow, 0, -10, false, "2 3 4: 25"},
+        {vWindow, 35, -10, false, "2 3 4: 10"}, {vNone, 0, 0, false, "0 0 -1:"}, {vChr2, 0, 0, false, "0 0 1:"},
+        {vOther, 0, 0, false, "2 0 5: 10 5"}, {vOther, 0, 0, true, "1 0 5: 10"}, {vSame, 0, 0, false, "3 0 2: 10A 10 10a"}};
+    Read r = At(1000);
+    r.chromosome = KeepText("chr1");  // the same name in another text
+    for (const Case& c : cases) EXPECT_EQ(Find(c.vUnique, r, c.k, c.iFlank, c.bStrandness), c.sExpected) << c.k;
+    // At the largest position SAM allows, read position 35 lies beyond the int range.
+    EXPECT_EQ(Find({MakeRead("u", "chr1", 2147483647, sQ, {35})}, At(2147483647), 35, 0, false), "1 0 0: 35Z");
+}
+
+TEST(JobCut, PartSlicesJobRangesAndFileNames) {
+    const struct { int n, iNumParts, iPart; Range expected; } parts[] = {
+        {10, 3, 1, {0, 3}}, {10, 3, 2, {3, 6}}, {10, 3, 3, {6, 10}}, {11, 2, 2, {5, 11}}, {7, 1, 1, {0, 7}},
+        {3, 4, 2, {0, 3}}, {4, 4, 3, {0, 4}}};  // no more multireads than parts: the whole container
+    for (const auto& c : parts) {
+        Range slice(-99, -99);
+        GetPartSlice(c.n, c.iNumParts, c.iPart, slice.first, slice.second);
+        EXPECT_EQ(slice, c.expected) << "n=" << c.n << " parts=" << c.iNumParts << " part=" << c.iPart;
+    }
+    struct Case { int iStart, iEnd, iNumJobs, iMap, iPart; std::vector<Range> vExpected; const char* sLastName; };
+    const Case jobs[] = {  // the last job takes the remainder
+        {0, 10, 3, 2, 1, {{0, 3}, {3, 6}, {6, 10}}, "call_record_L2_p001_t002.txt"},
+        {0, 7, 7, 3, 42, {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}}, "call_record_L3_p042_t006.txt"},
+        {100, 200, 3, 5, 1000, {{100, 133}, {133, 166}, {166, 200}}, "call_record_L5_p1000_t002.txt"},
+        {5, 11, 4, 4, 2, {{5, 6}, {6, 7}, {7, 8}, {8, 11}}, "call_record_L4_p002_t003.txt"},
+        {0, 2, 3, 2, 1, {{0, 1}, {1, 2}, {0, 0}}, "call_record_L2_p001_t002.txt"},  // jobs beyond the slice
+        {0, 0, 3, 2, 1, {}, ""}};
+    ThreadDataMgr manager;  // one manager for all rows: each population releases the old records
+    for (const Case& c : jobs) {
+        SCOPED_TRACE(testing::Message() << "[" << c.iStart << ", " << c.iEnd << ") in " << c.iNumJobs);
+        EXPECT_EQ(manager.PopulateJobInfoVector(c.iStart, c.iEnd, c.iNumJobs, c.iMap, c.iPart), int(c.vExpected.size()));
+        std::vector<Range> vRanges;
+        for (const JobInfo* pJob : manager.vJobs) vRanges.push_back(Range(pJob->iStartIndex, pJob->iEndIndex));
+        EXPECT_EQ(vRanges, c.vExpected);
+        EXPECT_EQ(manager.vJobs.empty() ? "" : manager.vJobs.back()->sOutFileName, c.sLastName);
+    }
+    EXPECT_THROW(manager.PopulateJobInfoVector(0, 5, 0, 2, 1), std::invalid_argument) << "a slice without jobs";
 }
 
 Read Alignment(const std::string& sChrom, int iPosition, std::vector<int> vMismatches = {}, std::string sId = "a") {
@@ -33,8 +134,7 @@ std::unique_ptr<MultiRead> MakeMultiRead(const std::vector<Read>& vReads) {
     return pMultiRead;
 }
 
-// The containers of a calculation, in their own working directory; job 3 runs a slice.
-struct CalcJob {
+struct CalcJob {  // the containers of a calculation, in their own working directory
     // Files the alignments as one multiread; a single one is a unique read (add those in ascending position).
     MultiRead* Add(const std::vector<Read>& vReads) {
         static std::unique_ptr<MultiRead> (*const MAKERS[])(const std::vector<Read>&) = {
@@ -44,22 +144,20 @@ struct CalcJob {
         (vReads.size() == 1 ? vUnique : vMulti).push_back(vOwned.back().get());
         return vOwned.back().get();
     }
-    std::vector<std::string> Run(int iStart, int iEnd, const std::string& sMode) {  // the call_record lines
-        job.iStartIndex = iStart;
-        job.iEndIndex = iEnd;
-        calc.Run(vUnique, vMulti, errorScore, vPositions, job, sMode, false);
+    std::vector<std::string> Run() {  // the call_record lines of the first multiread, estimated proportionally
+        calc.Run(vUnique, vMulti, errorScore, vPositions, job, "PROP", false);
         return SplitLines(ReadFile(job.sOutFileName));
     }
 
     TempDir dir;
     ScopedChdir chdir{dir.Path()};
-    std::vector<std::unique_ptr<MultiRead>> vOwned;  // owns every multiread; test thread only
+    std::vector<std::unique_ptr<MultiRead>> vOwned;
     std::vector<MultiRead*> vUnique, vMulti;
     std::vector<int> vPositions;
     std::map<char, double> errorScore{{'I', 0.01}};
     KorvexCalc calc{36, 0, 0.1, 50, 10};
     std::ofstream stream;
-    JobInfo job{0, 0, 3, &stream, "call_record_L2_p001_t003.txt", "call_record_L2_combined"};
+    JobInfo job{0, 1, 3, &stream, "call_record_L2_p001_t003.txt", "call_record_L2_combined"};
 };
 
 TEST(KorvexCalc, ProportionalEstimates) {
@@ -68,8 +166,7 @@ TEST(KorvexCalc, ProportionalEstimates) {
         {{0, 2}, {0, 0}, {1, 0}, {1, 0}}, {{0, 2}, {0, 5}, {1, 0}, {1, 0}}, {{1, 1}, {0, 0}, {0.5, 0.5}, {0.5, 0.5}},
         {{1, 1, 3}, {3, 0, 7}, {0.5, 0.5, 0}, {1, 0, 0}},
         {{2, 2, 2}, {1, 1, 1}, {1.0 / 3, 1.0 / 3, 1.0 / 3}, {1.0 / 3, 1.0 / 3, 1.0 / 3}},
-        {{3, 1, 1, 1, 2}, {0, 2, 2, 4, 9}, {0, 1.0 / 3, 1.0 / 3, 1.0 / 3, 0}, {0, 0.25, 0.25, 0.5, 0}},
-    };
+        {{3, 1, 1, 1, 2}, {0, 2, 2, 4, 9}, {0, 1.0 / 3, 1.0 / 3, 1.0 / 3, 0}, {0, 0.25, 0.25, 0.5, 0}}};
     const int OFFSETS[] = {0, 5, 10};
     const std::string sId(40, 'Q');  // read ID and reference name fill their fields
     for (const auto& c : cases) {
@@ -81,51 +178,11 @@ TEST(KorvexCalc, ProportionalEstimates) {
             const std::string sChrom = "chrUn_xy" + std::to_string(j);
             vReads.push_back(Alignment(sChrom, 1000, std::vector<int>(OFFSETS, OFFSETS + c.vMismatches[j]), sId));
             for (int i = 0; i < c.vCounts[j]; ++i) calcJob.Add({Alignment(sChrom, 1000)});
-            vExpected.push_back(sId + "\t" + sChrom + "\t1000\t" + Format(c.vUniform[j]) + "\t" + Format(c.vShare[j]) +
-                                "\t0");
+            vExpected.push_back(sId + "\t" + sChrom + "\t1000\t" + Format(c.vUniform[j]) + "\t" + Format(c.vShare[j]) + "\t0");
         }
         MultiRead* pMultiRead = calcJob.Add(vReads);
-        EXPECT_EQ(calcJob.Run(0, 1, "PROP"), vExpected);
+        EXPECT_EQ(calcJob.Run(), vExpected);
         for (std::size_t j = 0; j < vReads.size(); ++j) EXPECT_EQ(pMultiRead->Reads(j).probability[0], c.vShare[j]);
-    }
-}
-
-// The mode is compared exactly; iPosteriorSlot is -1 when the sampler does not run. Each job holds two equal
-// multireads, so nothing may carry over, and the posterior repeats exactly from job to job.
-TEST(KorvexCalc, ProbOutputSelectsValuesAndSlots) {
-    const struct { const char* sMode; int iPosteriorSlot; } cases[] = {
-        {"BOTH", 1}, {"BAYES", 0}, {"PROP", -1}, {"both", -1}, {"Bayes", -1}, {"", -1}, {"BAYES ", -1}};
-    double dPosterior[2] = {-1, -1};  // taken from the "BOTH" job
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sMode);
-        CalcJob calcJob;
-        calcJob.Add({Alignment("chr1", 990)});
-        for (int i = 0; i < 2; ++i) calcJob.Add({Alignment("chr1", 1000), Alignment("chr2", 2000, {4})});
-        const std::vector<std::string> vLines = calcJob.Run(0, 2, c.sMode);
-        for (int j : {0, 1})
-            if (c.iPosteriorSlot == 1) dPosterior[j] = calcJob.vMulti[0]->Reads(j).probability[1];
-        ASSERT_EQ(vLines.size(), 4u);
-        for (int i = 0; i < 4; ++i) {
-            const int j = i % 2;
-            const Read& read = calcJob.vMulti[i / 2]->Reads(j);
-            EXPECT_EQ(read.probability[0], c.iPosteriorSlot == 0 ? dPosterior[j] : 1.0 - j) << i;
-            EXPECT_EQ(read.probability[1], c.iPosteriorSlot == 1 ? dPosterior[j] : UNSET) << i;
-            EXPECT_EQ(vLines[i].substr(vLines[i].rfind('\t') + 1), c.iPosteriorSlot < 0 ? "0" : Format(dPosterior[j]));
-        }
-    }
-}
-
-TEST(KorvexCalc, BadRangeThrowsBeforeOpeningTheFile) {
-    const int RANGES[][3] = {{2, -1, 1}, {2, 0, 3}, {2, 2, 1}, {0, 0, 1}};  // container size, start, end
-    for (const auto& range : RANGES) {
-        CalcJob calcJob;
-        for (int i = 0; i < range[0]; ++i) calcJob.Add({Alignment("chr1", 10), Alignment("chr1", 90)});
-        std::string sError = "no exception";
-        try { calcJob.Run(range[1], range[2], "BOTH"); } catch (const std::invalid_argument& e) { sError = e.what(); }
-        EXPECT_EQ(sError, "Run: Thrd(3)  ERROR: iStartIndex (" + std::to_string(range[1]) + ") must be >= zero, and " +
-                              "iEndIndex (" + std::to_string(range[2]) + ") must be <= MultiRead vector size (" +
-                              std::to_string(range[0]) + ").");
-        EXPECT_FALSE(FileExists(calcJob.job.sOutFileName));
     }
 }
 
@@ -141,5 +198,3 @@ TEST(DataTrainer, FailingJobIsRethrownAfterTheRegion) {
                  std::runtime_error);
     for (int i = 0; i < 100; ++i) EXPECT_TRUE(i == 1 || data.vMulti[i]->Reads(0).probability[0] == 1.0) << i;
 }
-
-}  // namespace

@@ -1,103 +1,207 @@
-// Whole runs of the program on a copy of tests/data/example.sam.
+// The program run as a user runs it: its command line, and whole runs on a copy of
+// tests/data/example.sam, undivided and in parts.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <set>
+#include <functional>
+#include <thread>
 
 #include "TestHelpers.h"
 
-namespace {
+const std::string BANNER = "KORVEX v2.0.0 -- probabilities of the alignments of multireads\n";
 
-// Quick settings for runs compared with each other; a setting appended later replaces one.
-const std::string FAST = "PROB_OUTPUT=BOTH\nNUM_THREADS=1\nTOTAL_ITERATIONS=100\nBURNIN_ITERATIONS=20\n";
-
-struct RunResult { int iExitStatus; std::string sSamplus, sLog; std::set<std::string> vLeft; };  // vLeft: files left
-
-// With sSamplusLink, the SAMplus file is a link to that path (and is not read back).
-RunResult RunExample(const std::string& sSettings, const std::vector<std::string>& vArgs = {"run.cfg"},
-                     const std::vector<std::string>& vEnv = {}, const char* sSamplusLink = nullptr) {
-    TempDir dir;
-    std::filesystem::copy_file(TestDataPath("example.sam"), dir.File("example.sam"));
-    if (sSamplusLink != nullptr) std::filesystem::create_symlink(sSamplusLink, dir.File("example.sam+"));
-    WriteFile(dir.File("run.cfg"), "MAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n" + sSettings);
-    RunResult result{RunKorvex(dir.Path(), vArgs, "", vEnv).iExitStatus,
-                     sSamplusLink ? "" : ReadFile(dir.File("example.sam+")), ReadFile(dir.File("Logger.out")), {}};
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        result.vLeft.insert(entry.path().filename().string());
-    return result;
+// Without arguments: the usage, then no wait, whether standard input ends or stays open.
+TEST(Cli, NoArgumentPrintsUsageAndReturnsAtOnce) {
+    const std::string sStderr = "\n" + BANNER + "\nKORVEX v2.0.0: invalid number of program arguments.\n"
+        "Usage: KORVEX v2.0.0 InputFilename [nparts  part] \n  where\n"
+        "InputFilename:\tthe name of a file containing additional input parameters (name/value pairs)\n"
+        "nparts\tnumber of parts to break the job into. [optional]\n"
+        "part\twhich part (of total number parts to process) is this run. [optional]\n";
+    for (const std::string sInput : {"y\n", ""}) {  // an answer, or the end of input
+        TempDir dir;
+        ProgramResult result = RunKorvex(dir.Path(), {}, sInput);
+        EXPECT_EQ(result.iExitStatus, 1);
+        EXPECT_EQ(result.sStderr, sStderr);
+        EXPECT_EQ(result.sStdout, "");
+        EXPECT_TRUE(FileNames(dir.Path()).empty());
+    }
+    TempDir dir;  // a pipe that stays open and never delivers a character: timeout's 124 if it waited
+    EXPECT_EQ(RunShell("cd " + dir.Path() + " && mkfifo in && timeout 20 " + KORVEX_BINARY + " <>in >/dev/null 2>&1"), 1);
 }
 
-// The SAMplus text of the run with one job on one thread that the other runs are compared with.
-const std::string& Reference() {
-    static const std::string sSamplus = RunExample(FAST, {"run.cfg"}, {"OMP_NUM_THREADS=1"}).sSamplus;
-    return sSamplus;
+// Help and version print and stop. Each refusal, and each run that finds nothing to do, says why
+// in the last line on standard error, also in the log when one exists. None writes an output file.
+TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
+    const std::string sRecord = "\t4\tc1\t1\t255\t36M\t*\t0\t0\t" + std::string(36, 'A') + "\t" + std::string(36, 'I') + "\n";
+    const std::string sNoLine = "process2: the SAM file (example.sam) has no usable alignment line: ";
+    struct Case {
+        std::vector<std::string> vArgs;
+        int iExit;
+        std::string sLastLine;
+        const char* sLog;  // none when null
+        std::string sStdoutStart = "", sSam = "";  // sSam: the example when empty
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "", nullptr, BANNER + "\nUsage:\n"}, {{"-h"}, 0, "", nullptr, BANNER},
+        {{"run.cfg", "NUM_THREADS=2", "--help"}, 0, "", nullptr, BANNER}, {{"--version"}, 0, "", nullptr, "KORVEX v2.0.0\n"},
+        {{"merge", "--help"}, 0, "", nullptr, "Usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]\n"},
+        {{"absent.cfg"}, 1, "main: the configuration file (absent.cfg) could not be opened: No such file or directory", nullptr},
+        {{"run.cfg", "NUM_THREADS=8"}, 1, "main: NUM_THREADS = 8 is outside 1 to 7", "run.log"},
+        {{"run.cfg", "2", "3"}, 1, "main: PART_TO_RUN = 3 (the part argument) is outside 1 to 2 (NUM_PARTS)",
+         "run.part1of2.log"},  // the refused part keeps its default
+        {{"run.cfg", "-x"}, 1, "main: unknown option -x (korvex --help lists the options)", nullptr},
+        {{"run.cfg", "1", "1", "2"}, 1,
+         "main: argument 2 is not KEY=VALUE: only settings may follow CONFIG [nparts [part]]", nullptr},
+        {{"merge", "run.cfg"}, 1, "merge: usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]", nullptr},
+        {{"merge", "run.cfg", "0"}, 1, "merge: NUM_PARTS = 0 must be at least 1", "run.merge.log"},
+        {{"merge", "run.cfg", "2"}, 1,
+         "KORVEX v2.0.0: part 1 of 2 is missing: (example.part1of2.sam+) is not there; run that part first",
+         "run.merge.log"},
+        {{"run.cfg", "MAP_FILENAME="}, 1, "KORVEX v2.0.0: process2: no SAM file was given: set MAP_FILENAME", "run.log"},
+        {{"run.cfg", "MAP_FILENAME=/proc/self/mem"}, 1,
+         "KORVEX v2.0.0: the SAM file (/proc/self/mem) cannot be read: Input/output error", "run.log"},
+        {{"run.cfg"}, 0, sNoLine + "all 3 alignment lines were rejected (the reasons are listed above). No output was "
+         "written.", "run.log", "", "@HD\tVN:1.0\na" + sRecord + "b" + sRecord + "short\tline\n"},
+        {{"run.cfg"}, 0, sNoLine + "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the "
+         "map file, (example.sam). No output was written.", "run.log", "", "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n"}};
+    for (const Case& c : cases) {
+        ExampleDir dir("LOG_FILENAME=run.log\nMAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n");
+        if (!c.sSam.empty()) WriteFile(dir.File("example.sam"), c.sSam);
+        ProgramResult result = dir.Run(c.vArgs);
+        EXPECT_EQ(result.iExitStatus, c.iExit) << c.sLastLine;
+        EXPECT_EQ(LastLine(result.sStderr), c.sLastLine);
+        EXPECT_EQ(result.sStdout.rfind(c.sStdoutStart, 0), 0u) << result.sStdout;
+        EXPECT_EQ(FileNames(dir.Path()).size(), c.sLog ? 3u : 2u) << c.sLastLine;  // run.cfg, example.sam, the log
+        if (c.sLog) { EXPECT_NE(ReadFile(dir.File(c.sLog)).find("  " + c.sLastLine + "\n"), std::string::npos); }
+    }
+    TempDir dir;  // warnings first, then every refusal; nothing of them on standard output
+    WriteFile(dir.File("run.cfg"), "STRANDNESS_OPTION=OFF\nTOTAL_ITERATION=50\nNUM_THREADS=four\n");
+    ProgramResult result = RunKorvex(dir.Path(), {"run.cfg", "POLYMORPHISM_RATE=1.5"});
+    EXPECT_EQ(result.sStderr, "main: TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS?\n"
+                              "main: NUM_THREADS = four is not a whole number\n"
+                              "main: POLYMORPHISM_RATE = 1.5 is outside 0 to 1 (exclusive)\n");
+    EXPECT_EQ(result.sStdout, "\n" + BANNER + "\n");
+    EXPECT_NE(ReadFile(dir.File("Logger.out")).find("main: failed to find MAP_FILENAME in Input file (run.cfg)\n"),
+              std::string::npos);
 }
 
-// A "BOTH" SAMplus line split into the SAM text and its two values.
-std::vector<std::string> SplitValues(const std::string& sLine) {
+namespace fs = std::filesystem;
+
+// A BOTH SAMplus line with only the value of column 1 or 2 kept.
+std::string KeepColumn(const std::string& sLine, int iColumn) {
     const std::size_t iSecond = sLine.rfind('\t', sLine.size() - 2), iFirst = sLine.rfind('\t', iSecond - 1);
-    return {sLine.substr(0, iFirst), sLine.substr(iFirst + 1, iSecond - iFirst - 1),
-            sLine.substr(iSecond + 1, sLine.size() - iSecond - 2)};
+    return sLine.substr(0, iFirst + 1) +
+           (iColumn == 1 ? sLine.substr(iFirst + 1, iSecond - iFirst) : sLine.substr(iSecond + 1));
 }
 
-// Other thread and job counts give the same bytes; "PROP" keeps the unique-read share and
-// "BAYES" the posterior of "BOTH".
-TEST(Pipeline, ThreadsJobsAndModes) {
-    const std::vector<std::string> vBoth = SplitLines(Reference());
-    const struct { const char* sSettings; int iColumn; } cases[] = {  // iColumn: the one kept, 0 for both
-        {"NUM_THREADS=1\n", 0}, {"NUM_THREADS=3\n", 0}, {"NUM_THREADS=7\n", 0}, {"PROB_OUTPUT=PROP\n", 1},
-        {"PROB_OUTPUT=BAYES\n", 2}};
+// The SAMplus file of the example at the default settings is checked in: any change of a number
+// shows here (regenerate it only for an intended change of the results). Other thread and job
+// counts, and the same settings on the command line alone, give the same bytes; PROP keeps the
+// unique-read share and BAYES the posterior of BOTH. Quiet, the console shows the summary alone.
+TEST(Pipeline, GoldenFileWhateverTheThreadsJobsAndMode) {
+    const std::string sGolden = ReadFile(TestDataPath("golden/example_default.sam+"));
+    const std::vector<std::string> vGolden = SplitLines(sGolden);
+    const struct { std::vector<std::string> vArgs; std::string sThreads; int iColumn; bool bQuiet; } cases[] = {
+        {{"run.cfg"}, "1", 0, false}, {{"run.cfg", "NUM_THREADS=3"}, "2", 0, false},  // iColumn 0: both kept
+        {{"run.cfg", "NUM_THREADS=7", "-q"}, "2", 0, true},
+        {{"MAP_FILENAME=example.sam", "STRANDNESS_OPTION=OFF", "QUIET=1"}, "2", 0, true},
+        {{"run.cfg", "PROB_OUTPUT=PROP"}, "2", 1, false},
+        {{"run.cfg", "PROB_OUTPUT=BAYES", "NUM_THREADS=4"}, "2", 2, false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.sSettings);
-        const RunResult run = RunExample(FAST + c.sSettings, {"run.cfg"}, {"OMP_NUM_THREADS=2"});
-        EXPECT_EQ(run.iExitStatus, 0) << run.sLog;
-        EXPECT_EQ(run.vLeft, (std::set<std::string>{"run.cfg", "Logger.out", "example.sam", "example.sam+"}));
-        if (c.iColumn == 0) { EXPECT_EQ(run.sSamplus, Reference()); }
-        const std::vector<std::string> vLines = SplitLines(run.sSamplus);
-        ASSERT_EQ(vLines.size(), vBoth.size());
-        for (std::size_t i = 0; i < vLines.size() && c.iColumn > 0; ++i)
-            EXPECT_EQ(vLines[i], SplitValues(vBoth[i])[0] + "\t" + SplitValues(vBoth[i])[c.iColumn] + "\t");
+        SCOPED_TRACE(c.vArgs.back());
+        ExampleDir dir("MAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n");
+        const ProgramResult run = dir.Run(c.vArgs, {"OMP_NUM_THREADS=" + c.sThreads});
+        EXPECT_EQ(run.iExitStatus, 0) << run.sStderr;
+        EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"run.cfg", "Logger.out", "example.sam", "example.sam+"}));
+        if (c.bQuiet) {
+            EXPECT_EQ(run.sStdout.substr(0, run.sStdout.find("  wall time")),
+                      "\nSummary\n  lines read:        3,481\n  lines rejected:    1\n    unmapped: 1 (first at line 2,323)\n"
+                      "  unique reads:      1,665\n  multireads scored: 56 with 2, 16 with 3, 11 with 4, 66 with 5 "
+                      "alignments\n  output:            example.sam+\n");
+        } else {
+            EXPECT_EQ(run.sStdout.find(BANNER), 1u);
+        }
+        const std::string sSamplus = ReadFile(dir.File("example.sam+"));
+        if (c.iColumn == 0) { EXPECT_EQ(sSamplus, sGolden); }
+        const std::vector<std::string> vLines = SplitLines(sSamplus);
+        ASSERT_EQ(vLines.size(), vGolden.size());
+        for (std::size_t i = 0; i < vLines.size() && c.iColumn > 0; ++i) EXPECT_EQ(vLines[i], KeepColumn(vGolden[i], c.iColumn));
     }
 }
 
-// An output that cannot be created (its directory is missing) or is not a file at all: the run
-// fails naming it, and nothing is left but what was there.
-TEST(Pipeline, UnwritableOutputFailsTheRun) {
-    const struct { const char* sSetting; const char* sLink; const char* sError; } cases[] = {
-        {"OUTPUT_FILE=no_such_dir/out.sam+\n", nullptr, "the output file (no_such_dir/out.sam+) cannot be created (as "},
-        {"", "/dev/full", "the output file (example.sam+) exists and is not a regular file (it is a character device)"}};
+// A run reading standard input gives the same file, named after it, and leaves no copy of the input.
+TEST(Pipeline, StandardInput) {
+    ExampleDir dir("MAP_FILENAME=-\nSTRANDNESS_OPTION=OFF\n");
+    TempDir tmp;
+    ASSERT_EQ(RunKorvex(dir.Path(), {"run.cfg"}, ReadFile(dir.File("example.sam")), {"TMPDIR=" + tmp.Path()}).iExitStatus, 0);
+    EXPECT_EQ(ReadFile(dir.File("stdin.sam+")), ReadFile(TestDataPath("golden/example_default.sam+")));
+    EXPECT_TRUE(FileNames(tmp.Path()).empty());
+}
+
+const std::string PARTS = "LOG_FILENAME=run.log\nMAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\nNUM_THREADS=2\n"
+                          "TOTAL_ITERATIONS=100\nBURNIN_ITERATIONS=20\n";
+
+// Runs the three parts at once, as a cluster's job array starts them.
+void RunPartsAtOnce(const ExampleDir& dir) {
+    std::vector<std::thread> vParts;
+    std::vector<int> vStatus(3, -1);
+    for (int k = 1; k <= 3; ++k)
+        vParts.emplace_back([&, k] { vStatus[k - 1] = dir.Run({"run.cfg", "3", std::to_string(k)}).iExitStatus; });
+    for (std::thread& part : vParts) part.join();
+    EXPECT_EQ(vStatus, (std::vector<int>{0, 0, 0}));
+}
+
+// The merge of the parts is byte for byte the file of a whole run, whatever the parts write;
+// the parts' files carry the part in their names and no intermediate file is left.
+TEST(Parts, MergeGivesTheFileOfAWholeRun) {
+    const struct { const char* sSetting; const char* sOutput; std::string sPartFile; } cases[] = {
+        {"", "example.sam+", "example.part2of3.sam+"},
+        {"PART_OUTPUT=VALUES\n", "example.sam+", "example.part2of3.sam+.values"},
+        {"OUTPUT_FORMAT=BAM\n", "example.korvex.bam", "example.part2of3.korvex.bam"}};
     for (const auto& c : cases) {
-        const RunResult run = RunExample(FAST + c.sSetting, {"run.cfg"}, {}, c.sLink);
-        EXPECT_EQ(run.iExitStatus, 1) << c.sError;
-        EXPECT_NE(run.sLog.find(std::string("KORVEX v2.0.0: ") + c.sError), std::string::npos) << run.sLog;
-        std::set<std::string> expected{"run.cfg", "Logger.out", "example.sam"};
-        if (c.sLink) expected.insert("example.sam+");
-        EXPECT_EQ(run.vLeft, expected);
+        SCOPED_TRACE(c.sPartFile);
+        ExampleDir dir(PARTS + c.sSetting);
+        ASSERT_EQ(dir.Run({"run.cfg"}).iExitStatus, 0);
+        fs::rename(dir.File(c.sOutput), dir.File("whole"));
+        RunPartsAtOnce(dir);
+        ASSERT_EQ(dir.Run({"merge", "run.cfg", "3"}).iExitStatus, 0) << ReadFile(dir.File("run.merge.log"));
+        EXPECT_EQ(ReadFile(dir.File(c.sOutput)), ReadFile(dir.File("whole")));
+        const std::set<std::string> vFiles = FileNames(dir.Path());
+        for (const std::string& sFile : {c.sPartFile, c.sPartFile + ".manifest", std::string("run.part2of3.log")})
+            EXPECT_EQ(vFiles.count(sFile), 1u) << sFile;
+        for (const std::string& sFile : vFiles) EXPECT_EQ(sFile.find("tmp"), std::string::npos) << sFile;
     }
 }
 
-// The SAMplus file of the example at the default settings, checked in: any change of a
-// number shows here. Regenerate it only for an intended change of the results.
-TEST(Pipeline, GoldenExampleAtDefaultSettings) {
-    EXPECT_EQ(RunExample("").sSamplus, ReadFile(TestDataPath("golden/example_default.sam+")));
-}
-
-}  // namespace
-
-// The summary of a run on the bundled example, and the same run reading standard input.
-TEST(Pipeline, SummaryAndStandardInput) {
-    TempDir dir;
-    std::filesystem::copy_file(TestDataPath("example.sam"), dir.File("example.sam"));
-    WriteFile(dir.File("run.cfg"), "STRANDNESS_OPTION=OFF\n" + FAST);
-    ProgramResult run = RunKorvex(dir.Path(), {"-q", "run.cfg", "MAP_FILENAME=example.sam"});
-    ASSERT_EQ(run.iExitStatus, 0) << run.sStderr;
-    const std::string sSummary = run.sStdout.substr(run.sStdout.find("Summary\n"));
-    EXPECT_EQ(sSummary.substr(0, sSummary.find("  wall time")),
-              "Summary\n  lines read:        3,481\n  lines rejected:    1\n    unmapped: 1 (first at line 2,323)\n"
-              "  unique reads:      1,665\n  multireads scored: 56 with 2, 16 with 3, 11 with 4, 66 with 5 alignments\n"
-              "  output:            example.sam+\n");
-    ProgramResult piped = RunKorvex(dir.Path(), {"-q", "run.cfg", "MAP_FILENAME=-"}, ReadFile(dir.File("example.sam")));
-    ASSERT_EQ(piped.iExitStatus, 0) << piped.sStderr;
-    EXPECT_EQ(ReadFile(dir.File("stdin.sam+")), ReadFile(dir.File("example.sam+")));
+// A merge refuses, naming the file, parts that are missing, doubled, damaged, or from other
+// settings or another input.
+TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
+    ExampleDir dir(PARTS);
+    RunPartsAtOnce(dir);
+    auto Part = [&](int k) { return dir.File("example.part" + std::to_string(k) + "of3.sam+"); };
+    const std::string sKeep = dir.File("keep");
+    fs::create_directory(sKeep);
+    for (int k = 1; k <= 3; ++k)
+        for (const std::string& sFile : {Part(k), Part(k) + ".manifest"}) fs::copy(sFile, sKeep);
+    const auto overwrite = fs::copy_options::overwrite_existing | fs::copy_options::recursive;
+    const struct { std::function<void()> change; const char* pSetting; std::string sError; } cases[] = {
+        {[&] { fs::remove(Part(2)); }, "", "part 2 of 3 is missing: (example.part2of3.sam+) is not there"},
+        {[&] { for (const char* pEnd : {"", ".manifest"}) fs::copy_file(Part(1) + pEnd, Part(2) + pEnd, overwrite); },
+         "", "is that of part 1, not of part 2: a part is given twice"},
+        {[] {}, "TOTAL_ITERATIONS=99", "was computed with TOTAL_ITERATIONS = 100, but this merge has TOTAL_ITERATIONS = 99"},
+        {[&] { WriteFile(Part(3), ReadFile(Part(3)).substr(0, ReadFile(Part(3)).find('\n', 1000) + 1)); }, "",
+         "(example.part3of3.sam+) has 10 lines, but the input has 3481: it is damaged or cut short"},
+        {[&] { WriteFile(dir.File("example.sam"), ReadFile(TestDataPath("example.sam")) + "\n"); }, "",  // the last
+         "was computed with input_size = 492716, but this merge has input_size = 492717"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sError);
+        fs::copy(sKeep, dir.Path(), overwrite);
+        c.change();
+        std::vector<std::string> vArgs = {"merge", "run.cfg", "3"};
+        if (*c.pSetting) vArgs.push_back(c.pSetting);
+        ProgramResult result = dir.Run(vArgs);
+        EXPECT_EQ(result.iExitStatus, 1);
+        EXPECT_NE(LastLine(result.sStderr).find(c.sError), std::string::npos) << result.sStderr;
+        EXPECT_FALSE(FileExists(dir.File("example.sam+")));
+    }
 }

@@ -1,7 +1,12 @@
+// Reading the SAM file: each line, the reads' texts and refusals, and the multiread containers.
 #include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
 
 #include "Logger.h"
 #include "MapFileReader.h"
+#include "MultiReadCollectionMgr.h"
 #include "PlainLineSource.h"
 #include "TestHelpers.h"
 #include "utils.h"
@@ -18,16 +23,8 @@ std::string SamLine(const std::string& name, const std::string& flag, const std:
            (sTags.empty() ? "" : "\t" + sTags) + "\n";
 }
 
-// The filled mismatch entries as "[offset,char]".
-std::string Mismatches(const Read& read) {
-    std::string s;
-    for (const ReadMismatch& m : read.vMismatches)
-        if (m.position != -1) s += "[" + std::to_string(m.position) + "," + m.qualityChar + "]";
-    return s;
-}
-
 // What the reader made of a file: each accepted Read as "line strand name ref pos quality
-// mismatches", the rejections, and the warnings it printed.
+// [offset,char]...", the rejections, the warnings it printed, and the error that stopped it.
 struct ReadOutcome {
     std::vector<std::string> vReads;
     LineRejections rejections;
@@ -38,35 +35,53 @@ struct ReadOutcome {
 ReadOutcome ReadSam(const std::string& samText) {
     TempDir dir;
     WriteFile(dir.File("in.sam"), samText);
-    GetLogger()->CreateOutFile(dir.File("test.log"));
+    static const TempDir logDir;  // the warnings also go to the log, which outlives each file read
+    static const bool bLog = GetLogger()->CreateOutFile(logDir.File("test.log"));
+    EXPECT_TRUE(bLog);
     PlainLineSource source(dir.File("in.sam"));
     MapFileReader reader(source, "in.sam");
     ReadOutcome outcome;
     testing::internal::CaptureStderr();
-    try {
+    outcome.sError = ErrorOf<InputError>([&] {
         std::string sError;
         EXPECT_TRUE(reader.GetSequenceLenFromSAMFile(sError)) << sError;
-        Read read;
-        while (reader.Read_a_Line(read, outcome.iRejected))
-            outcome.vReads.push_back(std::to_string(read.lineNumber) + " " + read.strand + " " + read.readID + " " +
-                                     read.chromosome + " " + std::to_string(read.position) + " " + read.quality +
-                                     " " + Mismatches(read));
+        for (Read read; reader.Read_a_Line(read, outcome.iRejected);) {
+            std::string s = std::to_string(read.lineNumber) + " " + read.strand + " " + read.readID + " " +
+                            read.chromosome + " " + std::to_string(read.position) + " " + read.quality + " ";
+            for (const ReadMismatch& m : read.vMismatches)
+                if (m.position != -1) s += "[" + std::to_string(m.position) + "," + m.qualityChar + "]";
+            outcome.vReads.push_back(s);
+        }
         reader.LogSuppressedWarnings();
-    } catch (const InputError& e) {
-        outcome.sError = e.what();
-    }
+    });
     outcome.sWarnings = testing::internal::GetCapturedStderr();
     outcome.rejections = reader.Rejections();
     return outcome;
 }
 
-std::string Reversed(std::string s) { return std::string(s.rbegin(), s.rend()); }
-
-std::string ReverseComplement(const std::string& s) {
-    std::string sResult = Reversed(s);
-    for (char& c : sResult) c = c == 'A' ? 'T' : c == 'T' ? 'A' : c == 'C' ? 'G' : 'C';
-    return sResult;
+std::string Line(const std::string& sName, const std::string& sFlag, int iPosition, const std::string& sTags) {
+    return SamLine(sName, sFlag, SEQ36, QUAL36, sTags, "chr1", std::to_string(iPosition));
 }
+
+// The line numbers in map_1 to map_5, "N:lines" per MultiRead; checks that LineNumberMap holds
+// just these Reads, in line order.
+std::string Containers(MultiReadCollectionMgr& collections) {
+    std::string s;
+    std::set<const Read*> filed;
+    for (int k = 1; k <= 5; ++k)
+        for (MultiRead* pMultiRead : collections.GetReadMap(k))
+            for (int i = 0; i < pMultiRead->Size(); ++i) {
+                const Read& read = pMultiRead->Reads(i);
+                s += (i ? "," : (s.empty() ? "" : " ") + std::to_string(k) + ":") + std::to_string(read.lineNumber);
+                filed.insert(&read);
+            }
+    const LineIndex& index = collections.LineNumberMap;
+    EXPECT_EQ(std::set<const Read*>(index.begin(), index.end()), filed);
+    for (std::size_t i = 1; i < index.size(); ++i) EXPECT_LT(index[i - 1]->lineNumber, index[i]->lineNumber);
+    return s;
+}
+
+std::string Reversed(std::string s) { return std::string(s.rbegin(), s.rend()); }
 
 }  // namespace
 
@@ -104,8 +119,7 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
         {Tagged("MD:Z"), "", R::UnreadableMdTag,
          sLine2 + "mismatch field MD:Z is too short to hold a mismatch string; no mismatches are taken from it.\n"},
         {Tagged("MD:Z:-1A36"), "", R::UnreadableMdTag,
-         sLine2 + "mismatch string MD:Z:-1A36 holds a negative count; no mismatches are taken from it.\n"},
-    };
+         sLine2 + "mismatch string MD:Z:-1A36 holds a negative count; no mismatches are taken from it.\n"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sLine);
         ReadOutcome outcome = ReadSam(SamLine("first", "0", SEQ36, QUAL36, "MD:Z:0A0C0G33") + c.sLine);
@@ -146,7 +160,7 @@ TEST(MapFileReader, ReadsWholeFilesWithFullTexts) {
 // reversed (and complemented) when the two lie on different strands, even when that line
 // comes later; a read none of whose lines has them is rejected.
 TEST(MapFileReader, SecondaryLinesTakeSequenceAndQualityFromTheirRead) {
-    const std::string sSeq = "AACCGGTTAACCGGTTAACCGGTTAACCGGTTAACG", sRevComp = ReverseComplement(sSeq);
+    const std::string sSeq = "AACCGGTTAACCGGTTAACCGGTTAACCGGTTAACG", sRevComp = "CGTTAACCGGTTAACCGGTTAACCGGTTAACCGGTT";
     const std::string sSecondaryTag = "MD:Z:1C34";  // the mismatch's quality tells which QUAL the line got
     ReadOutcome outcome = ReadSam(
         SamLine("a", "0", sSeq, QUAL36) + SamLine("a", "256", "*", "*", sSecondaryTag) +
@@ -162,19 +176,8 @@ TEST(MapFileReader, SecondaryLinesTakeSequenceAndQualityFromTheirRead) {
     EXPECT_EQ(outcome.rejections.aiFirstLine[static_cast<int>(RejectReason::NoSequence)], 6);
 }
 
-// Input the model cannot use is refused with the file, the line and the remedy; more than ten
-// warnings of one kind are counted, not printed.
-TEST(MapFileReader, RefusesUnusableFilesAndCapsWarnings) {
-    const struct { std::string sText, sError; } cases[] = {
-        {"@HD\tVN:1.6\tSO:coordinate\n" + SamLine("a", "0"),
-         "the SAM file (in.sam), line 1: the alignments are sorted by coordinate (@HD SO:coordinate), but KORVEX "
-         "needs the alignments of each read on consecutive lines; group the alignments of each read first, for "
-         "example with `samtools collate` or `samtools sort -n`."},
-        {"@HD\tVN:1.6\tSO:queryname\n" + SamLine("a", "0") + SamLine("b", "4") + SamLine("c", "65"),
-         "the SAM file (in.sam), line 4: read c is one of a pair (FLAG 0x1), but KORVEX scores single-end reads "
-         "only; align the reads of each mate file as single-end reads and run KORVEX on that output."}};
-    for (const auto& c : cases) EXPECT_EQ(ReadSam(c.sText).sError, c.sError);
-
+// More than ten warnings of one kind are counted, not printed.
+TEST(MapFileReader, CapsWarnings) {
     std::string sText;
     for (int i = 0; i < 12; ++i) sText += SamLine("r" + std::to_string(i), "0", SEQ36, QUAL36, "MD:Z:40");
     ReadOutcome outcome = ReadSam(sText);
@@ -184,4 +187,95 @@ TEST(MapFileReader, RefusesUnusableFilesAndCapsWarnings) {
     EXPECT_EQ(vLines.back(),
               "ParseMismatchString: 2 more warnings about mismatch strings of another length than the read were not "
               "shown (12 in all).");
+}
+
+// Every access goes through the base pointer, as the containers hold them; the bare base holds nothing.
+TEST(MultiRead, SizesAndIndexErrors) {
+    const std::unique_ptr<MultiRead> multis[] = {std::make_unique<MultiRead>(), std::make_unique<MultiRead_t<1>>(),
+                                                 std::make_unique<MultiRead_t<4>>(), std::make_unique<MultiRead_t<5>>()};
+    const int aiSizes[] = {0, 1, 4, 5};
+    for (int m = 0; m < 4; ++m) {
+        MultiRead& multi = *multis[m];
+        const int iSize = aiSizes[m];
+        EXPECT_EQ(multi.Size(), iSize);
+        for (int i = 0; i < iSize; ++i) multi.Reads(i).position = 100 * iSize + i;
+        for (int i = 0; i < iSize; ++i) EXPECT_EQ(std::as_const(multi).Reads(i).position, 100 * iSize + i);
+        for (int i : {-1, iSize}) {
+            EXPECT_THROW(multi.Reads(i), std::runtime_error) << iSize << " " << i;
+            EXPECT_THROW(std::as_const(multi).Reads(i), std::runtime_error) << iSize << " " << i;
+        }
+    }
+}
+
+TEST(MultiReadCollectionMgr, KeepRules) {
+    struct Case { int iMax; int iExtra; std::vector<int> vMismatchCounts; std::string sKept; };
+    const std::vector<Case> cases = {
+        {2, 1, {0}, "1:1"}, {2, 1, {0, 1, 2}, "2:1,2"}, {2, 1, {2, 1, 0}, "2:2,3"}, {2, 1, {3}, ""},
+        {2, 1, {0, 0, 0, 0, 0, 0}, ""}, {2, 1, {0, 0, 0, 0, 0}, "5:1,2,3,4,5"}, {2, 1, {2, 0, 2, 0, 2, 2}, "2:2,4"},
+        {2, 1, {2, 3, 3}, "3:1,2,3"}, {2, 5, {0, 3, 3, 1}, "4:1,2,3,4"}, {2, 0, {1, 2, 1}, "2:1,3"},
+        {0, 2, {1, 1}, ""}, {2, -1, {0, 0}, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.iMax << "+" << c.iExtra << testing::PrintToString(c.vMismatchCounts));
+        MultiReadCollectionMgr collections(c.iMax, c.iExtra);
+        TmpReadContainer tmp;
+        for (int iCount : c.vMismatchCounts) {
+            tmp.push_back(MakeRead("R", "c", 1, "IIIIIIIIII", std::vector<int>(iCount, 9)));  // iCount mismatches
+            tmp.back().lineNumber = static_cast<int>(tmp.size());
+        }
+        collections.ProcessCurrentTmpContainer(tmp);
+        EXPECT_EQ(Containers(collections), c.sKept);
+    }
+}
+
+TEST(MultiReadCollectionMgr, GroupsConsecutiveLinesAndWritesMapFiles) {
+    // R2's rejected line 4 and unreadable line 6 do not split it; R3 is dropped, its best alignment
+    // having 3 mismatches; two names that agree in their first 40 characters are two reads.
+    TempDir dir;
+    ScopedChdir chdir(dir.Path());  // the map files and the log are written to the working directory
+    const std::string sLong(40, 'L');
+    WriteFile("in.sam", "@HD\tVN:1.0\n" + Line("R1", "0", 10, "MD:Z:10A14T10") + Line("R2", "0", 20, "MD:Z:36") +
+                            Line("R2", "4", 21, "MD:Z:36") + Line("R2", "16", 22, "MD:Z:10A25") +
+                            Line("R2", "0", 23, "MD:Z:10N25") + Line("R2", "0", 24, "MD:Z:1A1C32") +
+                            Line("R3", "0", 40, "MD:Z:0A0C0G33") + Line("R3", "0", 41, "MD:Z:0A0C0G33") +
+                            Line(sLong + "1", "0", 50, "MD:Z:36") + Line(sLong + "2", "0", 60, "MD:Z:36"));
+    MultiReadCollectionMgr collections(2, 1);
+    std::string sError;
+    EXPECT_EQ(collections.BuildReadCollections("in.sam", true, sError), 8);
+    EXPECT_EQ(Containers(collections), "1:2 1:10 1:11 2:3,5");
+    std::string sFiles;
+    for (char k : {'1', '2', '3', '4', '5'}) sFiles += ReadFile(std::string("map_") + k + "_contents.txt") + "|";
+    EXPECT_EQ(sFiles, "2\tR1\t+\tchr1\t10\t[10,K][25,Z]\n10\t" + sLong + "1\t+\tchr1\t50\t\n11\t" + sLong +
+                          "2\t+\tchr1\t60\t\n|3\tR2\t+\tchr1\t20\t\n5\tR2\t-\tchr1\t22\t[10,K]\n||||");
+    EXPECT_TRUE(FileExists("map_5_contents.txt"));  // an empty container gives an empty file
+    // Unique reads keep no quality text; the alignments of multireads keep theirs.
+    EXPECT_STREQ(collections.map_1[0]->Reads(0).quality, "");
+    EXPECT_STREQ(collections.map_2[0]->Reads(1).quality, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
+}
+
+// Input the model cannot use is refused with the file, the line and the remedy: sorted by
+// coordinate, paired, not grouped by read, or without a single MD tag.
+TEST(MultiReadCollectionMgr, RefusesUnusableFiles) {
+    const struct { std::string sText, sError; } cases[] = {
+        {"@HD\tVN:1.6\tSO:coordinate\n" + SamLine("a", "0"),
+         "the SAM file (in.sam), line 1: the alignments are sorted by coordinate (@HD SO:coordinate), but KORVEX "
+         "needs the alignments of each read on consecutive lines; group the alignments of each read first, for "
+         "example with `samtools collate` or `samtools sort -n`."},
+        {"@HD\tVN:1.6\tSO:queryname\n" + SamLine("a", "0") + SamLine("b", "4") + SamLine("c", "65"),
+         "the SAM file (in.sam), line 4: read c is one of a pair (FLAG 0x1), but KORVEX scores single-end reads "
+         "only; align the reads of each mate file as single-end reads and run KORVEX on that output."},
+        {Line("R1", "0", 10, "MD:Z:36") + Line("R2", "0", 20, "MD:Z:36") + Line("R1", "0", 30, "MD:Z:36"),
+         "the SAM file (in.sam), line 3: the read whose alignments start on line 1 appears again after other reads "
+         "came between, but KORVEX needs the alignments of each read on consecutive lines; group the alignments "
+         "of each read first, for example with `samtools collate` or `samtools sort -n`."},
+        {Line("R1", "4", 10, "XB:i:1") + Line("R1", "0", 10, "XB:i:1") + Line("R2", "0", 20, "XB:i:1"),
+         "the SAM file (in.sam), line 2: not a single alignment line has an MD:Z tag, and KORVEX reads the "
+         "mismatches of each alignment from it; add MD tags, for example with `samtools calmd`."}};
+    TempDir dir;
+    ScopedChdir chdir(dir.Path());
+    for (const auto& c : cases) {
+        WriteFile("in.sam", c.sText);
+        MultiReadCollectionMgr collections(2, 2);
+        std::string sError;
+        EXPECT_EQ(ErrorOf<InputError>([&] { collections.BuildReadCollections("in.sam", false, sError); }), c.sError);
+    }
 }

@@ -1,13 +1,29 @@
+// The random-number stream, the decision bounds of the gamma draws, and the MCMC sampler against
+// the literal sampler.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 
+#include "DistSampler.h"
+#include "GammaBounds.h"
 #include "LiteralSampler.h"
 #include "MC2.h"
 
-// error_score as the sampler gets it (read-only, any thread); '~' scores 1 to force a log of 0.
-static std::map<char, double> gScores = {{'#', 0.5}, {'5', 0.05}, {'A', 0.01}, {'I', 0.001}, {'Z', 0.0}, {'~', 1.0}};
+// The stream from the default seeds; SetState(0, 0) stays at zero.
+TEST(SimpleRNG, KnownStream) {
+    unsigned int w = 521288629u, z = 362436069u;
+    EXPECT_EQ(SimpleRNG::GetUniform(w, z), 0.19112048340236754);
+    EXPECT_EQ(std::make_pair(w, z), std::make_pair(275137954u, 812916871u));
+    SimpleRNG rng;
+    EXPECT_EQ(rng.GetUint(), 820856226u);
+    rng.SetState(0, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(rng.GetUniform(), 0.0);
+}
+
+// error_score as the sampler gets it (read-only, any thread); '!' and '*' have no score.
+static std::map<char, double> gScores = {{'#', 0.5}, {'5', 0.05}, {'A', 0.01}, {'I', 0.001}, {'Z', 0.0}};
 
 // One multiread (N <= 5, L <= 999, score 0 everywhere) and the chain settings; draws start at dStart.
 struct Multiread {
@@ -21,15 +37,14 @@ struct Multiread {
         : iN(n), iL(l), iT(t), iB(b), vEvidence(n, std::vector<std::vector<MisMatchData>>(l)),
           vQualities(n, std::string(l, 'Z')), vCounts(n, 0) {}
 
-    // prob, then the draws (T rows of N*L), from the literal sampler or the optimised one (on pCalc or a new one).
-    std::vector<double> Sample(bool bLiteral = false, MCMCcalculator* pCalc = nullptr) {
+    // prob, then the draws (T rows of N*L), from the literal sampler or the optimised one.
+    std::vector<double> Sample(bool bLiteral = false) {
         std::vector<double> vProb(iN), vDraws(static_cast<size_t>(iT) * iN * iL, dStart);
         std::vector<double*> vRow;
         for (int t = 0; t < iT; ++t) vRow.push_back(vDraws.data() + static_cast<size_t>(t) * iN * iL);
         bool* pZ[5] = {bZ[0], bZ[1], bZ[2], bZ[3], bZ[4]};
-        MCMCcalculator calc(iN, iL, iT, iB, dRate);
         if (bLiteral) literal::Run(iN, iL, iT, iB, dRate, vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
-        else (pCalc ? *pCalc : calc).Run(vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
+        else MCMCcalculator(iN, iL, iT, iB, dRate).Run(vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
         vProb.insert(vProb.end(), vDraws.begin(), vDraws.end());
         return vProb;
     }
@@ -41,63 +56,18 @@ static bool SameBits(const std::vector<double>& a, const std::vector<double>& b)
 
 static MisMatchData Entry(char c) { return MisMatchData{0, c != ' ', c}; }  // flagged unless c is ' '
 
-// L = 4, e = 0.01, theta = 1e-06, one mismatch at k = 1. QUAL "*" scores 0 beyond its end, like
-// characters without a score, which are not added.
-TEST(MCMCcalculator, ExactWeightsOfUncoveredPositions) {
-    const double e = 0.01, x = (1 - e) * 1e-06 + e, l = std::log(1 - x), l0 = std::log(1 - 1e-06);
-    EXPECT_EQ((1 - e) * 1e-06 / x, 9.899019997020297e-05);  // a flagged read is a variant below this
-    EXPECT_EQ(l + std::log(x) + l + l, -4.635225198450272);
-    EXPECT_EQ(std::exp(l + std::log(x) + l + l), 0.009703921484187323);
-    Multiread m(4, 4, 2, 2);
-    m.vQualities = {"AAAA", "AAAA", "*", "!!!!"};
-    m.bZ[0][1] = true;
-    m.vCounts = {3, 0, 0, 0};
-    const double w[] = {0.009703921484187323 * (0.1 + 3), std::exp(l + l + l + l) * 0.1,
-                        std::exp(l0 + l0 + l0 + l0) * 0.1};  // weight times prior; "*" and "!!!!" alike
-    std::vector<double> vExpected(4 + 2 * 16, 1e-06);
-    for (int j = 0; j < 4; ++j) vExpected[j] = w[std::min(j, 2)] / (w[0] + w[1] + w[2] + w[2]);
-    EXPECT_TRUE(SameBits(m.Sample(), vExpected));
-    EXPECT_EQ(gScores.size(), 6u);
-}
-
-// Two alignments of score 0: T - 1 iterations count for B = 0 or 1, none for T = 1 or B > T. Weights
-// that all underflow are scaled by the largest finite one; none finite, nothing is added.
-TEST(MCMCcalculator, IterationsCountedAndSumsZeroOrNotFinite) {
-    const double r = std::exp(std::log(1e-06) - std::log(1 - 1e-06));
-    struct Case { int iT, iB; double dStart; std::string sZ0, sZ1; double dProb0, dProb1; } cases[] = {
-        {1, 0, 1e-06, "0", "0", 0, 0},  {1, 3, 1e-06, "0", "0", 0, 0},   {10, 0, 1e-06, "0", "0", 9.0 / 22, 9.0 / 22},
-        {10, 1, 1e-06, "0", "0", 0.45, 0.45}, {10, 2, 1e-06, "0", "0", 0.5, 0.5}, {10, 10, 1e-06, "0", "0", 0.5, 0.5},
-        {10, 11, 1e-06, "0", "0", 0, 0}, {10, 30, 1e-06, "0", "0", 0, 0}, {3, 2, 1.0, "000", "000", 0, 0},
-        {3, 2, 1e-06, '~' + std::string(99, '1'), std::string(100, '1'), 0, 1},
-        {3, 2, 1e-06, std::string(100, '1'), '0' + std::string(99, '1'), r / (1 + r), 1 / (1 + r)}};
-    for (const Case& c : cases) {
-        int iL = static_cast<int>(c.sZ0.size());
-        Multiread m(2, iL, c.iT, c.iB);
-        m.dStart = c.dStart;
-        for (int k = 0; k < iL; ++k) m.bZ[0][k] = c.sZ0[k] == '1', m.bZ[1][k] = c.sZ1[k] == '1';
-        if (c.sZ0[0] == '~') m.vQualities[0][0] = '~';
-        std::vector<double> vProb = m.Sample();
-        EXPECT_NEAR(vProb[0], c.dProb0, 1e-15) << "T " << c.iT << " B " << c.iB << " Z " << c.sZ1;
-        EXPECT_NEAR(vProb[1], c.dProb1, 1e-15) << "T " << c.iT << " B " << c.iB << " Z " << c.sZ1;
-        EXPECT_FALSE(std::signbit(vProb[0]) || std::signbit(vProb[1]));
-    }
-}
-
-// Equal inputs give equal bits on two threads at once, on an object that remade its too small scratch
-// matrix, and in the literal sampler, over a chain that reads past the shared table of uniforms.
+// Equal inputs give equal bits on two threads at once and in the literal sampler, over a chain that
+// reads past the shared table of uniforms.
 TEST(MCMCcalculator, SameInputsGiveIdenticalResultsOnAnyThread) {
     Multiread m(3, 36, 1000, 200);
     for (int j = 0; j < 3; ++j)
         for (int k = 0; k < 36; ++k) m.vEvidence[j][k].assign(1 + (j + k) % 40, Entry(k % 3 ? ' ' : '5'));
     m.vCounts = {5, 12, 3};
     m.bZ[0][4] = m.bZ[1][30] = true;
-    MCMCcalculator calc(3, 36, 1000, 200, 0.1);
-    calc.CreateCurrDraw(1, 1);
     std::vector<double> a[2];
 #pragma omp parallel for num_threads(2)
-    for (int i = 0; i < 2; ++i) a[i] = i == 0 ? m.Sample(false, &calc) : m.Sample();
+    for (int i = 0; i < 2; ++i) a[i] = m.Sample();
     EXPECT_TRUE(SameBits(a[0], a[1]));
-    EXPECT_TRUE(SameBits(m.Sample(false, &calc), a[0]));
     EXPECT_TRUE(SameBits(m.Sample(true), a[0]));
 }
 
@@ -131,4 +101,103 @@ TEST(MCMCcalculator, MatchesTheLiteralSamplerBitForBit) {
         }
         ASSERT_TRUE(SameBits(m.Sample(), m.Sample(true))) << "case " << iCase;
     }
+}
+
+// Every verdict of the bounds must agree with the exact expression the draw would compute, on
+// millions of inputs aimed at the edges: uniforms at 0, tiny, near 1, and thresholds hit
+// within a few units in the last place (where only Undecided is right) or within the margin.
+namespace {
+
+struct Inputs {
+    std::mt19937_64 gen{20240611};
+    long aiDecided[2] = {0, 0}, aiTotal[2] = {0, 0};  // by bNear: thresholds at random, or hit closely
+
+    double Unit() { return (gen() >> 11) * 0x1.0p-53; }  // [0, 1)
+    int Pick(int n) { return static_cast<int>(gen() % n); }
+    // A uniform as the stream gives them, or one at an edge of [0, 1) or of a table bin.
+    double Uniform() {
+        switch (Pick(9)) {
+            case 0: return 0.0;
+            case 1: return std::pow(10.0, -300 * Unit());
+            case 2: return 1.0 - (1 + Pick(1000)) * 0x1.0p-53;
+            case 3: return static_cast<unsigned>(gen()) * 2.328306435996595e-10;
+            case 4: return (1 + Pick(255)) / 256.0 - Pick(2) * 0x1.0p-60;
+            default: return Unit();
+        }
+    }
+    // With bNear, the threshold moved by a few units in the last place or a small relative amount.
+    double Compared(bool bNear, double dThreshold) {
+        if (!bNear) return Unit();
+        const double d = Pick(2) ? Pick(9) * 0x1.0p-52 : std::pow(10.0, -9 - 7 * Unit());
+        return dThreshold * (Pick(2) ? 1 + d : 1 - d);
+    }
+    // False when a decided verdict contradicts the exact outcome.
+    bool Agrees(bool bNear, Verdict verdict, bool bReject) {
+        ++aiTotal[bNear];
+        if (verdict == Verdict::Undecided) return true;
+        ++aiDecided[bNear];
+        return (verdict == Verdict::Reject) == bReject;
+    }
+};
+
+}  // namespace
+
+// First branch: xi = pow(v1, 1 / f), rejected when v2 t > t exp(-xi) with t = pow(xi, f - 1).
+// Fractions of the variant shapes (c + rate) - c, and fractions near 0 and 1.
+TEST(GammaBounds, FractionFirstBranchAgreesWithTheExactTest) {
+    Inputs in;
+    const double rates[] = {0.1, 0.5, 2.3, 0.01, 0.001};
+    for (int iShape = 0; iShape < 400; ++iShape) {
+        const int c = in.Pick(60);
+        const double a = iShape % 4 ? c + rates[iShape % 5] : c + (in.Pick(2) ? 1e-3 * in.Unit() : 1 - 1e-3 * in.Unit());
+        const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(a);
+        for (int i = 0; i < 5000 && shape.dFraction != 0.0; ++i) {
+            const double v1 = in.Uniform(), xi = std::pow(v1, shape.dInverseFraction);
+            const double t = std::pow(xi, shape.dFractionPower), v2 = in.Compared(i % 2, std::exp(-xi));
+            ASSERT_TRUE(in.Agrees(i % 2, shape.pFraction->DecideFirst(v1, v2), v2 * t > t * std::exp(-xi)))
+                << "a " << a << " v1 " << v1 << " v2 " << v2 << " xi " << xi;
+        }
+    }
+    EXPECT_GT(in.aiDecided[0], 0.75 * in.aiTotal[0]);  // not vacuous: most decided
+    EXPECT_GT(in.aiDecided[1], 0.05 * in.aiTotal[1]);
+}
+
+// Second branch: xi = 1 - log(v1), rejected when v2 exp(-xi) > pow(xi, f - 1) exp(-xi).
+TEST(GammaBounds, FractionSecondBranchAgreesWithTheExactTest) {
+    Inputs in;
+    for (int i = 0; i < 1000000; ++i) {
+        const double f = in.Pick(4) ? in.Unit() : (in.Pick(2) ? 1e-6 * in.Unit() : 1 - 1e-9 * in.Unit());
+        if (f == 0.0) continue;
+        const double xi = 1.0 - std::log(in.Uniform()), fpow = f - 1.0, g = std::exp(-xi);
+        const double v2 = in.Compared(i % 2, std::pow(xi, fpow));
+        ASSERT_TRUE(in.Agrees(i % 2, FractionBounds::DecideSecond(xi, v2, f), v2 * g > std::pow(xi, fpow) * g))
+            << "f " << f << " xi " << xi << " v2 " << v2;
+    }
+    EXPECT_GT(in.aiDecided[0], 0.6 * in.aiTotal[0]);
+}
+
+// Tangent rejection of whole shapes n > 5: proposal y with x = s y + am > 0, rejected when
+// u > e(y). Proposals as the draw makes them, at bin ends, near -am / s, 0, 8 and far out.
+TEST(GammaBounds, TangentTableAgreesWithTheExactTest) {
+    Inputs in;
+    for (int n : {6, 7, 8, 11, 12, 20, 31, 45, 61, 100, 129, 500, 3000, 100000}) {
+        const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(n);
+        ASSERT_NE(shape.pTangent, nullptr);
+        EXPECT_EQ(shape.pTangent, TangentBounds::Shared(n));
+        const double am = shape.dAm, s = shape.dRoot;
+        for (int i = 0; i < 150000; ++i) {
+            double y;
+            switch (in.Pick(6)) {
+                case 0: y = std::floor(-am / s * 32) / 32 + in.Pick(520) / 32.0 + (in.Unit() - 0.5) * 1e-12; break;
+                case 1: y = -am / s * (1 - std::pow(10.0, -15 * in.Unit())); break;
+                case 2: y = (in.Pick(2) ? 8.0 : 0.0) + (in.Unit() - 0.5) * std::pow(10.0, -12 * in.Unit()); break;
+                case 3: y = std::pow(2.0, 33 * in.Unit()); break;
+                default: y = (2.0 * in.Uniform() - 1.0) / in.Uniform();
+            }
+            if (!(s * y + am > 0.0) || !std::isfinite(y)) continue;
+            const double e = TangentBounds::Ratio(am, s, y), u = in.Compared(i % 2, e);
+            ASSERT_TRUE(in.Agrees(i % 2, shape.pTangent->Decide(y, u), u > e)) << "n " << n << " y " << y << " u " << u;
+        }
+    }
+    EXPECT_GT(in.aiDecided[0], 0.7 * in.aiTotal[0]);
 }

@@ -1,9 +1,13 @@
-// The settings table: checks, precedence, unknown keys, help; the progress reporter and
-// the end-of-run summary.
+// The configuration file, the settings table (checks, precedence, unknown keys, help), and what
+// the user sees during the run: the progress reporter, the end-of-run summary and the log.
 #include <gtest/gtest.h>
+#include <omp.h>
 
+#include <iostream>
 #include <sstream>
+#include <stdexcept>
 
+#include "Logger.h"
 #include "Progress.h"
 #include "RunSummary.h"
 #include "Settings.h"
@@ -14,19 +18,31 @@ namespace {
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // Sources with STRANDNESS_OPTION=OFF in the file unless the file pairs say otherwise.
-SettingSources Sources(const Pairs& vFile, const Pairs& vCommandLine = {}, const std::string& sNparts = "",
-                       const std::string& sPart = "") {
-    SettingSources sources;
-    sources.sConfigFile = "run.cfg";
-    sources.filePairs = {{"STRANDNESS_OPTION", "OFF"}};
-    for (const auto& pair : vFile) sources.filePairs[pair.first] = pair.second;
-    sources.vCommandLinePairs = vCommandLine;
-    sources.sNparts = sNparts;
-    sources.sPart = sPart;
+SettingSources Sources(const Pairs& vFile, const Pairs& vCommandLine = {}, const char* pNparts = "", const char* pPart = "") {
+    SettingSources sources{"run.cfg", {{"STRANDNESS_OPTION", "OFF"}}, vCommandLine, pNparts, pPart};
+    for (const auto& [sKey, sValue] : vFile) sources.filePairs[sKey] = sValue;
     return sources;
 }
 
 }  // namespace
+
+TEST(Settings, ConfigurationFileSyntax) {
+    using Map = std::map<std::string, std::string>;
+    const std::pair<std::string, Map> cases[] = {
+        {" \tNUM_THREADS \t= \t4 \t# four threads\n# comment\n\n \t \n   # indented\nMAP_FILENAME = run#2.sam\n"
+         "NUM_THREADS: 4\n", {{"MAP_FILENAME", "run"}, {"NUM_THREADS", "4"}}},
+        {"A=1\nB=2\nA=3\nX = a=b\n=5\nKEY=\nMY KEY = my  value\n_=3\nlast=1",  // the last A wins; no final line end
+         {{"", "5"}, {"A", "3"}, {"B", "2"}, {"KEY", ""}, {"MY KEY", "my  value"}, {"X", "a=b"}, {"_", "3"}, {"last", "1"}}},
+        {"NUM_THREADS=4\r\n", {{"NUM_THREADS", "4\r"}}}};
+    TempDir dir;
+    SettingSources sources;
+    sources.sConfigFile = dir.File("run.cfg");
+    for (const auto& [sFile, expected] : cases) {
+        WriteFile(dir.File("run.cfg"), sFile);
+        EXPECT_EQ(ReadConfigurationFile(sources), "");
+        EXPECT_EQ(sources.filePairs, expected) << sFile;
+    }
+}
 
 TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
     struct Case { SettingSources sources; std::vector<std::string> vErrors; };
@@ -36,7 +52,6 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
         {Sources({{"NUM_THREADS", "0"}}), {"NUM_THREADS = 0 is outside 1 to 7"}},
         {Sources({{"POLYMORPHISM_RATE", "abc"}}), {"POLYMORPHISM_RATE = abc is not a number"}},
         {Sources({{"POLYMORPHISM_RATE", "1.5"}}), {"POLYMORPHISM_RATE = 1.5 is outside 0 to 1 (exclusive)"}},
-        {Sources({{"POLYMORPHISM_RATE", "-0.5"}}), {"POLYMORPHISM_RATE = -0.5 is outside 0 to 1 (exclusive)"}},
         {Sources({{"POLYMORPHISM_RATE", "0"}}), {"POLYMORPHISM_RATE = 0 is outside 0 to 1 (exclusive)"}},
         {Sources({{"MAX_NUM_MISMATCHES_FOR_TOP_HITS", "5"}, {"EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", "4"}}),
          {"MAX_NUM_MISMATCHES_FOR_TOP_HITS = 5 is outside 0 to 3",
@@ -47,6 +62,9 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
         {Sources({{"TOTAL_ITERATIONS", "abc"}, {"BURNIN_ITERATIONS", "5000"}}),  // no bound known: no range refusal
          {"TOTAL_ITERATIONS = abc is not a whole number"}},
         {Sources({{"BURNIN_ITERATIONS", "1001"}}), {"BURNIN_ITERATIONS = 1001 is outside 0 to 1000 (TOTAL_ITERATIONS)"}},
+        // Found by fuzz_config: a default above the key that bounds it ran and wrote 0 as every posterior.
+        {Sources({{"TOTAL_ITERATIONS", "100"}}),
+         {"BURNIN_ITERATIONS = 200 (the default) is outside 0 to 100 (TOTAL_ITERATIONS)"}},
         {Sources({{"NUM_PARTS", "2"}, {"PART_TO_RUN", "3"}}), {"PART_TO_RUN = 3 is outside 1 to 2 (NUM_PARTS)"}},
         {Sources({}, {}, "abc"), {"NUM_PARTS = abc (the nparts argument) is not a whole number"}},
         {Sources({}, {}, "3", "0"), {"PART_TO_RUN = 0 (the part argument) is outside 1 to 3 (NUM_PARTS)"}},
@@ -65,8 +83,7 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
     const SettledSettings settled = SettleSettings(Sources(
         {{"NUM_PARTS", "3"}, {"NUM_THREADS", " 2\r"}, {"LOG_FILENAME", "my run.log"}, {"PROB_OUTPUT", "PROP"}},
         {{"NUM_THREADS", "5"}, {"POLYMORPHISM_RATE", "0.25"}, {"NUM_THREADS", "6"}, {"OUTPUT_FORMAT", "CRAM"},
-         {"QUIET", "1"}, {"STRANDNESS_OPTION", "ON"}},
-        "4", "2"));
+         {"QUIET", "1"}, {"STRANDNESS_OPTION", "ON"}}, "4", "2"));
     ASSERT_TRUE(settled.vErrors.empty()) << settled.vErrors.front();
     const RunSettings& s = settled.settings;
     EXPECT_EQ(std::vector<int>({s.nparts, s.part, s.iNumThreads, s.iTotalIterations}), std::vector<int>({3, 2, 6, 1000}));
@@ -74,48 +91,36 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
     EXPECT_EQ(s.sLogFilename, "my");  // the first word of a path
     EXPECT_TRUE(s.strandness && s.bQuiet && s.bOutputFormatGiven && s.outputFormat == OutputFormat::Cram);
     EXPECT_TRUE(s.probMode == ProbMode::Proportional && s.partOutput == PartOutput::Full);
-    const std::string sDump = settled.sDump;
     for (const char* sPiece :
          {"Contents of the configuration file (run.cfg): \n  LOG_FILENAME = my run.log\n  NUM_PARTS = 3\n",
           "\n\nSettings on the command line (they win over the file): \n  NUM_THREADS = 5\n",
           "\n\nSettings in force: \n  LOG_FILENAME = my  (file)\n", "  STRANDNESS_OPTION = ON  (command line)\n",
           "  NUM_PARTS = 3  (file)\n  PART_TO_RUN = 2  (part argument)\n  NUM_THREADS = 6  (command line)\n",
           "  MAP_FILENAME = (none)  (default)\n", "  POLYMORPHISM_RATE = 0.25  (command line)\n"})
-        EXPECT_NE(sDump.find(sPiece), std::string::npos) << sPiece << "\nis not in:\n" << sDump;
+        EXPECT_NE(settled.sDump.find(sPiece), std::string::npos) << sPiece << "\nis not in:\n" << settled.sDump;
     EXPECT_EQ(settled.vMissing.front(), "failed to find MAX_NUM_MISMATCHES_FOR_TOP_HITS in Input file (run.cfg)");
     EXPECT_EQ(settled.vWarnings, std::vector<std::string>{"NUM_PARTS = 3 in the configuration file wins over the nparts "
                                                           "argument 4; give NUM_PARTS=4 on the command line to run that part"});
 }
 
 TEST(Settings, ArgumentsUnknownKeysAndHelp) {
-    const std::pair<std::vector<std::string>, std::string> arguments[] = {
-        {{"-q", "run.cfg", "4", "2", "NUM_THREADS=3"}, ""}, {{"MAP_FILENAME=a=b.sam", "-q"}, ""},
-        {{"run.cfg", "1", "1", "extra"}, "argument extra is not KEY=VALUE: only settings may follow CONFIG [nparts [part]]"},
-        {{"A=1", "run.cfg"}, "argument run.cfg is not KEY=VALUE: only settings may follow the first setting"},
-        {{"run.cfg", "--threads"}, "unknown option --threads (korvex --help lists the options)"}};
-    for (const auto& [vArguments, sProblem] : arguments) {
-        SettingSources sources;
-        EXPECT_EQ(ParseArguments(vArguments, false, sources), sProblem);
-    }
     SettingSources sources;
-    ParseArguments({"-q", "run.cfg", "4", "2", "NUM_THREADS=3"}, false, sources);
+    EXPECT_EQ(ParseArguments({"run.cfg", "4", "2", "NUM_THREADS=3", "MAP_FILENAME=a=b.sam", "-q"}, false, sources), "");
     EXPECT_EQ(sources.sConfigFile + " " + sources.sNparts + " " + sources.sPart, "run.cfg 4 2");
-    EXPECT_EQ(sources.vCommandLinePairs, (Pairs{{"QUIET", "1"}, {"NUM_THREADS", "3"}}));
-    EXPECT_EQ(ParseArguments({"run.cfg"}, true, sources), "usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]");
-
-    const SettledSettings settled =
-        SettleSettings(Sources({{"TOTAL_ITERATION", "50"}, {"zeta", "1"}}, {{"num_threads", "2"}, {"QUITE", "1"}}));
-    EXPECT_EQ(settled.vWarnings, (std::vector<std::string>{"TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS?",
-                                                           "zeta: unknown key", "num_threads: unknown key; did you mean NUM_THREADS?",
-                                                           "QUITE: unknown key; did you mean QUIET?"}));
-    // Every key is in --help and in the README's table.
+    EXPECT_EQ(sources.vCommandLinePairs, (Pairs{{"NUM_THREADS", "3"}, {"MAP_FILENAME", "a=b.sam"}, {"QUIET", "1"}}));
+    EXPECT_EQ(ParseArguments({"A=1", "run.cfg"}, false, sources),
+              "argument run.cfg is not KEY=VALUE: only settings may follow the first setting");
+    EXPECT_EQ(SettleSettings(Sources({{"zeta", "1"}}, {{"num_threads", "2"}, {"QUITE", "1"}})).vWarnings,
+              (std::vector<std::string>{"zeta: unknown key", "num_threads: unknown key; did you mean NUM_THREADS?",
+                                        "QUITE: unknown key; did you mean QUIET?"}));
     const std::string sHelp = HelpText(), sReadme = ReadFile(std::string(KORVEX_TEST_DATA) + "/../../README.md");
-    for (const std::string& sName : SettingNames()) {
+    for (const std::string& sName : SettingNames()) {  // every key is in --help and in the README's table
         EXPECT_NE(sHelp.find("\n  " + sName + " ("), std::string::npos) << sName;
         EXPECT_NE(sReadme.find("| `" + sName + "` |"), std::string::npos) << sName;
     }
 }
 
+// A report at most every 10 s, with the time left; the last one on a terminal overwrites the line.
 TEST(Progress, ReportsAtMostEveryIntervalWithTheTimeLeft) {
     double dNow = 100.0;
     for (const bool bTerminal : {false, true}) {
@@ -123,8 +128,7 @@ TEST(Progress, ReportsAtMostEveryIntervalWithTheTimeLeft) {
         Progress progress(out, bTerminal, [&dNow] { return dNow; }, 10.0);
         dNow = 100.0;
         progress.Start(52129);
-        const std::pair<double, int64_t> steps[] = {{5.0, 1000}, {10.0, 11345}, {15.0, 1000}, {30.0, 38784}};
-        for (const auto& [dAt, iDone] : steps) {
+        for (const auto& [dAt, iDone] : {std::pair(5.0, 1000), {10.0, 11345}, {15.0, 1000}, {30.0, 38784}}) {
             dNow = 100.0 + dAt;
             progress.Add(iDone);
         }
@@ -155,15 +159,115 @@ TEST(RunSummary, Format) {
     summary.vOutputFiles = {"reads.sam+"};
     summary.dWallSeconds = 0.456;
     EXPECT_EQ(FormatRunSummary(summary, 16000),
-              "Summary\n"
-              "  lines read:        1,234,567\n"
-              "  lines rejected:    15\n"
-              "    non-standard format: 12 (first at line 7)\n"
-              "    unmapped: 3 (first at line 1,001)\n"
-              "  unique reads:      1,500\n"
-              "  multireads scored: 2,199 with 2, 0 with 3, 0 with 4, 4 with 5 alignments\n"
-              "  output:            reads.sam+\n"
-              "  wall time:         0.46 s\n"
-              "  peak memory:       15.6 MiB\n");
+              "Summary\n  lines read:        1,234,567\n  lines rejected:    15\n"
+              "    non-standard format: 12 (first at line 7)\n    unmapped: 3 (first at line 1,001)\n"
+              "  unique reads:      1,500\n  multireads scored: 2,199 with 2, 0 with 3, 0 with 4, 4 with 5 alignments\n"
+              "  output:            reads.sam+\n  wall time:         0.46 s\n  peak memory:       15.6 MiB\n");
     EXPECT_GT(PeakMemoryKibibytes(), 0);
+}
+
+// A console whose first write throws through pThrow; later writes are kept.
+struct ThrowingConsole : std::streambuf {
+    explicit ThrowingConsole(void (*pFirst)()) : pThrow(pFirst) {}
+    int overflow(int c) override {
+        if (void (*pNow)() = std::exchange(pThrow, nullptr)) pNow();
+        sCollected += static_cast<char>(c);
+        return c;
+    }
+    void (*pThrow)();
+    std::string sCollected;
+};
+
+// The failed write leaves std::cout bad; what() makes it good again so that the report gets through.
+template <class Base>
+struct ConsoleError : Base {
+    using Base::Base;
+    const char* what() const noexcept override { std::cout.clear(); return Base::what(); }
+};
+
+// The layout of the log; then, each in a log started again, the console stream of each level.
+TEST(Logger, LayoutLevelsAndQuiet) {
+    TempDir dir;
+    Logger logger;
+    ASSERT_TRUE(logger.CreateOutFile(dir.File("run.log")));
+    testing::internal::CaptureStdout();
+    std::ostringstream message("\nKORVEX v2.0.0\n\n");
+    EXPECT_TRUE(logger.Write(message, true));
+    message << "main" << ": failed to find (" << 3 << ")" << std::endl;
+    EXPECT_TRUE(logger.Write(message, true));
+    EXPECT_TRUE(logger.Write(""));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nKORVEX v2.0.0\n\nmain: failed to find (3)\n");
+    EXPECT_TRUE(message.good() && message.str().empty());
+    EXPECT_EQ(MaskStamps(ReadFile(dir.File("run.log"))),  // a text that starts with a line end; an empty text
+              "Log created: [STAMP]\n\nThr:0 [STAMP]  \nKORVEX v2.0.0\n\nThr:0 [STAMP]  main: failed to find (3)\n"
+              "Thr:0 [STAMP]  ");
+    const struct { LogLevel level; bool bQuiet, bStdout, bStderr; } cases[] = {
+        {LogLevel::Detail, false, false, false}, {LogLevel::Info, false, true, false},
+        {LogLevel::Info, true, false, false},    {LogLevel::Warning, true, false, true},
+        {LogLevel::Error, true, false, true},    {LogLevel::Summary, true, true, false}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(logger.CreateOutFile());
+        logger.SetQuiet(c.bQuiet);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        logger.Write("main: text\n", c.level);
+        const std::string sStderr = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.bStdout ? "main: text\n" : "") << &c - cases;
+        EXPECT_EQ(sStderr, c.bStderr ? "main: text\n" : "") << &c - cases;
+        EXPECT_EQ(MaskStamps(ReadFile(dir.File("run.log"))), "Log created: [STAMP]\n\nThr:0 [STAMP]  main: text\n");
+    }
+}
+
+TEST(Logger, WriteFailuresAreReportedOnTheConsoleAndReleaseTheLock) {
+    TempDir dir;
+    const std::string sLog = dir.File("run.log"), sNoDir = dir.File("no_such_dir/run.log");
+    const std::string sCaught = "\nWrite: ERROR, We caught an exception while writing to the output file (" + sLog + "). \n";
+    const std::string sFile = "main: first\n\nWrite: ERROR, The output file (";
+    const struct { std::string sPath; void (*pThrow)(); bool bResult; std::string sConsole; } cases[] = {
+        {sNoDir, nullptr, true, sFile + sNoDir + ") could not be opened for writing. \n"},
+        {"/dev/full", nullptr, true, sFile + "/dev/full) could not be written completely. \n"},
+        {sLog, [] { throw ConsoleError<std::runtime_error>("disk on fire"); }, false, sCaught + "disk on fire\n"},
+        {sLog, [] { throw ConsoleError<std::logic_error>("not runtime"); }, false, sCaught + "not runtime\n"},
+        {sLog, [] { throw 42; }, false, ""}};  // the console stays bad: the report cannot reach it
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        Logger logger;
+        EXPECT_EQ(logger.CreateOutFile(c.sPath), c.sPath == sLog);
+        std::ostringstream message("main: first\n");
+        ThrowingConsole console(c.pThrow);
+        std::streambuf *pOld = std::cout.rdbuf(&console), *pOldErrors = std::cerr.rdbuf(&console);  // lost records too
+        std::cout.exceptions(std::ios::badbit);  // lets the console's exception into Write
+        EXPECT_EQ(logger.Write(message, true), c.bResult);
+        EXPECT_EQ(console.sCollected, c.sConsole);
+        std::cout.clear();  // still bad after the 42
+#pragma omp parallel num_threads(2)
+        logger.Write("after\n");  // the critical section was released: every thread can write again
+        std::cout.rdbuf(pOld), std::cerr.rdbuf(pOldErrors), std::cout.exceptions(std::ios::goodbit);
+        EXPECT_EQ(logger.LostRecords(), c.sPath != sLog);
+        EXPECT_EQ(message.str(), c.bResult ? "" : "main: first\n");  // a failed text waits for the next Write
+        if (c.sPath == sLog) { EXPECT_EQ(SplitLines(ReadFile(sLog)).size(), 4u); }  // the failed text never got in
+    }
+}
+
+// Long two-line records from four threads: an unserialised Write interleaves them.
+TEST(Logger, ConcurrentWritesGiveWholeRecords) {
+    TempDir dir;
+    Logger logger;
+    ASSERT_TRUE(logger.CreateOutFile(dir.File("run.log")));
+    const int iThreads = 4, iPerThread = 500;
+    auto record = [](int iThread, int i) {
+        return "worker: (" + std::to_string(iThread) + ") (" + std::to_string(i) + ") " + std::string(2000, 'x');
+    };
+    testing::internal::CaptureStdout();
+#pragma omp parallel num_threads(iThreads)
+    for (int i = 0; i < iPerThread; ++i) logger.Write(record(omp_get_thread_num(), i) + "\nsecond line\n");
+    testing::internal::GetCapturedStdout();
+    const std::vector<std::string> vLines = SplitLines(MaskStamps(ReadFile(dir.File("run.log"))));
+    ASSERT_EQ(vLines.size(), 2u + 2u * iThreads * iPerThread);
+    std::vector<int> viNext(iThreads, 0);  // each thread's records come in its own order
+    for (std::size_t i = 2; i < vLines.size(); i += 2) {
+        const int iThread = vLines[i].at(4) - '0';  // the prefix carries the writer's number; at() stops on garbage
+        ASSERT_EQ(vLines[i], "Thr:" + std::to_string(iThread) + " [STAMP]  " + record(iThread, viNext.at(iThread)++));
+        ASSERT_EQ(vLines[i + 1], "second line");
+    }
 }

@@ -105,7 +105,7 @@ long long ReadMdCount(std::string_view piece, bool& bNegative) {
 const char* const WARNING_KIND_TEXT[] = {
     "mismatch fields too short to hold a mismatch string", "mismatch strings with a negative count",
     "mismatch strings of another length than the read", "mismatch strings with more than 3 mismatches",
-    "alignments without a strand"};
+    "alignments without a strand", "mismatch strings with a deletion"};
 
 }  // namespace
 
@@ -120,6 +120,7 @@ const char* DescribeRejectReason(RejectReason reason) {
         "POS not a number from 0 to 2147483647",
         "no SEQ or QUAL on any line of the read",
         "other read length",
+        "QUAL of another length than SEQ",
         "SEQ with letters other than A, C, G, T",
         "no MD:Z tag",
         "unreadable MD:Z tag (indels, clipping, another length or more than 3 mismatches)"};
@@ -316,12 +317,13 @@ bool MapFileReader::Reject(RejectReason reason, int iLineNumber, int& rejectedCo
 
 // SEQ and QUAL of the split line, taken from the read's donor line when the line has "*" in
 // either: reverse-complemented and reversed when the two lie on different strands. False when
-// the line has no SEQ and no donor lends one; a line with SEQ but QUAL "*" keeps "*".
+// the line lacks either and no line of its read lends both: without a quality character for
+// every base, a mismatch could not be scored.
 bool MapFileReader::TakeSequenceAndQuality(long long iFlag, std::string_view& sequence, std::string_view& quality) {
     sequence = Field(SEQUENCE_FIELD);
     quality = Field(QUALITY_FIELD);
     if (sequence != "*" && quality != "*") return true;
-    if (Field(0) != sDonorName) return sequence != "*";
+    if (Field(0) != sDonorName) return false;
     const bool bReverse = ((iFlag & 16) != 0) != bDonorReverse;
     sFilledSequence = sDonorSequence;
     sFilledQuality = sDonorQuality;
@@ -366,6 +368,8 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
         return Reject(RejectReason::NoSequence, iLineNumber, rejectedCount);
     if (sequence.size() != static_cast<std::size_t>(g_iSequenceLength))
         return Reject(RejectReason::OtherLength, iLineNumber, rejectedCount);
+    if (quality.size() != sequence.size())
+        return Reject(RejectReason::OtherQualityLength, iLineNumber, rejectedCount);
     if (!AllBases(sequence))
         return Reject(RejectReason::NotAcgt, iLineNumber, rejectedCount);
     const std::string_view mdField = FindMismatchField();  // MD:Z
@@ -419,6 +423,14 @@ int MapFileReader::ParseMismatchString(Read& read, const char& strand, std::stri
         iLengthOfText = L;
     }
     if (tag == sLengthText) return 0;  // the whole read matches
+    if (tag.find('^') != std::string_view::npos) {
+        std::ostringstream warning;
+        warning << "ParseMismatchString: for Read of line number: " << read.lineNumber
+                << " in SAM file: Warning: the mismatch string " << mdField
+                << " holds a deletion (^); no mismatches are taken from it." << std::endl;
+        Warn(Deletion, warning.str());
+        return -1;
+    }
 
     // Cut the tag at A, T, C and G; the pieces between them are the match counts.
     long long aiCounts[MAX_MISMATCHES + 1] = {0, 0, 0, 0};
@@ -475,7 +487,8 @@ int MapFileReader::ParseMismatchString(Read& read, const char& strand, std::stri
     if (K == 0) return 0;
 
     // p is the 1-based offset of mismatch i; the counts add up to the read length, so p lies
-    // within the read. A quality text shorter than the read (QUAL "*") gives NUL beyond its end.
+    // within the read. Lines reach here only with QUAL as long as SEQ; a shorter quality text
+    // handed in directly gives NUL beyond its end.
     const long long iQualityLength = read.QualityLength();
     long long p = 0;
     for (int i = 0; i < K; ++i) {

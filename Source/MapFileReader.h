@@ -20,11 +20,12 @@ enum class RejectReason {
     BadPosition,      // POS is not a number from 0 to 2147483647
     NoSequence,       // SEQ or QUAL is "*" on every line of the read
     OtherLength,      // SEQ has another length than the run's reads
+    OtherQualityLength,  // QUAL has another length than SEQ
     NotAcgt,          // SEQ holds a letter other than A, C, G and T
     NoMdTag,          // no MD:Z tag
     UnreadableMdTag,  // an MD:Z tag that does not describe the read's mismatches
 };
-constexpr int REJECT_REASON_COUNT = 10;
+constexpr int REJECT_REASON_COUNT = 11;
 
 const char* DescribeRejectReason(RejectReason reason);
 
@@ -69,7 +70,7 @@ public:
     void LogSuppressedWarnings();
 
 private:
-    enum WarningKind { ShortTag, NegativeCount, OtherTagLength, TooManyMismatches, WrongStrand, WARNING_KINDS };
+    enum WarningKind { ShortTag, NegativeCount, OtherTagLength, TooManyMismatches, WrongStrand, Deletion, WARNING_KINDS };
 
     // An alignment line held back as a copy: read while seeking the read length, waiting for
     // the line of its read that carries SEQ and QUAL, or queued behind such lines.

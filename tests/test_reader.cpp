@@ -105,7 +105,8 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
         {SamLine("r", "0", "*"), "", R::NoSequence}, {"ten\t0\tchr1\t8\t255\t36M\t*\t0\t0\t" + SEQ36 + "\n", ""},
         {"r\t0\tc1\t1\t2\t3\t4\t5\t6\t" + SEQ36 + "\t" + QUAL36 + "\tMD:Z:3" + '\0' + "3\n", "", R::NulByte},
         {Tagged(""), "", R::NoMdTag}, {Tagged("XA:i:1\tMD:Z:3T0G31\tMD:Z:36"), "+ [3,D][4,E]"},
-        {Tagged("MD:Z:10A25"), "+ [10,K]"}, {SamLine("r", "0", SEQ36, "*", "MD:Z:10A25"), std::string("+ [10,\0]", 8)},
+        {Tagged("MD:Z:10A25"), "+ [10,K]"}, {SamLine("r", "0", SEQ36, "*", "MD:Z:10A25"), "", R::NoSequence},
+        {SamLine("r", "0", SEQ36, QUAL36.substr(1), "MD:Z:10A25"), "", R::OtherQualityLength},
         {Tagged("MD:Z:0T35"), "+ [0,A]"}, {SamLine("r", "16", SEQ36, QUAL36, "MD:Z:10A25"), "- [10,K]"},
         {Tagged("MD:Z:35A0"), "+ [35,j]"}, {Tagged("MD:Z:5A0C29"), "+ [5,F][6,G]"},
         {Tagged("MD:Z:1A1C1G1T28"), "", R::UnreadableMdTag,
@@ -114,8 +115,8 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
          "ParseMismatchString: No information will be extracted from this entry. Returning -1.\n"},
         {Tagged("MD:Z:10N25"), "", R::UnreadableMdTag,
          sLine2 + "length found in the mismatch string MD:Z:10N25 (10 " + sLength},
-        {Tagged("MD:Z:10^AC26"), "", R::UnreadableMdTag,
-         sLine2 + "length found in the mismatch string MD:Z:10^AC26 (38 " + sLength},
+        {Tagged("MD:Z:10^AC24"), "", R::UnreadableMdTag,  // a deletion that clipping makes up for
+         sLine2 + "mismatch string MD:Z:10^AC24 holds a deletion (^); no mismatches are taken from it.\n"},
         {Tagged("MD:Z"), "", R::UnreadableMdTag,
          sLine2 + "mismatch field MD:Z is too short to hold a mismatch string; no mismatches are taken from it.\n"},
         {Tagged("MD:Z:-1A36"), "", R::UnreadableMdTag,
@@ -158,7 +159,7 @@ TEST(MapFileReader, ReadsWholeFilesWithFullTexts) {
 
 // A line without SEQ or QUAL takes them from the first line of its read that has both,
 // reversed (and complemented) when the two lie on different strands, even when that line
-// comes later; a read none of whose lines has them is rejected.
+// comes later; a read none of whose lines has both is rejected.
 TEST(MapFileReader, SecondaryLinesTakeSequenceAndQualityFromTheirRead) {
     const std::string sSeq = "AACCGGTTAACCGGTTAACCGGTTAACCGGTTAACG", sRevComp = "CGTTAACCGGTTAACCGGTTAACCGGTTAACCGGTT";
     const std::string sSecondaryTag = "MD:Z:1C34";  // the mismatch's quality tells which QUAL the line got
@@ -166,13 +167,13 @@ TEST(MapFileReader, SecondaryLinesTakeSequenceAndQualityFromTheirRead) {
         SamLine("a", "0", sSeq, QUAL36) + SamLine("a", "256", "*", "*", sSecondaryTag) +
         SamLine("a", "272", "*", "*", sSecondaryTag) + SamLine("b", "256", "*", "*", sSecondaryTag) +
         SamLine("b", "16", sRevComp, Reversed(QUAL36)) + SamLine("c", "256", "*", "*") +
-        SamLine("d", "0", SEQ36, "*", "MD:Z:36") + SamLine("e", "0"));
+        SamLine("d", "0", SEQ36, "*", "MD:Z:36") + SamLine("e", "0"));  // d: QUAL on no line
     const std::string sQualRev = Reversed(QUAL36);
     EXPECT_EQ(outcome.vReads, (std::vector<std::string>{
                                   "1 + a c1 1234 " + QUAL36 + " ", "2 + a c1 1234 " + QUAL36 + " [1,B]",
                                   "3 - a c1 1234 " + sQualRev + " [1,i]", "4 + b c1 1234 " + QUAL36 + " [1,B]",
-                                  "5 - b c1 1234 " + sQualRev + " ", "7 + d c1 1234 * ", "8 + e c1 1234 " + QUAL36 + " "}));
-    EXPECT_EQ(outcome.rejections.Count(RejectReason::NoSequence), 1);
+                                  "5 - b c1 1234 " + sQualRev + " ", "8 + e c1 1234 " + QUAL36 + " "}));
+    EXPECT_EQ(outcome.rejections.Count(RejectReason::NoSequence), 2);
     EXPECT_EQ(outcome.rejections.aiFirstLine[static_cast<int>(RejectReason::NoSequence)], 6);
 }
 

@@ -28,23 +28,29 @@ std::string ConfigFileReader::ToString() {
 }
 
 std::size_t ConfigFileReader::ReadInputFile() {
-    std::vector<std::string> vLines;
+    std::vector<LineWithoutSeparator> vLines;
     std::ifstream in(sFilename);
     std::string sLine;
+    int iLineNumber = 0;
     // getline also yields a last line that has no line delimiter after it.
     while (in && std::getline(in, sLine, cLineDelimiter)) {
+        ++iLineNumber;
         sLine = TrimBlanks(sLine);
         std::size_t comment = sLine.find(cComment);
         if (comment != std::string::npos) sLine.erase(comment);
-        if (!sLine.empty()) vLines.push_back(sLine);
+        if (!sLine.empty()) vLines.push_back({iLineNumber, sLine});
     }
     in.close();
 
     if (!vLines.empty()) values.clear();
-    for (const std::string& sKept : vLines) {
-        std::size_t separator = sKept.find(cSeparator);
-        if (separator == std::string::npos) continue;
-        values[TrimBlanks(sKept.substr(0, separator))] = TrimBlanks(sKept.substr(separator + 1));
+    vWithoutSeparator.clear();
+    for (const LineWithoutSeparator& kept : vLines) {
+        std::size_t separator = kept.sText.find(cSeparator);
+        if (separator == std::string::npos) {
+            vWithoutSeparator.push_back({kept.iNumber, TrimBlanks(kept.sText)});
+            continue;
+        }
+        values[TrimBlanks(kept.sText.substr(0, separator))] = TrimBlanks(kept.sText.substr(separator + 1));
     }
     return values.size();
 }

@@ -4,6 +4,14 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
+
+// A line of the file that holds text but no separator, so no pair: numbered from 1, trimmed,
+// without its comment.
+struct LineWithoutSeparator {
+    int iNumber;
+    std::string sText;
+};
 
 // Reads a file of name=value lines into a byte-wise ordered table and answers typed lookups.
 class ConfigFileReader {
@@ -16,6 +24,8 @@ public:
     const std::string& Filename() const { return sFilename; }
     // Every pair held, in byte-wise key order.
     const std::map<std::string, std::string>& Pairs() const { return values; }
+    // The lines the last ReadInputFile skipped for want of a separator, in file order.
+    const std::vector<LineWithoutSeparator>& LinesWithoutSeparator() const { return vWithoutSeparator; }
 
     // False when the key is missing. When present, returns true; the value is replaced
     // only when the text starts with something the extraction can read.
@@ -35,6 +45,7 @@ private:
     char cComment;
     char cLineDelimiter;
     char cSeparator;
+    std::vector<LineWithoutSeparator> vWithoutSeparator;
 };
 
 #endif

@@ -288,7 +288,8 @@ std::string ApplyInteger(const SettingInfo& info, const std::string& sValue, con
     const bool bInRange = iValue >= info.iMin && (bBoundRefused || iValue <= iMax);
     if (!bInRange) {
         if (info.pMaxFrom == nullptr && info.iMax == INT_MAX && info.iMin != INT_MIN)
-            return sSubject + " must be at least " + std::to_string(info.iMin);
+            return sSubject + (iValue < info.iMin ? " must be at least " + std::to_string(info.iMin)
+                                                  : " must be at most " + std::to_string(INT_MAX));
         std::string sRange = std::to_string(info.iMin) + " to " + std::to_string(iMax);
         if (info.pMaxKey != nullptr) sRange += " (" + std::string(info.pMaxKey) + ")";
         return sSubject + " is outside " + sRange;
@@ -350,7 +351,8 @@ std::string UnknownKeyWarning(const std::string& sName) {
     return sWarning;
 }
 
-void WarnUnknownKeys(const SettingSources& sources, std::vector<std::string>& vWarnings) {
+void WarnIgnoredSettings(const SettingSources& sources, std::vector<std::string>& vWarnings) {
+    vWarnings.insert(vWarnings.end(), sources.vFileWarnings.begin(), sources.vFileWarnings.end());
     for (const auto& pair : sources.filePairs)
         if (!IsKnownKey(pair.first)) vWarnings.push_back(UnknownKeyWarning(pair.first));
     for (const auto& pair : sources.vCommandLinePairs)
@@ -457,6 +459,10 @@ std::string ReadConfigurationFile(SettingSources& sources) {
     ConfigFileReader reader(sources.sConfigFile);
     reader.ReadInputFile();
     sources.filePairs = reader.Pairs();
+    sources.vFileWarnings.clear();
+    for (const LineWithoutSeparator& line : reader.LinesWithoutSeparator())
+        sources.vFileWarnings.push_back(sources.sConfigFile + ", line " + std::to_string(line.iNumber) + ": \"" +
+                                        line.sText + "\" is not KEY=VALUE; the line is ignored");
     return std::string();
 }
 
@@ -513,7 +519,7 @@ SettledSettings SettleSettings(const SettingSources& sources) {
     }
     DeriveTypedFields(settled.settings);
     settled.settings.sCommandLine = CommandLineText(sources);
-    WarnUnknownKeys(sources, settled.vWarnings);
+    WarnIgnoredSettings(sources, settled.vWarnings);
     settled.sDump = Dump(sources, sInForce);
     return settled;
 }

@@ -54,6 +54,7 @@ struct SettingSources {
     std::vector<std::pair<std::string, std::string>> vCommandLinePairs;  // in argument order; the last of a key wins
     std::string sNparts;  // the positional arguments as given; empty when absent
     std::string sPart;
+    std::vector<std::string> vFileWarnings;  // lines of the configuration file that hold no pair
 };
 
 // The outcome of settling: the settings, and every message for the log. The texts carry
@@ -61,7 +62,7 @@ struct SettingSources {
 struct SettledSettings {
     RunSettings settings;
     std::vector<std::string> vMissing;   // "failed to find" lines of keys left at their default
-    std::vector<std::string> vWarnings;  // unknown keys
+    std::vector<std::string> vWarnings;  // unknown keys, lines without a pair
     std::vector<std::string> vErrors;    // refusals: the run must not start
     std::string sDump;                   // the configuration file, the command line and the values in force
 };

@@ -19,7 +19,7 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // Sources with STRANDNESS_OPTION=OFF in the file unless the file pairs say otherwise.
 SettingSources Sources(const Pairs& vFile, const Pairs& vCommandLine = {}, const char* pNparts = "", const char* pPart = "") {
-    SettingSources sources{"run.cfg", {{"STRANDNESS_OPTION", "OFF"}}, vCommandLine, pNparts, pPart};
+    SettingSources sources{"run.cfg", {{"STRANDNESS_OPTION", "OFF"}}, vCommandLine, pNparts, pPart, {}};
     for (const auto& [sKey, sValue] : vFile) sources.filePairs[sKey] = sValue;
     return sources;
 }
@@ -42,6 +42,10 @@ TEST(Settings, ConfigurationFileSyntax) {
         EXPECT_EQ(ReadConfigurationFile(sources), "");
         EXPECT_EQ(sources.filePairs, expected) << sFile;
     }
+    WriteFile(dir.File("run.cfg"), "A=1\n  TOTAL_ITERATIONS 20  # twenty\n");
+    ReadConfigurationFile(sources);
+    EXPECT_EQ(sources.vFileWarnings, std::vector<std::string>{sources.sConfigFile +
+              ", line 2: \"TOTAL_ITERATIONS 20\" is not KEY=VALUE; the line is ignored"});
 }
 
 TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
@@ -59,6 +63,7 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
         {Sources({{"TOTAL_ITERATIONS", "1e4"}, {"SEQ_FLANKING_VALUE", "12abc"}}),  // one line each, table order
          {"SEQ_FLANKING_VALUE = 12abc is not a whole number", "TOTAL_ITERATIONS = 1e4 is not a whole number"}},
         {Sources({{"TOTAL_ITERATIONS", "1"}}), {"TOTAL_ITERATIONS = 1 must be at least 2"}},
+        {Sources({{"TOTAL_ITERATIONS", "3000000000"}}), {"TOTAL_ITERATIONS = 3000000000 must be at most 2147483647"}},
         {Sources({{"TOTAL_ITERATIONS", "abc"}, {"BURNIN_ITERATIONS", "5000"}}),  // no bound known: no range refusal
          {"TOTAL_ITERATIONS = abc is not a whole number"}},
         {Sources({{"BURNIN_ITERATIONS", "1001"}}), {"BURNIN_ITERATIONS = 1001 is outside 0 to 1000 (TOTAL_ITERATIONS)"}},

@@ -101,6 +101,10 @@ InputFile::~InputFile() {
 // Copies standard input to a private file under TMPDIR (or /tmp), so that both passes of the
 // run read the same bytes.
 void InputFile::SpoolStandardInput() {
+    // With standard input closed, the temporary file would get its descriptor and be read as input.
+    struct stat status;
+    if (::fstat(STDIN_FILENO, &status) != 0)
+        throw InputError(std::string("standard input (-) cannot be read: ") + std::strerror(errno));
     const char* pTmpDir = std::getenv("TMPDIR");
     std::string sTemplate = std::string(pTmpDir && *pTmpDir ? pTmpDir : "/tmp") + "/korvex-stdin-XXXXXX";
     int iFd = ::mkstemp(&sTemplate[0]);

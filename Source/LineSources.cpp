@@ -22,8 +22,10 @@ public:
     CompressedLineSource(const InputFile& input, const InputOptions& options)
         : sName(input.Name()), pFile(bgzf_open(input.Path().c_str(), "r")) {
         if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decompression");
-        if (!pFile->is_gzip && bgzf_check_EOF(pFile) == 0)
+        if (!pFile->is_gzip && bgzf_check_EOF(pFile) == 0) {
+            bgzf_close(pFile);
             throw InputError(Describe(sName) + " is cut short (the end-of-file marker of its compression is missing)");
+        }
         if (options.iThreads > 1 && !pFile->is_gzip) bgzf_mt(pFile, options.iThreads, BGZF_BLOCKS_PER_THREAD);
     }
     ~CompressedLineSource() override { bgzf_close(pFile); }
@@ -43,13 +45,17 @@ private:
     BGZF* pFile;  // owned; closed by the destructor
 };
 
+// The header's lines as SAM text; empty when the header holds none.
+std::string HeaderText(sam_hdr_t* pHeader) {
+    const char* pText = sam_hdr_str(pHeader);
+    return pText == nullptr ? std::string() : std::string(pText, sam_hdr_length(pHeader));
+}
+
 // A BAM or CRAM file as SAM text: the header's lines, then one formatted line per record.
 class RecordLineSource : public LineSource {
 public:
     RecordLineSource(const InputFile& input, const InputOptions& options)
-        : sName(input.Name()), reader(input, options), sHeaderText(sam_hdr_str(reader.Header()),
-                                                                   sam_hdr_length(reader.Header())),
-          iHeaderPos(0), pRecord(bam_init1()), text{0, 0, nullptr} {
+        : sName(input.Name()), reader(input, options), sHeaderText(HeaderText(reader.Header())), iHeaderPos(0), pRecord(bam_init1()), text{0, 0, nullptr} {
         if (pRecord == nullptr) throw InputError(Describe(sName) + ": out of memory for a record");
     }
     ~RecordLineSource() override {

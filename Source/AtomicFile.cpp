@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "InputFile.h"
+#include "SignalCleanup.h"
 
 namespace {
 
@@ -48,11 +49,13 @@ AtomicFile::AtomicFile(const std::string& sTarget_, const InputFile* pInput)
     sTempPath = sFinalPath + ".tmpXXXXXX";
     iFd = ::mkstemp(&sTempPath[0]);
     if (iFd < 0) Fail("cannot be created (as " + sTempPath + ")", errno);
+    RemoveOnSignal(sTempPath);
     mode_t iMode = bExists && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : NewFileMode();
     if (::fchmod(iFd, iMode) != 0) {
         int iErrno = errno;
         ::close(iFd);
         ::unlink(sTempPath.c_str());
+        ForgetOnSignal(sTempPath);
         Fail("cannot be created (as " + sTempPath + ")", iErrno);
     }
 }
@@ -60,6 +63,7 @@ AtomicFile::AtomicFile(const std::string& sTarget_, const InputFile* pInput)
 AtomicFile::~AtomicFile() {
     if (iFd >= 0) ::close(iFd);
     if (!bCommitted) ::unlink(sTempPath.c_str());
+    ForgetOnSignal(sTempPath);
 }
 
 void AtomicFile::Fail(const std::string& sWhat, int iErrno) const {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "LineSource.h"
+#include "SignalCleanup.h"
 
 namespace {
 
@@ -89,13 +90,18 @@ InputFile::InputFile(const std::string& sMapFileName)
         RecordIdentity();
         format = DetectFormat(sName, sPath);
     } catch (...) {
-        if (bSpooled) ::unlink(sPath.c_str());
+        if (bSpooled) RemoveSpooledCopy();
         throw;
     }
 }
 
 InputFile::~InputFile() {
-    if (bSpooled) ::unlink(sPath.c_str());
+    if (bSpooled) RemoveSpooledCopy();
+}
+
+void InputFile::RemoveSpooledCopy() {
+    ::unlink(sPath.c_str());
+    ForgetOnSignal(sPath);
 }
 
 // Copies standard input to a private file under TMPDIR (or /tmp), so that both passes of the
@@ -113,16 +119,17 @@ void InputFile::SpoolStandardInput() {
                          ") cannot be created: " + std::strerror(errno));
     sPath = sTemplate;
     bSpooled = true;
+    RemoveOnSignal(sPath);
     try {
         CopyStandardInputTo(iFd);
     } catch (const std::exception& error) {
         ::close(iFd);
-        ::unlink(sPath.c_str());
+        RemoveSpooledCopy();
         throw InputError("standard input (-) cannot be copied to the temporary file (" + sPath + "): " + error.what());
     }
     if (::close(iFd) != 0) {
         std::string sReason = std::strerror(errno);
-        ::unlink(sPath.c_str());
+        RemoveSpooledCopy();
         throw InputError("standard input (-) cannot be copied to the temporary file (" + sPath + "): " + sReason);
     }
 }

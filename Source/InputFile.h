@@ -32,6 +32,7 @@ public:
 
 private:
     void SpoolStandardInput();
+    void RemoveSpooledCopy();
     void RecordIdentity();
 
     std::string sName;

@@ -126,6 +126,19 @@ TEST(FailureInjection, EveryOutputAndIntermediateFile) {
     }
 }
 
+// A run stopped by a signal (Ctrl-C, a batch system's time limit) while it copies standard
+// input leaves no copy behind, and still ends by that signal.
+TEST(FailureInjection, StoppedRunLeavesNoCopyOfStandardInput) {
+    TempDir dir;
+    fs::create_directory(dir.File("tmp"));
+    const std::string sScript = "cd '" + dir.Path() + "' && mkfifo in || exit 1; TMPDIR=\"$PWD/tmp\" '" KORVEX_BINARY
+                                "' MAP_FILENAME=- STRANDNESS_OPTION=OFF <in >/dev/null 2>&1 & k=$!; exec 3>in; i=0; "
+                                "while [ -z \"$(ls tmp)\" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done; "
+                                "kill -TERM $k; wait $k; s=$?; exec 3>&-; "
+                                "[ $i -lt 200 ] && [ $s -eq 143 ] && [ -z \"$(ls tmp)\" ]";
+    EXPECT_EQ(RunShell(sScript), 0);
+}
+
 // A target that cannot be created, is no regular file, or is the input under any name: an error
 // that names it, and the directory stays as it was.
 TEST(AtomicFile, FailuresLeaveTheTargetAsItWas) {

@@ -70,6 +70,12 @@ void AtomicFile::Fail(const std::string& sWhat, int iErrno) const {
     throw OutputError(Describe(sTarget) + " " + sWhat + ": " + std::strerror(iErrno));
 }
 
+int AtomicFile::DuplicateDescriptor() const {
+    int iCopy = ::dup(iFd);
+    if (iCopy < 0) Fail("cannot be written", errno);
+    return iCopy;
+}
+
 void AtomicFile::WriteOut(const char* pData, std::size_t iLength) {
     while (iLength > 0) {
         ssize_t iWritten = ::write(iFd, pData, iLength);

@@ -21,8 +21,8 @@ public:
 // the file it points to is replaced, the link stays.
 //
 // Bytes given to Write and Put collect in one large buffer that is written out when full and
-// at Commit. Writers that open the file by name themselves (htslib) write to TempPath() and
-// close it before Commit.
+// at Commit. Writers with their own buffering (htslib) write through a duplicate of the
+// descriptor, DuplicateDescriptor(), and close it before Commit.
 class AtomicFile {
 public:
     // Throws OutputError naming the target when it exists and is not a regular file, when it is
@@ -34,7 +34,8 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     const std::string& Target() const { return sTarget; }
-    const std::string& TempPath() const { return sTempPath; }
+    // A new descriptor of the temporary file, owned by the caller; throws OutputError on failure.
+    int DuplicateDescriptor() const;
 
     void Write(const char* pData, std::size_t iLength);
     void Put(char c) {

@@ -1,5 +1,6 @@
 #include "OutputWriters.h"
 
+#include <htslib/hfile.h>
 #include <htslib/kstring.h>
 #include <htslib/sam.h>
 
@@ -104,15 +105,25 @@ void WriteSamplus(const InputFile& input, const InputOptions& inOptions, const O
     out.Commit();
 }
 
-// The tagged output of htslib on an AtomicFile's temporary name; records go through Write.
+// The tagged output of htslib on an AtomicFile's temporary file; records go through Write.
 class TaggedWriter {
 public:
     TaggedWriter(const OutputSpec& output, AtomicFile& file_) : file(file_), mode(output.mode), pFile(nullptr) {
         const char* pMode = output.format == OutputFormat::Sam ? "w" : output.format == OutputFormat::Bam ? "wb" : "wc";
-        pFile = hts_open(file.TempPath().c_str(), pMode);
-        if (pFile == nullptr) throw OutputError(Describe() + " cannot be opened for writing");
+        // Through the file's own descriptor, so that a read-only mode for the final file does not
+        // stop the writing, and under the target's name, which CRAM stores in its file id: the
+        // same run then gives the same bytes.
+        hFILE* pStream = hdopen(file.DuplicateDescriptor(), "w");
+        if (pStream == nullptr) throw OutputError(Describe() + " cannot be opened for writing");
+        pFile = hts_hopen(pStream, file.Target().c_str(), pMode);
+        if (pFile == nullptr) {
+            hclose_abruptly(pStream);
+            throw OutputError(Describe() + " cannot be opened for writing");
+        }
         if (output.format == OutputFormat::Cram) UseReference(output.sReference);
-        if (output.iThreads > 1) hts_set_threads(pFile, output.iThreads);
+        // The threaded CRAM encoder may choose other codecs from run to run; on one thread the
+        // same run gives the same bytes.
+        if (output.iThreads > 1 && output.format != OutputFormat::Cram) hts_set_threads(pFile, output.iThreads);
     }
     ~TaggedWriter() {
         if (pFile != nullptr) hts_close(pFile);
@@ -167,14 +178,14 @@ private:
         if (iResult != 0) throw OutputError(Describe() + ": the reference (" + sReference + ") cannot be used");
     }
 
+    // A tag of this name that the record brings is updated in place when it holds a float, and
+    // removed when it holds another type (another tool's) or the record gets no value.
     void SetTag(bam1_t* pRecord, const char acTag[2], double dValue) {
-        if (!std::isnan(dValue)) {
-            if (bam_aux_update_float(pRecord, acTag, static_cast<float>(dValue)) != 0)
-                throw OutputError(Describe() + ": a record's tag cannot be set");
-            return;
-        }
         uint8_t* pExisting = bam_aux_get(pRecord, acTag);
-        if (pExisting != nullptr) bam_aux_del(pRecord, pExisting);
+        if (pExisting != nullptr && (std::isnan(dValue) || *pExisting != 'f')) bam_aux_del(pRecord, pExisting);
+        if (std::isnan(dValue)) return;
+        if (bam_aux_update_float(pRecord, acTag, static_cast<float>(dValue)) != 0)
+            throw OutputError(Describe() + ": a record's tag cannot be set");
     }
 
     AtomicFile& file;
@@ -196,6 +207,7 @@ struct HeaderHolder {
 // Number of lines of a header text, as the line sources hand them out.
 int64_t CountHeaderLines(sam_hdr_t* pHeader) {
     const char* pText = sam_hdr_str(pHeader);
+    if (pText == nullptr) return 0;
     std::size_t iLength = sam_hdr_length(pHeader);
     int64_t iLines = 0;
     for (std::size_t i = 0; i < iLength; ++i) iLines += pText[i] == '\n';

@@ -234,6 +234,7 @@ void WriteResults(const RunSettings& settings, const InputFile& input, const Out
     LineIndexValues values(collections.LineNumberMap, ValueColumns(settings.probMode));
     OutputSpec output = finalOutput;
     output.sPath = files.sOutput;
+    RemoveOldManifest(files);
     if (files.bValuesOnly)
         WriteValuesFile(files.sOutput, values, ValueColumns(settings.probMode));
     else

@@ -59,6 +59,18 @@ int64_t NumberEntry(const Part& part, const std::string& sKey) {
     return iValue;
 }
 
+// A part whose size differs from the one its manifest recorded was cut short or rewritten.
+// (Manifests of earlier builds record none.)
+void CheckSize(const Part& part) {
+    if (part.manifest.Find("output_bytes") == nullptr) return;
+    const int64_t iRecorded = NumberEntry(part, "output_bytes");
+    const auto iSize = static_cast<int64_t>(std::filesystem::file_size(part.files.sOutput));
+    if (iSize != iRecorded)
+        throw InputError("the part (" + part.files.sOutput + ") has " + std::to_string(iSize) +
+                         " bytes, but its manifest says " + std::to_string(iRecorded) +
+                         ": it was cut short or changed after it was written; run that part again");
+}
+
 // Finds part k by the naming pattern and checks its manifest against what this merge reads and
 // with which settings.
 Part FindPart(int k, int iNumParts, const std::string& sFinalOutput, bool bValuesOnly, const Manifest& expected) {
@@ -77,6 +89,7 @@ Part FindPart(int k, int iNumParts, const std::string& sFinalOutput, bool bValue
                          entry.first + " = " + Entry(part, entry.first) + ", but this merge has " + entry.first +
                          " = " + entry.second + ": the parts come from another input or other settings");
     }
+    CheckSize(part);
     return part;
 }
 

@@ -1,7 +1,12 @@
 #include "PartOutputs.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "AtomicFile.h"
@@ -45,6 +50,13 @@ std::string HeaderText(const InputFile& input, const InputOptions& options) {
         sHeader += '\n';
     }
     return sHeader;
+}
+
+int64_t FileSize(const std::string& sPath) {
+    struct stat status;
+    if (::stat(sPath.c_str(), &status) != 0)
+        throw OutputError("the output file (" + sPath + ") cannot be found after writing: " + std::strerror(errno));
+    return static_cast<int64_t>(status.st_size);
 }
 
 void SetValuesMissing(Read& read) {
@@ -98,6 +110,12 @@ Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& inp
     return manifest;
 }
 
+void RemoveOldManifest(const PartFiles& files) {
+    if (files.sManifest.empty() || ::unlink(files.sManifest.c_str()) == 0 || errno == ENOENT) return;
+    throw OutputError("the manifest (" + files.sManifest + ") of an earlier run of this part cannot be removed: " +
+                      std::strerror(errno));
+}
+
 void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
                        const MultiReadCollectionMgr& collections, const RunSummary& summary) {
     Manifest manifest = SharedManifestEntries(settings, input, InputOptionsOf(settings));
@@ -111,6 +129,7 @@ void WritePartManifest(const PartFiles& files, const RunSettings& settings, cons
     for (int k = 2; k <= 5; ++k) iMultireads += summary.iMultireadsScored[k];
     manifest.Set("multireads_computed", iMultireads);
     manifest.Set("output", files.sOutput);
+    manifest.Set("output_bytes", FileSize(files.sOutput));
     AtomicFile file(files.sManifest, &input);
     const std::string sText = manifest.Text();
     file.Write(sText.data(), sText.size());

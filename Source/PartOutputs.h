@@ -32,7 +32,12 @@ void KeepOnlyValuesOwnedByThisPart(MultiReadCollectionMgr& collections, const Ru
 // every setting that changes the numbers or the files.
 Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& input, const InputOptions& options);
 
-// Writes the manifest of a part, atomically, after its output is in place.
+// Removes the manifest of an earlier run of this part, so that an output being replaced is
+// never taken for the one that manifest describes.
+void RemoveOldManifest(const PartFiles& files);
+
+// Writes the manifest of a part, atomically, after its output is in place; it records the
+// output's size, which the merge checks.
 void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
                        const MultiReadCollectionMgr& collections, const RunSummary& summary);
 

@@ -189,8 +189,8 @@ TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
         {[&] { for (const char* pEnd : {"", ".manifest"}) fs::copy_file(Part(1) + pEnd, Part(2) + pEnd, overwrite); },
          "", "is that of part 1, not of part 2: a part is given twice"},
         {[] {}, "TOTAL_ITERATIONS=99", "was computed with TOTAL_ITERATIONS = 100, but this merge has TOTAL_ITERATIONS = 99"},
-        {[&] { WriteFile(Part(3), ReadFile(Part(3)).substr(0, ReadFile(Part(3)).find('\n', 1000) + 1)); }, "",
-         "(example.part3of3.sam+) has 10 lines, but the input has 3481: it is damaged or cut short"},
+        {[&] { std::string s = ReadFile(Part(3)); WriteFile(Part(3), s.substr(0, s.size() - 3)); }, "",  // a value cut
+         "(example.part3of3.sam+) has 518318 bytes, but its manifest says 518321: it was cut short"},
         {[&] { WriteFile(dir.File("example.sam"), ReadFile(TestDataPath("example.sam")) + "\n"); }, "",  // the last
          "was computed with input_size = 492716, but this merge has input_size = 492717"}};
     for (const auto& c : cases) {

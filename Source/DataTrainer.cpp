@@ -150,15 +150,24 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
     const int iNumChunks = static_cast<int>(vChunks.size());
 #pragma omp parallel num_threads(iTeamSize)
     {
-        MultiReadScorer scorer(parameters, iMapNumber, mode);  // this thread's own
+        // This thread's own. No exception may leave the parallel region: a thread whose scorer
+        // cannot be made records that failure for each of its chunks.
+        std::unique_ptr<MultiReadScorer> pScorer;
+        std::exception_ptr pSetupError;
+        try {
+            pScorer = std::make_unique<MultiReadScorer>(parameters, iMapNumber, mode);
+        } catch (...) {
+            pSetupError = std::current_exception();
+        }
 #pragma omp for schedule(dynamic, 1)
         for (int c = 0; c < iNumChunks; ++c) {
             std::string sText;
             double dMcmc = 0.0;
+            if (pSetupError) vErrors[c] = pSetupError;
             // A multiread that fails is recorded; the others are still scored.
-            for (int idx = vChunks[c].iFirst; idx < vChunks[c].iEnd; ++idx) {
+            for (int idx = vChunks[c].iFirst; pScorer && idx < vChunks[c].iEnd; ++idx) {
                 try {
-                    dMcmc += scorer.Score(*multiReads[idx], evidence, sText);
+                    dMcmc += pScorer->Score(*multiReads[idx], evidence, sText);
                 } catch (...) {
                     if (!vErrors[c]) vErrors[c] = std::current_exception();
                 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -95,6 +96,8 @@ template <class Work>
 int Guarded(Work work) {
     try {
         return work();
+    } catch (const std::bad_alloc&) {
+        GetLogger()->Write(std::string(PROGRAM_NAME) + ": out of memory\n", LogLevel::Error);
     } catch (const std::exception& e) {
         GetLogger()->Write(std::string(PROGRAM_NAME) + ": " + e.what() + "\n", LogLevel::Error);
     } catch (...) {

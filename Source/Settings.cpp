@@ -518,6 +518,11 @@ SettledSettings SettleSettings(const SettingSources& sources) {
         sInForce += "  " + std::string(info.pName) + " = " + sShown + "  (" + SourceText(info, found.source) + ")\n";
     }
     DeriveTypedFields(settled.settings);
+    // A merge reads the input again, which standard input cannot give.
+    if (settled.settings.nparts > 1 && settled.settings.sMapFileName == "-")
+        settled.vErrors.push_back("MAP_FILENAME = - (standard input) cannot be divided into NUM_PARTS = " +
+                                  std::to_string(settled.settings.nparts) +
+                                  " parts: their merge must read the input again; save it to a file first");
     settled.settings.sCommandLine = CommandLineText(sources);
     WarnIgnoredSettings(sources, settled.vWarnings);
     settled.sDump = Dump(sources, sInForce);

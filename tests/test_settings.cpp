@@ -72,6 +72,9 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
          {"BURNIN_ITERATIONS = 200 (the default) is outside 0 to 100 (TOTAL_ITERATIONS)"}},
         {Sources({{"NUM_PARTS", "2"}, {"PART_TO_RUN", "3"}}), {"PART_TO_RUN = 3 is outside 1 to 2 (NUM_PARTS)"}},
         {Sources({}, {}, "abc"), {"NUM_PARTS = abc (the nparts argument) is not a whole number"}},
+        {Sources({{"MAP_FILENAME", "-"}}, {}, "2", "1"),
+         {"MAP_FILENAME = - (standard input) cannot be divided into NUM_PARTS = 2 parts: their merge must read the "
+          "input again; save it to a file first"}},
         {Sources({}, {}, "3", "0"), {"PART_TO_RUN = 0 (the part argument) is outside 1 to 3 (NUM_PARTS)"}},
         {Sources({{"NUM_THREADS", "99999999999"}}), {"NUM_THREADS = 99999999999 is outside 1 to 7"}},
         {Sources({{"NUM_THREADS", ""}}), {"NUM_THREADS = \"\" is not a whole number"}},

@@ -16,10 +16,18 @@ const std::size_t BUFFER_SIZE = 4 << 20;
 
 std::string Describe(const std::string& sTarget) { return "the output file (" + sTarget + ")"; }
 
-// The path with symbolic links followed as far as they lead to existing files.
+// The path with symbolic links followed, also a last link whose file does not exist yet: the
+// output then lands where that link points.
 std::string ResolvedPath(const std::string& sPath) {
+    namespace fs = std::filesystem;
     std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(sPath, error);
+    fs::path path = sPath;
+    for (int iHops = 0; iHops < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++iHops) {
+        fs::path target = fs::read_symlink(path, error);
+        if (error) break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    fs::path resolved = fs::weakly_canonical(path, error);
     return error ? sPath : resolved.string();
 }
 

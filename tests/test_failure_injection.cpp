@@ -173,7 +173,7 @@ TEST(AtomicFile, FailuresLeaveTheTargetAsItWas) {
 }
 
 // Nothing is under the final name before Commit; a link stays and the file it names is replaced
-// with its mode kept; an abandoned file leaves nothing.
+// with its mode kept, or made; an abandoned file leaves nothing.
 TEST(AtomicFile, CommitPutsTheWholeFileInPlace) {
     TempDir dir;
     const std::string sTarget = dir.File("out.txt"), sLink = dir.File("link.txt");
@@ -196,4 +196,9 @@ TEST(AtomicFile, CommitPutsTheWholeFileInPlace) {
     EXPECT_EQ(status.st_mode & 07777, 0640u);
     { AtomicFile abandoned(dir.File("never.txt")); abandoned.Write("x", 1); }
     EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"link.txt", "out.txt"}));
+    // A relative link to a file not there yet: the file is made where the link points.
+    ASSERT_EQ(symlink("new.txt", dir.File("dangling.txt").c_str()), 0);
+    { AtomicFile file(dir.File("dangling.txt")); file.Write("new", 3); file.Commit(); }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("dangling.txt")));
+    EXPECT_EQ(ReadFile(dir.File("new.txt")), "new");
 }

@@ -55,7 +55,8 @@ std::string HeaderText(sam_hdr_t* pHeader) {
 class RecordLineSource : public LineSource {
 public:
     RecordLineSource(const InputFile& input, const InputOptions& options)
-        : sName(input.Name()), reader(input, options), sHeaderText(HeaderText(reader.Header())), iHeaderPos(0), pRecord(bam_init1()), text{0, 0, nullptr} {
+        : sName(input.Name()), reader(input, options), sHeaderText(HeaderText(reader.Header())), iHeaderPos(0),
+          pRecord(bam_init1()), text{0, 0, nullptr} {
         if (pRecord == nullptr) throw InputError(Describe(sName) + ": out of memory for a record");
     }
     ~RecordLineSource() override {

@@ -13,17 +13,17 @@
 
 // Why a SAM line is not taken as an alignment.
 enum class RejectReason {
-    TooFewFields,     // fewer than 11 fields
-    NulByte,          // the line holds a NUL byte
-    BadFlag,          // FLAG is not a number from 0 to 65535
-    Unmapped,         // FLAG 0x4 without 0x10
-    BadPosition,      // POS is not a number from 0 to 2147483647
-    NoSequence,       // SEQ or QUAL is "*" on every line of the read
-    OtherLength,      // SEQ has another length than the run's reads
+    TooFewFields,        // fewer than 11 fields
+    NulByte,             // the line holds a NUL byte
+    BadFlag,             // FLAG is not a number from 0 to 65535
+    Unmapped,            // FLAG 0x4 without 0x10
+    BadPosition,         // POS is not a number from 0 to 2147483647
+    NoSequence,          // SEQ or QUAL is "*" on every line of the read
+    OtherLength,         // SEQ has another length than the run's reads
     OtherQualityLength,  // QUAL has another length than SEQ
-    NotAcgt,          // SEQ holds a letter other than A, C, G and T
-    NoMdTag,          // no MD:Z tag
-    UnreadableMdTag,  // an MD:Z tag that does not describe the read's mismatches
+    NotAcgt,             // SEQ holds a letter other than A, C, G and T
+    NoMdTag,             // no MD:Z tag
+    UnreadableMdTag,     // an MD:Z tag that does not describe the read's mismatches
 };
 constexpr int REJECT_REASON_COUNT = 11;
 
@@ -70,7 +70,9 @@ public:
     void LogSuppressedWarnings();
 
 private:
-    enum WarningKind { ShortTag, NegativeCount, OtherTagLength, TooManyMismatches, WrongStrand, Deletion, WARNING_KINDS };
+    enum WarningKind {
+        ShortTag, NegativeCount, OtherTagLength, TooManyMismatches, WrongStrand, Deletion, WARNING_KINDS
+    };
 
     // An alignment line held back as a copy: read while seeking the read length, waiting for
     // the line of its read that carries SEQ and QUAL, or queued behind such lines.

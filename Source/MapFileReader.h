@@ -18,7 +18,7 @@ enum class RejectReason {
     BadFlag,             // FLAG is not a number from 0 to 65535
     Unmapped,            // FLAG 0x4 without 0x10
     BadPosition,         // POS is not a number from 0 to 2147483647
-    NoSequence,          // SEQ or QUAL is "*" on every line of the read
+    NoSequence,          // no line of the read has both SEQ and QUAL
     OtherLength,         // SEQ has another length than the run's reads
     OtherQualityLength,  // QUAL has another length than SEQ
     NotAcgt,             // SEQ holds a letter other than A, C, G and T

@@ -32,6 +32,19 @@ double ErrorBound(double am, double s, double yLow, double yHigh) {
 double Margin(double am, double s, double yLow, double yHigh) {
     return 4 * ErrorBound(am, s, yLow, yHigh) + gammabounds::kMargin;
 }
+
+// The one table of each key for the whole process, built on first use under a lock; the map
+// never shrinks and a table is read-only once built, so its pointer stays valid.
+template <class Table, class Key>
+const Table* SharedTable(Key key) {
+    static std::mutex mutex;
+    static std::map<Key, std::unique_ptr<Table>> tables;
+    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_ptr<Table>& pTable = tables[key];
+    if (!pTable) pTable.reset(new Table(key));
+    return pTable.get();
+}
+
 }  // namespace
 
 FractionBounds::FractionBounds(double dInverseFraction) : vBins(static_cast<int>(kBins)) {
@@ -50,12 +63,7 @@ FractionBounds::FractionBounds(double dInverseFraction) : vBins(static_cast<int>
 }
 
 const FractionBounds* FractionBounds::Shared(double dInverseFraction) {
-    static std::mutex mutex;
-    static std::map<double, std::unique_ptr<FractionBounds>> tables;  // never shrinks; entries read-only once built
-    std::lock_guard<std::mutex> lock(mutex);
-    std::unique_ptr<FractionBounds>& pTable = tables[dInverseFraction];
-    if (!pTable) pTable.reset(new FractionBounds(dInverseFraction));
-    return pTable.get();
+    return SharedTable<FractionBounds>(dInverseFraction);
 }
 
 TangentBounds::TangentBounds(int iWhole) {
@@ -90,10 +98,5 @@ TangentBounds::TangentBounds(int iWhole) {
 
 const TangentBounds* TangentBounds::Shared(int iWhole) {
     if (iWhole <= 5 || iWhole > kMaxSharedShape) return nullptr;
-    static std::mutex mutex;
-    static std::map<int, std::unique_ptr<TangentBounds>> tables;  // never shrinks; entries read-only once built
-    std::lock_guard<std::mutex> lock(mutex);
-    std::unique_ptr<TangentBounds>& pTable = tables[iWhole];
-    if (!pTable) pTable.reset(new TangentBounds(iWhole));
-    return pTable.get();
+    return SharedTable<TangentBounds>(iWhole);
 }

@@ -14,6 +14,22 @@ std::string TrimBlanks(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+const char* const BYTE_ORDER_MARK = "\xEF\xBB\xBF";  // UTF-8, as some editors start a file
+
+// Whether a line (read without its LF) holds a control character, the first stored in *pByte. A
+// tab is text, and a CR is the CR of a CR LF line end when it is the line's last byte.
+bool FindControlCharacter(const std::string& sLine, unsigned char* pByte) {
+    for (std::size_t i = 0; i < sLine.size(); ++i) {
+        const auto c = static_cast<unsigned char>(sLine[i]);
+        if (c == '\t' || (c == '\r' && i + 1 == sLine.size())) continue;
+        if (c < 0x20 || c == 0x7f) {
+            *pByte = c;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 ConfigFileReader::ConfigFileReader(const std::string& filename)
@@ -32,9 +48,13 @@ std::size_t ConfigFileReader::ReadInputFile() {
     std::ifstream in(sFilename);
     std::string sLine;
     int iLineNumber = 0;
+    firstControl = ControlCharacter();
     // getline also yields a last line that has no line delimiter after it.
     while (in && std::getline(in, sLine, cLineDelimiter)) {
         ++iLineNumber;
+        if (iLineNumber == 1 && sLine.compare(0, 3, BYTE_ORDER_MARK) == 0) sLine.erase(0, 3);
+        if (firstControl.iLine == 0 && FindControlCharacter(sLine, &firstControl.cByte))
+            firstControl.iLine = iLineNumber;
         sLine = TrimBlanks(sLine);
         std::size_t comment = sLine.find(cComment);
         if (comment != std::string::npos) sLine.erase(comment);

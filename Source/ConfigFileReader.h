@@ -13,6 +13,13 @@ struct LineWithoutSeparator {
     std::string sText;
 };
 
+// A byte that no configuration line may hold: a control character other than a tab, or a
+// carriage return that does not end its line (CR LF). iLine is numbered from 1; 0: none found.
+struct ControlCharacter {
+    int iLine = 0;
+    unsigned char cByte = 0;
+};
+
 // Reads a file of name=value lines into a byte-wise ordered table and answers typed lookups.
 class ConfigFileReader {
 public:
@@ -26,6 +33,9 @@ public:
     const std::map<std::string, std::string>& Pairs() const { return values; }
     // The lines the last ReadInputFile skipped for want of a separator, in file order.
     const std::vector<LineWithoutSeparator>& LinesWithoutSeparator() const { return vWithoutSeparator; }
+    // The first control character the last ReadInputFile met; a file holding one is no
+    // configuration file, and its pairs are not to be trusted.
+    const ControlCharacter& FirstControlCharacter() const { return firstControl; }
 
     // False when the key is missing. When present, returns true; the value is replaced
     // only when the text starts with something the extraction can read.
@@ -46,6 +56,7 @@ private:
     char cLineDelimiter;
     char cSeparator;
     std::vector<LineWithoutSeparator> vWithoutSeparator;
+    ControlCharacter firstControl;
 };
 
 #endif

@@ -90,6 +90,10 @@ SettingInfo Choice(const char* pName, std::string RunSettings::*pField, const ch
     return info;
 }
 
+// Iterations of one chain: far beyond any useful run, so that a mistyped number is refused
+// rather than running for days.
+const int MAX_ITERATIONS = 10000000;
+
 // Every key once, in the order the log reports missing keys. A key whose upper bound is
 // another key comes after that key.
 const std::vector<SettingInfo>& SettingTable() {
@@ -115,8 +119,8 @@ const std::vector<SettingInfo>& SettingTable() {
         Integer("NUM_THREADS", &S::iNumThreads, 1, 7, "largest number of jobs, and so of worker threads, per container"),
         Path("MAP_FILENAME", &S::sMapFileName, "SAM file to read").Shown("none"),
         Rate("POLYMORPHISM_RATE", &S::dPolymorphismRate, "polymorphism rate of the Bayesian model"),
-        Integer("TOTAL_ITERATIONS", &S::iTotalIterations, 2, INT_MAX, "iterations of each MCMC chain"),
-        Integer("BURNIN_ITERATIONS", &S::iBurninIterations, 0, INT_MAX, "burn-in iterations of each MCMC chain")
+        Integer("TOTAL_ITERATIONS", &S::iTotalIterations, 2, MAX_ITERATIONS, "iterations of each MCMC chain"),
+        Integer("BURNIN_ITERATIONS", &S::iBurninIterations, 0, MAX_ITERATIONS, "burn-in iterations of each MCMC chain")
             .UpTo(&S::iTotalIterations, "TOTAL_ITERATIONS"),
         Choice("OUTPUT_FORMAT", &S::sOutputFormat, "SAMPLUS|SAM|BAM|CRAM",
                "SAMPLUS: the SAM lines with probability fields; SAM, BAM, CRAM: the records with probability tags")
@@ -191,7 +195,9 @@ bool ParseNumber(const std::string& sText, double& dValue) {
 std::string AllowedText(const SettingInfo& info) {
     switch (info.kind) {
         case SettingKind::Integer:
-            if (info.pMaxKey != nullptr) return std::to_string(info.iMin) + " to " + info.pMaxKey;
+            if (info.pMaxKey != nullptr)
+                return std::to_string(info.iMin) + " to " + info.pMaxKey +
+                       (info.iMax == INT_MAX ? "" : ", at most " + std::to_string(info.iMax));
             if (info.iMin == INT_MIN && info.iMax == INT_MAX) return "any whole number";
             if (info.iMax == INT_MAX) return std::to_string(info.iMin) + " or more";
             return std::to_string(info.iMin) + " to " + std::to_string(info.iMax);
@@ -278,20 +284,20 @@ std::string Subject(const SettingInfo& info, const std::string& sValue, ValueSou
     return sSubject;
 }
 
-// Checks and stores an integer; bBoundRefused: the key that bounds it was refused, so its
-// own upper bound is not known.
+// Checks and stores an integer; bBoundRefused: the key that bounds it was refused, so only its
+// own upper bound is known.
 std::string ApplyInteger(const SettingInfo& info, const std::string& sValue, const std::string& sSubject,
                          bool bBoundRefused, RunSettings& settings) {
     long long iValue = 0;
     if (!ParseWholeNumber(sValue, iValue)) return sSubject + " is not a whole number";
-    const long long iMax = info.pMaxFrom != nullptr ? settings.*info.pMaxFrom : info.iMax;
-    const bool bInRange = iValue >= info.iMin && (bBoundRefused || iValue <= iMax);
-    if (!bInRange) {
+    const bool bBoundByKey = info.pMaxFrom != nullptr && !bBoundRefused && settings.*info.pMaxFrom <= info.iMax;
+    const long long iMax = bBoundByKey ? settings.*info.pMaxFrom : info.iMax;
+    if (iValue < info.iMin || iValue > iMax) {
         if (info.pMaxFrom == nullptr && info.iMax == INT_MAX && info.iMin != INT_MIN)
             return sSubject + (iValue < info.iMin ? " must be at least " + std::to_string(info.iMin)
                                                   : " must be at most " + std::to_string(INT_MAX));
         std::string sRange = std::to_string(info.iMin) + " to " + std::to_string(iMax);
-        if (info.pMaxKey != nullptr) sRange += " (" + std::string(info.pMaxKey) + ")";
+        if (bBoundByKey) sRange += " (" + std::string(info.pMaxKey) + ")";
         return sSubject + " is outside " + sRange;
     }
     settings.*info.pInteger = static_cast<int>(iValue);
@@ -458,6 +464,13 @@ std::string ReadConfigurationFile(SettingSources& sources) {
         return "the configuration file (" + sources.sConfigFile + ") could not be opened: " + sReason;
     ConfigFileReader reader(sources.sConfigFile);
     reader.ReadInputFile();
+    const ControlCharacter& control = reader.FirstControlCharacter();
+    if (control.iLine > 0) {
+        char acByte[8];
+        std::snprintf(acByte, sizeof acByte, "0x%02x", control.cByte);
+        return "the configuration file (" + sources.sConfigFile + "), line " + std::to_string(control.iLine) +
+               " holds a control character (byte " + acByte + "), which no setting may hold";
+    }
     sources.filePairs = reader.Pairs();
     sources.vFileWarnings.clear();
     for (const LineWithoutSeparator& line : reader.LinesWithoutSeparator())

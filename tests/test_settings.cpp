@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
@@ -33,7 +34,8 @@ TEST(Settings, ConfigurationFileSyntax) {
          "NUM_THREADS: 4\n", {{"MAP_FILENAME", "run"}, {"NUM_THREADS", "4"}}},
         {"A=1\nB=2\nA=3\nX = a=b\n=5\nKEY=\nMY KEY = my  value\n_=3\nlast=1",  // the last A wins; no final line end
          {{"", "5"}, {"A", "3"}, {"B", "2"}, {"KEY", ""}, {"MY KEY", "my  value"}, {"X", "a=b"}, {"_", "3"}, {"last", "1"}}},
-        {"NUM_THREADS=4\r\n", {{"NUM_THREADS", "4\r"}}}};
+        {"NUM_THREADS=4\r\n", {{"NUM_THREADS", "4\r"}}},
+        {"\xEF\xBB\xBFMAP_FILENAME=a.sam\nB=\xEF\xBB\xBF\n", {{"MAP_FILENAME", "a.sam"}, {"B", "\xEF\xBB\xBF"}}}};
     TempDir dir;
     SettingSources sources;
     sources.sConfigFile = dir.File("run.cfg");
@@ -41,6 +43,18 @@ TEST(Settings, ConfigurationFileSyntax) {
         WriteFile(dir.File("run.cfg"), sFile);
         EXPECT_EQ(ReadConfigurationFile(sources), "");
         EXPECT_EQ(sources.filePairs, expected) << sFile;
+    }
+    // A control character other than a tab or the CR of a CR LF line end: the file is refused.
+    const std::pair<std::string, std::string> refusals[] = {
+        {std::string("NUM_THREADS=2\0" "3\n", 16), "line 1 holds a control character (byte 0x00)"},
+        {"A=1\r\nB=\x01\n", "line 2 holds a control character (byte 0x01)"},
+        {"A=1\rB=2\n", "line 1 holds a control character (byte 0x0d)"},
+        {"A=1\n# \x1b[31m\n", "line 2 holds a control character (byte 0x1b)"},
+        {"A=1\nB=2\x7f", "line 2 holds a control character (byte 0x7f)"}};
+    for (const auto& [sFile, sRefusal] : refusals) {
+        WriteFile(dir.File("run.cfg"), sFile);
+        EXPECT_EQ(ReadConfigurationFile(sources), "the configuration file (" + sources.sConfigFile + "), " + sRefusal +
+                                                      ", which no setting may hold");
     }
     WriteFile(dir.File("run.cfg"), "A=1\n  TOTAL_ITERATIONS 20  # twenty\n");
     ReadConfigurationFile(sources);
@@ -62,10 +76,13 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
           "EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS = 4 is outside 0 to 3"}},
         {Sources({{"TOTAL_ITERATIONS", "1e4"}, {"SEQ_FLANKING_VALUE", "12abc"}}),  // one line each, table order
          {"SEQ_FLANKING_VALUE = 12abc is not a whole number", "TOTAL_ITERATIONS = 1e4 is not a whole number"}},
-        {Sources({{"TOTAL_ITERATIONS", "1"}}), {"TOTAL_ITERATIONS = 1 must be at least 2"}},
-        {Sources({{"TOTAL_ITERATIONS", "3000000000"}}), {"TOTAL_ITERATIONS = 3000000000 must be at most 2147483647"}},
+        {Sources({{"TOTAL_ITERATIONS", "1"}}), {"TOTAL_ITERATIONS = 1 is outside 2 to 10000000"}},
+        {Sources({{"TOTAL_ITERATIONS", "2147483647"}}), {"TOTAL_ITERATIONS = 2147483647 is outside 2 to 10000000"}},
+        {Sources({{"TOTAL_ITERATIONS", "3000000000"}}), {"TOTAL_ITERATIONS = 3000000000 is outside 2 to 10000000"}},
         {Sources({{"TOTAL_ITERATIONS", "abc"}, {"BURNIN_ITERATIONS", "5000"}}),  // no bound known: no range refusal
          {"TOTAL_ITERATIONS = abc is not a whole number"}},
+        {Sources({{"TOTAL_ITERATIONS", "abc"}, {"BURNIN_ITERATIONS", "10000001"}}),  // but its own bound holds
+         {"TOTAL_ITERATIONS = abc is not a whole number", "BURNIN_ITERATIONS = 10000001 is outside 0 to 10000000"}},
         {Sources({{"BURNIN_ITERATIONS", "1001"}}), {"BURNIN_ITERATIONS = 1001 is outside 0 to 1000 (TOTAL_ITERATIONS)"}},
         // Found by fuzz_config: a default above the key that bounds it ran and wrote 0 as every posterior.
         {Sources({{"TOTAL_ITERATIONS", "100"}}),
@@ -121,11 +138,26 @@ TEST(Settings, ArgumentsUnknownKeysAndHelp) {
     EXPECT_EQ(SettleSettings(Sources({{"zeta", "1"}}, {{"num_threads", "2"}, {"QUITE", "1"}})).vWarnings,
               (std::vector<std::string>{"zeta: unknown key", "num_threads: unknown key; did you mean NUM_THREADS?",
                                         "QUITE: unknown key; did you mean QUIET?"}));
+    // Every key is in --help and in the README's table, which allows what --help allows.
     const std::string sHelp = HelpText(), sReadme = ReadFile(std::string(KORVEX_TEST_DATA) + "/../../README.md");
-    for (const std::string& sName : SettingNames()) {  // every key is in --help and in the README's table
-        EXPECT_NE(sHelp.find("\n  " + sName + " ("), std::string::npos) << sName;
-        EXPECT_NE(sReadme.find("| `" + sName + "` |"), std::string::npos) << sName;
+    auto Plain = [](std::string sText) {  // without backticks, "A or B" as "A, B"
+        sText.erase(std::remove(sText.begin(), sText.end(), '`'), sText.end());
+        for (std::size_t i = sText.find(" or "); i != std::string::npos; i = sText.find(" or ")) sText.replace(i, 4, ", ");
+        return sText;
+    };
+    for (const std::string& sName : SettingNames()) {
+        const std::size_t iHelp = sHelp.find("\n  " + sName + " ("), iRow = sReadme.find("| `" + sName + "` |");
+        ASSERT_NE(iHelp, std::string::npos) << sName;
+        ASSERT_NE(iRow, std::string::npos) << sName;
+        const std::string sHelpLine = sHelp.substr(iHelp, sHelp.find('\n', iHelp + 1) - iHelp);
+        const std::string sAllowed = sHelpLine.substr(sHelpLine.find("; ") + 2, sHelpLine.size() - sHelpLine.find("; ") - 3);
+        std::vector<std::string> vColumns;  // Key, Default, Allowed, Meaning
+        std::istringstream row(sReadme.substr(iRow + 1, sReadme.find('\n', iRow) - iRow - 1));
+        for (std::string sColumn; std::getline(row, sColumn, '|');) vColumns.push_back(sColumn);
+        ASSERT_GE(vColumns.size(), 3u) << sName;
+        EXPECT_EQ(Plain(vColumns[2]), " " + Plain(sAllowed) + " ") << sName;
     }
+    EXPECT_NE(sHelp.find("  TOTAL_ITERATIONS (1000; 2 to 10000000)\n"), std::string::npos) << sHelp;
 }
 
 // A report at most every 10 s, with the time left; the last one on a terminal overwrites the line.

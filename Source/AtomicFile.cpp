@@ -5,9 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "InputFile.h"
+#include "RunFiles.h"
 #include "SignalCleanup.h"
 
 namespace {
@@ -15,21 +15,6 @@ namespace {
 const std::size_t BUFFER_SIZE = 4 << 20;
 
 std::string Describe(const std::string& sTarget) { return "the output file (" + sTarget + ")"; }
-
-// The path with symbolic links followed, also a last link whose file does not exist yet: the
-// output then lands where that link points.
-std::string ResolvedPath(const std::string& sPath) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::path path = sPath;
-    for (int iHops = 0; iHops < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++iHops) {
-        fs::path target = fs::read_symlink(path, error);
-        if (error) break;
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    fs::path resolved = fs::weakly_canonical(path, error);
-    return error ? sPath : resolved.string();
-}
 
 // The permissions a newly created file gets: 0666 less the process's umask.
 mode_t NewFileMode() {

@@ -261,9 +261,12 @@ void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary)
 
 }  // namespace
 
-void RunPipeline(const RunSettings& settings, RunSummary& summary) {
+std::unique_ptr<InputFile> OpenRunInput(const RunSettings& settings) {
     if (settings.sMapFileName.empty()) throw InputError("process2: no SAM file was given: set MAP_FILENAME");
-    InputFile input(settings.sMapFileName);
+    return std::make_unique<InputFile>(settings.sMapFileName);
+}
+
+void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary) {
     const OutputSpec finalOutput = FinalOutputSpec(settings, input);
     const PartFiles files = PartFilesOf(finalOutput.sPath, settings);
     // Before any work: an output that cannot be written is refused now, not after hours.

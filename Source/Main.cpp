@@ -8,15 +8,17 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "InputFile.h"
 #include "Korvex.h"
 #include "Logger.h"
 #include "MergeCommand.h"
-#include "RunDirectory.h"
+#include "RunFiles.h"
 #include "RunSummary.h"
 #include "Settings.h"
 #include "utils.h"
@@ -48,22 +50,40 @@ int RefuseBeforeTheLog(const char* pCommand, const std::string& sProblem) {
     return 1;
 }
 
-// The log of a part of a divided run carries the part in its name, and the log of a merge
-// ".merge", so that no two runs of one data set write the same log.
-std::string LogFileName(const char* pCommand, const RunSettings& settings) {
-    if (std::string(pCommand) == "merge") return InsertBeforeExtensions(settings.sLogFilename, ".merge");
-    return PartFileName(settings.sLogFilename, settings.part, settings.nparts);
+bool IsMerge(const char* pCommand) { return std::string(pCommand) == "merge"; }
+
+// The input, opened before the log so that the files the command writes can be checked against
+// it. An input that cannot be opened is reported once the log exists, like every failure of a run.
+struct OpenedInput {
+    std::unique_ptr<InputFile> pFile;
+    std::exception_ptr pError;
+
+    const InputFile& File() const {
+        if (pError) std::rethrow_exception(pError);
+        return *pFile;
+    }
+};
+
+OpenedInput OpenInput(const char* pCommand, const RunSettings& settings) {
+    OpenedInput input;
+    try {
+        input.pFile = IsMerge(pCommand) ? OpenMergeInput(settings) : OpenRunInput(settings);
+    } catch (...) {
+        input.pError = std::current_exception();
+    }
+    return input;
 }
 
 void WriteLines(const char* pCommand, const std::vector<std::string>& vLines, LogLevel level) {
     for (const std::string& sLine : vLines) GetLogger()->Write(std::string(pCommand) + ": " + sLine + "\n", level);
 }
 
-// Reads the configuration file, settles and checks the settings, creates the log and
-// writes the banner, the keys left at their default, the warnings and the refusals to it,
-// then the configuration dump. False when the run must not start; its reason is then the
-// last line on standard error.
-bool SettleAndLog(const char* pCommand, SettingSources& sources, RunSettings& settings) {
+// Reads the configuration file, settles and checks the settings, opens the input (of settings
+// that are not refused), refuses a file the command would write that is one it reads or writes
+// elsewhere, creates the log and writes the banner, the keys left at their default, the warnings
+// and the refusals to it, then the configuration dump. False when the run must not start; its
+// reason is then the last line on standard error.
+bool SettleAndLog(const char* pCommand, SettingSources& sources, RunSettings& settings, OpenedInput& input) {
     if (!sources.sConfigFile.empty()) {
         std::string sProblem = ReadConfigurationFile(sources);
         if (!sProblem.empty()) {
@@ -74,7 +94,14 @@ bool SettleAndLog(const char* pCommand, SettingSources& sources, RunSettings& se
     SettledSettings settled = SettleSettings(sources);
     Logger* pLogger = GetLogger();
     pLogger->SetQuiet(settled.settings.bQuiet);
-    const std::string sLog = LogFileName(pCommand, settled.settings);
+    if (settled.vErrors.empty()) input = OpenInput(pCommand, settled.settings);
+    const std::string sClash =
+        FilesOfCommand(IsMerge(pCommand), sources.sConfigFile, settled.settings, input.pFile.get()).FirstClash();
+    if (!sClash.empty()) {
+        RefuseBeforeTheLog(pCommand, sClash);
+        return false;
+    }
+    const std::string sLog = LogFileName(IsMerge(pCommand), settled.settings);
     errno = 0;
     if (!pLogger->CreateOutFile(sLog)) {
         RefuseBeforeTheLog(pCommand, "the log file (" + sLog + ") cannot be written" +
@@ -127,11 +154,12 @@ int RunCommand(const std::vector<std::string>& vArguments, double dStartSeconds)
     if (!sProblem.empty()) return RefuseBeforeTheLog("main", sProblem);
     RunSettings settings;
     RunSummary summary;
+    OpenedInput input;
     bool bSettled = false;
     int iExitStatus = Guarded([&] {
-        bSettled = SettleAndLog("main", sources, settings);
+        bSettled = SettleAndLog("main", sources, settings, input);
         if (!bSettled) return 1;
-        RunPipeline(settings, summary);
+        RunPipeline(settings, input.File(), summary);
         return 0;
     });
     if (!bSettled) return iExitStatus;  // refused: the refusals end the log
@@ -149,10 +177,11 @@ int MergeCommand(const std::vector<std::string>& vArguments, double dStartSecond
     std::string sProblem = ParseArguments(vArguments, true, sources);
     if (!sProblem.empty()) return RefuseBeforeTheLog("merge", sProblem);
     RunSettings settings;
+    OpenedInput input;
     bool bSettled = false;
     int iExitStatus = Guarded([&] {
-        bSettled = SettleAndLog("merge", sources, settings);
-        return bSettled ? RunMergeCommand(settings, settings.nparts) : 1;
+        bSettled = SettleAndLog("merge", sources, settings, input);
+        return bSettled ? RunMergeCommand(settings, input.File()) : 1;
     });
     if (!bSettled) return iExitStatus;
     WriteTimeTaken("merge", WallClockSeconds() - dStartSeconds);

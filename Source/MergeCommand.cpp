@@ -276,12 +276,8 @@ std::unique_ptr<LineValueSource> PartValues(const Part& part, const InputFile& i
     return std::make_unique<TaggedPartValues>(part.files.sOutput, input, options, output.mode);
 }
 
-int Merge(const RunSettings& settings, int iNumParts) {
-    if (iNumParts < 2)
-        throw InputError("NPARTS = " + std::to_string(iNumParts) + ": a merge needs the parts of a run divided in 2 or more");
-    if (settings.sMapFileName == "-")
-        throw InputError("the parts read standard input (MAP_FILENAME=-), which a merge cannot read again");
-    InputFile input(settings.sMapFileName);
+int Merge(const RunSettings& settings, const InputFile& input) {
+    const int iNumParts = settings.nparts;
     const InputOptions options = InputOptionsOf(settings);
     const OutputSpec output = FinalOutputSpec(settings, input);
     const Manifest expected = SharedManifestEntries(settings, input, options);
@@ -306,4 +302,13 @@ int Merge(const RunSettings& settings, int iNumParts) {
 
 }  // namespace
 
-int RunMergeCommand(const RunSettings& settings, int iNumParts) { return Merge(settings, iNumParts); }
+std::unique_ptr<InputFile> OpenMergeInput(const RunSettings& settings) {
+    if (settings.nparts < 2)
+        throw InputError("NPARTS = " + std::to_string(settings.nparts) +
+                         ": a merge needs the parts of a run divided in 2 or more");
+    if (settings.sMapFileName == "-")
+        throw InputError("the parts read standard input (MAP_FILENAME=-), which a merge cannot read again");
+    return std::make_unique<InputFile>(settings.sMapFileName);
+}
+
+int RunMergeCommand(const RunSettings& settings, const InputFile& input) { return Merge(settings, input); }

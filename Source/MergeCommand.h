@@ -1,10 +1,16 @@
 #ifndef KORVEX_MERGECOMMAND_H
 #define KORVEX_MERGECOMMAND_H
 
+#include <memory>
+
+class InputFile;
 struct RunSettings;
 
-// korvex merge: combines the output of the iNumParts parts of a divided run into the
-// output of the whole run. Returns the exit status.
-int RunMergeCommand(const RunSettings& settings, int iNumParts);
+// The input of a merge, after the checks that need no file; throws InputError naming the problem.
+std::unique_ptr<InputFile> OpenMergeInput(const RunSettings& settings);
+
+// korvex merge: combines the output of the NUM_PARTS parts of a divided run of this input into
+// the output of the whole run. Returns the exit status.
+int RunMergeCommand(const RunSettings& settings, const InputFile& input);
 
 #endif

@@ -87,6 +87,46 @@ TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
 
 namespace fs = std::filesystem;
 
+// A run or a merge never writes a file it reads, nor one file in two roles, by any name or link:
+// refused with one line naming both, before the log exists and whether or not the settings are.
+TEST(Cli, NoFileIsWrittenThatTheCommandReadsOrWritesElsewhere) {
+    const std::string sLog = "main: the log file (", sChoose = ": choose another LOG_FILENAME";
+    const struct { std::vector<std::string> vArgs; std::string sError; bool bStdin = false; } cases[] = {
+        {{"run.cfg", "LOG_FILENAME=example.sam"}, sLog + "example.sam) is the SAM file (example.sam)" + sChoose},
+        {{"MAP_FILENAME=example.sam", "STRANDNESS_OPTION=OFF", "LOG_FILENAME=link.log"},
+         sLog + "link.log) is the SAM file (example.sam)" + sChoose},
+        {{"run.cfg", "LOG_FILENAME=hard.log", "NUM_THREADS=8"}, sLog + "hard.log) is the SAM file (example.sam)" + sChoose},
+        {{"run.cfg", "OUTPUT_FILE=o.sam+", "LOG_FILENAME=o.sam+"}, sLog + "o.sam+) is the output file (o.sam+)" + sChoose},
+        {{"run.cfg", "LOG_FILENAME=run.cfg"}, sLog + "run.cfg) is the configuration file (run.cfg)" + sChoose},
+        {{"run.cfg", "OUTPUT_FILE=./link.log"},
+         "main: the output file (./link.log) is the SAM file (example.sam): choose another OUTPUT_FILE"},
+        {{"run.cfg", "3", "2", "LOG_FILENAME=example.sam+"},
+         sLog + "example.part2of3.sam+) is the output file (example.part2of3.sam+)" + sChoose},
+        {{"run.cfg", "3", "2", "PART_OUTPUT=VALUES", "LOG_FILENAME=example.sam+.values.manifest"},
+         sLog + "example.part2of3.sam+.values.manifest) is the manifest (example.part2of3.sam+.values.manifest)" + sChoose},
+        {{"MAP_FILENAME=-", "STRANDNESS_OPTION=OFF", "LOG_FILENAME=stdin.sam+"},
+         sLog + "stdin.sam+) is the output file (stdin.sam+)" + sChoose, true},
+        {{"merge", "run.cfg", "3", "LOG_FILENAME=m.log"},
+         "merge: the log file (m.merge.log) is part 1's output file (example.part1of3.sam+)" + sChoose},
+        {{"merge", "run.cfg", "3", "OUTPUT_FILE=example.sam"},
+         "merge: the output file (example.sam) is the SAM file (example.sam): choose another OUTPUT_FILE"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sError);
+        ExampleDir dir("MAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n");
+        fs::create_symlink("example.sam", dir.File("link.log"));
+        fs::create_hard_link(dir.File("example.sam"), dir.File("hard.log"));
+        fs::create_symlink("example.part1of3.sam+", dir.File("m.merge.log"));
+        const std::set<std::string> vBefore = FileNames(dir.Path());
+        const std::string sConfig = ReadFile(dir.File("run.cfg"));
+        const ProgramResult result = RunKorvex(dir.Path(), c.vArgs, c.bStdin ? ReadFile(dir.File("example.sam")) : "");
+        EXPECT_EQ(result.iExitStatus, 1);
+        EXPECT_EQ(result.sStderr, c.sError + "\n");
+        EXPECT_EQ(FileNames(dir.Path()), vBefore);
+        EXPECT_EQ(ReadFile(dir.File("example.sam")), ReadFile(TestDataPath("example.sam")));
+        EXPECT_EQ(ReadFile(dir.File("run.cfg")), sConfig);
+    }
+}
+
 // A BOTH SAMplus line with only the value of column 1 or 2 kept.
 std::string KeepColumn(const std::string& sLine, int iColumn) {
     const std::size_t iSecond = sLine.rfind('\t', sLine.size() - 2), iFirst = sLine.rfind('\t', iSecond - 1);

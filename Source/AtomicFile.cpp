@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "InputFile.h"
+#include "Leftovers.h"
 #include "RunFiles.h"
 #include "SignalCleanup.h"
 
@@ -43,6 +44,7 @@ AtomicFile::AtomicFile(const std::string& sTarget_, const InputFile* pInput)
     iFd = ::mkstemp(&sTempPath[0]);
     if (iFd < 0) Fail("cannot be created (as " + sTempPath + ")", errno);
     RemoveOnSignal(sTempPath);
+    MarkAsBeingWritten(iFd);
     mode_t iMode = bExists && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : NewFileMode();
     if (::fchmod(iFd, iMode) != 0) {
         int iErrno = errno;

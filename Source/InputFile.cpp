@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Leftovers.h"
 #include "LineSource.h"
 #include "SignalCleanup.h"
 
@@ -82,8 +83,8 @@ void CopyStandardInputTo(int iFd) {
 }  // namespace
 
 InputFile::InputFile(const std::string& sMapFileName)
-    : sName(sMapFileName), sPath(sMapFileName), format(InputFormat::Sam), bSpooled(false), iDevice(0), iInode(0),
-      iSize(0), modified{} {
+    : sName(sMapFileName), sPath(sMapFileName), format(InputFormat::Sam), bSpooled(false), iCopyLockFd(-1),
+      iDevice(0), iInode(0), iSize(0), modified{} {
     if (sName.empty()) throw InputError("no SAM file was given (MAP_FILENAME is empty)");
     if (sName == "-") SpoolStandardInput();
     try {
@@ -102,6 +103,8 @@ InputFile::~InputFile() {
 void InputFile::RemoveSpooledCopy() {
     ::unlink(sPath.c_str());
     ForgetOnSignal(sPath);
+    if (iCopyLockFd >= 0) ::close(iCopyLockFd);
+    iCopyLockFd = -1;
 }
 
 // Copies standard input to a private file under TMPDIR (or /tmp), so that both passes of the
@@ -120,6 +123,8 @@ void InputFile::SpoolStandardInput() {
     sPath = sTemplate;
     bSpooled = true;
     RemoveOnSignal(sPath);
+    MarkAsBeingWritten(iFd);
+    iCopyLockFd = ::dup(iFd);  // the lock stays while this duplicate is open
     try {
         CopyStandardInputTo(iFd);
     } catch (const std::exception& error) {

@@ -39,6 +39,7 @@ private:
     std::string sPath;
     InputFormat format;
     bool bSpooled;  // sPath is a temporary copy of standard input, owned and removed by this object
+    int iCopyLockFd;  // holds the copy's lock, which tells later runs that a live run uses it; -1: none
     dev_t iDevice;
     ino_t iInode;
     off_t iSize;

@@ -15,6 +15,7 @@
 #include "AtomicFile.h"
 #include "DataTrainer.h"
 #include "InputFile.h"
+#include "Leftovers.h"
 #include "LineSources.h"
 #include "Logger.h"
 #include "Manifest.h"
@@ -282,6 +283,8 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
 
     // Removed when the run ends well; kept after a failure, since it then holds what was computed.
     RunDirectory workDirectory(DirectoryOf(files.sOutput));
+    ReportLeftovers(workDirectory.Path(), {files.sOutput, files.sManifest},
+                    input.IsStandardInput() ? input.Path() : std::string());
     RunStep2(settings, collections, data, workDirectory.Path(), summary);
     KeepOnlyValuesOwnedByThisPart(collections, settings);
     WriteResults(settings, input, finalOutput, files, collections, summary);

@@ -9,7 +9,9 @@
 #include <stdexcept>
 #include <vector>
 
+#include "Leftovers.h"
 #include "Logger.h"
+#include "SignalCleanup.h"
 #include "utils.h"
 
 RunDirectory::RunDirectory(const std::string& sBesideDirectory) : iUncaughtAtStart(std::uncaught_exceptions()) {
@@ -22,9 +24,12 @@ RunDirectory::RunDirectory(const std::string& sBesideDirectory) : iUncaughtAtSta
         throw std::runtime_error("a private directory for the run's intermediate files could not be made in (" +
                                  sParent + "): " + std::strerror(errno));
     sPath = vName.data();
+    RemoveDirectoryOnSignal(sPath);
+    WriteOwnerRecord(sPath);
 }
 
 RunDirectory::~RunDirectory() {
+    ForgetOnSignal(sPath);
     if (std::uncaught_exceptions() > iUncaughtAtStart) {
         std::ostringstream message;
         message << "RunDirectory: the run failed; its intermediate files are kept in (" << sPath << ")." << std::endl;

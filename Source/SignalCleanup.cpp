@@ -1,23 +1,55 @@
 #include "SignalCleanup.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
 
-// Fixed storage, so that the handler reads no memory that the run may be reallocating.
+// Fixed storage, so that the handler reads no memory that the run may be reallocating, and
+// calls nothing but system calls.
 constexpr int SLOTS = 16;
+enum SlotKind : sig_atomic_t { FREE = 0, FILE_SLOT = 1, DIRECTORY_SLOT = 2 };
 char g_aacPaths[SLOTS][PATH_MAX];
-volatile sig_atomic_t g_abUsed[SLOTS];
+volatile sig_atomic_t g_aiKind[SLOTS];
+// The handler's buffer for directory entries; the handler blocks every signal it handles, so
+// it never runs twice at once.
+alignas(struct dirent64) char g_acEntries[8192];
 
 const int SIGNALS[] = {SIGHUP, SIGINT, SIGTERM};
 
+bool IsDotOrDotDot(const char* pName) {
+    return pName[0] == '.' && (pName[1] == '\0' || (pName[1] == '.' && pName[2] == '\0'));
+}
+
+// Removes the files of a directory and then the directory. The run's other threads go on while the
+// handler runs and may add a file after the listing; the directory is then listed again.
+void RemoveDirectoryNow(const char* pPath) {
+    for (int iAttempt = 0; iAttempt < 8; ++iAttempt) {
+        const int iFd = ::open(pPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (iFd < 0) return;
+        for (ssize_t iBytes; (iBytes = ::getdents64(iFd, g_acEntries, sizeof g_acEntries)) > 0;) {
+            for (ssize_t iAt = 0; iAt < iBytes;) {
+                const auto* pEntry = reinterpret_cast<const struct dirent64*>(g_acEntries + iAt);
+                if (!IsDotOrDotDot(pEntry->d_name)) ::unlinkat(iFd, pEntry->d_name, 0);
+                iAt += pEntry->d_reclen;
+            }
+        }
+        ::close(iFd);
+        if (::rmdir(pPath) == 0 || errno != ENOTEMPTY) return;
+    }
+}
+
 extern "C" void RemoveFilesAndRaise(int iSignal) {
     for (int i = 0; i < SLOTS; ++i)
-        if (g_abUsed[i]) ::unlink(g_aacPaths[i]);
+        if (g_aiKind[i] == FILE_SLOT) ::unlink(g_aacPaths[i]);
+    for (int i = 0; i < SLOTS; ++i)
+        if (g_aiKind[i] == DIRECTORY_SLOT) RemoveDirectoryNow(g_aacPaths[i]);
     ::signal(iSignal, SIG_DFL);
     ::raise(iSignal);
 }
@@ -30,6 +62,7 @@ void InstallHandlerOnce() {
     std::memset(&action, 0, sizeof action);
     action.sa_handler = RemoveFilesAndRaise;
     sigemptyset(&action.sa_mask);
+    for (int iSignal : SIGNALS) sigaddset(&action.sa_mask, iSignal);
     for (int iSignal : SIGNALS) {
         struct sigaction previous;
         if (::sigaction(iSignal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
@@ -37,20 +70,24 @@ void InstallHandlerOnce() {
     }
 }
 
-}  // namespace
-
-void RemoveOnSignal(const std::string& sPath) {
+void Register(const std::string& sPath, SlotKind kind) {
     if (sPath.size() >= PATH_MAX) return;
     InstallHandlerOnce();
     for (int i = 0; i < SLOTS; ++i) {
-        if (g_abUsed[i]) continue;
+        if (g_aiKind[i] != FREE) continue;
         std::memcpy(g_aacPaths[i], sPath.c_str(), sPath.size() + 1);
-        g_abUsed[i] = 1;  // only now may the handler read the slot
+        g_aiKind[i] = kind;  // only now may the handler read the slot
         return;
     }
 }
 
+}  // namespace
+
+void RemoveOnSignal(const std::string& sPath) { Register(sPath, FILE_SLOT); }
+
+void RemoveDirectoryOnSignal(const std::string& sPath) { Register(sPath, DIRECTORY_SLOT); }
+
 void ForgetOnSignal(const std::string& sPath) {
     for (int i = 0; i < SLOTS; ++i)
-        if (g_abUsed[i] && sPath == g_aacPaths[i]) g_abUsed[i] = 0;
+        if (g_aiKind[i] != FREE && sPath == g_aacPaths[i]) g_aiKind[i] = FREE;
 }

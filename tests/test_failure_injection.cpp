@@ -5,13 +5,18 @@
 // reported and loses nothing. As root, an unwritable directory is tested by running a copy of the
 // program as nobody, since root writes anywhere and the build tree may lie where nobody cannot go.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "AtomicFile.h"
 #include "InputFile.h"
@@ -137,6 +142,113 @@ TEST(FailureInjection, StoppedRunLeavesNoCopyOfStandardInput) {
                                 "kill -TERM $k; wait $k; s=$?; exec 3>&-; "
                                 "[ $i -lt 200 ] && [ $s -eq 143 ] && [ -z \"$(ls tmp)\" ]";
     EXPECT_EQ(RunShell(sScript), 0);
+}
+
+// Starts the built korvex in sDir with the extra environment vEnv, standard input from sStdin
+// (/dev/null when empty), its console to sConsoleDir, and the signal iIgnored ignored as nohup does.
+pid_t StartKorvex(const std::string& sDir, const std::vector<std::string>& vArgs, const std::vector<std::string>& vEnv,
+                  const std::string& sStdin, const std::string& sConsoleDir, int iIgnored = 0) {
+    std::vector<std::string> vArgv = {KORVEX_BINARY}, vEnvironment = vEnv;
+    vArgv.insert(vArgv.end(), vArgs.begin(), vArgs.end());
+    for (char** p = environ; *p != nullptr; ++p) vEnvironment.push_back(*p);  // the first of a name wins
+    std::vector<char*> vpArgv, vpEnv;
+    for (std::string& sArg : vArgv) vpArgv.push_back(&sArg[0]);
+    for (std::string& sSetting : vEnvironment) vpEnv.push_back(&sSetting[0]);
+    vpArgv.push_back(nullptr);
+    vpEnv.push_back(nullptr);
+    const std::string sIn = sStdin.empty() ? "/dev/null" : sStdin, sOut = sConsoleDir + "/stdout",
+                      sErr = sConsoleDir + "/stderr";
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    // The child: only async-signal-safe calls until exec.
+    ::dup2(::open(sIn.c_str(), O_RDONLY), 0);
+    ::dup2(::open(sOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    ::dup2(::open(sErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    for (int iSignal : {SIGHUP, SIGINT, SIGTERM}) ::signal(iSignal, iSignal == iIgnored ? SIG_IGN : SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (::chdir(sDir.c_str()) == 0) ::execve(vpArgv[0], vpArgv.data(), vpEnv.data());
+    ::_exit(127);
+}
+
+// The private run directory under sTmp once it holds a call_record file (Step 2 has begun);
+// empty when none appears within 30 s.
+std::string RunDirectoryInStep2(const std::string& sTmp) {
+    for (int i = 0; i < 1500; ++i) {
+        for (const auto& entry : fs::directory_iterator(sTmp)) {
+            if (entry.path().filename().string().rfind("korvex-run-", 0) != 0) continue;
+            std::error_code error;
+            for (const auto& file : fs::directory_iterator(entry.path(), error))
+                if (file.path().filename().string().rfind("call_record_", 0) == 0) return entry.path().string();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return "";
+}
+
+const std::string LONG_RUN = "MAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\nTOTAL_ITERATIONS=1000000\nQUIET=1\n";
+
+// A run stopped in Step 2 by SIGHUP, SIGINT or SIGTERM removes its run directory with its
+// call_record files and the copy of standard input, and still ends by that signal; a signal
+// ignored from the start (nohup) stays ignored.
+TEST(FailureInjection, StoppedRunRemovesItsRunDirectory) {
+    const struct { int iSignal; bool bStdin; int iIgnored; } cases[] = {
+        {SIGTERM, false, 0}, {SIGINT, false, 0}, {SIGHUP, false, 0}, {SIGTERM, true, 0},
+        {SIGINT, true, 0},   {SIGHUP, true, 0},  {SIGTERM, false, SIGHUP}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.iSignal)) + (c.bStdin ? ", standard input" : "") +
+                     (c.iIgnored ? ", SIGHUP ignored" : ""));
+        ExampleDir dir(LONG_RUN + (c.bStdin ? "MAP_FILENAME=-\n" : ""));
+        TempDir tmp, console;
+        const std::set<std::string> vBefore = FileNames(dir.Path());
+        const pid_t pid = StartKorvex(dir.Path(), {"run.cfg"}, {"TMPDIR=" + tmp.Path(), "OMP_NUM_THREADS=2"},
+                                      c.bStdin ? dir.File("example.sam") : "", console.Path(), c.iIgnored);
+        const bool bInStep2 = !RunDirectoryInStep2(tmp.Path()).empty();
+        if (c.iIgnored != 0) {
+            ::kill(pid, c.iIgnored);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0);  // still running
+        }
+        ::kill(pid, c.iSignal);
+        int iStatus = 0;
+        ASSERT_EQ(::waitpid(pid, &iStatus, 0), pid);
+        ASSERT_TRUE(bInStep2) << ReadFile(console.File("stderr"));
+        EXPECT_TRUE(WIFSIGNALED(iStatus) && WTERMSIG(iStatus) == c.iSignal) << iStatus;
+        EXPECT_EQ(FileNames(tmp.Path()), std::set<std::string>());
+        std::set<std::string> vExpected = vBefore;
+        vExpected.insert("Logger.out");
+        EXPECT_EQ(FileNames(dir.Path()), vExpected);
+    }
+}
+
+// Only SIGKILL leaves files. The next run in that place names what runs no longer alive left
+// there, and leaves it; the directory of a run still running is never named.
+TEST(FailureInjection, TheNextRunNamesWhatAKilledRunLeft) {
+    ExampleDir dir(LONG_RUN);
+    TempDir tmp, console;
+    const std::vector<std::string> vEnv = {"TMPDIR=" + tmp.Path(), "OMP_NUM_THREADS=1"};
+    const pid_t pid = StartKorvex(dir.Path(), {"run.cfg"}, vEnv, "", console.Path());
+    const std::string sLeft = RunDirectoryInStep2(tmp.Path());
+    const ProgramResult whileRunning = dir.Run({"run.cfg", "TOTAL_ITERATIONS=2", "BURNIN_ITERATIONS=0",
+                                                "OUTPUT_FILE=b.sam+", "LOG_FILENAME=b.log"}, vEnv);
+    ::kill(pid, SIGKILL);
+    ASSERT_EQ(::waitpid(pid, nullptr, 0), pid);
+    ASSERT_FALSE(sLeft.empty()) << ReadFile(console.File("stderr"));
+    EXPECT_EQ(whileRunning.iExitStatus, 0);
+    EXPECT_EQ(whileRunning.sStderr, "");
+    WriteFile(dir.File("c.sam+.tmpAbC123"), "cut short");  // an output a killed run did not finish
+    const ProgramResult next = dir.Run({"run.cfg", "TOTAL_ITERATIONS=2", "BURNIN_ITERATIONS=0",
+                                        "OUTPUT_FILE=c.sam+", "LOG_FILENAME=c.log"}, vEnv);
+    EXPECT_EQ(next.iExitStatus, 0);
+    const std::vector<std::string> vWarnings = SplitLines(next.sStderr);
+    ASSERT_EQ(vWarnings.size(), 2u) << next.sStderr;
+    EXPECT_EQ(vWarnings[0], "RunDirectory: (" + sLeft + ") was left by a run that no longer runs (process " +
+                                std::to_string(pid) + " on this host); it can be removed.");
+    EXPECT_EQ(vWarnings[1], "RunDirectory: (" + fs::canonical(dir.Path()).string() +
+                                "/c.sam+.tmpAbC123) is an output that a stopped run did not finish; it can be removed.");
+    EXPECT_TRUE(FileExists(sLeft) && FileExists(dir.File("c.sam+.tmpAbC123")));
+    EXPECT_EQ(FileNames(tmp.Path()), std::set<std::string>{fs::path(sLeft).filename().string()});
 }
 
 // A target that cannot be created, is no regular file, or is the input under any name: an error

@@ -201,7 +201,7 @@ void BM_WriteTaggedBam(benchmark::State& state) {
     for (auto _ : state) {
         EveryOtherLine values(iLines);
         WriteOutput(input, {"", iThreads}, {OutputFormat::Bam, Files().sOutput, ProbMode::Both, "", iThreads, "bench"},
-                    values, iLines);
+                    values, EarlierReading{iLines, std::nullopt});
     }
     cpu.Report(state);
     SetLineRate(state, iLines);

@@ -14,7 +14,7 @@ all: build
 
 # Missing Debian packages are installed when running as root; otherwise the command to
 # install them is printed.
-BUILD_PACKAGES = cmake g++ make pkg-config libhts-dev
+BUILD_PACKAGES = cmake g++ make pkg-config libhts-dev libdeflate-dev
 TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa snakemake
 
 check-build-tools:

@@ -27,7 +27,7 @@ mode_t NewFileMode() {
 }  // namespace
 
 AtomicFile::AtomicFile(const std::string& sTarget_, const InputFile* pInput)
-    : sTarget(sTarget_), sFinalPath(ResolvedPath(sTarget_)), iFd(-1), iUsed(0), bCommitted(false) {
+    : sTarget(sTarget_), sFinalPath(ResolvedPath(sTarget_)), iFd(-1), iUsed(0), bCommitted(false), bDuplicated(false) {
     if (sTarget.empty()) throw OutputError("no output file name was given");
     struct stat existing;
     bool bExists = ::lstat(sFinalPath.c_str(), &existing) == 0;
@@ -65,13 +65,23 @@ void AtomicFile::Fail(const std::string& sWhat, int iErrno) const {
     throw OutputError(Describe(sTarget) + " " + sWhat + ": " + std::strerror(iErrno));
 }
 
-int AtomicFile::DuplicateDescriptor() const {
+int AtomicFile::DuplicateDescriptor() {
     int iCopy = ::dup(iFd);
     if (iCopy < 0) Fail("cannot be written", errno);
+    bDuplicated = true;
     return iCopy;
 }
 
+ContentChecksum AtomicFile::Checksum() {
+    if (iUsed > 0) Drain();
+    if (!bDuplicated) return written;
+    ContentChecksum readBack;
+    if (!AddFileContent(iFd, readBack)) Fail("cannot be read back (as " + sTempPath + ")", errno);
+    return readBack;
+}
+
 void AtomicFile::WriteOut(const char* pData, std::size_t iLength) {
+    written.Add(pData, iLength);
     while (iLength > 0) {
         ssize_t iWritten = ::write(iFd, pData, iLength);
         if (iWritten < 0 && errno == EINTR) continue;

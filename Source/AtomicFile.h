@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ContentChecksum.h"
+
 class InputFile;
 
 // A failure to write an output file; the message names the file and the reason.
@@ -35,13 +37,16 @@ public:
 
     const std::string& Target() const { return sTarget; }
     // A new descriptor of the temporary file, owned by the caller; throws OutputError on failure.
-    int DuplicateDescriptor() const;
+    int DuplicateDescriptor();
 
     void Write(const char* pData, std::size_t iLength);
     void Put(char c) {
         if (iUsed == vBuffer.size()) Drain();
         vBuffer[iUsed++] = c;
     }
+    // The checksum of everything written: what Write and Put gave, or, once a writer of its own
+    // wrote through a duplicate descriptor (closed by now), the file read back. Call before Commit.
+    ContentChecksum Checksum();
     // Writes out the buffer, closes the file and renames it to the target; throws OutputError
     // naming the target on any failure, leaving the target untouched.
     void Commit();
@@ -58,6 +63,8 @@ private:
     std::vector<char> vBuffer;  // allocated at the first Write or Put
     std::size_t iUsed;
     bool bCommitted;
+    bool bDuplicated;         // written through a duplicate descriptor too
+    ContentChecksum written;  // of the bytes written out through WriteOut
 };
 
 #endif

@@ -75,6 +75,7 @@ struct Step1Data {
     int64_t iLinesAccepted = 0;
     std::vector<int> vPositionsFromMap1;
     std::map<char, double> error_score;
+    ContentChecksum inputContent;  // of the input as Step 1 read it
 };
 
 // A run without a usable line ends normally, but the user is told why, also on standard error.
@@ -103,6 +104,7 @@ bool RunStep1(const RunSettings& settings, const InputFile& input, MultiReadColl
     std::unique_ptr<LineSource> pSource = OpenLineSource(input, InputOptionsOf(settings));
     std::string sBuildError;
     data.iLinesAccepted = collections.BuildReadCollections(*pSource, input.Name(), false, sBuildError);
+    data.inputContent = pSource->Checksum();
     if (data.iLinesAccepted < 1) {
         message << std::endl
                 << "process2: ZERO lines read from the input file... nothing left to do.... exiting." << std::endl
@@ -226,9 +228,10 @@ private:
 };
 
 // The output (or a part's values) and, for a part, its manifest, each written beside and
-// renamed into place.
+// renamed into place. The output pass must read the input Step 1 read, byte for byte.
 void WriteResults(const RunSettings& settings, const InputFile& input, const OutputSpec& finalOutput,
-                  const PartFiles& files, const MultiReadCollectionMgr& collections, RunSummary& summary) {
+                  const PartFiles& files, const MultiReadCollectionMgr& collections, const Step1Data& data,
+                  RunSummary& summary) {
     std::ostringstream message;
     message << "process2: Writing final output to (" << files.sOutput << ")." << std::endl;
     GetLogger()->Write(message, true);
@@ -236,13 +239,14 @@ void WriteResults(const RunSettings& settings, const InputFile& input, const Out
     OutputSpec output = finalOutput;
     output.sPath = files.sOutput;
     RemoveOldManifest(files);
-    if (files.bValuesOnly)
-        WriteValuesFile(files.sOutput, values, ValueColumns(settings.probMode));
-    else
-        WriteOutput(input, InputOptionsOf(settings), output, values, collections.LinesRead());
+    const ContentChecksum written =
+        files.bValuesOnly
+            ? WriteValuesFile(files.sOutput, values, ValueColumns(settings.probMode))
+            : WriteOutput(input, InputOptionsOf(settings), output, values,
+                          EarlierReading{collections.LinesRead(), data.inputContent});
     summary.vOutputFiles.push_back(files.sOutput);
     if (!files.sManifest.empty()) {
-        WritePartManifest(files, settings, input, collections, summary);
+        WritePartManifest(files, settings, input, collections, summary, PartChecksums{data.inputContent, written});
         summary.vOutputFiles.push_back(files.sManifest);
     }
     message << "process2: Finished generating the output file." << std::endl;
@@ -287,5 +291,5 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
                     input.IsStandardInput() ? input.Path() : std::string());
     RunStep2(settings, collections, data, workDirectory.Path(), summary);
     KeepOnlyValuesOwnedByThisPart(collections, settings);
-    WriteResults(settings, input, finalOutput, files, collections, summary);
+    WriteResults(settings, input, finalOutput, files, collections, data, summary);
 }

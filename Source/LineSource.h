@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "ContentChecksum.h"
+
 // A failure to read or decode an input file; the message names the file and the reason.
 class InputError : public std::runtime_error {
 public:
@@ -26,6 +28,10 @@ public:
     virtual ~LineSource() = default;
     // The next line; false at the end of the input. Throws InputError when reading fails.
     virtual bool NextLine(LineView& line) = 0;
+    // The checksum of the content read so far: the text of a SAM file (decompressed when it is
+    // compressed), or the header text and the records of a BAM or CRAM file. Two readings of an
+    // unchanged file give the same.
+    virtual const ContentChecksum& Checksum() const = 0;
 };
 
 #endif

@@ -13,6 +13,9 @@ namespace {
 
 const int BGZF_BLOCKS_PER_THREAD = 256;
 
+// A record's fixed fields are hashed as they lie in memory: they have no padding between them.
+static_assert(sizeof(bam1_core_t) == 48, "bam1_core_t has padding bytes");
+
 std::string Describe(const std::string& sName) { return "the SAM file (" + sName + ")"; }
 
 // The text of a gzip- or BGZF-compressed file, decompressed and cut into lines exactly as the
@@ -66,6 +69,8 @@ public:
     RecordLineSource(const RecordLineSource&) = delete;
     RecordLineSource& operator=(const RecordLineSource&) = delete;
 
+    const ContentChecksum& Checksum() const override { return reader.Checksum(); }
+
     bool NextLine(LineView& line) override {
         if (iHeaderPos < sHeaderText.size()) return NextHeaderLine(line);
         if (!reader.Next(pRecord)) return false;
@@ -113,6 +118,7 @@ HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& opt
         if (iEof == 0) throw InputError(Describe(sName) + " is cut short (its end-of-file marker is missing)");
         pHeader = sam_hdr_read(pFile);
         if (pHeader == nullptr) throw InputError(Describe(sName) + " cannot be decoded: its header is damaged");
+        if (const char* pText = sam_hdr_str(pHeader)) content.Add(pText, sam_hdr_length(pHeader));
     } catch (...) {
         hts_close(pFile);
         throw;
@@ -128,6 +134,8 @@ bool HtsRecordReader::Next(bam1_t* pRecord) {
     int iResult = sam_read1(pFile, pHeader, pRecord);
     if (iResult >= 0) {
         ++iRecords;
+        content.Add(&pRecord->core, sizeof(pRecord->core));
+        content.Add(pRecord->data, static_cast<std::size_t>(pRecord->l_data));
         return true;
     }
     if (iResult == -1) return false;

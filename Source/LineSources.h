@@ -36,6 +36,9 @@ public:
     // Reads the next record into pRecord; false at the end of the file.
     bool Next(bam1_t* pRecord);
     int64_t RecordsRead() const { return iRecords; }
+    // The checksum of the header text and of every record read so far (its fixed fields and its
+    // data, as decoded).
+    const ContentChecksum& Checksum() const { return content; }
 
 private:
     std::string sName;
@@ -43,6 +46,7 @@ private:
     htsFile* pFile;      // owned; closed by the destructor
     sam_hdr_t* pHeader;  // owned; destroyed by the destructor
     int64_t iRecords;
+    ContentChecksum content;
 };
 
 #endif

@@ -1,19 +1,27 @@
 // korvex merge: the output of a divided run, put together from its parts. Each part holds the
 // values of its own lines; the merge streams them side by side, line by line, and writes the
 // whole run's output from the input with the same writer a whole run uses, so the file is
-// byte for byte the one a single run writes. Nothing grows with the size of the files.
+// byte for byte the one a single run writes. Nothing grows with the size of the files. Every
+// byte of the parts and of the input is checked against the checksums the parts' manifests
+// record before the output is put in place.
 #include "MergeCommand.h"
 
+#include <fcntl.h>
 #include <htslib/sam.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "AtomicFile.h"
+#include "ContentChecksum.h"
 #include "InputFile.h"
 #include "Korvex.h"
 #include "LineSources.h"
@@ -93,17 +101,80 @@ Part FindPart(int k, int iNumParts, const std::string& sFinalOutput, bool bValue
     return part;
 }
 
-// Every part must describe the same Step 1: the same lines and the same kept alignments.
-void CheckSameStep1(const std::vector<Part>& vParts) {
-    for (const char* sKey : {"input_lines", "kept_alignments"})
-        for (const Part& part : vParts)
-            if (Entry(part, sKey) != Entry(vParts[0], sKey))
-                throw InputError("the manifests (" + vParts[0].files.sManifest + ") and (" + part.files.sManifest +
-                                 ") disagree on " + sKey);
+// A checksum the manifest records under sCrcKey, of sBytesKey bytes; none in the manifest of
+// an earlier build, which records none.
+std::optional<ContentChecksum> RecordedChecksum(const Part& part, const std::string& sCrcKey,
+                                                const std::string& sBytesKey) {
+    if (part.manifest.Find(sCrcKey) == nullptr) return std::nullopt;
+    ContentChecksum checksum;
+    if (!ContentChecksum::FromRecord(Entry(part, sCrcKey), Entry(part, sBytesKey), checksum))
+        throw InputError("the manifest (" + part.files.sManifest + "): " + sCrcKey + " or " + sBytesKey +
+                         " is not a checksum and a byte count");
+    return checksum;
 }
 
+std::optional<ContentChecksum> RecordedInput(const Part& part) {
+    return RecordedChecksum(part, "input_content_crc32", "input_content_bytes");
+}
+
+std::optional<ContentChecksum> RecordedOutput(const Part& part) {
+    return RecordedChecksum(part, "output_crc32", "output_bytes");
+}
+
+// Every part must describe the same Step 1: the same lines, the same kept alignments and the
+// same content of the input (where the manifests record it).
+void CheckSameStep1(const std::vector<Part>& vParts) {
+    auto disagree = [&](const Part& part, const std::string& sWhat) {
+        return InputError("the manifests (" + vParts[0].files.sManifest + ") and (" + part.files.sManifest +
+                          ") disagree on " + sWhat);
+    };
+    for (const char* sKey : {"input_lines", "kept_alignments"})
+        for (const Part& part : vParts)
+            if (Entry(part, sKey) != Entry(vParts[0], sKey)) throw disagree(part, sKey);
+    std::optional<ContentChecksum> first;
+    for (const Part& part : vParts) {
+        const std::optional<ContentChecksum> content = RecordedInput(part);
+        if (!content) continue;
+        if (!first) first = content;
+        if (*content != *first) throw disagree(part, "the input's content");
+    }
+}
+
+// Parts of an earlier build record no checksums of the whole input and output: the merge says
+// so and goes on with the checks it can make.
+void WarnOfPartsWithoutChecksums(const std::vector<Part>& vParts) {
+    for (const Part& part : vParts) {
+        if (RecordedInput(part) && RecordedOutput(part)) continue;
+        std::ostringstream message;
+        message << "merge: the manifest (" << part.files.sManifest << ") records no checksum of the whole input "
+                << "and output (it was written by an earlier build): the part (" << part.files.sOutput
+                << ") and the input cannot be checked in full; run the part again to have them checked"
+                << std::endl;
+        GetLogger()->Write(message, true, LogLevel::Warning);
+    }
+}
+
+// What the parts read of the input, as the first manifest that records it says.
+EarlierReading ReadingOfTheParts(const std::vector<Part>& vParts) {
+    EarlierReading reading(NumberEntry(vParts[0], "input_lines"), std::nullopt);
+    for (const Part& part : vParts) {
+        reading.content = RecordedInput(part);
+        if (!reading.content) continue;
+        reading.sReading = "what the parts read, as the manifest (" + part.files.sManifest + ") records";
+        reading.sRemedy = "run the parts again on a file that stays put";
+        break;
+    }
+    return reading;
+}
+
+// The values of a part, and the checksum of the part's file as far as it was read.
+class PartValueSource : public LineValueSource {
+public:
+    virtual ContentChecksum FileContent() const = 0;
+};
+
 // The values of a SAMplus part: the fields after the last tabs of each line, "NA" for none.
-class SamplusPartValues : public LineValueSource {
+class SamplusPartValues : public PartValueSource {
 public:
     SamplusPartValues(const std::string& sPartPath, int iValueColumns, int64_t iInputLines)
         : sPath(sPartPath), source(sPartPath), iColumns(iValueColumns), iExpectedLines(iInputLines), iLine(0) {}
@@ -122,6 +193,8 @@ public:
                              std::to_string(iExpectedLines) + ": it is damaged or cut short");
         return false;
     }
+
+    ContentChecksum FileContent() const override { return source.Checksum(); }
 
 private:
     // The values of one line; false for a line whose fields are "NA".
@@ -158,14 +231,37 @@ private:
     int64_t iLine;
 };
 
+// The values of a values part.
+class ValuesPartValues : public PartValueSource {
+public:
+    ValuesPartValues(const std::string& sPartPath, int iValueColumns) : reader(sPartPath, iValueColumns) {}
+    bool Next(int64_t& iLineNumber, double* pdValues) override { return reader.Next(iLineNumber, pdValues); }
+    ContentChecksum FileContent() const override { return reader.Checksum(); }
+
+private:
+    ValuesFileReader reader;
+};
+
+// The checksum of a whole file.
+ContentChecksum ChecksumOfFile(const std::string& sPath) {
+    ContentChecksum checksum;
+    const int iFd = ::open(sPath.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool bRead = iFd >= 0 && AddFileContent(iFd, checksum);
+    const int iErrno = errno;
+    if (iFd >= 0) ::close(iFd);
+    if (!bRead) throw InputError("the part (" + sPath + ") cannot be read: " + std::strerror(iErrno));
+    return checksum;
+}
+
 // The values of a tagged part: ZU and ZP of its records, each record on the line of the input
-// record it copies.
-class TaggedPartValues : public LineValueSource {
+// record it copies. htslib decodes the file through buffers of its own, so its checksum comes
+// from reading it once more, whole.
+class TaggedPartValues : public PartValueSource {
 public:
     TaggedPartValues(const std::string& sPartPath, const InputFile& input, const InputOptions& options,
                      ProbMode probMode)
         : partFile(sPartPath), reader(partFile, options), recordLines(input, options), mode(probMode),
-          pRecord(bam_init1()) {}
+          pRecord(bam_init1()), content(ChecksumOfFile(sPartPath)) {}
     ~TaggedPartValues() override { bam_destroy1(pRecord); }
 
     bool Next(int64_t& iLineNumber, double* pdValues) override {
@@ -183,6 +279,8 @@ public:
         return false;
     }
 
+    ContentChecksum FileContent() const override { return content; }
+
 private:
     double Tag(const char* pTag) const {
         const uint8_t* pData = bam_aux_get(pRecord, pTag);
@@ -194,13 +292,14 @@ private:
     RecordLines recordLines;
     ProbMode mode;
     bam1_t* pRecord;  // owned
+    ContentChecksum content;
 };
 
 // The values of all parts, line by line: each line from the one part that holds it. A line
 // held by two parts, or fewer value lines than the run kept alignments, ends the merge.
 class MergedValues : public LineValueSource {
 public:
-    MergedValues(std::vector<std::unique_ptr<LineValueSource>> vSourcesIn, const std::vector<Part>& vPartsIn,
+    MergedValues(std::vector<std::unique_ptr<PartValueSource>> vSourcesIn, const std::vector<Part>& vPartsIn,
                  int64_t iKept, int iValueColumns)
         : vSources(std::move(vSourcesIn)),
           vParts(vPartsIn),
@@ -246,7 +345,19 @@ private:
         if (vPending[p].bHave) ++vCounts[p];
     }
 
+    // Each part, read to its end, must be the file its manifest describes, byte for byte.
+    void CheckContent(std::size_t p) const {
+        const std::optional<ContentChecksum> recorded = RecordedOutput(vParts[p]);
+        const ContentChecksum content = vSources[p]->FileContent();
+        if (!recorded || content == *recorded) return;
+        throw InputError("the part (" + vParts[p].files.sOutput + ") is not the file its manifest (" +
+                         vParts[p].files.sManifest + ") describes: its content (" + content.Describe() +
+                         ") differs from the recorded one (" + recorded->Describe() +
+                         "): it was changed after it was written; run that part again");
+    }
+
     void CheckComplete() const {
+        for (std::size_t p = 0; p < vParts.size(); ++p) CheckContent(p);
         for (std::size_t p = 0; p < vParts.size(); ++p)
             if (vCounts[p] != NumberEntry(vParts[p], "value_lines"))
                 throw InputError("the part (" + vParts[p].files.sOutput + ") holds " + std::to_string(vCounts[p]) +
@@ -258,7 +369,7 @@ private:
                              " of " + std::to_string(iKeptAlignments) + "): a part is incomplete");
     }
 
-    std::vector<std::unique_ptr<LineValueSource>> vSources;  // owned; one per part, in part order
+    std::vector<std::unique_ptr<PartValueSource>> vSources;  // owned; one per part, in part order
     const std::vector<Part>& vParts;
     std::vector<Pending> vPending;
     std::vector<int64_t> vCounts;
@@ -267,10 +378,10 @@ private:
     int64_t iMerged;
 };
 
-std::unique_ptr<LineValueSource> PartValues(const Part& part, const InputFile& input, const InputOptions& options,
+std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& input, const InputOptions& options,
                                             const OutputSpec& output, int64_t iInputLines) {
     const int iColumns = ValueColumns(output.mode);
-    if (part.files.bValuesOnly) return std::make_unique<ValuesFileReader>(part.files.sOutput, iColumns);
+    if (part.files.bValuesOnly) return std::make_unique<ValuesPartValues>(part.files.sOutput, iColumns);
     if (output.format == OutputFormat::Samplus)
         return std::make_unique<SamplusPartValues>(part.files.sOutput, iColumns, iInputLines);
     return std::make_unique<TaggedPartValues>(part.files.sOutput, input, options, output.mode);
@@ -286,13 +397,14 @@ int Merge(const RunSettings& settings, const InputFile& input) {
     std::vector<Part> vParts;
     for (int k = 1; k <= iNumParts; ++k) vParts.push_back(FindPart(k, iNumParts, output.sPath, bValuesOnly, expected));
     CheckSameStep1(vParts);
-    const int64_t iInputLines = NumberEntry(vParts[0], "input_lines");
+    WarnOfPartsWithoutChecksums(vParts);
+    const EarlierReading partsReading = ReadingOfTheParts(vParts);
 
-    std::vector<std::unique_ptr<LineValueSource>> vSources;
-    for (const Part& part : vParts) vSources.push_back(PartValues(part, input, options, output, iInputLines));
+    std::vector<std::unique_ptr<PartValueSource>> vSources;
+    for (const Part& part : vParts) vSources.push_back(PartValues(part, input, options, output, partsReading.iLines));
     MergedValues values(std::move(vSources), vParts, NumberEntry(vParts[0], "kept_alignments"),
                         ValueColumns(output.mode));
-    WriteOutput(input, options, output, values, iInputLines);
+    WriteOutput(input, options, output, values, partsReading);
 
     std::ostringstream message;
     message << "merge: the " << iNumParts << " parts are merged into (" << output.sPath << ")." << std::endl;

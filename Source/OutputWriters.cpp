@@ -60,14 +60,19 @@ private:
     double adCurrent[MAX_COLUMNS] = {};
 };
 
-// What must hold before an output is put in place: the input is the file the first pass read,
-// line for line, and every value found its line.
-void CheckSecondPass(const InputFile& input, int64_t iLinesRead, int64_t iExpectedLines, const ValueCursor& cursor) {
+// What must hold before an output is put in place: the input is the file the earlier reading
+// read, line for line and byte for byte, and every value found its line.
+void CheckSecondPass(const InputFile& input, int64_t iLinesRead, const ContentChecksum& content,
+                     const EarlierReading& earlier, const ValueCursor& cursor) {
     input.CheckUnchanged();
-    if (iLinesRead != iExpectedLines)
+    if (iLinesRead != earlier.iLines)
         throw InputError(DescribeInput(input) + " gave " + std::to_string(iLinesRead) +
-                         " lines when it was read again, but " + std::to_string(iExpectedLines) +
+                         " lines when it was read again, but " + std::to_string(earlier.iLines) +
                          " the first time; it changed while korvex was running");
+    if (earlier.content && content != *earlier.content)
+        throw InputError(DescribeInput(input) + " has changed: read again, its content (" + content.Describe() +
+                         ") differs from " + earlier.sReading + " (" + earlier.content->Describe() + "); " +
+                         earlier.sRemedy);
     if (!cursor.AllMet())
         throw InputError("the values of line " + std::to_string(cursor.PendingLine()) + " found no such line in " +
                          DescribeInput(input) + " when it was read again");
@@ -80,8 +85,8 @@ void WriteShortValue(AtomicFile& out, double dValue) {
     out.Write(acText, static_cast<std::size_t>(result.ptr - acText));
 }
 
-void WriteSamplus(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
-                  LineValueSource& values, int64_t iExpectedLines) {
+ContentChecksum WriteSamplus(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
+                             LineValueSource& values, const EarlierReading& earlier) {
     const int iColumns = ValueColumns(output.mode);
     std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
     AtomicFile out(output.sPath, &input);
@@ -101,8 +106,10 @@ void WriteSamplus(const InputFile& input, const InputOptions& inOptions, const O
         }
         out.Put('\n');
     }
-    CheckSecondPass(input, iLine, iExpectedLines, cursor);
+    CheckSecondPass(input, iLine, pLines->Checksum(), earlier, cursor);
+    const ContentChecksum written = out.Checksum();
     out.Commit();
+    return written;
 }
 
 // The tagged output of htslib on an AtomicFile's temporary file; records go through Write.
@@ -215,8 +222,8 @@ int64_t CountHeaderLines(sam_hdr_t* pHeader) {
     return iLines;
 }
 
-void WriteTaggedFromRecords(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
-                            ValueCursor& cursor, int64_t iExpectedLines) {
+ContentChecksum WriteTaggedFromRecords(const InputFile& input, const InputOptions& inOptions,
+                                       const OutputSpec& output, ValueCursor& cursor, const EarlierReading& earlier) {
     HtsRecordReader reader(input, inOptions);
     AtomicFile out(output.sPath, &input);
     TaggedWriter writer(output, out);
@@ -228,8 +235,10 @@ void WriteTaggedFromRecords(const InputFile& input, const InputOptions& inOption
     RecordHolder record;
     while (reader.Next(record.p)) writer.Write(record.p, cursor.At(iHeaderLines + reader.RecordsRead()));
     writer.Close();
-    CheckSecondPass(input, iHeaderLines + reader.RecordsRead(), iExpectedLines, cursor);
+    CheckSecondPass(input, iHeaderLines + reader.RecordsRead(), reader.Checksum(), earlier, cursor);
+    const ContentChecksum written = out.Checksum();
     out.Commit();
+    return written;
 }
 
 // The part of a line the SAM text reader looks at: without spaces and tabs around it (and
@@ -304,8 +313,8 @@ bool RecordLines::Next(int64_t& iRecordLine) {
 
 namespace {
 
-void WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
-                         ValueCursor& cursor, int64_t iExpectedLines) {
+ContentChecksum WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
+                                    ValueCursor& cursor, const EarlierReading& earlier) {
     std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
     AtomicFile out(output.sPath, &input);
     TaggedWriter writer(output, out);
@@ -347,8 +356,10 @@ void WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, 
     }
     ks_free(&text);
     writer.Close();
-    CheckSecondPass(input, iLine, iExpectedLines, cursor);
+    CheckSecondPass(input, iLine, pLines->Checksum(), earlier, cursor);
+    const ContentChecksum written = out.Checksum();
     out.Commit();
+    return written;
 }
 
 }  // namespace
@@ -369,21 +380,17 @@ std::string DefaultOutputPath(const InputFile& input, OutputFormat format) {
     return sBase + pExtension;
 }
 
-void WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
-                 LineValueSource& values, int64_t iExpectedLines) {
+ContentChecksum WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
+                            LineValueSource& values, const EarlierReading& earlier) {
     input.CheckUnchanged();
-    if (output.format == OutputFormat::Samplus) {
-        WriteSamplus(input, inOptions, output, values, iExpectedLines);
-        return;
-    }
+    if (output.format == OutputFormat::Samplus) return WriteSamplus(input, inOptions, output, values, earlier);
     ValueCursor cursor(values, ValueColumns(output.mode));
     if (input.Format() == InputFormat::Bam || input.Format() == InputFormat::Cram)
-        WriteTaggedFromRecords(input, inOptions, output, cursor, iExpectedLines);
-    else
-        WriteTaggedFromText(input, inOptions, output, cursor, iExpectedLines);
+        return WriteTaggedFromRecords(input, inOptions, output, cursor, earlier);
+    return WriteTaggedFromText(input, inOptions, output, cursor, earlier);
 }
 
-void WriteValuesFile(const std::string& sPath, LineValueSource& values, int iColumns) {
+ContentChecksum WriteValuesFile(const std::string& sPath, LineValueSource& values, int iColumns) {
     AtomicFile out(sPath);
     int64_t iLine = 0;
     double adValues[MAX_COLUMNS];
@@ -402,7 +409,9 @@ void WriteValuesFile(const std::string& sPath, LineValueSource& values, int iCol
         }
         out.Put('\n');
     }
+    const ContentChecksum written = out.Checksum();
     out.Commit();
+    return written;
 }
 
 ValuesFileReader::ValuesFileReader(const std::string& sPath_, int iColumns_)

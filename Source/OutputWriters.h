@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Formats.h"
@@ -38,16 +39,30 @@ OutputFormat DefaultOutputFormat(InputFormat format);
 // working directory.
 std::string DefaultOutputPath(const InputFile& input, OutputFormat format);
 
+// What an earlier reading of the input found, which the output pass must find again: the
+// number of lines and the content (see LineSource::Checksum; none when it is not known, as
+// in the manifests of earlier builds). sReading names that reading in messages.
+struct EarlierReading {
+    EarlierReading(int64_t iLinesRead, const std::optional<ContentChecksum>& contentRead)
+        : iLines(iLinesRead), content(contentRead) {}
+
+    int64_t iLines;
+    std::optional<ContentChecksum> content;
+    std::string sReading = "its first reading";
+    std::string sRemedy = "run again on a file that stays put";
+};
+
 // Reads the input a second time and writes the output atomically (see AtomicFile), every
 // line or record in input order with the values of its line: SAMPLUS appends a tab and one
 // field per value column, each followed by a tab ("NA" where the line has no value or the
 // value is NaN); SAM, BAM and CRAM carry the input header plus a @PG line, and ZP:f (posterior)
 // and ZU:f (unique-read share) on the records whose line has values. Before the output is put
-// in place, the input must be unchanged, must have yielded exactly iExpectedLines lines, and
-// every value line must have been met. Throws InputError or OutputError naming the file; the
-// final path then holds what it held before.
-void WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
-                 LineValueSource& values, int64_t iExpectedLines);
+// in place, the input must be unchanged, must have yielded the lines and the content of the
+// earlier reading, and every value line must have been met. Returns the checksum of the file
+// written. Throws InputError or OutputError naming the file; the final path then holds what
+// it held before.
+ContentChecksum WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
+                            LineValueSource& values, const EarlierReading& earlier);
 
 // The line numbers of an input's records, one by one, as the tagged output numbers them:
 // after the header lines of a BAM or CRAM file, every record a line; in SAM text, every line
@@ -66,8 +81,8 @@ private:
 
 // The values of one part of a divided run: one line per value line, "LINE\tV1[\tV2]\n", each
 // value printed so that it reads back as the identical double ("NA" for NaN). Written
-// atomically; throws OutputError naming the file.
-void WriteValuesFile(const std::string& sPath, LineValueSource& values, int iColumns);
+// atomically; returns its checksum; throws OutputError naming the file.
+ContentChecksum WriteValuesFile(const std::string& sPath, LineValueSource& values, int iColumns);
 
 // Reads a values file back as a value source. Throws InputError naming the file and line for
 // a line that is malformed, has another number of values, or is not after the line before.
@@ -76,6 +91,8 @@ public:
     ValuesFileReader(const std::string& sPath, int iColumns);
     ~ValuesFileReader() override;
     bool Next(int64_t& iLineNumber, double* pdValues) override;
+    // The checksum of the file as far as it was read.
+    const ContentChecksum& Checksum() const { return pLines->Checksum(); }
 
 private:
     // Throws the InputError of the current line; an empty sWhy says what the line should hold.

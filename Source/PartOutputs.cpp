@@ -117,10 +117,13 @@ void RemoveOldManifest(const PartFiles& files) {
 }
 
 void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
-                       const MultiReadCollectionMgr& collections, const RunSummary& summary) {
+                       const MultiReadCollectionMgr& collections, const RunSummary& summary,
+                       const PartChecksums& checksums) {
     Manifest manifest = SharedManifestEntries(settings, input, InputOptionsOf(settings));
     manifest.Set("part", settings.part);
     manifest.Set("input_lines", collections.LinesRead());
+    manifest.Set("input_content_bytes", checksums.input.Bytes());
+    manifest.Set("input_content_crc32", checksums.input.Hex());
     manifest.Set("kept_alignments", static_cast<int64_t>(collections.LineNumberMap.size()));
     int64_t iValueLines = 0;
     for (const Read* pRead : collections.LineNumberMap) iValueLines += !std::isnan(pRead->probability[0]);
@@ -130,6 +133,7 @@ void WritePartManifest(const PartFiles& files, const RunSettings& settings, cons
     manifest.Set("multireads_computed", iMultireads);
     manifest.Set("output", files.sOutput);
     manifest.Set("output_bytes", FileSize(files.sOutput));
+    manifest.Set("output_crc32", checksums.output.Hex());
     AtomicFile file(files.sManifest, &input);
     const std::string sText = manifest.Text();
     file.Write(sText.data(), sText.size());

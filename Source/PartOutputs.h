@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "ContentChecksum.h"
 #include "Manifest.h"
 
 class InputFile;
@@ -36,9 +37,17 @@ Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& inp
 // never taken for the one that manifest describes.
 void RemoveOldManifest(const PartFiles& files);
 
+// What a part read and wrote, in full: the input's content as Step 1 read it (see
+// LineSource::Checksum) and the part's output file.
+struct PartChecksums {
+    ContentChecksum input;
+    ContentChecksum output;
+};
+
 // Writes the manifest of a part, atomically, after its output is in place; it records the
-// output's size, which the merge checks.
+// output's size and both checksums, which the merge checks.
 void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
-                       const MultiReadCollectionMgr& collections, const RunSummary& summary);
+                       const MultiReadCollectionMgr& collections, const RunSummary& summary,
+                       const PartChecksums& checksums);
 
 #endif

@@ -24,6 +24,7 @@ bool BlockLineSource::Refill() {
     if (iEnd == vBuffer.size()) vBuffer.resize(vBuffer.size() * 2);
     const std::size_t iRead = ReadBlock(vBuffer.data() + iEnd, vBuffer.size() - iEnd);
     if (iRead == 0) bEndOfText = true;
+    content.Add(vBuffer.data() + iEnd, iRead);
     iEnd += iRead;
     return iRead > 0;
 }

@@ -13,6 +13,7 @@
 class BlockLineSource : public LineSource {
 public:
     bool NextLine(LineView& line) override;
+    const ContentChecksum& Checksum() const override { return content; }
 
 protected:
     BlockLineSource();
@@ -28,6 +29,7 @@ private:
     std::size_t iEnd;           // one past the last byte read
     bool bEndOfText;
     int64_t iLines;
+    ContentChecksum content;  // of every byte ReadBlock gave
 };
 
 // The lines of an uncompressed text file, read in large blocks.

@@ -4,7 +4,10 @@
 //     threads), against `samtools view -c` on each;
 //   - Step 1 (reading, grouping, keep rules, error scores, the sorted unique reads) on each;
 //   - writing the tagged BAM output (the second pass: reading the input again, tagging and
-//     compressing) from SAM and from BAM input, against `samtools view -b` on the same file.
+//     compressing) from SAM and from BAM input, against `samtools view -b` on the same file;
+//   - the CRC-32 that a run takes of what it reads and writes, over the bytes of the SAM file
+//     held in memory, in the 1 MB pieces the readers hand it (a part of a divided run takes it
+//     of the input twice and of its output once).
 // The BAM file is KORVEX_BENCH_BAM when set, else made once from the SAM file in TMPDIR (and
 // removed at the end). Every time is wall-clock time, as the samtools runs can only be timed so;
 // the counter cpu_s adds the processor time of every thread (ours, or the samtools process),
@@ -19,9 +22,12 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <string>
 
+#include "ContentChecksum.h"
 #include "InputFile.h"
 #include "LineSources.h"
 #include "Logger.h"
@@ -201,7 +207,7 @@ void BM_WriteTaggedBam(benchmark::State& state) {
     for (auto _ : state) {
         EveryOtherLine values(iLines);
         WriteOutput(input, {"", iThreads}, {OutputFormat::Bam, Files().sOutput, ProbMode::Both, "", iThreads, "bench"},
-                    values, iLines);
+                    values, EarlierReading{iLines, std::nullopt});
     }
     cpu.Report(state);
     SetLineRate(state, iLines);
@@ -214,8 +220,29 @@ void BM_SamtoolsWriteBam(benchmark::State& state) {
                           PathOf(static_cast<int>(state.range(0))) + "'");
 }
 
+// The checksum alone, over the SAM file's bytes (the BAM file is not needed).
+void BM_ContentChecksum(benchmark::State& state) {
+    std::ifstream in(EnvPath("KORVEX_BENCH_SAM"), std::ios::binary);
+    const std::string sBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (sBytes.empty()) {
+        state.SkipWithError("set KORVEX_BENCH_SAM to a readable SAM file");
+        return;
+    }
+    const std::size_t PIECE = 1 << 20;
+    CpuMeter cpu(RUSAGE_SELF);
+    for (auto _ : state) {
+        ContentChecksum checksum;
+        for (std::size_t i = 0; i < sBytes.size(); i += PIECE)
+            checksum.Add(sBytes.data() + i, std::min(PIECE, sBytes.size() - i));
+        benchmark::DoNotOptimize(checksum.Value());
+    }
+    cpu.Report(state);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(sBytes.size()));
+}
+
 }  // namespace
 
+BENCHMARK(BM_ContentChecksum)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 BENCHMARK(BM_DrainLineSource)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_Step1)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SamtoolsCount)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);

@@ -22,15 +22,18 @@ public:
         pLine.reset(new char[iLength + 1]);
         std::memcpy(pLine.get(), sText.data() + iNext, iLength);
         pLine[iLength] = '\n';
+        content.Add(sText.data() + iNext, std::min(iEnd + 1, sText.size()) - iNext);  // with its line end
         iNext = iEnd + 1;
         line = LineView{pLine.get(), iLength};
         return true;
     }
+    const ContentChecksum& Checksum() const override { return content; }
 
 private:
     std::string sText;
     std::size_t iNext = 0;          // first byte not yet handed out
     std::unique_ptr<char[]> pLine;  // the line handed out last
+    ContentChecksum content;        // of the text handed out
 };
 
 #endif

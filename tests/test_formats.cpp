@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <map>
 
@@ -63,7 +64,22 @@ std::vector<std::string> Drain(const std::string& sPath, const InputOptions& opt
     return vLines;
 }
 
-// Compresses the bytes of a file: "wg" gzip, "w" BGZF.
+// The lines and the content of the input as Step 1 reads them.
+EarlierReading FirstReading(const InputFile& input, const InputOptions& options = {}) {
+    std::unique_ptr<LineSource> pLines = OpenLineSource(input, options);
+    int64_t iLines = 0;
+    for (LineView line; pLines->NextLine(line);) ++iLines;
+    return {iLines, pLines->Checksum()};
+}
+
+ContentChecksum ChecksumOf(const std::string& sPath) {
+    const std::string sBytes = ReadFile(sPath);
+    ContentChecksum checksum;
+    checksum.Add(sBytes.data(), sBytes.size());
+    return checksum;
+}
+
+// Compresses the bytes of a file: "wg" gzip, "w" BGZF ("w0": stored as it is).
 void Compress(const std::string& sFrom, const std::string& sTo, const char* pMode) {
     const std::string sText = ReadFile(sFrom);
     BGZF* pOut = bgzf_open(sTo.c_str(), pMode);
@@ -73,7 +89,7 @@ void Compress(const std::string& sFrom, const std::string& sTo, const char* pMod
 }
 
 // Copies the records of a file with htslib: "wb" BAM, "wc" CRAM (against sReference, or with
-// whole sequences when it is empty).
+// whole sequences when it is empty); "wb0" and "wc0" store the data uncompressed.
 void Convert(const std::string& sFrom, const std::string& sTo, const char* pMode, const std::string& sReference = "") {
     htsFile* pIn = hts_open(sFrom.c_str(), "r");
     htsFile* pOut = hts_open(sTo.c_str(), pMode);
@@ -192,7 +208,7 @@ TEST(Samplus, EveryLineGetsItsValuesOrNA) {
         WriteFile(dir.File("reads.sam"), c.sInput);
         MapValueSource source(c.values);
         InputFile input(dir.File("reads.sam"));
-        WriteOutput(input, {}, {OutputFormat::Samplus, dir.File("reads.sam+"), c.mode, "", 1, ""}, source, c.iLines);
+        WriteOutput(input, {}, {OutputFormat::Samplus, dir.File("reads.sam+"), c.mode, "", 1, ""}, source, {c.iLines, std::nullopt});
         EXPECT_EQ(ReadFile(dir.File("reads.sam+")), c.sOutput) << c.sInput;
     }
 }
@@ -256,16 +272,18 @@ TEST_F(Containers, TaggedOutputHoldsEveryRecordWithItsValues) {
         MapValueSource source(ExampleValues(vLines, c.mode));
         InputFile input(File(c.sInput));
         const std::string sOutput = DefaultOutputPath(input, c.format);
-        WriteOutput(input, {File("ref.fa"), c.iThreads},
-                    {c.format, sOutput, c.mode, *c.sReference ? File(c.sReference) : "", c.iThreads, "korvex run.cfg"},
-                    source, static_cast<int64_t>(vLines.size()));
+        const EarlierReading first = FirstReading(input, {File("ref.fa"), 1});  // on one thread: the same content
+        const ContentChecksum written =
+            WriteOutput(input, {File("ref.fa"), c.iThreads},
+                        {c.format, sOutput, c.mode, *c.sReference ? File(c.sReference) : "", c.iThreads, "korvex run.cfg"},
+                        source, first);
+        EXPECT_EQ(written, ChecksumOf(sOutput)) << sOutput;
         ExpectTaggedOutput(sOutput, vLines, ExampleValues(vLines), c.mode);
         if (c.format == OutputFormat::Cram && c.iThreads > 1) {  // the same bytes from run to run
             const std::string sFirst = ReadFile(sOutput);
             MapValueSource again(ExampleValues(vLines, c.mode));
             WriteOutput(input, {File("ref.fa"), c.iThreads},
-                        {c.format, sOutput, c.mode, File(c.sReference), c.iThreads, "korvex run.cfg"}, again,
-                        static_cast<int64_t>(vLines.size()));
+                        {c.format, sOutput, c.mode, File(c.sReference), c.iThreads, "korvex run.cfg"}, again, first);
             EXPECT_TRUE(ReadFile(sOutput) == sFirst);
         }
         const std::string sCheck = "samtools quickcheck " + sOutput + " && samtools view " + sOutput + " >/dev/null";
@@ -286,7 +304,7 @@ TEST(TaggedOutput, RecordsThatCannotBeWrittenUnchangedAreErrors) {
         InputFile input(dir.File("reads.sam"));
         MapValueSource source({});
         const OutputSpec output{OutputFormat::Bam, dir.File("out.bam"), ProbMode::Both, "", 1, ""};
-        EXPECT_EQ(ErrorOf<InputError>([&] { WriteOutput(input, {}, output, source, SplitLines(sText).size()); }),
+        EXPECT_EQ(ErrorOf<InputError>([&] { WriteOutput(input, {}, output, source, {static_cast<int64_t>(SplitLines(sText).size()), std::nullopt}); }),
                   "the SAM file (" + dir.File("reads.sam") + "), " + sReason);
         EXPECT_FALSE(FileExists(dir.File("out.bam")));
     }
@@ -316,7 +334,7 @@ TEST_F(Containers, OutputIsRefusedWhenTheInputChangedBetweenThePasses) {
                                               std::make_pair(OutputFormat::Bam, File("changing.bam"))}) {
             MapValueSource source({{c.iValueLine, {0.5, 0.5}}});
             const std::string sMessage = ErrorOf<InputError>(
-                [&] { WriteOutput(input, {}, {format, sTarget, ProbMode::Both, "", 1, ""}, source, c.iExpectedLines); });
+                [&] { WriteOutput(input, {}, {format, sTarget, ProbMode::Both, "", 1, ""}, source, {c.iExpectedLines, std::nullopt}); });
             EXPECT_NE(sMessage.find("the SAM file (" + sSam + ")"), std::string::npos) << c.sChange << ": " << sMessage;
             EXPECT_NE(sMessage.find(c.sReason), std::string::npos) << sMessage;
         }
@@ -325,11 +343,49 @@ TEST_F(Containers, OutputIsRefusedWhenTheInputChangedBetweenThePasses) {
     }
 }
 
+// One character of a read name changed in place between the passes, with the size and the
+// modification time kept: every container and output refuses, by the content of the input.
+TEST_F(Containers, OutputIsRefusedWhenTheContentChangedInPlace) {
+    std::string sChanged = ReadFile(File("example.sam"));
+    sChanged[sChanged.find("\nr00000059\t") + 2] = 'Q';
+    WriteFile(File("changed.sam"), sChanged);
+    const struct { const char* sSuffix; std::function<void(const std::string&, const std::string&)> make; } containers[] = {
+        {".sam", [](const std::string& sFrom, const std::string& sTo) { WriteFile(sTo, ReadFile(sFrom)); }},
+        {".sam.gz", [](const std::string& sFrom, const std::string& sTo) { Compress(sFrom, sTo, "w0"); }},
+        {".bam", [](const std::string& sFrom, const std::string& sTo) { Convert(sFrom, sTo, "wb0"); }},
+        {".cram", [](const std::string& sFrom, const std::string& sTo) { Convert(sFrom, sTo, "wc0"); }}};
+    for (const auto& container : containers) {
+        const std::string sInput = File("changing") + container.sSuffix, sChangedInput = File("changed") + container.sSuffix;
+        container.make(File("changed.sam"), sChangedInput);
+        for (OutputFormat format : {OutputFormat::Samplus, OutputFormat::Bam}) {
+            container.make(File("example.sam"), sInput);
+            InputFile input(sInput);
+            const EarlierReading first = FirstReading(input);
+            struct stat before;
+            ASSERT_EQ(stat(sInput.c_str(), &before), 0);
+            const std::string sBytes = ReadFile(sChangedInput);
+            ASSERT_EQ(sBytes.size(), static_cast<std::size_t>(before.st_size)) << sChangedInput;
+            WriteFile(sInput, sBytes);
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            ASSERT_EQ(utimensat(AT_FDCWD, sInput.c_str(), times, 0), 0);
+            MapValueSource source({{6, {0.5, 0.5}}});
+            const std::string sOutput = File("changing.out");
+            const std::string sMessage = ErrorOf<InputError>(
+                [&] { WriteOutput(input, {}, {format, sOutput, ProbMode::Both, "", 1, ""}, source, first); });
+            EXPECT_EQ(sMessage.find("the SAM file (" + sInput + ") has changed: read again, its content (CRC-32 "), 0u)
+                << sMessage;
+            EXPECT_NE(sMessage.find("differs from its first reading"), std::string::npos) << sMessage;
+            EXPECT_FALSE(FileExists(sOutput));
+        }
+    }
+}
+
 TEST(ValuesFile, ValuesReadBackExactly) {
     TempDir dir;
     const ValueMap values = {{6, {1.0 / 3, 0.1}}, {7, {NO_VALUE, 1e-300}}, {9, {4.9e-324, -0.0}}, {3000000000, {1, 0.734521}}};
     MapValueSource source(values);
-    WriteValuesFile(dir.File("part.values"), source, 2);
+    const ContentChecksum written = WriteValuesFile(dir.File("part.values"), source, 2);
+    EXPECT_EQ(written, ChecksumOf(dir.File("part.values")));
     EXPECT_EQ(SplitLines(ReadFile(dir.File("part.values")))[1], "7\tNA\t1e-300");
     ValuesFileReader reader(dir.File("part.values"), 2);
     int64_t iLine = 0;
@@ -340,6 +396,7 @@ TEST(ValuesFile, ValuesReadBackExactly) {
         EXPECT_EQ(std::memcmp(adValues, adExpected.data(), sizeof(adValues)), 0) << iLine;  // -0 stays -0, NaN quiet
     }
     EXPECT_FALSE(reader.Next(iLine, adValues));
+    EXPECT_EQ(reader.Checksum(), ChecksumOf(dir.File("part.values")));
     const std::pair<const char*, const char*> cases[] = {
         {"5\t0.5\n5\t0.5\n", "line 2: line numbers must rise, but 5 follows 5"},
         {"5\t0.5\t0.5\n", "line 1: expected a line number and 1 value(s), separated by tabs"},

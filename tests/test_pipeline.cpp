@@ -2,6 +2,7 @@
 // tests/data/example.sam, undivided and in parts.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -191,13 +192,32 @@ void RunPartsAtOnce(const ExampleDir& dir) {
     EXPECT_EQ(vStatus, (std::vector<int>{0, 0, 0}));
 }
 
+// The text with one digit changed: the last one that sAfter follows.
+std::string WithOneDigitChanged(std::string sText, const std::string& sAfter) {
+    std::size_t i = sText.size();
+    while (i-- > 0 && !(std::isdigit(static_cast<unsigned char>(sText[i])) && sText.compare(i + 1, sAfter.size(), sAfter) == 0)) {}
+    sText[i] = sText[i] == '9' ? '8' : static_cast<char>(sText[i] + 1);
+    return sText;
+}
+
+// A manifest as an earlier build wrote it: without the checksums of the whole input and output.
+std::string WithoutChecksums(const std::string& sManifest) {
+    std::string sOld;
+    for (const std::string& sLine : SplitLines(sManifest))
+        if (sLine.find("_crc32\t") == std::string::npos && sLine.find("input_content_bytes\t") == std::string::npos)
+            sOld += sLine + "\n";
+    return sOld;
+}
+
 // The merge of the parts is byte for byte the file of a whole run, whatever the parts write;
-// the parts' files carry the part in their names and no intermediate file is left.
-TEST(Parts, MergeGivesTheFileOfAWholeRun) {
-    const struct { const char* sSetting; const char* sOutput; std::string sPartFile; } cases[] = {
-        {"", "example.sam+", "example.part2of3.sam+"},
-        {"PART_OUTPUT=VALUES\n", "example.sam+", "example.part2of3.sam+.values"},
-        {"OUTPUT_FORMAT=BAM\n", "example.korvex.bam", "example.part2of3.korvex.bam"}};
+// the parts' files carry the part in their names and no intermediate file is left. A part whose
+// manifest an earlier build wrote merges with a warning; a part changed in place, its size kept
+// (a value's digit, or a byte of a BAM block header that the decoder does not check), is refused.
+TEST(Parts, MergeGivesTheFileOfAWholeRunFromUnchangedPartsAlone) {
+    const struct { const char* sSetting; const char* sOutput; std::string sPartFile, sAfterDigit; } cases[] = {
+        {"", "example.sam+", "example.part2of3.sam+", "\t\n"},
+        {"PART_OUTPUT=VALUES\n", "example.sam+", "example.part2of3.sam+.values", "\n"},
+        {"OUTPUT_FORMAT=BAM\n", "example.korvex.bam", "example.part2of3.korvex.bam", ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sPartFile);
         ExampleDir dir(PARTS + c.sSetting);
@@ -210,6 +230,29 @@ TEST(Parts, MergeGivesTheFileOfAWholeRun) {
         for (const std::string& sFile : {c.sPartFile, c.sPartFile + ".manifest", std::string("run.part2of3.log")})
             EXPECT_EQ(vFiles.count(sFile), 1u) << sFile;
         for (const std::string& sFile : vFiles) EXPECT_EQ(sFile.find("tmp"), std::string::npos) << sFile;
+
+        const std::string sPart = dir.File(c.sPartFile), sManifest = ReadFile(sPart + ".manifest");
+        WriteFile(sPart + ".manifest", WithoutChecksums(sManifest));
+        fs::remove(dir.File(c.sOutput));
+        const ProgramResult old = dir.Run({"merge", "run.cfg", "3"});
+        EXPECT_EQ(old.iExitStatus, 0);
+        EXPECT_NE(old.sStderr.find("merge: the manifest (" + c.sPartFile + ".manifest) records no checksum of the "
+                                   "whole input and output"), std::string::npos) << old.sStderr;
+        EXPECT_EQ(ReadFile(dir.File(c.sOutput)), ReadFile(dir.File("whole")));
+
+        WriteFile(sPart + ".manifest", sManifest);
+        std::string sChanged = ReadFile(sPart);
+        if (c.sAfterDigit.empty())
+            sChanged[9] = static_cast<char>(sChanged[9] ^ 1);  // the operating system of the first block
+        else
+            sChanged = WithOneDigitChanged(sChanged, c.sAfterDigit);
+        WriteFile(sPart, sChanged);
+        fs::remove(dir.File(c.sOutput));
+        const ProgramResult changed = dir.Run({"merge", "run.cfg", "3"});
+        EXPECT_EQ(changed.iExitStatus, 1);
+        EXPECT_NE(LastLine(changed.sStderr).find("the part (" + c.sPartFile + ") is not the file its manifest"),
+                  std::string::npos) << changed.sStderr;
+        EXPECT_FALSE(FileExists(dir.File(c.sOutput)));
     }
 }
 
@@ -244,4 +287,35 @@ TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
         EXPECT_NE(LastLine(result.sStderr).find(c.sError), std::string::npos) << result.sStderr;
         EXPECT_FALSE(FileExists(dir.File("example.sam+")));
     }
+}
+
+// The input changed in its middle between the parts and the merge, its size and modification
+// time kept, beyond the megabytes at its ends that the merge's first check reads: the merge reads
+// it whole and refuses it.
+TEST(Parts, MergeRefusesAnInputChangedInItsMiddle) {
+    ExampleDir dir(PARTS);
+    const std::string sExample = ReadFile(dir.File("example.sam"));
+    const std::size_t iRecords = sExample.find("\nr0") + 1;
+    std::string sPadding;  // unmapped reads, which Step 1 counts and passes over
+    for (int i = 0; i < 12000; ++i)
+        sPadding += "pad" + std::to_string(i) + "\t4\t*\t0\t0\t*\t*\t0\t0\t" + std::string(36, 'A') + "\t" + std::string(36, 'I') + "\n";
+    const std::string sInput = sExample.substr(0, iRecords) + sPadding + sExample.substr(iRecords) + sPadding;
+    WriteFile(dir.File("example.sam"), sInput);
+    RunPartsAtOnce(dir);
+
+    const fs::file_time_type modified = fs::last_write_time(dir.File("example.sam"));
+    std::string sChanged = sInput;
+    const std::size_t iFlag = sChanged.find("\t0\tchr", sInput.size() / 2 - 100000);
+    ASSERT_LT(iFlag, sInput.size() / 2);
+    sChanged[iFlag + 1] = '4';  // now unmapped
+    WriteFile(dir.File("example.sam"), sChanged);
+    fs::last_write_time(dir.File("example.sam"), modified);
+
+    const ProgramResult result = dir.Run({"merge", "run.cfg", "3"});
+    EXPECT_EQ(result.iExitStatus, 1);
+    EXPECT_NE(LastLine(result.sStderr).find("the SAM file (example.sam) has changed: read again, its content (CRC-32 "),
+              std::string::npos) << result.sStderr;
+    EXPECT_NE(LastLine(result.sStderr).find("differs from what the parts read, as the manifest (example.part1of3.sam+"
+                                            ".manifest) records"), std::string::npos);
+    EXPECT_FALSE(FileExists(dir.File("example.sam+")));
 }

@@ -1,6 +1,6 @@
 // The table of settings and everything built from it: parsing and checking the
-// configuration file and the command line, the configuration dump, --help and the
-// suggestion for a misspelt key.
+// configuration file and the command line, the configuration dump, --help (in pieces that the manual
+// page shares) and the suggestion for a misspelt key.
 #include "Settings.h"
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <sstream>
 
 #include "ConfigFileReader.h"
@@ -134,13 +135,20 @@ const std::vector<SettingInfo>& SettingTable() {
     return vTable;
 }
 
-const char* const USAGE_LINES =
-    "Usage:\n"
-    "  korvex [-q] CONFIG [nparts [part]] [KEY=VALUE ...]\n"
-    "  korvex [-q] KEY=VALUE ...\n"
-    "  korvex merge CONFIG NPARTS [KEY=VALUE ...]\n"
-    "  korvex --help | -h\n"
-    "  korvex --version\n";
+const char* const USAGE_LINES[] = {
+    "korvex [-q] CONFIG [nparts [part]] [KEY=VALUE ...]",
+    "korvex [-q] KEY=VALUE ...",
+    "korvex merge CONFIG NPARTS [KEY=VALUE ...]",
+    "korvex --help | -h",
+    "korvex --version",
+};
+
+const char* const USAGE_EXPLANATION =
+    "CONFIG is a file of KEY=VALUE lines; '#' starts a comment. A KEY=VALUE argument wins over\n"
+    "the file, the file over nparts and part, and those over the defaults. When the first\n"
+    "argument is KEY=VALUE, all settings come from the command line. A path is the first word\n"
+    "of its value. -q is short for QUIET=1.\n"
+    "merge combines the output of the NPARTS parts of a divided run.\n";
 
 const char* const MERGE_USAGE = "korvex merge CONFIG NPARTS [KEY=VALUE ...]";
 
@@ -542,18 +550,23 @@ SettledSettings SettleSettings(const SettingSources& sources) {
     return settled;
 }
 
-std::string HelpText() {
-    std::string sText = std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\n" +
-                        USAGE_LINES +
-                        "\nCONFIG is a file of KEY=VALUE lines; '#' starts a comment. A KEY=VALUE argument wins over\n"
-                        "the file, the file over nparts and part, and those over the defaults. When the first\n"
-                        "argument is KEY=VALUE, all settings come from the command line. A path is the first word\n"
-                        "of its value. -q is short for QUIET=1.\n"
-                        "merge combines the output of the NPARTS parts of a divided run.\n"
-                        "\nSettings (default; allowed values):\n";
+HelpContents HelpContentsOfSettings() {
+    HelpContents contents;
+    contents.vUsageLines.assign(std::begin(USAGE_LINES), std::end(USAGE_LINES));
+    contents.sExplanation = USAGE_EXPLANATION;
     for (const SettingInfo& info : SettingTable())
-        sText += "  " + std::string(info.pName) + " (" + DefaultText(info) + "; " + AllowedText(info) + ")\n      " +
-                 info.pHelp + "\n";
+        contents.vSettings.push_back({info.pName, DefaultText(info), AllowedText(info), info.pHelp});
+    return contents;
+}
+
+std::string HelpText() {
+    const HelpContents contents = HelpContentsOfSettings();
+    std::string sText = std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\nUsage:\n";
+    for (const std::string& sLine : contents.vUsageLines) sText += "  " + sLine + "\n";
+    sText += "\n" + contents.sExplanation + "\nSettings (default; allowed values):\n";
+    for (const SettingHelp& setting : contents.vSettings)
+        sText += "  " + setting.sName + " (" + setting.sDefault + "; " + setting.sAllowed + ")\n      " +
+                 setting.sMeaning + "\n";
     return sText;
 }
 

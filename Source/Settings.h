@@ -83,6 +83,22 @@ std::string ReadConfigurationFile(SettingSources& sources);
 // Applies the sources over the defaults and checks every value: one error line per problem.
 SettledSettings SettleSettings(const SettingSources& sources);
 
+// What --help says, in pieces that the manual page shares: the usage lines (each without
+// indent or line end), the paragraph that explains them, and every key of the settings table
+// in its order with its default, what it allows and its meaning, as --help words them.
+struct SettingHelp {
+    std::string sName;
+    std::string sDefault;
+    std::string sAllowed;
+    std::string sMeaning;
+};
+struct HelpContents {
+    std::vector<std::string> vUsageLines;
+    std::string sExplanation;
+    std::vector<SettingHelp> vSettings;
+};
+HelpContents HelpContentsOfSettings();
+
 // The text of --help: the usage lines and every key with its default, range and meaning.
 std::string HelpText();
 std::string MergeHelpText();

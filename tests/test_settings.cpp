@@ -1,5 +1,5 @@
-// The configuration file, the settings table (checks, precedence, unknown keys, help), and what
-// the user sees during the run: the progress reporter, the end-of-run summary and the log.
+// The configuration file, the settings table (checks, precedence, unknown keys, help, the manual
+// page), and what the user sees during the run: the progress reporter, the end-of-run summary and the log.
 #include <gtest/gtest.h>
 #include <omp.h>
 
@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "Logger.h"
+#include "ManPage.h"
 #include "Progress.h"
 #include "RunSummary.h"
 #include "Settings.h"
@@ -158,6 +159,25 @@ TEST(Settings, ArgumentsUnknownKeysAndHelp) {
         EXPECT_EQ(Plain(vColumns[2]), " " + Plain(sAllowed) + " ") << sName;
     }
     EXPECT_NE(sHelp.find("  TOTAL_ITERATIONS (1000; 2 to 10000000)\n"), std::string::npos) << sHelp;
+}
+
+// The manual page lists every key with the default and range that --help gives, and roff reads
+// none of its text as a request or an escape.
+TEST(ManPage, EveryKeyOfTheSettingsTableAndTextKeptLiteral) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"-q --help", "\\-q \\-\\-help"}, {"C:\\dir", "C:\\edir"}, {".x\n'y\nz.'", "\\&.x\n\\&'y\nz.'"}};
+    for (const auto& [sText, sRoff] : cases) EXPECT_EQ(RoffEscape(sText), sRoff) << sText;
+    const std::string sPage = ManPageText();
+    const std::vector<SettingHelp> vSettings = HelpContentsOfSettings().vSettings;
+    ASSERT_EQ(vSettings.size(), SettingNames().size());
+    for (const SettingHelp& setting : vSettings) {
+        const std::size_t iEntry = sPage.find(".TP\n\\fB" + setting.sName + "\\fR\n");
+        ASSERT_NE(iEntry, std::string::npos) << setting.sName;
+        const std::string sEntry = sPage.substr(iEntry, sPage.find("\n.TP\n", iEntry + 1) - iEntry);
+        EXPECT_NE(sEntry.find("\n.br\n" + RoffEscape("Default: " + setting.sDefault + ". Allowed: " + setting.sAllowed)),
+                  std::string::npos)
+            << sEntry;
+    }
 }
 
 // A report at most every 10 s, with the time left; the last one on a terminal overwrites the line.

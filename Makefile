@@ -2,20 +2,24 @@
 #   make run    builds korvex (the program alone) and runs it on the bundled example in examples/
 #   make test   builds korvex and every test, and runs the tests
 #   make test-cluster (as root) runs divided runs on a real one-node SLURM cluster it starts
+#   make install [PREFIX=/usr/local] [DESTDIR=]   installs korvex, its manual page, workflow and example
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all configure build run test test-cluster sanitize fuzz tsan bench clean check-build-tools check-test-tools check-clang
+.PHONY: all configure build run test test-cluster install uninstall sanitize fuzz tsan bench clean check-build-tools check-test-tools check-clang
 
 all: build
 
 # Missing Debian packages are installed when running as root; otherwise the command to
 # install them is printed.
 BUILD_PACKAGES = cmake g++ make pkg-config libhts-dev libdeflate-dev
-TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa snakemake
+# groff-base: the manual page's check.
+TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa snakemake groff-base
 
 check-build-tools:
 	@scripts/ensure-packages.sh $(BUILD_PACKAGES)
@@ -43,6 +47,17 @@ test-cluster: configure
 	@scripts/ensure-packages.sh slurm-wlm munge snakemake
 	cmake --build $(BUILD) -j 2 --target korvex
 	scripts/test-cluster.sh $(BUILD)/korvex
+
+# The program and its manual page, then what the install rules of cmake/Install.cmake place. A
+# build already configured is not configured again (by sudo make install, as root).
+install:
+	@[ -f $(BUILD)/CMakeCache.txt ] || $(MAKE) --no-print-directory configure
+	cmake --build $(BUILD) -j 2 --target korvex manpage
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	rm -f "$(DESTDIR)$(PREFIX)/bin/korvex" "$(DESTDIR)$(PREFIX)/share/man/man1/korvex.1"
+	rm -rf "$(DESTDIR)$(PREFIX)/share/korvex" "$(DESTDIR)$(PREFIX)/share/doc/korvex"
 
 sanitize: check-test-tools
 	cmake -S . -B $(SANITIZE_BUILD) -DKORVEX_SANITIZE=ON >/dev/null

@@ -3,8 +3,9 @@
 #   workflow/slurm/submit.sh CONFIG NPARTS [KEY=VALUE ...]
 # Run it in the directory of CONFIG. The parts are one array job (--array=1-NPARTS); the merge
 # waits for all of them (--dependency=afterok) and is cancelled when one fails. Prints the two
-# job ids. KORVEX names the program (default: korvex on PATH); SBATCH_PARTITION,
-# SBATCH_TIMELIMIT, SBATCH_ACCOUNT and sbatch's other input variables apply to both jobs.
+# job ids. KORVEX names the program (default: the korvex installed with the scripts, else
+# korvex on PATH); SBATCH_PARTITION, SBATCH_TIMELIMIT, SBATCH_ACCOUNT and sbatch's other input
+# variables apply to both jobs.
 set -euo pipefail
 die() { echo "submit.sh: $*" >&2; exit 1; }
 (($# >= 2)) || die "usage: submit.sh CONFIG NPARTS [KEY=VALUE ...]"

@@ -3,6 +3,7 @@
 #   make test   builds korvex and every test, and runs the tests
 #   make test-cluster (as root) runs divided runs on a real one-node SLURM cluster it starts
 #   make install [PREFIX=/usr/local] [DESTDIR=]   installs korvex, its manual page, workflow and example
+#   make deb    builds the Debian package korvex_VERSION_ARCH.deb in $(BUILD)
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
@@ -11,15 +12,16 @@ FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all configure build run test test-cluster install uninstall sanitize fuzz tsan bench clean check-build-tools check-test-tools check-clang
+.PHONY: all configure build run test test-cluster install uninstall deb sanitize fuzz tsan bench clean check-build-tools check-test-tools check-clang
 
 all: build
 
 # Missing Debian packages are installed when running as root; otherwise the command to
 # install them is printed.
 BUILD_PACKAGES = cmake g++ make pkg-config libhts-dev libdeflate-dev
-# groff-base: the manual page's check.
-TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa snakemake groff-base
+# dpkg-dev and file: the package's dependencies (dpkg-shlibdeps); groff-base: the manual page's check.
+PACKAGE_PACKAGES = dpkg-dev file
+TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa snakemake $(PACKAGE_PACKAGES) groff-base
 
 check-build-tools:
 	@scripts/ensure-packages.sh $(BUILD_PACKAGES)
@@ -58,6 +60,11 @@ install:
 uninstall:
 	rm -f "$(DESTDIR)$(PREFIX)/bin/korvex" "$(DESTDIR)$(PREFIX)/share/man/man1/korvex.1"
 	rm -rf "$(DESTDIR)$(PREFIX)/share/korvex" "$(DESTDIR)$(PREFIX)/share/doc/korvex"
+
+deb: configure
+	@scripts/ensure-packages.sh $(PACKAGE_PACKAGES)
+	cmake --build $(BUILD) -j 2 --target korvex manpage
+	cd $(BUILD) && cpack -G DEB
 
 sanitize: check-test-tools
 	cmake -S . -B $(SANITIZE_BUILD) -DKORVEX_SANITIZE=ON >/dev/null

@@ -2,6 +2,7 @@
 #include "ManPage.h"
 
 #include <cctype>
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -99,9 +100,11 @@ std::string Entry(const std::string& sTagRoff, const std::string& sTextRoff) {
     return ".TP\n" + sTagRoff + "\n" + sTextRoff + "\n";
 }
 
-std::string Entries(const std::pair<const char*, const char*>* pBegin, const std::pair<const char*, const char*>* pEnd) {
+// Entries of plain text, each tag in bold.
+template <std::size_t N>
+std::string Entries(const std::pair<const char*, const char*> (&aEntries)[N]) {
     std::string sText;
-    for (auto p = pBegin; p != pEnd; ++p) sText += Entry(Bold(p->first), RoffEscape(p->second));
+    for (const auto& [pTag, pText] : aEntries) sText += Entry(Bold(pTag), RoffEscape(pText));
     return sText;
 }
 
@@ -163,11 +166,11 @@ std::string ManPageText() {
     sPage += Section("DESCRIPTION");
     for (const char* pParagraph : DESCRIPTION) sPage += Paragraph(pParagraph);
     sPage += Paragraph(help.sExplanation);
-    sPage += Section("OPTIONS") + Entries(std::begin(OPTIONS), std::end(OPTIONS));
+    sPage += Section("OPTIONS") + Entries(OPTIONS);
     sPage += Section("SETTINGS") + SettingEntries(help.vSettings);
-    sPage += Section("FILES") + Entries(std::begin(FILES), std::end(FILES));
-    sPage += Section("ENVIRONMENT") + Entries(std::begin(ENVIRONMENT), std::end(ENVIRONMENT));
-    sPage += Section("EXIT STATUS") + Entries(std::begin(EXIT_STATUSES), std::end(EXIT_STATUSES));
+    sPage += Section("FILES") + Entries(FILES);
+    sPage += Section("ENVIRONMENT") + Entries(ENVIRONMENT);
+    sPage += Section("EXIT STATUS") + Entries(EXIT_STATUSES);
     sPage += Section("EXAMPLES") +
              Paragraph("The bundled example, copied from the documentation directory of the installation "
                        "(PREFIX is /usr for the Debian package, /usr/local by default), at its settings "

@@ -2,6 +2,7 @@
 
 #include <htslib/bgzf.h>
 #include <htslib/cram.h>
+#include <htslib/hfile.h>
 #include <htslib/kstring.h>
 
 #include <cstring>
@@ -33,8 +34,13 @@ public:
     CompressedLineSource& operator=(const CompressedLineSource&) = delete;
 
 private:
+    // Never asks for more than the decompressed block at hand holds, or at its end for more than
+    // the next block will hold: a read that fails in a later block returns none of the bytes it
+    // had copied, and every line before the damage is to be handed out before the error.
     std::size_t ReadBlock(char* pTo, std::size_t iMax) override {
-        ssize_t iRead = bgzf_read(pFile, pTo, iMax);
+        const int iLeftInBlock = pFile->block_length - pFile->block_offset;
+        const std::size_t iAsk = std::min(iMax, static_cast<std::size_t>(iLeftInBlock > 0 ? iLeftInBlock : 1));
+        ssize_t iRead = bgzf_read(pFile, pTo, iAsk);
         if (iRead < 0)
             throw InputError(Describe(sName) + " cannot be decompressed after line " +
                              std::to_string(LinesHandedOut()) + ": the compressed data is damaged or cut short");
@@ -99,20 +105,25 @@ private:
 }  // namespace
 
 HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& options)
-    : sName(input.Name()), bCram(input.Format() == InputFormat::Cram), pFile(nullptr), pHeader(nullptr),
-      iRecords(0) {
+    : sName(input.Name()), bCram(input.Format() == InputFormat::Cram), iFileSize(input.Size()), pFile(nullptr),
+      pHeader(nullptr), iRecords(0) {
     pFile = hts_open(input.Path().c_str(), "r");
     if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decoding");
     try {
         if (bCram && !options.sReference.empty() && hts_set_fai_filename(pFile, options.sReference.c_str()) != 0)
             throw InputError(Describe(sName) + ": the reference (" + options.sReference + ") cannot be used");
-        if (options.iThreads > 1) hts_set_threads(pFile, options.iThreads);
         // Only BAM and CRAM end with a marker; SAM text is read as it comes.
         const bool bBam = input.Format() == InputFormat::Bam;
         int iEof = bCram ? cram_check_EOF(pFile->fp.cram) : bBam ? bgzf_check_EOF(pFile->fp.bgzf) : 1;
         if (iEof == 0) throw InputError(Describe(sName) + " is cut short (its end-of-file marker is missing)");
         pHeader = sam_hdr_read(pFile);
         if (pHeader == nullptr) throw InputError(Describe(sName) + " cannot be decoded: its header is damaged");
+        // The worker threads start only now. htslib's BGZF reader thread reads ahead from the
+        // moment it starts, and once it has met a damaged block it ends without answering the
+        // end-of-file query that reading a BAM header sends it: that query then waits forever.
+        // Read without threads, the marker check and the header fail as errors; after the
+        // header, reading sends the reader thread no more queries.
+        if (options.iThreads > 1) hts_set_threads(pFile, options.iThreads);
     } catch (...) {
         hts_close(pFile);
         throw;
@@ -124,13 +135,20 @@ HtsRecordReader::~HtsRecordReader() {
     hts_close(pFile);
 }
 
+// With threads, htslib takes a container it cannot read while reading ahead for the end of the
+// file: the records stop early as if all were read. The decoder must have reached the end.
+bool HtsRecordReader::CramReadToItsEnd() const {
+    hFILE* pStream = cram_fd_get_fp(pFile->fp.cram);
+    return pStream != nullptr && htell(pStream) == static_cast<off_t>(iFileSize);
+}
+
 bool HtsRecordReader::Next(bam1_t* pRecord) {
     int iResult = sam_read1(pFile, pHeader, pRecord);
     if (iResult >= 0) {
         ++iRecords;
         return true;
     }
-    if (iResult == -1) return false;
+    if (iResult == -1 && (!bCram || CramReadToItsEnd())) return false;
     std::string sMessage = Describe(sName) + " cannot be decoded after record " + std::to_string(iRecords);
     sMessage += bCram ? ": it is damaged, or its reference is not found (give the FASTA file with REFERENCE=path)"
                       : ": it is damaged or cut short";

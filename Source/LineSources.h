@@ -38,8 +38,11 @@ public:
     int64_t RecordsRead() const { return iRecords; }
 
 private:
+    bool CramReadToItsEnd() const;
+
     std::string sName;
     bool bCram;
+    off_t iFileSize;
     htsFile* pFile;      // owned; closed by the destructor
     sam_hdr_t* pHeader;  // owned; destroyed by the destructor
     int64_t iRecords;

@@ -16,6 +16,11 @@ const int BGZF_BLOCKS_PER_THREAD = 256;
 
 std::string Describe(const std::string& sName) { return "the SAM file (" + sName + ")"; }
 
+// A BGZF stream that ended with no error noted and after its empty end-of-file block: with
+// threads, a block cut short is noted as an error on the stream, and the reading ends there
+// as if the file ended.
+bool BgzfReachedTheEnd(const BGZF* pFile) { return pFile->errcode == 0 && pFile->last_block_eof; }
+
 // The text of a gzip- or BGZF-compressed file, decompressed and cut into lines exactly as the
 // plain file would be: no line end is dropped or added but the '\n' between lines.
 class CompressedLineSource : public BlockLineSource {
@@ -41,11 +46,13 @@ private:
         const int iLeftInBlock = pFile->block_length - pFile->block_offset;
         const std::size_t iAsk = std::min(iMax, static_cast<std::size_t>(iLeftInBlock > 0 ? iLeftInBlock : 1));
         ssize_t iRead = bgzf_read(pFile, pTo, iAsk);
-        if (iRead < 0)
+        if (iRead < 0 || (iRead == 0 && !ReachedTheEnd()))
             throw InputError(Describe(sName) + " cannot be decompressed after line " +
                              std::to_string(LinesHandedOut()) + ": the compressed data is damaged or cut short");
         return static_cast<std::size_t>(iRead);
     }
+
+    bool ReachedTheEnd() const { return pFile->is_gzip ? pFile->errcode == 0 : BgzfReachedTheEnd(pFile); }
 
     std::string sName;
     BGZF* pFile;  // owned; closed by the destructor
@@ -105,7 +112,8 @@ private:
 }  // namespace
 
 HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& options)
-    : sName(input.Name()), bCram(input.Format() == InputFormat::Cram), iFileSize(input.Size()), pFile(nullptr),
+    : sName(input.Name()), bCram(input.Format() == InputFormat::Cram), bBam(input.Format() == InputFormat::Bam),
+      iFileSize(input.Size()), pFile(nullptr),
       pHeader(nullptr), iRecords(0) {
     pFile = hts_open(input.Path().c_str(), "r");
     if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decoding");
@@ -113,7 +121,6 @@ HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& opt
         if (bCram && !options.sReference.empty() && hts_set_fai_filename(pFile, options.sReference.c_str()) != 0)
             throw InputError(Describe(sName) + ": the reference (" + options.sReference + ") cannot be used");
         // Only BAM and CRAM end with a marker; SAM text is read as it comes.
-        const bool bBam = input.Format() == InputFormat::Bam;
         int iEof = bCram ? cram_check_EOF(pFile->fp.cram) : bBam ? bgzf_check_EOF(pFile->fp.bgzf) : 1;
         if (iEof == 0) throw InputError(Describe(sName) + " is cut short (its end-of-file marker is missing)");
         pHeader = sam_hdr_read(pFile);
@@ -135,11 +142,15 @@ HtsRecordReader::~HtsRecordReader() {
     hts_close(pFile);
 }
 
-// With threads, htslib takes a container it cannot read while reading ahead for the end of the
-// file: the records stop early as if all were read. The decoder must have reached the end.
-bool HtsRecordReader::CramReadToItsEnd() const {
-    hFILE* pStream = cram_fd_get_fp(pFile->fp.cram);
-    return pStream != nullptr && htell(pStream) == static_cast<off_t>(iFileSize);
+// With threads, htslib may end a damaged file early as if it ended there: a CRAM container it
+// cannot read while reading ahead ends the records, and so does a BGZF block cut short (its
+// error is only noted on the stream). The end counts when the decoder reached the file's end.
+bool HtsRecordReader::ReachedTheEnd() const {
+    if (bCram) {
+        hFILE* pStream = cram_fd_get_fp(pFile->fp.cram);
+        return pStream != nullptr && htell(pStream) == static_cast<off_t>(iFileSize);
+    }
+    return !bBam || BgzfReachedTheEnd(pFile->fp.bgzf);
 }
 
 bool HtsRecordReader::Next(bam1_t* pRecord) {
@@ -148,7 +159,7 @@ bool HtsRecordReader::Next(bam1_t* pRecord) {
         ++iRecords;
         return true;
     }
-    if (iResult == -1 && (!bCram || CramReadToItsEnd())) return false;
+    if (iResult == -1 && ReachedTheEnd()) return false;
     std::string sMessage = Describe(sName) + " cannot be decoded after record " + std::to_string(iRecords);
     sMessage += bCram ? ": it is damaged, or its reference is not found (give the FASTA file with REFERENCE=path)"
                       : ": it is damaged or cut short";

@@ -38,10 +38,11 @@ public:
     int64_t RecordsRead() const { return iRecords; }
 
 private:
-    bool CramReadToItsEnd() const;
+    bool ReachedTheEnd() const;
 
     std::string sName;
     bool bCram;
+    bool bBam;
     off_t iFileSize;
     htsFile* pFile;      // owned; closed by the destructor
     sam_hdr_t* pHeader;  // owned; destroyed by the destructor

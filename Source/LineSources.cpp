@@ -28,9 +28,12 @@ public:
     CompressedLineSource(const InputFile& input, const InputOptions& options)
         : sName(input.Name()), pFile(bgzf_open(input.Path().c_str(), "r")) {
         if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decompression");
-        if (!pFile->is_gzip && bgzf_check_EOF(pFile) == 0) {
+        const int iEof = pFile->is_gzip ? 1 : bgzf_check_EOF(pFile);
+        if (iEof <= 0) {
             bgzf_close(pFile);
-            throw InputError(Describe(sName) + " is cut short (the end-of-file marker of its compression is missing)");
+            throw InputError(Describe(sName) +
+                             (iEof == 0 ? " is cut short (the end-of-file marker of its compression is missing)"
+                                        : " cannot be read: its end cannot be checked"));
         }
         if (options.iThreads > 1 && !pFile->is_gzip) bgzf_mt(pFile, options.iThreads, BGZF_BLOCKS_PER_THREAD);
     }
@@ -113,8 +116,7 @@ private:
 
 HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& options)
     : sName(input.Name()), bCram(input.Format() == InputFormat::Cram), bBam(input.Format() == InputFormat::Bam),
-      iFileSize(input.Size()), pFile(nullptr),
-      pHeader(nullptr), iRecords(0) {
+      iFileSize(input.Size()), pFile(nullptr), pHeader(nullptr), iRecords(0) {
     pFile = hts_open(input.Path().c_str(), "r");
     if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decoding");
     try {
@@ -123,6 +125,7 @@ HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& opt
         // Only BAM and CRAM end with a marker; SAM text is read as it comes.
         int iEof = bCram ? cram_check_EOF(pFile->fp.cram) : bBam ? bgzf_check_EOF(pFile->fp.bgzf) : 1;
         if (iEof == 0) throw InputError(Describe(sName) + " is cut short (its end-of-file marker is missing)");
+        if (iEof < 0) throw InputError(Describe(sName) + " cannot be read: its end cannot be checked");
         pHeader = sam_hdr_read(pFile);
         if (pHeader == nullptr) throw InputError(Describe(sName) + " cannot be decoded: its header is damaged");
         // The worker threads start only now. htslib's BGZF reader thread reads ahead from the

@@ -119,11 +119,14 @@ void ExpectSoundRefusal(const std::string& sResult, const std::string& sPath, co
 
 // An intact file cut into its parts: what comes before the first unit that may be moved (the
 // file's start and header), the units (BGZF blocks or CRAM containers), and the end-of-file
-// marker. A gzip file has no units.
+// marker; and what they hold: the text of each BGZF block, the lines of a CRAM file's header and
+// the records of each container. A gzip file has no units.
 struct Layout {
     std::string sHead;
     std::vector<std::string> vUnits;
     std::string sEnd;
+    std::string sHeadContent;
+    std::vector<std::string> vUnitContents;
     std::string Join(const std::vector<std::size_t>& vOrder) const {
         std::string sAll = sHead;
         for (std::size_t i : vOrder) sAll += vUnits[i];
@@ -150,7 +153,7 @@ Layout BgzfLayout(const std::string& sBytes) {
         vBlocks.push_back(sBytes.substr(iAt, iSize));
         iAt += iSize;
     }
-    return {vBlocks.front(), std::vector<std::string>(vBlocks.begin() + 1, vBlocks.end() - 1), vBlocks.back()};
+    return {vBlocks.front(), std::vector<std::string>(vBlocks.begin() + 1, vBlocks.end() - 1), vBlocks.back(), {}, {}};
 }
 
 // The data containers of a CRAM file, found by htslib; the head holds the file's definition and
@@ -171,7 +174,7 @@ Layout CramLayout(const std::string& sPath, const std::string& sBytes) {
     }
     sam_hdr_destroy(pHeader);
     hts_close(pFile);
-    Layout layout{sBytes.substr(0, vStarts.front()), {}, sBytes.substr(vStarts.back())};
+    Layout layout{sBytes.substr(0, vStarts.front()), {}, sBytes.substr(vStarts.back()), {}, {}};
     for (std::size_t i = 0; i + 1 < vStarts.size(); ++i)
         layout.vUnits.push_back(sBytes.substr(vStarts[i], vStarts[i + 1] - vStarts[i]));
     return layout;
@@ -188,30 +191,40 @@ std::string Decompressed(const TempDir& dir, const std::string& sBytes) {
     return sText;
 }
 
+// The lines of a CRAM file's header (bHeader) or its records, each ended by a line end.
+std::string CramLines(const std::string& sPath, bool bHeader) {
+    std::string sLines;
+    for (const std::string& sLine : Drain(sPath))
+        if ((sLine[0] == '@') == bHeader) sLines += sLine + "\n";
+    return sLines;
+}
+
+void AddContents(Layout& layout, Kind kind, const TempDir& dir) {
+    if (kind == Kind::Bgzf) {
+        layout.sHeadContent = Decompressed(dir, layout.sHead + layout.sEnd);
+        for (const std::string& sUnit : layout.vUnits)
+            layout.vUnitContents.push_back(Decompressed(dir, sUnit + layout.sEnd));
+    } else if (kind == Kind::Cram) {
+        WriteFile(dir.File("unit.cram"), layout.sHead + layout.sEnd);
+        layout.sHeadContent = CramLines(dir.File("unit.cram"), true);
+        for (const std::string& sUnit : layout.vUnits) {
+            WriteFile(dir.File("unit.cram"), layout.sHead + sUnit + layout.sEnd);
+            layout.vUnitContents.push_back(CramLines(dir.File("unit.cram"), false));
+        }
+    }
+}
+
 // What the units of an intact file in another order hold: for BGZF the lines of their texts
 // compressed anew, for CRAM the header's lines and then each container's records; nothing when
 // such a file is to be refused.
-std::optional<Lines> LinesInOrder(const Container& container, const std::vector<std::size_t>& vOrder,
+std::optional<Lines> LinesInOrder(const Layout& layout, Kind kind, const std::vector<std::size_t>& vOrder,
                                   const TempDir& dir) {
-    const Layout& layout = container.layout;
-    if (container.kind == Kind::Bgzf) {
-        std::string sText = Decompressed(dir, layout.sHead + layout.sEnd);
-        for (std::size_t i : vOrder) sText += Decompressed(dir, layout.vUnits[i] + layout.sEnd);
-        BGZF* pOut = bgzf_open(dir.File("oracle.gz").c_str(), "w");
-        if (bgzf_write(pOut, sText.data(), sText.size()) < 0 || bgzf_close(pOut) != 0) return std::nullopt;
-        return LinesOrRefusal(dir.File("oracle.gz"));
-    }
-    Lines vLines;
-    for (const std::string& sLine : container.vLines)
-        if (sLine[0] == '@') vLines.push_back(sLine);
-    for (std::size_t i : vOrder) {
-        WriteFile(dir.File("oracle.cram"), layout.sHead + layout.vUnits[i] + layout.sEnd);
-        std::optional<Lines> records = LinesOrRefusal(dir.File("oracle.cram"));
-        if (!records) return std::nullopt;
-        for (const std::string& sLine : *records)
-            if (sLine[0] != '@') vLines.push_back(sLine);
-    }
-    return vLines;
+    std::string sContent = layout.sHeadContent;
+    for (std::size_t i : vOrder) sContent += layout.vUnitContents[i];
+    if (kind == Kind::Cram) return SplitLines(sContent);
+    BGZF* pOut = bgzf_open(dir.File("oracle.gz").c_str(), "w1");
+    if (bgzf_write(pOut, sContent.data(), sContent.size()) < 0 || bgzf_close(pOut) != 0) return std::nullopt;
+    return LinesOrRefusal(dir.File("oracle.gz"));
 }
 
 struct Mutant {
@@ -277,7 +290,7 @@ private:
     Mutant Reordered(const std::string& sHow, const std::vector<std::size_t>& vOrder) {
         std::string sLabel = "units " + sHow + ":";
         for (std::size_t i : vOrder) sLabel += " " + std::to_string(i);
-        return {sLabel, container.layout.Join(vOrder), LinesInOrder(container, vOrder, dir)};
+        return {sLabel, container.layout.Join(vOrder), LinesInOrder(container.layout, container.kind, vOrder, dir)};
     }
     // An offset past the head that is no unit's start: cut there, the file holds part of a unit.
     std::size_t CutInsideUnit() {
@@ -334,7 +347,10 @@ protected:
                                           std::make_pair("example.bam", Kind::Bgzf),
                                           std::make_pair("example.cram", Kind::Cram)}) {
             const std::string sPath = pDir->File(pName), sBytes = ReadFile(sPath);
-            Layout layout = kind == Kind::Gzip ? Layout{} : kind == Kind::Bgzf ? BgzfLayout(sBytes) : CramLayout(sPath, sBytes);
+            Layout layout = kind == Kind::Gzip   ? Layout{}
+                            : kind == Kind::Bgzf ? BgzfLayout(sBytes)
+                                                 : CramLayout(sPath, sBytes);
+            AddContents(layout, kind, *pDir);
             pContainers->push_back({pName, kind, sBytes, layout, Drain(sPath)});
         }
     }
@@ -386,7 +402,8 @@ TEST_F(DamagedInput, MutantsAreReadWholeOrRefusedAndNeverHang) {
         int iRefused = 0;
         const int iMutants = container.kind == Kind::Gzip ? 150 : 250;
         for (int iMutant = 0; iMutant < iMutants; ++iMutant) {
-            const Mutant mutant = container.kind != Kind::Gzip && iMutant % 10 == 0 ? maker.UnitHeaderFlip() : maker.Next();
+            const bool bUnitHeader = container.kind != Kind::Gzip && iMutant % 10 == 0;
+            const Mutant mutant = bUnitHeader ? maker.UnitHeaderFlip() : maker.Next();
             const int iThreads = aiThreads[iMutant % 3];
             const std::string sLabel = container.sName + ", mutant " + std::to_string(iMutant) + " (" + mutant.sLabel +
                                        "), " + std::to_string(iThreads) + " threads";
@@ -436,7 +453,8 @@ TEST_F(DamagedInput, RunsOnDamagedFilesEndNamingTheFile) {
         MutantMaker maker(container, *pDir, 99);
         const std::string sPath = pDir->File("run-mutant." + container.sName);
         for (int iMutant = 0, iRun = 0; iMutant < 40 && iRun < 4; ++iMutant) {
-            const Mutant mutant = iMutant % 2 == 0 && container.kind != Kind::Gzip ? maker.UnitHeaderFlip() : maker.Next();
+            const bool bUnitHeader = container.kind != Kind::Gzip && iMutant % 2 == 0;
+            const Mutant mutant = bUnitHeader ? maker.UnitHeaderFlip() : maker.Next();
             if (mutant.expected != container.vLines) continue;  // the values of reordered units differ
             WriteFile(sPath, mutant.sBytes);
             const std::string sDir = sPath + "-" + std::to_string(iMutant), sThreads = apThreads[iRun++ % 3];

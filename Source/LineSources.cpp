@@ -42,9 +42,9 @@ public:
     CompressedLineSource& operator=(const CompressedLineSource&) = delete;
 
 private:
-    // Never asks for more than the decompressed block at hand holds, or at its end for more than
-    // the next block will hold: a read that fails in a later block returns none of the bytes it
-    // had copied, and every line before the damage is to be handed out before the error.
+    // Asks for no more than the rest of the decompressed block at hand, or at its end for one
+    // byte, which decompresses the next block alone: a read that fails in a later block returns
+    // none of the bytes it had copied, and every line before the damage is to be handed out first.
     std::size_t ReadBlock(char* pTo, std::size_t iMax) override {
         const int iLeftInBlock = pFile->block_length - pFile->block_offset;
         const std::size_t iAsk = std::min(iMax, static_cast<std::size_t>(iLeftInBlock > 0 ? iLeftInBlock : 1));

@@ -26,9 +26,9 @@ using Lines = std::vector<std::string>;
 
 const int MUTANT_SECONDS = 20;  // a mutant read longer than this hangs
 
-Lines Drain(const std::string& sPath, int iThreads = 1) {
+Lines Drain(const std::string& sPath) {
     InputFile input(sPath);
-    std::unique_ptr<LineSource> pLines = OpenLineSource(input, {"", iThreads});
+    std::unique_ptr<LineSource> pLines = OpenLineSource(input, {});
     Lines vLines;
     for (LineView line; pLines->NextLine(line);) vLines.emplace_back(line.pData, line.iLength);
     return vLines;
@@ -70,8 +70,10 @@ std::optional<std::string> InChildWithDeadline(const std::function<std::string()
     }
     close(aiPipe[0]);
     if (bHung) kill(iPid, SIGKILL);
-    waitpid(iPid, nullptr, 0);
+    int iStatus = 0;
+    waitpid(iPid, &iStatus, 0);
     if (bHung) return std::nullopt;
+    if (WIFSIGNALED(iStatus)) return "ended by signal " + std::to_string(WTERMSIG(iStatus));
     return sResult;
 }
 
@@ -101,7 +103,7 @@ std::string ReadMutant(const std::string& sPath, int iThreads, const std::option
 // A refusal names the file, and once lines were handed out, the line or record after which
 // reading stopped: the lines handed out, or the records among them.
 void ExpectSoundRefusal(const std::string& sResult, const std::string& sPath, const std::string& sLabel) {
-    int64_t iLines = 0, iHeader = 0;
+    long iLines = 0, iHeader = 0;
     ASSERT_EQ(std::sscanf(sResult.c_str(), "refused after %ld lines (%ld header", &iLines, &iHeader), 2)
         << sLabel << ": " << sResult;
     EXPECT_NE(sResult.find("the SAM file (" + sPath + ")"), std::string::npos) << sLabel << ": " << sResult;
@@ -249,7 +251,8 @@ public:
         const std::size_t iAt = Below(sBytes.size());
         switch (iKind) {
             case 0:
-                for (int i = 0, n = 1 + Below(3); i < n; ++i) s[Below(s.size())] ^= static_cast<char>(1 << Below(8));
+                for (std::size_t i = 0, n = 1 + Below(3); i < n; ++i)
+                    s[std::min(iAt + Below(64), s.size() - 1)] ^= static_cast<char>(1 << Below(8));
                 return Same("bits flipped near " + std::to_string(iAt), s);
             case 1: return Same("cut at " + std::to_string(iAt), s.substr(0, iAt));
             case 2: return Same("bytes inserted at " + std::to_string(iAt), s.insert(iAt, RandomBytes(1 + Below(16))));
@@ -270,11 +273,9 @@ public:
     // A bit flipped in the first bytes of a unit, where BGZF and CRAM keep a block's or a
     // container's header.
     Mutant UnitHeaderFlip() {
-        std::size_t iStart = container.layout.sHead.size();
         const std::size_t iUnit = Below(container.layout.vUnits.size());
-        for (std::size_t i = 0; i < iUnit; ++i) iStart += container.layout.vUnits[i].size();
         std::string s = container.sBytes;
-        const std::size_t iAt = iStart + Below(24);
+        const std::size_t iAt = UnitStart(iUnit) + Below(24);
         s[iAt] ^= static_cast<char>(1 << Below(8));
         return Same("bit flipped in the header of unit " + std::to_string(iUnit) + " at " + std::to_string(iAt), s);
     }
@@ -292,13 +293,15 @@ private:
         for (std::size_t i : vOrder) sLabel += " " + std::to_string(i);
         return {sLabel, container.layout.Join(vOrder), LinesInOrder(container.layout, container.kind, vOrder, dir)};
     }
+    std::size_t UnitStart(std::size_t iUnit) const {
+        std::size_t iStart = container.layout.sHead.size();
+        for (std::size_t i = 0; i < iUnit; ++i) iStart += container.layout.vUnits[i].size();
+        return iStart;
+    }
     // An offset past the head that is no unit's start: cut there, the file holds part of a unit.
     std::size_t CutInsideUnit() {
-        const Layout& layout = container.layout;
-        std::size_t iStart = layout.sHead.size();
-        const std::size_t iUnit = Below(layout.vUnits.size());
-        for (std::size_t i = 0; i < iUnit; ++i) iStart += layout.vUnits[i].size();
-        return iStart + 1 + Below(layout.vUnits[iUnit].size() - 1);
+        const std::size_t iUnit = Below(container.layout.vUnits.size());
+        return UnitStart(iUnit) + 1 + Below(container.layout.vUnits[iUnit].size() - 1);
     }
     std::vector<std::size_t> InOrder() const {
         std::vector<std::size_t> vOrder(container.layout.vUnits.size());

@@ -43,20 +43,23 @@ std::optional<Lines> LinesOrRefusal(const std::string& sPath) {
     }
 }
 
-// What fChild returns, computed in a child process; nothing when it takes longer than iSeconds.
-std::optional<std::string> InChildWithDeadline(const std::function<std::string()>& fChild, int iSeconds) {
+// The results of the jobs, one line each, computed one after the other in one child process.
+// Fewer results than jobs: the next job was still running after iSeconds (its result says so),
+// or ended the child.
+std::vector<std::string> InChildWithDeadline(const std::vector<std::function<std::string()>>& vJobs, int iSeconds) {
     int aiPipe[2];
-    if (pipe(aiPipe) != 0) return std::string("no pipe");
+    if (pipe(aiPipe) != 0) return {"no pipe"};
     const pid_t iPid = fork();
     if (iPid == 0) {
         close(aiPipe[0]);
-        const std::string sResult = fChild();
-        ssize_t iIgnored = write(aiPipe[1], sResult.data(), sResult.size());
-        (void)iIgnored;
+        for (const auto& fJob : vJobs) {
+            const std::string sResult = fJob() + "\n";
+            if (write(aiPipe[1], sResult.data(), sResult.size()) != static_cast<ssize_t>(sResult.size())) _exit(1);
+        }
         _exit(0);
     }
     close(aiPipe[1]);
-    std::string sResult;
+    std::string sOutput;
     pollfd wait{aiPipe[0], POLLIN, 0};
     bool bHung = false;
     for (char acBuffer[4096];;) {
@@ -66,15 +69,17 @@ std::optional<std::string> InChildWithDeadline(const std::function<std::string()
         }
         const ssize_t iRead = read(aiPipe[0], acBuffer, sizeof(acBuffer));
         if (iRead <= 0) break;
-        sResult.append(acBuffer, static_cast<std::size_t>(iRead));
+        sOutput.append(acBuffer, static_cast<std::size_t>(iRead));
     }
     close(aiPipe[0]);
     if (bHung) kill(iPid, SIGKILL);
     int iStatus = 0;
     waitpid(iPid, &iStatus, 0);
-    if (bHung) return std::nullopt;
-    if (WIFSIGNALED(iStatus)) return "ended by signal " + std::to_string(WTERMSIG(iStatus));
-    return sResult;
+    std::vector<std::string> vResults = SplitLines(sOutput);
+    if (vResults.size() < vJobs.size())
+        vResults.push_back(bHung ? "still reading after " + std::to_string(iSeconds) + " s"
+                                 : "ended by signal " + std::to_string(WIFSIGNALED(iStatus) ? WTERMSIG(iStatus) : 0));
+    return vResults;
 }
 
 // Reads a mutant as a run does and says how it went: "same" when it gives the expected lines,
@@ -393,33 +398,41 @@ std::vector<Container>* DamagedInput::pContainers = nullptr;
 }  // namespace
 
 // Each mutant is read in a child process with 1, 2 or 8 threads, under a deadline.
+// Each mutant is read in a child process with 1, 2 or 8 threads, under a deadline; a child
+// reads a batch of them, one after the other.
 TEST_F(DamagedInput, MutantsAreReadWholeOrRefusedAndNeverHang) {
     const int aiThreads[] = {1, 2, 8};
+    const int BATCH = 10;
     for (const Container& container : *pContainers) {
         ASSERT_EQ(container.vLines.size(), 3481u) << container.sName;  // the example's lines
         if (container.kind != Kind::Gzip) {
             ASSERT_GE(container.layout.vUnits.size(), 2u) << container.sName;
         }
-        const std::string sPath = pDir->File("mutant." + container.sName);
         MutantMaker maker(container, *pDir, 17);
         int iRefused = 0;
         const int iMutants = container.kind == Kind::Gzip ? 150 : 250;
-        for (int iMutant = 0; iMutant < iMutants; ++iMutant) {
-            const bool bUnitHeader = container.kind != Kind::Gzip && iMutant % 10 == 0;
-            const Mutant mutant = bUnitHeader ? maker.UnitHeaderFlip() : maker.Next();
-            const int iThreads = aiThreads[iMutant % 3];
-            const std::string sLabel = container.sName + ", mutant " + std::to_string(iMutant) + " (" + mutant.sLabel +
-                                       "), " + std::to_string(iThreads) + " threads";
-            WriteFile(sPath, mutant.sBytes);
-            const std::optional<std::string> result =
-                InChildWithDeadline([&] { return ReadMutant(sPath, iThreads, mutant.expected); }, MUTANT_SECONDS);
-            if (!result) {
-                ADD_FAILURE() << sLabel << ": still reading after " << MUTANT_SECONDS << " s";
-                continue;
+        for (int iFirst = 0; iFirst < iMutants; iFirst += BATCH) {
+            std::vector<Mutant> vMutants;
+            std::vector<std::string> vPaths, vLabels;
+            std::vector<std::function<std::string()>> vJobs;
+            for (int iMutant = iFirst; iMutant < iFirst + BATCH; ++iMutant) {
+                const bool bUnitHeader = container.kind != Kind::Gzip && iMutant % 10 == 0;
+                vMutants.push_back(bUnitHeader ? maker.UnitHeaderFlip() : maker.Next());
+                vPaths.push_back(pDir->File("mutant" + std::to_string(iMutant - iFirst) + "." + container.sName));
+                WriteFile(vPaths.back(), vMutants.back().sBytes);
+                const int iThreads = aiThreads[iMutant % 3];
+                vLabels.push_back(container.sName + ", mutant " + std::to_string(iMutant) + " (" +
+                                  vMutants.back().sLabel + "), " + std::to_string(iThreads) + " threads");
+                vJobs.push_back([&vPaths, &vMutants, i = vJobs.size(), iThreads] {
+                    return ReadMutant(vPaths[i], iThreads, vMutants[i].expected);
+                });
             }
-            if (*result == "same") continue;
-            ++iRefused;
-            ExpectSoundRefusal(*result, sPath, sLabel);
+            const std::vector<std::string> vResults = InChildWithDeadline(vJobs, MUTANT_SECONDS);
+            for (std::size_t i = 0; i < vResults.size(); ++i) {
+                if (vResults[i] == "same") continue;
+                ++iRefused;
+                ExpectSoundRefusal(vResults[i], vPaths[i], vLabels[i]);
+            }
         }
         EXPECT_GT(iRefused, iMutants / 2) << container.sName;  // the mutants do damage
     }

@@ -397,7 +397,6 @@ std::vector<Container>* DamagedInput::pContainers = nullptr;
 
 }  // namespace
 
-// Each mutant is read in a child process with 1, 2 or 8 threads, under a deadline.
 // Each mutant is read in a child process with 1, 2 or 8 threads, under a deadline; a child
 // reads a batch of them, one after the other.
 TEST_F(DamagedInput, MutantsAreReadWholeOrRefusedAndNeverHang) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 
@@ -16,9 +17,16 @@
 
 namespace {
 
-std::string& InputPath() {
-    static std::string sPath;
-    return sPath;
+std::string& WorkDir() {
+    static std::string sDir;
+    return sDir;
+}
+
+std::string InputPath() { return WorkDir() + "/input"; }
+
+void RemoveWorkDir() {
+    std::remove(InputPath().c_str());
+    rmdir(WorkDir().c_str());
 }
 
 // Every line of the input; -1 when it is refused.
@@ -73,7 +81,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // A CRAM file's reference is looked for in this empty directory alone, never elsewhere.
     setenv("REF_PATH", acDir, 1);
     setenv("REF_CACHE", acDir, 1);
-    InputPath() = std::string(acDir) + "/input";
+    WorkDir() = acDir;
+    std::atexit(RemoveWorkDir);
     return 0;
 }
 

@@ -26,6 +26,7 @@ public:
     bool IsStandardInput() const { return bSpooled; }
     dev_t Device() const { return iDevice; }
     ino_t Inode() const { return iInode; }
+    off_t Size() const { return iSize; }
 
     // Throws InputError when the file's size or modification time differ from construction.
     void CheckUnchanged() const;

@@ -2,6 +2,7 @@
 
 #include <htslib/bgzf.h>
 #include <htslib/cram.h>
+#include <htslib/hfile.h>
 #include <htslib/kstring.h>
 
 #include <cstring>
@@ -18,6 +19,11 @@ static_assert(sizeof(bam1_core_t) == 48, "bam1_core_t has padding bytes");
 
 std::string Describe(const std::string& sName) { return "the SAM file (" + sName + ")"; }
 
+// A BGZF stream that ended with no error noted and after its empty end-of-file block: with
+// threads, a block cut short is noted as an error on the stream, and the reading ends there
+// as if the file ended.
+bool BgzfReachedTheEnd(const BGZF* pFile) { return pFile->errcode == 0 && pFile->last_block_eof; }
+
 // The text of a gzip- or BGZF-compressed file, decompressed and cut into lines exactly as the
 // plain file would be: no line end is dropped or added but the '\n' between lines.
 class CompressedLineSource : public BlockLineSource {
@@ -25,9 +31,12 @@ public:
     CompressedLineSource(const InputFile& input, const InputOptions& options)
         : sName(input.Name()), pFile(bgzf_open(input.Path().c_str(), "r")) {
         if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decompression");
-        if (!pFile->is_gzip && bgzf_check_EOF(pFile) == 0) {
+        const int iEof = pFile->is_gzip ? 1 : bgzf_check_EOF(pFile);
+        if (iEof <= 0) {
             bgzf_close(pFile);
-            throw InputError(Describe(sName) + " is cut short (the end-of-file marker of its compression is missing)");
+            throw InputError(Describe(sName) +
+                             (iEof == 0 ? " is cut short (the end-of-file marker of its compression is missing)"
+                                        : " cannot be read: its end cannot be checked"));
         }
         if (options.iThreads > 1 && !pFile->is_gzip) bgzf_mt(pFile, options.iThreads, BGZF_BLOCKS_PER_THREAD);
     }
@@ -36,13 +45,20 @@ public:
     CompressedLineSource& operator=(const CompressedLineSource&) = delete;
 
 private:
+    // Asks for no more than the rest of the decompressed block at hand, or at its end for one
+    // byte, which decompresses the next block alone: a read that fails in a later block returns
+    // none of the bytes it had copied, and every line before the damage is to be handed out first.
     std::size_t ReadBlock(char* pTo, std::size_t iMax) override {
-        ssize_t iRead = bgzf_read(pFile, pTo, iMax);
-        if (iRead < 0)
+        const int iLeftInBlock = pFile->block_length - pFile->block_offset;
+        const std::size_t iAsk = std::min(iMax, static_cast<std::size_t>(iLeftInBlock > 0 ? iLeftInBlock : 1));
+        ssize_t iRead = bgzf_read(pFile, pTo, iAsk);
+        if (iRead < 0 || (iRead == 0 && !ReachedTheEnd()))
             throw InputError(Describe(sName) + " cannot be decompressed after line " +
                              std::to_string(LinesHandedOut()) + ": the compressed data is damaged or cut short");
         return static_cast<std::size_t>(iRead);
     }
+
+    bool ReachedTheEnd() const { return pFile->is_gzip ? pFile->errcode == 0 : BgzfReachedTheEnd(pFile); }
 
     std::string sName;
     BGZF* pFile;  // owned; closed by the destructor
@@ -104,21 +120,26 @@ private:
 }  // namespace
 
 HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& options)
-    : sName(input.Name()), bCram(input.Format() == InputFormat::Cram), pFile(nullptr), pHeader(nullptr),
-      iRecords(0) {
+    : sName(input.Name()), bCram(input.Format() == InputFormat::Cram), bBam(input.Format() == InputFormat::Bam),
+      iFileSize(input.Size()), pFile(nullptr), pHeader(nullptr), iRecords(0) {
     pFile = hts_open(input.Path().c_str(), "r");
     if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decoding");
     try {
         if (bCram && !options.sReference.empty() && hts_set_fai_filename(pFile, options.sReference.c_str()) != 0)
             throw InputError(Describe(sName) + ": the reference (" + options.sReference + ") cannot be used");
-        if (options.iThreads > 1) hts_set_threads(pFile, options.iThreads);
         // Only BAM and CRAM end with a marker; SAM text is read as it comes.
-        const bool bBam = input.Format() == InputFormat::Bam;
         int iEof = bCram ? cram_check_EOF(pFile->fp.cram) : bBam ? bgzf_check_EOF(pFile->fp.bgzf) : 1;
         if (iEof == 0) throw InputError(Describe(sName) + " is cut short (its end-of-file marker is missing)");
+        if (iEof < 0) throw InputError(Describe(sName) + " cannot be read: its end cannot be checked");
         pHeader = sam_hdr_read(pFile);
         if (pHeader == nullptr) throw InputError(Describe(sName) + " cannot be decoded: its header is damaged");
         if (const char* pText = sam_hdr_str(pHeader)) content.Add(pText, sam_hdr_length(pHeader));
+        // The worker threads start only now. htslib's BGZF reader thread reads ahead from the
+        // moment it starts, and once it has met a damaged block it ends without answering the
+        // end-of-file query that reading a BAM header sends it: that query then waits forever.
+        // Read without threads, the marker check and the header fail as errors; after the
+        // header, reading sends the reader thread no more queries.
+        if (options.iThreads > 1) hts_set_threads(pFile, options.iThreads);
     } catch (...) {
         hts_close(pFile);
         throw;
@@ -130,6 +151,17 @@ HtsRecordReader::~HtsRecordReader() {
     hts_close(pFile);
 }
 
+// With threads, htslib may end a damaged file early as if it ended there: a CRAM container it
+// cannot read while reading ahead ends the records, and so does a BGZF block cut short (its
+// error is only noted on the stream). The end counts when the decoder reached the file's end.
+bool HtsRecordReader::ReachedTheEnd() const {
+    if (bCram) {
+        hFILE* pStream = cram_fd_get_fp(pFile->fp.cram);
+        return pStream != nullptr && htell(pStream) == static_cast<off_t>(iFileSize);
+    }
+    return !bBam || BgzfReachedTheEnd(pFile->fp.bgzf);
+}
+
 bool HtsRecordReader::Next(bam1_t* pRecord) {
     int iResult = sam_read1(pFile, pHeader, pRecord);
     if (iResult >= 0) {
@@ -138,7 +170,7 @@ bool HtsRecordReader::Next(bam1_t* pRecord) {
         content.Add(pRecord->data, static_cast<std::size_t>(pRecord->l_data));
         return true;
     }
-    if (iResult == -1) return false;
+    if (iResult == -1 && ReachedTheEnd()) return false;
     std::string sMessage = Describe(sName) + " cannot be decoded after record " + std::to_string(iRecords);
     sMessage += bCram ? ": it is damaged, or its reference is not found (give the FASTA file with REFERENCE=path)"
                       : ": it is damaged or cut short";

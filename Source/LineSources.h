@@ -41,8 +41,12 @@ public:
     const ContentChecksum& Checksum() const { return content; }
 
 private:
+    bool ReachedTheEnd() const;
+
     std::string sName;
     bool bCram;
+    bool bBam;
+    off_t iFileSize;
     htsFile* pFile;      // owned; closed by the destructor
     sam_hdr_t* pHeader;  // owned; destroyed by the destructor
     int64_t iRecords;

@@ -1,0 +1,489 @@
+// Damaged containers: seeded mutants of the example as gzip and BGZF text, BAM and CRAM are
+// either read whole, giving what their bytes hold, or refused naming the file and the line or
+// record where reading stopped; none may hang, with one thread or several.
+#include <gtest/gtest.h>
+#include <htslib/bgzf.h>
+#include <htslib/cram.h>
+#include <htslib/hfile.h>
+#include <htslib/sam.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <random>
+
+#include "InputFile.h"
+#include "LineSources.h"
+#include "TestHelpers.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const int MUTANT_SECONDS = 20;  // a mutant read longer than this hangs
+
+Lines Drain(const std::string& sPath) {
+    InputFile input(sPath);
+    std::unique_ptr<LineSource> pLines = OpenLineSource(input, {});
+    Lines vLines;
+    for (LineView line; pLines->NextLine(line);) vLines.emplace_back(line.pData, line.iLength);
+    return vLines;
+}
+
+// The lines of a file, or nothing when it is refused.
+std::optional<Lines> LinesOrRefusal(const std::string& sPath) {
+    try {
+        return Drain(sPath);
+    } catch (const InputError&) {
+        return std::nullopt;
+    }
+}
+
+// The results of the jobs, one line each, computed one after the other in one child process.
+// Fewer results than jobs: the next job was still running after iSeconds (its result says so),
+// or ended the child.
+std::vector<std::string> InChildWithDeadline(const std::vector<std::function<std::string()>>& vJobs, int iSeconds) {
+    int aiPipe[2];
+    if (pipe(aiPipe) != 0) return {"no pipe"};
+    const pid_t iPid = fork();
+    if (iPid == 0) {
+        close(aiPipe[0]);
+        for (const auto& fJob : vJobs) {
+            const std::string sResult = fJob() + "\n";
+            if (write(aiPipe[1], sResult.data(), sResult.size()) != static_cast<ssize_t>(sResult.size())) _exit(1);
+        }
+        _exit(0);
+    }
+    close(aiPipe[1]);
+    std::string sOutput;
+    pollfd wait{aiPipe[0], POLLIN, 0};
+    bool bHung = false;
+    for (char acBuffer[4096];;) {
+        if (poll(&wait, 1, iSeconds * 1000) <= 0) {
+            bHung = true;
+            break;
+        }
+        const ssize_t iRead = read(aiPipe[0], acBuffer, sizeof(acBuffer));
+        if (iRead <= 0) break;
+        sOutput.append(acBuffer, static_cast<std::size_t>(iRead));
+    }
+    close(aiPipe[0]);
+    if (bHung) kill(iPid, SIGKILL);
+    int iStatus = 0;
+    waitpid(iPid, &iStatus, 0);
+    std::vector<std::string> vResults = SplitLines(sOutput);
+    if (vResults.size() < vJobs.size())
+        vResults.push_back(bHung ? "still reading after " + std::to_string(iSeconds) + " s"
+                                 : "ended by signal " + std::to_string(WIFSIGNALED(iStatus) ? WTERMSIG(iStatus) : 0));
+    return vResults;
+}
+
+// Reads a mutant as a run does and says how it went: "same" when it gives the expected lines,
+// "refused after L lines (H header lines): message" for an InputError, or where it differs.
+std::string ReadMutant(const std::string& sPath, int iThreads, const std::optional<Lines>& expected) {
+    hts_set_log_level(HTS_LOG_OFF);
+    Lines vLines;
+    try {
+        InputFile input(sPath);
+        std::unique_ptr<LineSource> pLines = OpenLineSource(input, {"", iThreads});
+        for (LineView line; pLines->NextLine(line);) vLines.emplace_back(line.pData, line.iLength);
+    } catch (const InputError& error) {
+        std::size_t iHeader = 0;
+        while (iHeader < vLines.size() && vLines[iHeader][0] == '@') ++iHeader;
+        return "refused after " + std::to_string(vLines.size()) + " lines (" + std::to_string(iHeader) +
+               " header lines): " + error.what();
+    }
+    if (expected && vLines == *expected) return "same";
+    if (!expected) return "read " + std::to_string(vLines.size()) + " lines where it must be refused";
+    std::size_t i = 0;
+    while (i < vLines.size() && i < expected->size() && vLines[i] == (*expected)[i]) ++i;
+    return "differs from line " + std::to_string(i + 1) + " (" + std::to_string(vLines.size()) + " lines instead of " +
+           std::to_string(expected->size()) + ")";
+}
+
+// A refusal names the file, and once lines were handed out, the line or record after which
+// reading stopped: the lines handed out, or the records among them.
+void ExpectSoundRefusal(const std::string& sResult, const std::string& sPath, const std::string& sLabel) {
+    long iLines = 0, iHeader = 0;
+    ASSERT_EQ(std::sscanf(sResult.c_str(), "refused after %ld lines (%ld header", &iLines, &iHeader), 2)
+        << sLabel << ": " << sResult;
+    EXPECT_NE(sResult.find("the SAM file (" + sPath + ")"), std::string::npos) << sLabel << ": " << sResult;
+    if (iLines == 0) return;
+    for (const auto& [pWhere, iExpected] : {std::make_pair(" after line ", iLines),
+                                            std::make_pair(" after record ", iLines - iHeader),
+                                            std::make_pair(": record ", iLines - iHeader + 1)}) {
+        const std::size_t iAt = sResult.find(pWhere);
+        if (iAt == std::string::npos) continue;
+        EXPECT_EQ(std::atol(sResult.c_str() + iAt + std::strlen(pWhere)), iExpected) << sLabel << ": " << sResult;
+        return;
+    }
+    ADD_FAILURE() << sLabel << ": lines were handed out, but the refusal does not say after which: " << sResult;
+}
+
+// An intact file cut into its parts: what comes before the first unit that may be moved (the
+// file's start and header), the units (BGZF blocks or CRAM containers), and the end-of-file
+// marker; and what they hold: the text of each BGZF block, the lines of a CRAM file's header and
+// the records of each container. A gzip file has no units.
+struct Layout {
+    std::string sHead;
+    std::vector<std::string> vUnits;
+    std::string sEnd;
+    std::string sHeadContent;
+    std::vector<std::string> vUnitContents;
+    std::string Join(const std::vector<std::size_t>& vOrder) const {
+        std::string sAll = sHead;
+        for (std::size_t i : vOrder) sAll += vUnits[i];
+        return sAll + sEnd;
+    }
+};
+
+enum class Kind { Gzip, Bgzf, Cram };
+
+struct Container {
+    std::string sName;
+    Kind kind;
+    std::string sBytes;
+    Layout layout;
+    Lines vLines;  // of the intact file
+};
+
+// The BGZF blocks of a file: the first is its head, the empty last one its end.
+Layout BgzfLayout(const std::string& sBytes) {
+    std::vector<std::string> vBlocks;
+    for (std::size_t iAt = 0; iAt + 18 <= sBytes.size();) {
+        const std::size_t iSize = static_cast<unsigned char>(sBytes[iAt + 16]) +
+                                  256u * static_cast<unsigned char>(sBytes[iAt + 17]) + 1;
+        vBlocks.push_back(sBytes.substr(iAt, iSize));
+        iAt += iSize;
+    }
+    return {vBlocks.front(), std::vector<std::string>(vBlocks.begin() + 1, vBlocks.end() - 1), vBlocks.back(), {}, {}};
+}
+
+// The data containers of a CRAM file, found by htslib; the head holds the file's definition and
+// its header container.
+Layout CramLayout(const std::string& sPath, const std::string& sBytes) {
+    htsFile* pFile = hts_open(sPath.c_str(), "r");
+    sam_hdr_t* pHeader = sam_hdr_read(pFile);
+    hFILE* pStream = cram_fd_get_fp(pFile->fp.cram);
+    std::vector<std::size_t> vStarts;
+    for (;;) {
+        const off_t iAt = htell(pStream);
+        cram_container* pContainer = cram_read_container(pFile->fp.cram);
+        if (pContainer == nullptr) break;
+        vStarts.push_back(static_cast<std::size_t>(iAt));
+        const int32_t iLength = cram_container_get_length(pContainer);
+        cram_free_container(pContainer);
+        if (hseek(pStream, iLength, SEEK_CUR) < 0) break;
+    }
+    sam_hdr_destroy(pHeader);
+    hts_close(pFile);
+    Layout layout{sBytes.substr(0, vStarts.front()), {}, sBytes.substr(vStarts.back()), {}, {}};
+    for (std::size_t i = 0; i + 1 < vStarts.size(); ++i)
+        layout.vUnits.push_back(sBytes.substr(vStarts[i], vStarts[i + 1] - vStarts[i]));
+    return layout;
+}
+
+// The text held by BGZF bytes, decompressed.
+std::string Decompressed(const TempDir& dir, const std::string& sBytes) {
+    WriteFile(dir.File("part.gz"), sBytes);
+    BGZF* pFile = bgzf_open(dir.File("part.gz").c_str(), "r");
+    std::string sText;
+    char acBuffer[65536];
+    for (ssize_t iRead; (iRead = bgzf_read(pFile, acBuffer, sizeof(acBuffer))) > 0;) sText.append(acBuffer, iRead);
+    bgzf_close(pFile);
+    return sText;
+}
+
+// The lines of a CRAM file's header (bHeader) or its records, each ended by a line end.
+std::string CramLines(const std::string& sPath, bool bHeader) {
+    std::string sLines;
+    for (const std::string& sLine : Drain(sPath))
+        if ((sLine[0] == '@') == bHeader) sLines += sLine + "\n";
+    return sLines;
+}
+
+void AddContents(Layout& layout, Kind kind, const TempDir& dir) {
+    if (kind == Kind::Bgzf) {
+        layout.sHeadContent = Decompressed(dir, layout.sHead + layout.sEnd);
+        for (const std::string& sUnit : layout.vUnits)
+            layout.vUnitContents.push_back(Decompressed(dir, sUnit + layout.sEnd));
+    } else if (kind == Kind::Cram) {
+        WriteFile(dir.File("unit.cram"), layout.sHead + layout.sEnd);
+        layout.sHeadContent = CramLines(dir.File("unit.cram"), true);
+        for (const std::string& sUnit : layout.vUnits) {
+            WriteFile(dir.File("unit.cram"), layout.sHead + sUnit + layout.sEnd);
+            layout.vUnitContents.push_back(CramLines(dir.File("unit.cram"), false));
+        }
+    }
+}
+
+// What the units of an intact file in another order hold: for BGZF the lines of their texts
+// compressed anew, for CRAM the header's lines and then each container's records; nothing when
+// such a file is to be refused.
+std::optional<Lines> LinesInOrder(const Layout& layout, Kind kind, const std::vector<std::size_t>& vOrder,
+                                  const TempDir& dir) {
+    std::string sContent = layout.sHeadContent;
+    for (std::size_t i : vOrder) sContent += layout.vUnitContents[i];
+    if (kind == Kind::Cram) return SplitLines(sContent);
+    BGZF* pOut = bgzf_open(dir.File("oracle.gz").c_str(), "w1");
+    if (bgzf_write(pOut, sContent.data(), sContent.size()) < 0 || bgzf_close(pOut) != 0) return std::nullopt;
+    return LinesOrRefusal(dir.File("oracle.gz"));
+}
+
+struct Mutant {
+    std::string sLabel;
+    std::string sBytes;
+    std::optional<Lines> expected;  // what it may give if it is read whole; nothing: it must be refused
+};
+
+// Mutants of a container, the same for every run: bytes flipped, cut, inserted or deleted, the
+// header of a unit flipped, a cut end given back its marker, bytes after the end; and units
+// swapped, repeated or dropped, which give what the units hold in their new order.
+class MutantMaker {
+public:
+    MutantMaker(const Container& container_, const TempDir& dir_, uint32_t iSeed)
+        : container(container_), dir(dir_), random(iSeed) {}
+
+    Mutant Next() {
+        const std::string& sBytes = container.sBytes;
+        const std::size_t iUnits = container.layout.vUnits.size();
+        std::string s = sBytes;
+        const int iKind = Below(iUnits >= 2 ? 9 : 6);
+        const std::size_t iAt = Below(sBytes.size());
+        switch (iKind) {
+            case 0:
+                for (std::size_t i = 0, n = 1 + Below(3); i < n; ++i)
+                    s[std::min(iAt + Below(64), s.size() - 1)] ^= static_cast<char>(1 << Below(8));
+                return Same("bits flipped near " + std::to_string(iAt), s);
+            case 1: return Same("cut at " + std::to_string(iAt), s.substr(0, iAt));
+            case 2: return Same("bytes inserted at " + std::to_string(iAt), s.insert(iAt, RandomBytes(1 + Below(16))));
+            case 3: return Same("bytes deleted at " + std::to_string(iAt), s.erase(iAt, 1 + Below(16)));
+            case 4: return Same("bytes after the end", s + RandomBytes(1 + Below(64)));
+            case 5: {
+                if (container.kind == Kind::Gzip) return Same("cut at " + std::to_string(iAt), s.substr(0, iAt));
+                const std::size_t iCut = CutInsideUnit();
+                return Same("cut at " + std::to_string(iCut) + ", end marker given back",
+                            s.substr(0, iCut) + container.layout.sEnd);
+            }
+            case 6: return Reordered("swapped", Swap());
+            case 7: return Reordered("repeated", Repeat());
+            default: return Reordered("dropped", Drop());
+        }
+    }
+
+    // A bit flipped in the first bytes of a unit, where BGZF and CRAM keep a block's or a
+    // container's header.
+    Mutant UnitHeaderFlip() {
+        const std::size_t iUnit = Below(container.layout.vUnits.size());
+        std::string s = container.sBytes;
+        const std::size_t iAt = UnitStart(iUnit) + Below(24);
+        s[iAt] ^= static_cast<char>(1 << Below(8));
+        return Same("bit flipped in the header of unit " + std::to_string(iUnit) + " at " + std::to_string(iAt), s);
+    }
+
+private:
+    std::size_t Below(std::size_t iLimit) { return std::uniform_int_distribution<std::size_t>(0, iLimit - 1)(random); }
+    std::string RandomBytes(std::size_t iCount) {
+        std::string s(iCount, '\0');
+        for (char& c : s) c = static_cast<char>(Below(256));
+        return s;
+    }
+    Mutant Same(const std::string& sLabel, const std::string& sBytes) { return {sLabel, sBytes, container.vLines}; }
+    Mutant Reordered(const std::string& sHow, const std::vector<std::size_t>& vOrder) {
+        std::string sLabel = "units " + sHow + ":";
+        for (std::size_t i : vOrder) sLabel += " " + std::to_string(i);
+        return {sLabel, container.layout.Join(vOrder), LinesInOrder(container.layout, container.kind, vOrder, dir)};
+    }
+    std::size_t UnitStart(std::size_t iUnit) const {
+        std::size_t iStart = container.layout.sHead.size();
+        for (std::size_t i = 0; i < iUnit; ++i) iStart += container.layout.vUnits[i].size();
+        return iStart;
+    }
+    // An offset past the head that is no unit's start: cut there, the file holds part of a unit.
+    std::size_t CutInsideUnit() {
+        const std::size_t iUnit = Below(container.layout.vUnits.size());
+        return UnitStart(iUnit) + 1 + Below(container.layout.vUnits[iUnit].size() - 1);
+    }
+    std::vector<std::size_t> InOrder() const {
+        std::vector<std::size_t> vOrder(container.layout.vUnits.size());
+        for (std::size_t i = 0; i < vOrder.size(); ++i) vOrder[i] = i;
+        return vOrder;
+    }
+    std::vector<std::size_t> Swap() {
+        std::vector<std::size_t> vOrder = InOrder();
+        const std::size_t i = Below(vOrder.size() - 1);
+        std::swap(vOrder[i], vOrder[i + 1 + Below(vOrder.size() - i - 1)]);
+        return vOrder;
+    }
+    std::vector<std::size_t> Repeat() {
+        std::vector<std::size_t> vOrder = InOrder();
+        const std::size_t i = Below(vOrder.size());
+        vOrder.insert(vOrder.begin() + static_cast<std::ptrdiff_t>(i), i);
+        return vOrder;
+    }
+    std::vector<std::size_t> Drop() {
+        std::vector<std::size_t> vOrder = InOrder();
+        vOrder.erase(vOrder.begin() + static_cast<std::ptrdiff_t>(Below(vOrder.size())));
+        return vOrder;
+    }
+
+    const Container& container;
+    const TempDir& dir;
+    std::mt19937 random;
+};
+
+// The example in every container, made once with htslib.
+class DamagedInput : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        pDir = new TempDir;
+        setenv("REF_PATH", pDir->Path().c_str(), 1);  // a CRAM reference is never looked for elsewhere
+        setenv("REF_CACHE", pDir->Path().c_str(), 1);
+        const std::string sSam = pDir->File("example.sam");
+        WriteFile(sSam, ReadFile(TestDataPath("example.sam")));
+        Compress(sSam, "example.sam.gz", "wg");
+        Compress(sSam, "example.sam.bgz", "w");
+        Convert(sSam, "example.bam", "wb");
+        Convert(sSam, "example.cram", "wc");
+        pContainers = new std::vector<Container>;
+        for (const auto& [pName, kind] : {std::make_pair("example.sam.gz", Kind::Gzip),
+                                          std::make_pair("example.sam.bgz", Kind::Bgzf),
+                                          std::make_pair("example.bam", Kind::Bgzf),
+                                          std::make_pair("example.cram", Kind::Cram)}) {
+            const std::string sPath = pDir->File(pName), sBytes = ReadFile(sPath);
+            Layout layout = kind == Kind::Gzip   ? Layout{}
+                            : kind == Kind::Bgzf ? BgzfLayout(sBytes)
+                                                 : CramLayout(sPath, sBytes);
+            AddContents(layout, kind, *pDir);
+            pContainers->push_back({pName, kind, sBytes, layout, Drain(sPath)});
+        }
+    }
+    static void TearDownTestSuite() {
+        delete pContainers;
+        delete pDir;
+    }
+
+    static void Compress(const std::string& sFrom, const std::string& sTo, const char* pMode) {
+        const std::string sText = ReadFile(sFrom);
+        BGZF* pOut = bgzf_open(pDir->File(sTo).c_str(), pMode);
+        ASSERT_EQ(bgzf_write(pOut, sText.data(), sText.size()), static_cast<ssize_t>(sText.size()));
+        ASSERT_EQ(bgzf_close(pOut), 0);
+    }
+    // "wb" BAM, "wc" CRAM with whole sequences (no reference).
+    static void Convert(const std::string& sFrom, const std::string& sTo, const char* pMode) {
+        htsFile* pIn = hts_open(sFrom.c_str(), "r");
+        htsFile* pOut = hts_open(pDir->File(sTo).c_str(), pMode);
+        if (pMode[1] == 'c') {
+            ASSERT_EQ(hts_set_opt(pOut, CRAM_OPT_NO_REF, 1), 0);
+        }
+        sam_hdr_t* pHeader = sam_hdr_read(pIn);
+        ASSERT_EQ(sam_hdr_write(pOut, pHeader), 0);
+        bam1_t* pRecord = bam_init1();
+        while (sam_read1(pIn, pHeader, pRecord) >= 0) ASSERT_GE(sam_write1(pOut, pHeader, pRecord), 0);
+        bam_destroy1(pRecord);
+        sam_hdr_destroy(pHeader);
+        ASSERT_EQ(hts_close(pOut) | hts_close(pIn), 0);
+    }
+
+    static TempDir* pDir;
+    static std::vector<Container>* pContainers;
+};
+TempDir* DamagedInput::pDir = nullptr;
+std::vector<Container>* DamagedInput::pContainers = nullptr;
+
+}  // namespace
+
+// Each mutant is read in a child process with 1, 2 or 8 threads, under a deadline; a child
+// reads a batch of them, one after the other.
+TEST_F(DamagedInput, MutantsAreReadWholeOrRefusedAndNeverHang) {
+    const int aiThreads[] = {1, 2, 8};
+    const int BATCH = 10;
+    for (const Container& container : *pContainers) {
+        ASSERT_EQ(container.vLines.size(), 3481u) << container.sName;  // the example's lines
+        if (container.kind != Kind::Gzip) {
+            ASSERT_GE(container.layout.vUnits.size(), 2u) << container.sName;
+        }
+        MutantMaker maker(container, *pDir, 17);
+        int iRefused = 0;
+        const int iMutants = container.kind == Kind::Gzip ? 150 : 250;
+        for (int iFirst = 0; iFirst < iMutants; iFirst += BATCH) {
+            std::vector<Mutant> vMutants;
+            std::vector<std::string> vPaths, vLabels;
+            std::vector<std::function<std::string()>> vJobs;
+            for (int iMutant = iFirst; iMutant < iFirst + BATCH; ++iMutant) {
+                const bool bUnitHeader = container.kind != Kind::Gzip && iMutant % 10 == 0;
+                vMutants.push_back(bUnitHeader ? maker.UnitHeaderFlip() : maker.Next());
+                vPaths.push_back(pDir->File("mutant" + std::to_string(iMutant - iFirst) + "." + container.sName));
+                WriteFile(vPaths.back(), vMutants.back().sBytes);
+                const int iThreads = aiThreads[iMutant % 3];
+                vLabels.push_back(container.sName + ", mutant " + std::to_string(iMutant) + " (" +
+                                  vMutants.back().sLabel + "), " + std::to_string(iThreads) + " threads");
+                vJobs.push_back([&vPaths, &vMutants, i = vJobs.size(), iThreads] {
+                    return ReadMutant(vPaths[i], iThreads, vMutants[i].expected);
+                });
+            }
+            const std::vector<std::string> vResults = InChildWithDeadline(vJobs, MUTANT_SECONDS);
+            for (std::size_t i = 0; i < vResults.size(); ++i) {
+                if (vResults[i] == "same") continue;
+                ++iRefused;
+                ExpectSoundRefusal(vResults[i], vPaths[i], vLabels[i]);
+            }
+        }
+        EXPECT_GT(iRefused, iMutants / 2) << container.sName;  // the mutants do damage
+    }
+}
+
+// A gzip file cut short gives every line before the cut that its decompressor hands out, and
+// the refusal names the last of them (not the start of the read in which the cut was met).
+TEST_F(DamagedInput, CutGzipFileGivesItsLinesBeforeTheCut) {
+    const Container& gzip = pContainers->front();
+    const std::string sPath = pDir->File("cut." + gzip.sName);
+    WriteFile(sPath, gzip.sBytes.substr(0, gzip.sBytes.size() * 15 / 16));
+    const std::string sResult = ReadMutant(sPath, 1, gzip.vLines);
+    ExpectSoundRefusal(sResult, sPath, "cut gzip");
+    EXPECT_GE(std::atol(sResult.c_str() + std::strlen("refused after ")), 3000) << sResult;  // of 3481
+}
+
+// A few mutants through the program: a damaged file ends the run with status 1, its last line
+// naming the file and where reading stopped, and no output; a mutant read whole gives the output
+// of the intact file.
+TEST_F(DamagedInput, RunsOnDamagedFilesEndNamingTheFile) {
+    const std::vector<std::string> vSettings = {"STRANDNESS_OPTION=OFF", "TOTAL_ITERATIONS=20", "BURNIN_ITERATIONS=10",
+                                                "OUTPUT_FORMAT=SAMPLUS", "OUTPUT_FILE=out.sam+"};
+    auto run = [&](const std::string& sInput, const std::string& sThreads, const std::string& sDir) {
+        std::filesystem::create_directory(sDir);
+        std::string sCommand = "cd '" + sDir + "' && OMP_NUM_THREADS=" + sThreads + " timeout 60 '" KORVEX_BINARY "'";
+        for (const std::string& sSetting : vSettings) sCommand += " " + sSetting;
+        return RunShell(sCommand + " MAP_FILENAME='" + sInput + "' >out.txt 2>err.txt");
+    };
+    const char* apThreads[] = {"1", "2", "8"};
+    for (const Container& container : *pContainers) {
+        const std::string sIntactDir = pDir->File("run-" + container.sName);
+        ASSERT_EQ(run(pDir->File(container.sName), "2", sIntactDir), 0) << container.sName;
+        const std::string sIntactOutput = ReadFile(sIntactDir + "/out.sam+");
+        MutantMaker maker(container, *pDir, 99);
+        const std::string sPath = pDir->File("run-mutant." + container.sName);
+        for (int iMutant = 0, iRun = 0; iMutant < 40 && iRun < 4; ++iMutant) {
+            const bool bUnitHeader = container.kind != Kind::Gzip && iMutant % 2 == 0;
+            const Mutant mutant = bUnitHeader ? maker.UnitHeaderFlip() : maker.Next();
+            if (mutant.expected != container.vLines) continue;  // the values of reordered units differ
+            WriteFile(sPath, mutant.sBytes);
+            const std::string sDir = sPath + "-" + std::to_string(iMutant), sThreads = apThreads[iRun++ % 3];
+            const std::string sLabel = container.sName + ", mutant " + std::to_string(iMutant) + " (" + mutant.sLabel +
+                                       "), " + sThreads + " threads";
+            const int iStatus = run(sPath, sThreads, sDir);
+            if (iStatus == 0) {
+                EXPECT_EQ(ReadFile(sDir + "/out.sam+"), sIntactOutput) << sLabel;
+                continue;
+            }
+            EXPECT_EQ(iStatus, 1) << sLabel;
+            const std::string sLast = LastLine(ReadFile(sDir + "/err.txt"));
+            EXPECT_EQ(sLast.find("KORVEX v2.0.0: the SAM file (" + sPath + ")"), 0u) << sLabel << ": " << sLast;
+            EXPECT_FALSE(FileExists(sDir + "/out.sam+")) << sLabel;
+        }
+    }
+}

@@ -29,8 +29,8 @@ std::vector<Chunk> CutIntoChunks(const ThreadDataMgr& jobs, int iSliceSize, int 
     const int iChunkSize = std::max(1, std::min(1024, iSliceSize / (iTeamSize * 400)));
     std::vector<Chunk> vChunks;
     for (std::size_t t = 0; t < jobs.vJobs.size(); ++t)
-        for (int i = jobs.vJobs[t]->iStartIndex; i < jobs.vJobs[t]->iEndIndex; i += iChunkSize)
-            vChunks.push_back(Chunk{i, std::min(i + iChunkSize, jobs.vJobs[t]->iEndIndex), static_cast<int>(t)});
+        for (int i = jobs.vJobs[t].iStartIndex; i < jobs.vJobs[t].iEndIndex; i += iChunkSize)
+            vChunks.push_back(Chunk{i, std::min(i + iChunkSize, jobs.vJobs[t].iEndIndex), static_cast<int>(t)});
     return vChunks;
 }
 
@@ -131,14 +131,14 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
     pLogger->Write(message, true, LogLevel::Detail);
     if (iNumJobs < 1) return;
 
-    ThreadDataMgr jobs;  // the job ranges and the merged file's name
-    jobs.PopulateJobInfoVector(iStart, iEnd, iNumJobs, iMapNumber, iPartToRun);
+    ThreadDataMgr jobs;
+    jobs.PopulateJobInfoVector(iStart, iEnd, iNumJobs);
     // No more threads than jobs; chunks of the jobs go to whichever thread is free, so uneven
     // multireads cannot leave a thread idle while another has work queued.
     const int iTeamSize = std::max(1, std::min(iNumJobs, omp_get_max_threads()));
     const std::vector<Chunk> vChunks = CutIntoChunks(jobs, iEnd - iStart, iTeamSize);
     const std::string sMergedFile =
-        (sCallRecordDirectory.empty() ? "" : sCallRecordDirectory + "/") + jobs.vJobs[0]->sCombinedFileName;
+        (sCallRecordDirectory.empty() ? "" : sCallRecordDirectory + "/") + CallRecordFileName(iMapNumber);
     OrderedCallRecords callRecords(sMergedFile, vChunks, iNumJobs, dStart);
 
     const KorvexCalc parameters{iSeqLength, iFlankingValue, dPolymorphismRate, iTotalIterations, iBurninIterations};

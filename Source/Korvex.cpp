@@ -40,10 +40,6 @@ void usage(const char* programName, std::ostream& out) {
     out << "part" << "\t" << "which part (of total number parts to process) is this run. [optional]" << std::endl;
 }
 
-bool position_compare(const MultiRead* a, const MultiRead* b) {
-    return a->Reads(0).position < b->Reads(0).position;
-}
-
 namespace {
 
 // Threads that may decode the input and compress the output. Reading and writing are not
@@ -101,7 +97,7 @@ bool RunStep1(const RunSettings& settings, const InputFile& input, MultiReadColl
 
     std::unique_ptr<LineSource> pSource = OpenLineSource(input, InputOptionsOf(settings));
     std::string sBuildError;
-    data.iLinesAccepted = collections.BuildReadCollections(*pSource, input.Name(), false, sBuildError);
+    data.iLinesAccepted = collections.BuildReadCollections(*pSource, input.Name(), sBuildError);
     if (data.iLinesAccepted < 1) {
         message << std::endl
                 << "process2: ZERO lines read from the input file... nothing left to do.... exiting." << std::endl

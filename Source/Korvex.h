@@ -6,7 +6,6 @@
 
 #include "LineSources.h"
 #include "OutputWriters.h"
-#include "Read.h"
 
 struct RunSettings;
 struct RunSummary;
@@ -23,7 +22,5 @@ void RunPipeline(const RunSettings& settings, RunSummary& summary);
 // How the input is decoded and what the whole run writes, for the settings in force.
 InputOptions InputOptionsOf(const RunSettings& settings);
 OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input);
-
-bool position_compare(const MultiRead* a, const MultiRead* b);
 
 #endif

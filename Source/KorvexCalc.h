@@ -7,8 +7,6 @@
 
 #include "Read.h"
 
-struct JobInfo;
-
 // Evidence of one covering unique read at one read position of an alignment.
 struct MisMatchData {
     int iOffset;     // (alignment position + k) - unique read position
@@ -16,7 +14,7 @@ struct MisMatchData {
     char cQuality;   // that mismatch's quality character; ' ' otherwise
 };
 
-// The calculation of one job: a contiguous slice of one container map_N.
+// The model parameters and the searches for the evidence of an alignment.
 class KorvexCalc {
 public:
     int iSeqLength;
@@ -24,10 +22,6 @@ public:
     double dPolymorphismRate;
     int iTotalIterations;
     int iBurninIterations;
-
-    void Run(std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead*>& multiReads,
-             std::map<char, double>& error_score, std::vector<int>& uniquePositions, JobInfo& job,
-             std::string probOutput, bool strandness);
 
     // Number of matching unique reads in r's flanking window; first and last (inclusive)
     // delimit the window in uniqueReads.

@@ -22,28 +22,11 @@
 
 MCMCcalculator::MCMCcalculator(int iNumAlignments_, int iSeqLength_, int iTotalIterations_,
                                int iBurninIterations_, double dPolymorphismRate_)
-    : currDraw(nullptr), iCurrDrawRows(0), iCurrDrawCols(0), iNumAlignments(iNumAlignments_),
+    : iNumAlignments(iNumAlignments_),
       iSeqLength(iSeqLength_), iTotalIterations(iTotalIterations_), iBurninIterations(iBurninIterations_),
       dPolymorphismRate(dPolymorphismRate_), dScoreTable() {}
 
-MCMCcalculator::~MCMCcalculator() { ReleaseCurrDraw(); }
-
-void MCMCcalculator::ReleaseCurrDraw() {
-    if (currDraw == nullptr) return;
-    for (int i = 0; i < iCurrDrawRows; ++i) delete[] currDraw[i];
-    delete[] currDraw;
-    currDraw = nullptr;
-    iCurrDrawRows = 0;
-    iCurrDrawCols = 0;
-}
-
-void MCMCcalculator::CreateCurrDraw(int rows, int cols) {
-    ReleaseCurrDraw();
-    currDraw = new double*[rows];
-    for (int i = 0; i < rows; ++i) currDraw[i] = new double[cols];
-    iCurrDrawRows = rows;
-    iCurrDrawCols = cols;
-}
+MCMCcalculator::~MCMCcalculator() {}
 
 // error_score is shared read-only by all threads, so it is only read, never indexed with [].
 void MCMCcalculator::FillScoreTable(const std::map<char, double>& error_score) {
@@ -112,7 +95,7 @@ void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
 // in registers; the shared one takes its state back at the end.
 double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     const AlignmentPlan& plan = vPlans[j];
-    double* row = currDraw[j];
+    double* row = vCurrentDraw.data() + static_cast<std::size_t>(j) * iSeqLength;
     const Site* pSites = vSites.data();
     const Flag* pFlags = vFlags.data();
     DistSampler sampler(shared);  // a local copy stays in registers
@@ -182,7 +165,7 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
     const int N = iNumAlignments;
     const int L = iSeqLength;
     DistSampler sampler(UniformTable::Shared());
-    if (currDraw == nullptr || iCurrDrawRows < N || iCurrDrawCols < L) CreateCurrDraw(N, L);
+    vCurrentDraw.resize(static_cast<std::size_t>(N) * L);
 
     FillScoreTable(error_score);
     vSites.clear();
@@ -195,7 +178,7 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
     int iMaxUnflagged = 0;
     for (int j = 0; j < N; ++j) {
         PlanAlignment(j, evidence[j], Z[j], draws[0] + j * L, qualities[j], counts[j]);
-        std::memcpy(currDraw[j], draws[0] + j * L, L * sizeof(double));
+        std::memcpy(vCurrentDraw.data() + static_cast<std::size_t>(j) * L, draws[0] + j * L, L * sizeof(double));
     }
     for (const Site& site : vSites) {
         iMaxFlagged = std::max(iMaxFlagged, site.iEndFlag - site.iFirstFlag);
@@ -212,7 +195,7 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
             bool bConstant = vPlans[j].iFirstSite == vPlans[j].iEndSite;
             vWeight[j] = bConstant ? vPlans[j].dConstantWeight : std::exp(loglik);
         }
-        for (int j = 0; j < N; ++j) std::memcpy(draws[t] + j * L, currDraw[j], L * sizeof(double));
+        std::memcpy(draws[t], vCurrentDraw.data(), static_cast<std::size_t>(N) * L * sizeof(double));
         if (bPost) AddPosterior(prob);
     }
     // With B > T no iteration is past burn-in; the divisor is then 0 or negative and the

@@ -18,7 +18,6 @@ public:
     MCMCcalculator(const MCMCcalculator&) = delete;
     MCMCcalculator& operator=(const MCMCcalculator&) = delete;
 
-    void CreateCurrDraw(int rows, int cols);
     // Adds the posterior of each alignment to prob; returns the wall-clock seconds taken.
     double Run(const std::vector<std::vector<std::vector<MisMatchData>>>& evidence, bool** Z,
                std::map<char, double>& error_score, double** draws, std::vector<double>& prob,
@@ -52,7 +51,6 @@ private:
         double dPrior;            // 0.1 + unique count
     };
 
-    void ReleaseCurrDraw();
     void FillScoreTable(const std::map<char, double>& error_score);
     double QualityScore(const std::string& quality, int k) const;
     void PlanAlignment(int j, const std::vector<std::vector<MisMatchData>>& evidence, const bool* Z,
@@ -61,9 +59,6 @@ private:
     double RunAlignment(int j, bool bPost, DistSampler& sampler);
     void AddPosterior(std::vector<double>& prob);
 
-    double** currDraw;  // owned; iCurrDrawRows rows of iCurrDrawCols values, null until first Run
-    int iCurrDrawRows;
-    int iCurrDrawCols;
     int iNumAlignments;
     int iSeqLength;
     int iTotalIterations;
@@ -76,6 +71,7 @@ private:
     std::vector<Site> vSites;               // the sites of all alignments, alignment by alignment
     std::vector<Flag> vFlags;               // flagged entries of all sites, site by site
     std::vector<double> vConstantTerms;     // likelihood terms of uncovered positions after a site
+    std::vector<double> vCurrentDraw;       // the chain's latest row: N rows of L values
     std::vector<AlignmentPlan> vPlans;      // one per alignment
     std::vector<double> vWeight;            // per alignment, of the current iteration
     std::vector<double> vLogLik;            // per alignment, of the current iteration

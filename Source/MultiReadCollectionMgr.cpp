@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
@@ -52,10 +51,9 @@ MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMisma
 
 MultiReadCollectionMgr::~MultiReadCollectionMgr() { DeleteMap_xs(); }
 
-int64_t MultiReadCollectionMgr::BuildReadCollections(const std::string& samFileName, bool writeMapFiles,
-                                                     std::string& errorMessage) {
+int64_t MultiReadCollectionMgr::BuildReadCollections(const std::string& samFileName, std::string& errorMessage) {
     PlainLineSource source(samFileName);
-    return BuildReadCollections(source, samFileName, writeMapFiles, errorMessage);
+    return BuildReadCollections(source, samFileName, errorMessage);
 }
 
 // A new read ID starts a group; whether it had started one before is checked at the end.
@@ -84,7 +82,7 @@ void MultiReadCollectionMgr::FileGroup(TmpReadContainer& tmp) {
 }
 
 int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const std::string& sFileName,
-                                                     bool writeMapFiles, std::string& errorMessage) {
+                                                     std::string& errorMessage) {
     DeleteMap_xs();
     errorMessage.clear();
     sInputName = sFileName;
@@ -133,15 +131,6 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     LogRejections(iRejected);
     errorCounts.Finish(error_score);
     ShuffleMultiReadContainers();
-
-    if (writeMapFiles) {
-        std::ostringstream message;
-        message << "BuildReadCollections: Writing the map_x files to disk....." << std::endl;
-        GetLogger()->Write(message, true);
-        OutputThe_Map_x_Files();
-        message << "BuildReadCollections: Finished writing the map_x files to disk." << std::endl;
-        GetLogger()->Write(message, true);
-    }
     return iAccepted;
 }
 
@@ -219,29 +208,6 @@ void MultiReadCollectionMgr::PutReadsIntoProperContainer(int count, TmpReadConta
         default: return;
     }
     iFiledCount = count;
-}
-
-void MultiReadCollectionMgr::OutputThe_Map_x_Files() {
-    Output_a_map_x_file("map_1_contents.txt", map_1);
-    Output_a_map_x_file("map_2_contents.txt", map_2);
-    Output_a_map_x_file("map_3_contents.txt", map_3);
-    Output_a_map_x_file("map_4_contents.txt", map_4);
-    Output_a_map_x_file("map_5_contents.txt", map_5);
-}
-
-void MultiReadCollectionMgr::Output_a_map_x_file(std::string fileName, const std::vector<MultiRead*>& container) {
-    std::ofstream out(fileName.c_str(), std::ios::out | std::ios::trunc);
-    if (!out) return;
-    for (const MultiRead* pMultiRead : container) {
-        for (int i = 0; i < pMultiRead->Size(); ++i) {
-            const Read& read = pMultiRead->Reads(i);
-            out << read.lineNumber << '\t' << read.readID << '\t' << read.strand << '\t' << read.chromosome << '\t'
-                << read.position << '\t';
-            for (const ReadMismatch& mismatch : read.vMismatches)
-                if (mismatch.position >= 0) out << '[' << mismatch.position << ',' << mismatch.qualityChar << ']';
-            out << '\n';
-        }
-    }
 }
 
 // The MultiReads live in the records arena and own nothing, so they are dropped all at once.

@@ -35,10 +35,9 @@ public:
     // number of alignment lines accepted, 0 when the read length cannot be determined
     // (errorMessage then says why). Throws InputError when the file cannot be read or the
     // model cannot use it (not grouped by read, paired reads, no MD tags at all).
-    int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, bool writeMapFiles,
-                                 std::string& errorMessage);
+    int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, std::string& errorMessage);
     // The same for a plain text file.
-    int64_t BuildReadCollections(const std::string& samFileName, bool writeMapFiles, std::string& errorMessage);
+    int64_t BuildReadCollections(const std::string& samFileName, std::string& errorMessage);
 
     std::vector<MultiRead*>& GetReadMap(int mapNumber);
     const std::vector<MultiRead*>& GetReadMap(int mapNumber) const {
@@ -46,8 +45,6 @@ public:
     }
     void ProcessCurrentTmpContainer(TmpReadContainer& tmp);
     void PutReadsIntoProperContainer(int count, TmpReadContainer& tmp);
-    void OutputThe_Map_x_Files();
-    void Output_a_map_x_file(std::string fileName, const std::vector<MultiRead*>& container);
     void DeleteMap_xs();
 
     // The lines rejected by the last build, by reason, and the lines read in all.

@@ -15,8 +15,6 @@ int Read::QualityLength() const { return static_cast<int>(std::strlen(quality));
 
 MultiRead::~MultiRead() {}
 
-void MultiRead::DeleteProfiles() {}
-
 static const char* const BASE_READS_ERROR =
     "Reads: Please do not call this base function; you should only call derivatives.\n";
 

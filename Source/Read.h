@@ -35,7 +35,6 @@ struct Read {
 class MultiRead {
 public:
     virtual ~MultiRead();
-    virtual void DeleteProfiles();
     virtual Read& Reads(int i);
     virtual const Read& Reads(int i) const;
     virtual int Size() const;

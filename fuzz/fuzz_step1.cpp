@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
     std::string sError;
     int64_t iAccepted = 0;
     try {
-        iAccepted = collections.BuildReadCollections(source, "fuzz.sam", false, sError);
+        iAccepted = collections.BuildReadCollections(source, "fuzz.sam", sError);
     } catch (const InputError&) {
         return 0;
     }

@@ -8,7 +8,6 @@
 #include <memory>
 #include <sstream>
 
-#include "KorvexCalc.h"
 #include "Logger.h"
 #include "MultiReadScorer.h"
 #include "Progress.h"
@@ -112,9 +111,8 @@ void LogJobs(const std::vector<JobRecord>& vJobs) {
 
 }  // namespace
 
-void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead*>& multiReads,
-                            std::map<char, double>& error_score, std::vector<int>& uniquePositions,
-                            std::string probOutput, bool strandness) {
+void DataTrainer::trainData(std::vector<MultiRead*>& multiReads, const EvidenceIndex& evidence,
+                            const std::map<char, double>& errorScores) {
     if (multiReads.empty()) return;
 
     Logger* pLogger = GetLogger();
@@ -141,9 +139,6 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
         (sCallRecordDirectory.empty() ? "" : sCallRecordDirectory + "/") + CallRecordFileName(iMapNumber);
     OrderedCallRecords callRecords(sMergedFile, vChunks, iNumJobs, dStart);
 
-    const KorvexCalc parameters{iSeqLength, iFlankingValue, dPolymorphismRate, iTotalIterations, iBurninIterations};
-    const ProbMode mode = ParseProbMode(probOutput);
-    const Evidence evidence{uniqueReads, uniquePositions, error_score, strandness};
     // Slot c holds the first failure of chunk c; written only by the thread that runs it.
     std::vector<std::exception_ptr> vErrors(vChunks.size());
 
@@ -155,7 +150,7 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
         std::unique_ptr<MultiReadScorer> pScorer;
         std::exception_ptr pSetupError;
         try {
-            pScorer = std::make_unique<MultiReadScorer>(parameters, iMapNumber, mode);
+            pScorer = std::make_unique<MultiReadScorer>(model, iMapNumber, probMode);
         } catch (...) {
             pSetupError = std::current_exception();
         }
@@ -167,7 +162,7 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
             // A multiread that fails is recorded; the others are still scored.
             for (int idx = vChunks[c].iFirst; pScorer && idx < vChunks[c].iEnd; ++idx) {
                 try {
-                    dMcmc += pScorer->Score(*multiReads[idx], evidence, sText);
+                    dMcmc += pScorer->Score(*multiReads[idx], evidence, errorScores, sText);
                 } catch (...) {
                     if (!vErrors[c]) vErrors[c] = std::current_exception();
                 }

@@ -14,10 +14,12 @@
 
 #include "AtomicFile.h"
 #include "DataTrainer.h"
+#include "Evidence.h"
 #include "InputFile.h"
 #include "LineSources.h"
 #include "Logger.h"
 #include "Manifest.h"
+#include "ModelParameters.h"
 #include "MultiReadCollectionMgr.h"
 #include "OutputWriters.h"
 #include "PartOutputs.h"
@@ -157,6 +159,11 @@ int64_t SliceSize(int n, const RunSettings& settings) {
     return iEnd - iStart;
 }
 
+ModelParameters ModelParametersOf(const RunSettings& settings, int iReadLength) {
+    return ModelParameters{iReadLength, settings.iFlankingValue, settings.dPolymorphismRate,
+                           settings.iTotalIterations, settings.iBurninIterations};
+}
+
 // Step 2: computes this part's share of map_2 to map_5. The call_record files go to the run's
 // private directory.
 void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, Step1Data& data,
@@ -171,15 +178,19 @@ void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, 
     for (int k = 2; k <= 5; ++k) iTotal += SliceSize(static_cast<int>(collections.GetReadMap(k).size()), settings);
     Progress progress;
     progress.Start(iTotal);
-    DataTrainer trainer{GetSequenceLength(), settings.iFlankingValue, settings.dPolymorphismRate,
-                        settings.iTotalIterations, settings.iBurninIterations, settings.nparts, settings.part,
-                        settings.iNumThreads, sCallRecordDirectory, &progress};
+    DataTrainer trainer;
+    trainer.model = ModelParametersOf(settings, collections.ReadLength());
+    trainer.probMode = settings.probMode;
+    trainer.iNumParts = settings.nparts;
+    trainer.iPartToRun = settings.part;
+    trainer.iNumThreads = settings.iNumThreads;
+    trainer.sCallRecordDirectory = sCallRecordDirectory;
+    trainer.pProgress = &progress;
 
-    std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
+    const EvidenceIndex evidence(collections.GetReadMap(1), data.vPositionsFromMap1, settings.strandness, trainer.model);
     for (int k = 2; k <= 5; ++k) {
         std::vector<MultiRead*>& container = collections.GetReadMap(k);
-        trainer.trainData(map_1, container, data.error_score, data.vPositionsFromMap1, settings.probOutput,
-                          settings.strandness);
+        trainer.trainData(container, evidence, data.error_score);
         summary.iMultireadsScored[k] = SliceSize(static_cast<int>(container.size()), settings);
         message << "process2" << ": Alignment for ID appearing " << CountWord(k) << ": finished!" << std::endl;
         pLogger->Write(message, true, LogLevel::Detail);

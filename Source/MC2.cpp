@@ -20,11 +20,8 @@
 //   log and exp, run inline on a local copy of the sampler, and a site's likelihood term is
 //   added after the next site's draw, so that its log need not wait for theta.
 
-MCMCcalculator::MCMCcalculator(int iNumAlignments_, int iSeqLength_, int iTotalIterations_,
-                               int iBurninIterations_, double dPolymorphismRate_)
-    : iNumAlignments(iNumAlignments_),
-      iSeqLength(iSeqLength_), iTotalIterations(iTotalIterations_), iBurninIterations(iBurninIterations_),
-      dPolymorphismRate(dPolymorphismRate_), dScoreTable() {}
+MCMCcalculator::MCMCcalculator(int iNumAlignments_, const ModelParameters& model_)
+    : iNumAlignments(iNumAlignments_), model(model_), dScoreTable() {}
 
 MCMCcalculator::~MCMCcalculator() {}
 
@@ -48,7 +45,7 @@ void MCMCcalculator::PlanAlignment(int j, const std::vector<std::vector<MisMatch
     plan.iFirstConstant = static_cast<int>(vConstantTerms.size());
     plan.dPrefixLogLik = 0;
     plan.dPrior = 0.1 + count;
-    for (int k = 0; k < iSeqLength; ++k) {
+    for (int k = 0; k < model.iReadLength; ++k) {
         const std::vector<MisMatchData>& E = evidence[k];
         double e = QualityScore(quality, k);
         if (E.empty()) {
@@ -85,7 +82,7 @@ void MCMCcalculator::PlanAlignment(int j, const std::vector<std::vector<MisMatch
 
 void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
     for (int c = static_cast<int>(vVariantShapes.size()); c <= iMaxFlagged; ++c)
-        vVariantShapes.push_back(DistSampler::MakeGammaShape(c + dPolymorphismRate));
+        vVariantShapes.push_back(DistSampler::MakeGammaShape(c + model.dPolymorphismRate));
     for (int u = static_cast<int>(vUnflaggedShapes.size()); u <= iMaxUnflagged; ++u)
         vUnflaggedShapes.push_back(DistSampler::MakeGammaShape(u + 1.0));
 }
@@ -95,7 +92,7 @@ void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
 // in registers; the shared one takes its state back at the end.
 double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     const AlignmentPlan& plan = vPlans[j];
-    double* row = vCurrentDraw.data() + static_cast<std::size_t>(j) * iSeqLength;
+    double* row = vCurrentDraw.data() + static_cast<std::size_t>(j) * model.iReadLength;
     const Site* pSites = vSites.data();
     const Flag* pFlags = vFlags.data();
     DistSampler sampler(shared);  // a local copy stays in registers
@@ -159,11 +156,11 @@ void MCMCcalculator::AddPosterior(std::vector<double>& prob) {
 }
 
 double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchData>>>& evidence, bool** Z,
-                           std::map<char, double>& error_score, double** draws, std::vector<double>& prob,
+                           const std::map<char, double>& error_score, double** draws, std::vector<double>& prob,
                            const std::vector<std::string>& qualities, const std::vector<int>& counts) {
     double dStart = WallClockSeconds();
     const int N = iNumAlignments;
-    const int L = iSeqLength;
+    const int L = model.iReadLength;
     DistSampler sampler(UniformTable::Shared());
     vCurrentDraw.resize(static_cast<std::size_t>(N) * L);
 
@@ -186,8 +183,8 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
     }
     EnsureGammaShapes(iMaxFlagged, iMaxUnflagged);
 
-    for (int t = 1; t < iTotalIterations; ++t) {
-        bool bPost = t > iBurninIterations - 2;
+    for (int t = 1; t < model.iTotalIterations; ++t) {
+        bool bPost = t > model.iBurninIterations - 2;
         for (int j = 0; j < N; ++j) {
             double loglik = RunAlignment(j, bPost, sampler);
             if (!bPost) continue;
@@ -200,7 +197,7 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
     }
     // With B > T no iteration is past burn-in; the divisor is then 0 or negative and the
     // probabilities stay 0 rather than becoming NaN or -0.
-    int iDivisor = iTotalIterations + 1 - iBurninIterations;
+    int iDivisor = model.iTotalIterations + 1 - model.iBurninIterations;
     if (iDivisor > 0)
         for (int j = 0; j < N; ++j) prob[j] = prob[j] / iDivisor;
     return WallClockSeconds() - dStart;

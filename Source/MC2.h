@@ -6,21 +6,21 @@
 #include <vector>
 
 #include "DistSampler.h"
-#include "KorvexCalc.h"
+#include "Evidence.h"
+#include "ModelParameters.h"
 
 // The MCMC sampler: posterior probability of each alignment of one multiread.
 // One object per job and thread; Run is called once per multiread.
 class MCMCcalculator {
 public:
-    MCMCcalculator(int iNumAlignments, int iSeqLength, int iTotalIterations, int iBurninIterations,
-                   double dPolymorphismRate);
+    MCMCcalculator(int iNumAlignments, const ModelParameters& model);
     virtual ~MCMCcalculator();
     MCMCcalculator(const MCMCcalculator&) = delete;
     MCMCcalculator& operator=(const MCMCcalculator&) = delete;
 
     // Adds the posterior of each alignment to prob; returns the wall-clock seconds taken.
     double Run(const std::vector<std::vector<std::vector<MisMatchData>>>& evidence, bool** Z,
-               std::map<char, double>& error_score, double** draws, std::vector<double>& prob,
+               const std::map<char, double>& error_score, double** draws, std::vector<double>& prob,
                const std::vector<std::string>& qualities, const std::vector<int>& counts);
 
 private:
@@ -60,10 +60,7 @@ private:
     void AddPosterior(std::vector<double>& prob);
 
     int iNumAlignments;
-    int iSeqLength;
-    int iTotalIterations;
-    int iBurninIterations;
-    double dPolymorphismRate;
+    ModelParameters model;
 
     // Working tables of one Run, rebuilt at its start and kept to reuse their storage; owned
     // here and touched only by the thread calling Run.

@@ -11,9 +11,6 @@
 
 namespace {
 
-// The read length of the run; written once in Step 1, read by all threads later.
-int g_iSequenceLength = 0;
-
 const int MAX_MISMATCHES = 3;
 const int SEQUENCE_FIELD = 9;
 const int QUALITY_FIELD = 10;
@@ -108,8 +105,6 @@ const char* const WARNING_KIND_TEXT[] = {
     "alignments without a strand", "mismatch strings with a deletion"};
 
 }  // namespace
-
-int GetSequenceLength() { return g_iSequenceLength; }
 
 const char* DescribeRejectReason(RejectReason reason) {
     static const char* const TEXTS[REJECT_REASON_COUNT] = {
@@ -224,7 +219,7 @@ bool MapFileReader::GetSequenceLenFromSAMFile(std::string& errorMessage) {
                            std::to_string(iLength) + "), was not within the expected (0,1000) range.";
             return false;
         }
-        g_iSequenceLength = static_cast<int>(iLength);
+        iReadLength = static_cast<int>(iLength);
         return true;
     }
     errorMessage = "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the map file, (" +
@@ -366,7 +361,7 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
     std::string_view sequence, quality;  // SEQ, QUAL
     if (!TakeSequenceAndQuality(iFlag, sequence, quality))
         return Reject(RejectReason::NoSequence, iLineNumber, rejectedCount);
-    if (sequence.size() != static_cast<std::size_t>(g_iSequenceLength))
+    if (sequence.size() != static_cast<std::size_t>(iReadLength))
         return Reject(RejectReason::OtherLength, iLineNumber, rejectedCount);
     if (quality.size() != sequence.size())
         return Reject(RejectReason::OtherQualityLength, iLineNumber, rejectedCount);
@@ -416,7 +411,7 @@ int MapFileReader::ParseMismatchString(Read& read, const char& strand, std::stri
         return -1;
     }
     std::string_view tag = mdField.substr(5);  // "MD:Z:", dropped by position
-    const int L = g_iSequenceLength;
+    const int L = iReadLength;
 
     if (L != iLengthOfText) {
         sLengthText = std::to_string(L);

@@ -61,6 +61,8 @@ public:
     // than three mismatches), after a warning; the entries are then empty.
     int ParseMismatchString(Read& read, const char& strand, std::string_view mdField);
 
+    // The read length of the file (1 to 999) once GetSequenceLenFromSAMFile has fixed it; 0 before.
+    int ReadLength() const { return iReadLength; }
     const LineRejections& Rejections() const { return rejections; }
     // Lines taken from the file so far, header lines included.
     int LinesRead() const { return currentLineNumber; }
@@ -124,14 +126,12 @@ private:
     std::deque<HeldLine> vReady;     // lines to process before the next line of the file
     HeldLine currentLine;            // the held line being processed; its text backs the Read
 
+    int iReadLength = 0;
     std::string sLengthText;  // the read length in decimal: an MD tag of a whole match
     int iLengthOfText = -1;
 
     LineRejections rejections;
     int64_t aiWarnings[WARNING_KINDS] = {};
 };
-
-// The read length of the run (1 to 999) once the reader has fixed it; 0 before.
-int GetSequenceLength();
 
 #endif

@@ -47,7 +47,8 @@ MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMisma
       afterGroupName{0, 0},
       pGroupName(nullptr),
       iFiledCount(0),
-      iLinesRead(0) {}
+      iLinesRead(0),
+      iReadLength(0) {}
 
 MultiReadCollectionMgr::~MultiReadCollectionMgr() { DeleteMap_xs(); }
 
@@ -90,7 +91,9 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     references.Clear();
     errorCounts = ErrorScoreCounter();
     MapFileReader reader(source, sFileName);
-    if (!reader.GetSequenceLenFromSAMFile(errorMessage)) {
+    const bool bLengthFound = reader.GetSequenceLenFromSAMFile(errorMessage);
+    iReadLength = reader.ReadLength();
+    if (!bLengthFound) {
         rejections = reader.Rejections();
         iLinesRead = reader.LinesRead();
         return 0;

@@ -47,6 +47,8 @@ public:
     void PutReadsIntoProperContainer(int count, TmpReadContainer& tmp);
     void DeleteMap_xs();
 
+    // The read length of the last build's file (1 to 999); 0 when it has none.
+    int ReadLength() const { return iReadLength; }
     // The lines rejected by the last build, by reason, and the lines read in all.
     const LineRejections& Rejections() const { return rejections; }
     int LinesRead() const { return iLinesRead; }
@@ -72,6 +74,7 @@ private:
     int iFiledCount;            // alignments filed for the last group
     LineRejections rejections;
     int iLinesRead;
+    int iReadLength;
 
 public:
     // Owning through the records arena; workers only write probability values of their own jobs.

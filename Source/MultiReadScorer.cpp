@@ -5,12 +5,6 @@
 
 #include "utils.h"
 
-ProbMode ParseProbMode(const std::string& probOutput) {
-    if (probOutput == "BOTH") return ProbMode::Both;
-    if (probOutput == "BAYES") return ProbMode::Bayes;
-    return ProbMode::Proportional;
-}
-
 void AppendDouble(std::string& sText, double dValue) {
     char acBuffer[32];
     int iLength = std::snprintf(acBuffer, sizeof(acBuffer), "%g", dValue);
@@ -59,19 +53,15 @@ namespace {
 
 // Quality text, window count and, when the sampler needs them, the per-position evidence
 // lists of alignment j. The lists stay empty when no unique read lies in the window.
-void GatherEvidence(KorvexCalc& calc, const Evidence& evidence, const Read& r, bool bNeedLists,
+void GatherEvidence(const EvidenceIndex& evidence, const Read& r, bool bNeedLists,
                     std::vector<std::vector<MisMatchData>>& vRow, std::string& sQuality, int& iCount) {
     sQuality.assign(r.quality);
-    int iFirst = 0;
-    int iLast = -1;
-    iCount = calc.countMatchingUniqueReads_at_flanking(evidence.uniqueReads, r, evidence.uniquePositions,
-                                                       evidence.strandness, iLast, iFirst);
+    const EvidenceWindow window = evidence.WindowOf(r);
+    iCount = evidence.CountMatching(r, window);
     if (!bNeedLists) return;
-    for (int k = 0; k < calc.iSeqLength; ++k) {
+    for (std::size_t k = 0; k < vRow.size(); ++k) {
         vRow[k].clear();
-        if (iCount > 0)
-            calc.FindMatchingUniqueReads_at_k_2(k, evidence.uniqueReads, r, evidence.uniquePositions, iLast, iFirst,
-                                                vRow[k], evidence.strandness);
+        if (iCount > 0) evidence.AppendCovering(r, static_cast<int>(k), window, vRow[k]);
     }
 }
 
@@ -142,24 +132,23 @@ void StoreProbabilities(Read& r, ProbMode mode, double dUniqueShare, double dPos
 
 }  // namespace
 
-MultiReadScorer::MultiReadScorer(const KorvexCalc& parameters_, int iNumAlignments, ProbMode mode_)
-    : parameters(parameters_),
+MultiReadScorer::MultiReadScorer(const ModelParameters& model_, int iNumAlignments, ProbMode mode_)
+    : model(model_),
       mode(mode_),
       // The chain and the evidence lists are only needed when the sampler runs.
-      pScratch(new Scratch(iNumAlignments, parameters_.iSeqLength,
-                           mode_ == ProbMode::Proportional ? 0 : parameters_.iTotalIterations)),
-      sampler(iNumAlignments, parameters_.iSeqLength, parameters_.iTotalIterations, parameters_.iBurninIterations,
-              parameters_.dPolymorphismRate) {}
+      pScratch(new Scratch(iNumAlignments, model_.iReadLength,
+                           mode_ == ProbMode::Proportional ? 0 : model_.iTotalIterations)),
+      sampler(iNumAlignments, model_) {}
 
 MultiReadScorer::~MultiReadScorer() {}
 
-double MultiReadScorer::Score(MultiRead& m, const Evidence& evidence, std::string& sCallRecords) {
+double MultiReadScorer::Score(MultiRead& m, const EvidenceIndex& evidence, const std::map<char, double>& errorScores,
+                              std::string& sCallRecords) {
     Scratch& scratch = *pScratch;
     const bool bSampler = mode != ProbMode::Proportional;
     for (int j = 0; j < scratch.iN; ++j) {
         const Read& r = m.Reads(j);
-        GatherEvidence(parameters, evidence, r, bSampler, scratch.vEvidence[j], scratch.vQualities[j],
-                       scratch.vCounts[j]);
+        GatherEvidence(evidence, r, bSampler, scratch.vEvidence[j], scratch.vQualities[j], scratch.vCounts[j]);
         scratch.vMismatchCounts[j] = FillMismatchFlags(r, scratch.vZRows[j], scratch.iL);
     }
 
@@ -168,7 +157,7 @@ double MultiReadScorer::Score(MultiRead& m, const Evidence& evidence, std::strin
     if (bSampler) {
         // Every multiread's chain starts at 1e-06 in row 0.
         std::fill(scratch.vDrawRows[0], scratch.vDrawRows[0] + scratch.iN * scratch.iL, 0.000001);
-        dSamplerSeconds = sampler.Run(scratch.vEvidence, scratch.vZRows.data(), evidence.error_score,
+        dSamplerSeconds = sampler.Run(scratch.vEvidence, scratch.vZRows.data(), errorScores,
                                       scratch.vDrawRows.data(), scratch.vProb, scratch.vQualities, scratch.vCounts);
     }
 

@@ -86,7 +86,7 @@ void Reset(Workload& w, std::vector<double>& prob) {
 
 void BM_SamplerRun(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-    MCMCcalculator calc(w.iN, w.iL, T, B, RATE);
+    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
     std::vector<double> prob(w.iN);
     for (auto _ : state) {
         state.PauseTiming();
@@ -119,7 +119,7 @@ double ThreadSeconds() {
 // Both samplers in every iteration, in alternating order, each timed on its own.
 void BM_SamplerRatio(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-    MCMCcalculator calc(w.iN, w.iL, T, B, RATE);
+    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
     std::vector<double> prob(w.iN);
     double dFast = 0;
     double dPlain = 0;

@@ -28,7 +28,7 @@ const int MAX_UNIQUE_READS = 40;
 // The reads of one input and every text they point to.
 struct Case {
     int iSeqLength = 1;
-    KorvexCalc parameters{};
+    ModelParameters parameters{};
     bool bStrandness = false;
     std::deque<std::string> vTexts;  // never shrinks while the case lives: the Reads point into it
     std::vector<std::unique_ptr<MultiRead>> vOwned;
@@ -99,7 +99,7 @@ void BuildCase(FuzzedDataProvider& data, Case& c) {
     const int iBurnin = data.ConsumeIntegralInRange(0, iTotal);
     const double dRate = PolymorphismRate(data);
     const int iFlanking = data.ConsumeBool() ? data.ConsumeIntegralInRange(-2 * L, 2 * L) : data.ConsumeIntegral<int>();
-    c.parameters = KorvexCalc{L, iFlanking, dRate, iTotal, iBurnin};
+    c.parameters = ModelParameters{L, iFlanking, dRate, iTotal, iBurnin};
     c.bStrandness = data.ConsumeBool();
     const int iBase = data.ConsumeBool() ? INT_MAX - data.ConsumeIntegralInRange(0, 2 * L)
                                          : data.ConsumeIntegralInRange(0, 1000);
@@ -129,10 +129,10 @@ std::string DescribeRead(const Read& r) {
 
 // The case in words, printed when an invariant breaks.
 std::string DescribeCase(const Case& c) {
-    const KorvexCalc& p = c.parameters;
+    const ModelParameters& p = c.parameters;
     char acRate[32];
     std::snprintf(acRate, sizeof(acRate), "%.17g", p.dPolymorphismRate);
-    std::string sText = "L=" + std::to_string(p.iSeqLength) + " F=" + std::to_string(p.iFlankingValue) +
+    std::string sText = "L=" + std::to_string(p.iReadLength) + " F=" + std::to_string(p.iFlankingValue) +
                         " T=" + std::to_string(p.iTotalIterations) + " B=" + std::to_string(p.iBurninIterations) +
                         " rate=" + acRate + " strandness=" + std::to_string(c.bStrandness) + "\nunique reads:\n";
     for (const MultiRead* pUnique : c.map_1) sText += DescribeRead(pUnique->Reads(0));
@@ -149,9 +149,9 @@ struct Scored {
 Scored Score(Case& c, MultiReadScorer& scorer) {
     MultiRead& m = *c.pMultiRead;
     for (int j = 0; j < m.Size(); ++j) m.Reads(j).probability[0] = m.Reads(j).probability[1] = -1.0;
-    const Evidence evidence{c.map_1, c.vPositions, c.errorScore, c.bStrandness};
+    const EvidenceIndex evidence(c.map_1, c.vPositions, c.bStrandness, c.parameters);
     Scored scored;
-    scorer.Score(m, evidence, scored.sCallRecords);
+    scorer.Score(m, evidence, c.errorScore, scored.sCallRecords);
     for (int j = 0; j < m.Size(); ++j) {
         scored.vFirst.push_back(m.Reads(j).probability[0]);
         scored.vSecond.push_back(m.Reads(j).probability[1]);
@@ -172,7 +172,7 @@ double Sum(const std::vector<double>& vValues) {
 // below 2 it falls short of 1 by design). Each iteration adds weights that sum to 1, or nothing
 // when no alignment has a finite log-likelihood: the sum times the divisor is a whole number of
 // iterations, at most the number that count.
-bool IsPosteriorSum(double dSum, const KorvexCalc& p) {
+bool IsPosteriorSum(double dSum, const ModelParameters& p) {
     const int iCounted = p.iTotalIterations - std::max(1, p.iBurninIterations - 1);
     const double dIterations = dSum * (p.iTotalIterations + 1 - p.iBurninIterations);
     return std::fabs(dIterations - std::round(dIterations)) <= 1e-9 * std::max(1, iCounted) &&

@@ -24,7 +24,7 @@ void CheckRead(const Read& read, int iLinesRead, int iSeqLength) {
 }
 
 void CheckCollections(MultiReadCollectionMgr& collections, int64_t iAccepted) {
-    const int iSeqLength = GetSequenceLength();
+    const int iSeqLength = collections.ReadLength();
     FUZZ_CHECK(iSeqLength >= 1 && iSeqLength <= 999);
     FUZZ_CHECK(iAccepted + collections.Rejections().Total() <= collections.LinesRead());
     std::size_t iFiled = 0;

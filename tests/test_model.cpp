@@ -9,7 +9,7 @@
 
 #include "DataTrainer.h"
 #include "ErrorScore.h"
-#include "KorvexCalc.h"
+#include "Evidence.h"
 #include "LiteralSampler.h"
 #include "Logger.h"
 #include "MultiReadScorer.h"
@@ -56,14 +56,14 @@ std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFl
         vPositions.push_back((vOwned[i].Reads(0) = vUnique[i]).position);
         vReads.push_back(&vOwned[i]);
     }
-    KorvexCalc calc{36, iFlank, 0.0, 0, 0};
-    int iFirst = 0, iLast = 0;
-    const int iCount = calc.countMatchingUniqueReads_at_flanking(vReads, r, vPositions, bStrandness, iLast, iFirst);
+    const EvidenceIndex index(vReads, vPositions, bStrandness, ModelParameters{36, iFlank, 0.0, 0, 0});
+    const EvidenceWindow window = index.WindowOf(r);
     std::vector<MisMatchData> vOut;
-    const int iListed = calc.FindMatchingUniqueReads_at_k_2(k, vReads, r, vPositions, iLast, iFirst, vOut, bStrandness);
-    std::string s = std::to_string(iCount) + " " + std::to_string(iFirst) + " " + std::to_string(iLast) + ":";
+    index.AppendCovering(r, k, window, vOut);
+    std::string s = std::to_string(index.CountMatching(r, window)) + " " + std::to_string(window.iFirst) + " " +
+                    std::to_string(window.iLast) + ":";
     for (const MisMatchData& e : vOut) s += " " + std::to_string(e.iOffset) + std::string(e.bMisMatch, e.cQuality);
-    return iListed == static_cast<int>(vOut.size()) ? s : "returned " + std::to_string(iListed);
+    return s;
 }
 
 // At 1000 with F = 0 the window is 965 <= p <= 1035, and read position k is covered by the reads at
@@ -142,10 +142,10 @@ struct Model {
     }
     // The call_record lines of one multiread scored in mode.
     std::vector<std::string> Score(MultiRead& m, ProbMode mode) {
-        MultiReadScorer scorer(parameters, m.Size(), mode);
-        const Evidence evidence{vUnique, vPositions, errorScore, false};
+        MultiReadScorer scorer(model, m.Size(), mode);
+        const EvidenceIndex evidence(vUnique, vPositions, false, model);
         std::string sCallRecords;
-        scorer.Score(m, evidence, sCallRecords);
+        scorer.Score(m, evidence, errorScore, sCallRecords);
         return SplitLines(sCallRecords);
     }
 
@@ -153,7 +153,7 @@ struct Model {
     std::vector<MultiRead*> vUnique, vMulti;
     std::vector<int> vPositions;
     std::map<char, double> errorScore{{'I', 0.01}, {'#', 0.3}};
-    KorvexCalc parameters{36, 0, 0.1, 50, 10};
+    ModelParameters model{36, 0, 0.1, 50, 10};
 };
 
 // The alignments with the fewest mismatches share the estimates: equally, and by their unique reads
@@ -191,11 +191,11 @@ TEST(MultiReadScorer, ProportionalEstimates) {
 // unique read at 990 (which covers read positions 0 to 25), alignment 1 has an empty window. The
 // posterior is the plain sampler's on the evidence worked out by hand; each mode stores its values.
 TEST(MultiReadScorer, EvidenceOfAUniqueReadInEveryMode) {
-    Model model;
+    Model data;
     std::string sUniqueQuality(36, 'I');
     sUniqueQuality[15] = '#';
-    model.Add({MakeRead("u", "chr1", 990, sUniqueQuality, {15})});
-    MultiRead& m = *model.Add({Alignment("chr1", 1000, {5}), Alignment("chr2", 1000, {5})});
+    data.Add({MakeRead("u", "chr1", 990, sUniqueQuality, {15})});
+    MultiRead& m = *data.Add({Alignment("chr1", 1000, {5}), Alignment("chr2", 1000, {5})});
 
     std::vector<std::vector<std::vector<MisMatchData>>> vEvidence(2, std::vector<std::vector<MisMatchData>>(36));
     for (int k = 0; k <= 25; ++k) vEvidence[0][k] = {MisMatchData{10 + k, k == 5, k == 5 ? '#' : ' '}};
@@ -206,7 +206,7 @@ TEST(MultiReadScorer, EvidenceOfAUniqueReadInEveryMode) {
     bool abZ[2][36] = {};
     abZ[0][5] = abZ[1][5] = true;
     bool* apZ[2] = {abZ[0], abZ[1]};
-    literal::Run(2, 36, T, B, 0.1, vEvidence, apZ, model.errorScore, vRows.data(), vPosterior,
+    literal::Run(2, 36, T, B, 0.1, vEvidence, apZ, data.errorScore, vRows.data(), vPosterior,
                  {std::string(36, 'I'), std::string(36, 'I')}, {1, 0});
     ASSERT_GT(vPosterior[0], vPosterior[1]);
 
@@ -217,7 +217,7 @@ TEST(MultiReadScorer, EvidenceOfAUniqueReadInEveryMode) {
         {ProbMode::Proportional, {1, 0}, {UNSET, UNSET}, false}};
     for (const auto& c : cases) {
         for (int j = 0; j < 2; ++j) m.Reads(j).probability[0] = m.Reads(j).probability[1] = UNSET;
-        const std::vector<std::string> vCallRecords = model.Score(m, c.mode);
+        const std::vector<std::string> vCallRecords = data.Score(m, c.mode);
         for (int j = 0; j < 2; ++j) {
             EXPECT_EQ(vCallRecords[j], vLines[j] + Format(c.bPosterior ? vPosterior[j] : 0.0));
             EXPECT_EQ(m.Reads(j).probability[0], c.adFirst[j]);
@@ -233,10 +233,10 @@ TEST(DataTrainer, FailingJobIsRethrownAfterTheRegion) {
     for (int i = 0; i < 100; ++i) data.Add({Alignment("chr1", 10 * i), Alignment("chr2", 10 * i, {5})});
     data.vOwned.push_back(std::make_unique<MultiRead>());  // its Reads() throws
     data.vMulti[1] = data.vOwned.back().get();  // job 1 of 100 fails; each thread of the team runs several jobs
-    DataTrainer trainer{36, 0, 0.1, 50, 10, 1, 1, 100, ""};
+    DataTrainer trainer{data.model, ProbMode::Proportional, 1, 1, 100, ""};
     TempDir dir;
     ScopedChdir chdir{dir.Path()};  // the call_record file is written to the working directory
-    EXPECT_THROW(trainer.trainData(data.vUnique, data.vMulti, data.errorScore, data.vPositions, "PROP", false),
-                 std::runtime_error);
+    const EvidenceIndex evidence(data.vUnique, data.vPositions, false, data.model);
+    EXPECT_THROW(trainer.trainData(data.vMulti, evidence, data.errorScore), std::runtime_error);
     for (int i = 0; i < 100; ++i) EXPECT_TRUE(i == 1 || data.vMulti[i]->Reads(0).probability[0] == 1.0) << i;
 }

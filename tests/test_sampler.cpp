@@ -44,7 +44,7 @@ struct Multiread {
         for (int t = 0; t < iT; ++t) vRow.push_back(vDraws.data() + static_cast<size_t>(t) * iN * iL);
         bool* pZ[5] = {bZ[0], bZ[1], bZ[2], bZ[3], bZ[4]};
         if (bLiteral) literal::Run(iN, iL, iT, iB, dRate, vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
-        else MCMCcalculator(iN, iL, iT, iB, dRate).Run(vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
+        else MCMCcalculator(iN, ModelParameters{iL, 0, dRate, iT, iB}).Run(vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
         vProb.insert(vProb.end(), vDraws.begin(), vDraws.end());
         return vProb;
     }

@@ -111,14 +111,14 @@ void LogJobs(const std::vector<JobRecord>& vJobs) {
 
 }  // namespace
 
-void DataTrainer::trainData(std::vector<MultiRead*>& multiReads, const EvidenceIndex& evidence,
+void DataTrainer::trainData(MultiReadContainer& multiReads, const EvidenceIndex& evidence,
                             const std::map<char, double>& errorScores) {
     if (multiReads.empty()) return;
 
     Logger* pLogger = GetLogger();
     std::ostringstream message;
     const double dStart = WallClockSeconds();
-    const int iMapNumber = multiReads[0]->Size();
+    const int iMapNumber = multiReads[0].Size();
 
     int iStart = 0;
     int iEnd = 0;
@@ -162,7 +162,7 @@ void DataTrainer::trainData(std::vector<MultiRead*>& multiReads, const EvidenceI
             // A multiread that fails is recorded; the others are still scored.
             for (int idx = vChunks[c].iFirst; pScorer && idx < vChunks[c].iEnd; ++idx) {
                 try {
-                    dMcmc += pScorer->Score(*multiReads[idx], evidence, errorScores, sText);
+                    dMcmc += pScorer->Score(multiReads[idx], evidence, errorScores, sText);
                 } catch (...) {
                     if (!vErrors[c]) vErrors[c] = std::current_exception();
                 }

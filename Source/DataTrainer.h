@@ -27,7 +27,7 @@ public:
 
     // Scores this part's slice of multiReads (a container: all have the same number of
     // alignments) against the unique reads of evidence and the error scores.
-    void trainData(std::vector<MultiRead*>& multiReads, const EvidenceIndex& evidence,
+    void trainData(MultiReadContainer& multiReads, const EvidenceIndex& evidence,
                    const std::map<char, double>& errorScores);
 };
 

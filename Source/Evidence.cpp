@@ -30,7 +30,7 @@ MisMatchData EvidenceAt(int k, const Read& r, const Read& u) {
 
 }  // namespace
 
-EvidenceIndex::EvidenceIndex(const std::vector<MultiRead*>& uniqueReads_, const std::vector<int>& uniquePositions_,
+EvidenceIndex::EvidenceIndex(const MultiReadContainer& uniqueReads_, const std::vector<int>& uniquePositions_,
                              bool bStrandness_, const ModelParameters& model)
     : uniqueReads(uniqueReads_),
       uniquePositions(uniquePositions_),
@@ -59,7 +59,7 @@ EvidenceWindow EvidenceIndex::WindowOf(const Read& r) const {
 int EvidenceIndex::CountMatching(const Read& r, EvidenceWindow window) const {
     int iCount = 0;
     for (int i = window.iFirst; i <= window.iLast; ++i)
-        if (Matches(uniqueReads[i]->Reads(0), r)) ++iCount;
+        if (Matches(uniqueReads[i].Reads(0), r)) ++iCount;
     return iCount;
 }
 
@@ -73,7 +73,7 @@ void EvidenceIndex::AppendCovering(const Read& r, int k, EvidenceWindow window, 
     const int s = UpperBound(uniquePositions, window.iFirst, window.iLast + 1, X - iReadLength);
     const int e = UpperBound(uniquePositions, s, window.iLast + 1, X) - 1;
     for (int i = s; i <= e; ++i) {
-        const Read& u = uniqueReads[i]->Reads(0);
+        const Read& u = uniqueReads[i].Reads(0);
         if (Matches(u, r)) out.push_back(EvidenceAt(k, r, u));
     }
 }

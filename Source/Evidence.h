@@ -26,7 +26,7 @@ class EvidenceIndex {
 public:
     // uniqueReads sorted by position, uniquePositions their positions; with bStrandness a unique
     // read counts only on the alignment's strand. The vectors must outlive the index.
-    EvidenceIndex(const std::vector<MultiRead*>& uniqueReads, const std::vector<int>& uniquePositions,
+    EvidenceIndex(const MultiReadContainer& uniqueReads, const std::vector<int>& uniquePositions,
                   bool bStrandness, const ModelParameters& model);
 
     // The unique reads whose bases overlap r's bases widened by the flanking value on each side.
@@ -39,7 +39,7 @@ public:
 private:
     bool Matches(const Read& u, const Read& r) const;
 
-    const std::vector<MultiRead*>& uniqueReads;
+    const MultiReadContainer& uniqueReads;
     const std::vector<int>& uniquePositions;
     bool bStrandness;
     int iReadLength;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 #include "utils.h"
 
@@ -145,6 +146,9 @@ MultiReadScorer::~MultiReadScorer() {}
 double MultiReadScorer::Score(MultiRead& m, const EvidenceIndex& evidence, const std::map<char, double>& errorScores,
                               std::string& sCallRecords) {
     Scratch& scratch = *pScratch;
+    if (m.Size() != scratch.iN)
+        throw std::invalid_argument("Score: a multiread of " + std::to_string(m.Size()) + " alignments given to the " +
+                                    "scorer of " + std::to_string(scratch.iN) + ".");
     const bool bSampler = mode != ProbMode::Proportional;
     for (int j = 0; j < scratch.iN; ++j) {
         const Read& r = m.Reads(j);

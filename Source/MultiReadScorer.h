@@ -24,9 +24,10 @@ public:
     MultiReadScorer(const MultiReadScorer&) = delete;
     MultiReadScorer& operator=(const MultiReadScorer&) = delete;
 
-    // Scores m (which must have N alignments) against the unique reads of evidence and the
+    // Scores m against the unique reads of evidence and the
     // error score of each quality character, appends one call_record line per alignment to
     // sCallRecords and stores the probabilities in its Reads; returns the sampler's seconds.
+    // Throws std::invalid_argument when m has another number of alignments than the scorer's.
     double Score(MultiRead& m, const EvidenceIndex& evidence, const std::map<char, double>& errorScores,
                  std::string& sCallRecords);
 

@@ -170,7 +170,7 @@ void BM_Step1(benchmark::State& state) {
         std::unique_ptr<LineSource> pLines = OpenLineSource(input, {"", static_cast<int>(state.range(1))});
         std::string sError;
         collections.BuildReadCollections(*pLines, input.Name(), sError);
-        std::vector<int> vPositions = SortUniqueReadsByPosition(collections.GetReadMap(1));
+        std::vector<int> vPositions = SortUniqueReadsByPosition(collections.Container(1));
         benchmark::DoNotOptimize(vPositions.data());
         iLines = collections.LinesRead();
     }

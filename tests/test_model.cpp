@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -49,12 +48,12 @@ Read At(int iPosition, const char* sChromosome = "chr1") { return MakeRead("u", 
 // Searches the unique reads (ascending position) for r, L = 36: "count first last:" of its window,
 // then each entry listed at read position k as " offset", with the quality character when flagged.
 std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFlank, bool bStrandness) {
-    std::deque<MultiRead_t<1>> vOwned(vUnique.size());
-    std::vector<MultiRead*> vReads;
+    std::vector<Read> vOwned(vUnique);
+    MultiReadContainer vReads;
     std::vector<int> vPositions;
-    for (std::size_t i = 0; i < vUnique.size(); ++i) {
-        vPositions.push_back((vOwned[i].Reads(0) = vUnique[i]).position);
-        vReads.push_back(&vOwned[i]);
+    for (Read& read : vOwned) {
+        vReads.push_back(MultiRead{&read, 1});
+        vPositions.push_back(read.position);
     }
     const EvidenceIndex index(vReads, vPositions, bStrandness, ModelParameters{36, iFlank, 0.0, 0, 0});
     const EvidenceWindow window = index.WindowOf(r);
@@ -122,23 +121,15 @@ Read Alignment(const std::string& sChrom, int iPosition, std::vector<int> vMisma
     return read;
 }
 
-template <int N>
-std::unique_ptr<MultiRead> MakeMultiRead(const std::vector<Read>& vReads) {
-    auto pMultiRead = std::make_unique<MultiRead_t<N>>();
-    for (int j = 0; j < N; ++j) pMultiRead->Reads(j) = vReads[j];
-    return pMultiRead;
-}
-
 // Unique reads and multireads as the containers hold them, and the scoring of a multiread.
 struct Model {
     // Files the alignments as one multiread; a single one is a unique read (add those in ascending position).
-    MultiRead* Add(const std::vector<Read>& vReads) {
-        static std::unique_ptr<MultiRead> (*const MAKERS[])(const std::vector<Read>&) = {
-            MakeMultiRead<1>, MakeMultiRead<2>, MakeMultiRead<3>, MakeMultiRead<4>, MakeMultiRead<5>};
-        vOwned.push_back(MAKERS[vReads.size() - 1](vReads));
-        if (vReads.size() == 1) vPositions.push_back(vReads[0].position);
-        (vReads.size() == 1 ? vUnique : vMulti).push_back(vOwned.back().get());
-        return vOwned.back().get();
+    MultiRead Add(const std::vector<Read>& vReads) {
+        std::vector<Read>& vStored = vOwned.emplace_back(vReads);
+        const MultiRead m{vStored.data(), static_cast<int>(vStored.size())};
+        if (m.Size() == 1) vPositions.push_back(vReads[0].position);
+        (m.Size() == 1 ? vUnique : vMulti).push_back(m);
+        return m;
     }
     // The call_record lines of one multiread scored in mode.
     std::vector<std::string> Score(MultiRead& m, ProbMode mode) {
@@ -149,8 +140,8 @@ struct Model {
         return SplitLines(sCallRecords);
     }
 
-    std::vector<std::unique_ptr<MultiRead>> vOwned;
-    std::vector<MultiRead*> vUnique, vMulti;
+    std::deque<std::vector<Read>> vOwned;  // the Reads of the multireads; never moved
+    MultiReadContainer vUnique, vMulti;
     std::vector<int> vPositions;
     std::map<char, double> errorScore{{'I', 0.01}, {'#', 0.3}};
     ModelParameters model{36, 0, 0.1, 50, 10};
@@ -178,7 +169,7 @@ TEST(MultiReadScorer, ProportionalEstimates) {
             for (int i = 0; i < c.vCounts[j]; ++i) model.Add({Alignment(sChrom, 1000)});
             vExpected.push_back(sId + "\t" + sChrom + "\t1000\t" + Format(c.vUniform[j]) + "\t" + Format(c.vShare[j]) + "\t0");
         }
-        MultiRead& m = *model.Add(vReads);
+        MultiRead m = model.Add(vReads);
         EXPECT_EQ(model.Score(m, ProbMode::Proportional), vExpected);
         for (std::size_t j = 0; j < vReads.size(); ++j) {
             EXPECT_EQ(m.Reads(j).probability[0], c.vShare[j]);
@@ -195,7 +186,7 @@ TEST(MultiReadScorer, EvidenceOfAUniqueReadInEveryMode) {
     std::string sUniqueQuality(36, 'I');
     sUniqueQuality[15] = '#';
     data.Add({MakeRead("u", "chr1", 990, sUniqueQuality, {15})});
-    MultiRead& m = *data.Add({Alignment("chr1", 1000, {5}), Alignment("chr2", 1000, {5})});
+    MultiRead m = data.Add({Alignment("chr1", 1000, {5}), Alignment("chr2", 1000, {5})});
 
     std::vector<std::vector<std::vector<MisMatchData>>> vEvidence(2, std::vector<std::vector<MisMatchData>>(36));
     for (int k = 0; k <= 25; ++k) vEvidence[0][k] = {MisMatchData{10 + k, k == 5, k == 5 ? '#' : ' '}};
@@ -231,12 +222,13 @@ TEST(MultiReadScorer, EvidenceOfAUniqueReadInEveryMode) {
 TEST(DataTrainer, FailingJobIsRethrownAfterTheRegion) {
     Model data;
     for (int i = 0; i < 100; ++i) data.Add({Alignment("chr1", 10 * i), Alignment("chr2", 10 * i, {5})});
-    data.vOwned.push_back(std::make_unique<MultiRead>());  // its Reads() throws
-    data.vMulti[1] = data.vOwned.back().get();  // job 1 of 100 fails; each thread of the team runs several jobs
+    // Multiread 1 of 100 fails, having three alignments among pairs; each thread runs several.
+    data.vMulti[1] = data.Add({Alignment("chr1", 5), Alignment("chr2", 5), Alignment("chr3", 5)});
+    data.vMulti.pop_back();
     DataTrainer trainer{data.model, ProbMode::Proportional, 1, 1, 100, ""};
     TempDir dir;
     ScopedChdir chdir{dir.Path()};  // the call_record file is written to the working directory
     const EvidenceIndex evidence(data.vUnique, data.vPositions, false, data.model);
-    EXPECT_THROW(trainer.trainData(data.vMulti, evidence, data.errorScore), std::runtime_error);
-    for (int i = 0; i < 100; ++i) EXPECT_TRUE(i == 1 || data.vMulti[i]->Reads(0).probability[0] == 1.0) << i;
+    EXPECT_THROW(trainer.trainData(data.vMulti, evidence, data.errorScore), std::invalid_argument);
+    for (int i = 0; i < 100; ++i) EXPECT_TRUE(i == 1 || data.vMulti[i].Reads(0).probability[0] == 1.0) << i;
 }

@@ -63,15 +63,15 @@ std::string Line(const std::string& sName, const std::string& sFlag, int iPositi
     return SamLine(sName, sFlag, SEQ36, QUAL36, sTags, "chr1", std::to_string(iPosition));
 }
 
-// The line numbers in map_1 to map_5, "N:lines" per MultiRead; checks that LineNumberMap holds
+// The line numbers in the containers, "N:lines" per MultiRead; checks that LineNumberMap holds
 // just these Reads, in line order.
 std::string Containers(MultiReadCollectionMgr& collections) {
     std::string s;
     std::set<const Read*> filed;
-    for (int k = 1; k <= 5; ++k)
-        for (MultiRead* pMultiRead : collections.GetReadMap(k))
-            for (int i = 0; i < pMultiRead->Size(); ++i) {
-                const Read& read = pMultiRead->Reads(i);
+    for (int k = 1; k <= collections.LargestAlignmentCount(); ++k)
+        for (const MultiRead& multiRead : collections.Container(k))
+            for (int i = 0; i < multiRead.Size(); ++i) {
+                const Read& read = multiRead.Reads(i);
                 s += (i ? "," : (s.empty() ? "" : " ") + std::to_string(k) + ":") + std::to_string(read.lineNumber);
                 filed.insert(&read);
             }
@@ -190,24 +190,6 @@ TEST(MapFileReader, CapsWarnings) {
               "shown (12 in all).");
 }
 
-// Every access goes through the base pointer, as the containers hold them; the bare base holds nothing.
-TEST(MultiRead, SizesAndIndexErrors) {
-    const std::unique_ptr<MultiRead> multis[] = {std::make_unique<MultiRead>(), std::make_unique<MultiRead_t<1>>(),
-                                                 std::make_unique<MultiRead_t<4>>(), std::make_unique<MultiRead_t<5>>()};
-    const int aiSizes[] = {0, 1, 4, 5};
-    for (int m = 0; m < 4; ++m) {
-        MultiRead& multi = *multis[m];
-        const int iSize = aiSizes[m];
-        EXPECT_EQ(multi.Size(), iSize);
-        for (int i = 0; i < iSize; ++i) multi.Reads(i).position = 100 * iSize + i;
-        for (int i = 0; i < iSize; ++i) EXPECT_EQ(std::as_const(multi).Reads(i).position, 100 * iSize + i);
-        for (int i : {-1, iSize}) {
-            EXPECT_THROW(multi.Reads(i), std::runtime_error) << iSize << " " << i;
-            EXPECT_THROW(std::as_const(multi).Reads(i), std::runtime_error) << iSize << " " << i;
-        }
-    }
-}
-
 TEST(MultiReadCollectionMgr, KeepRules) {
     struct Case { int iMax; int iExtra; std::vector<int> vMismatchCounts; std::string sKept; };
     const std::vector<Case> cases = {
@@ -243,11 +225,11 @@ TEST(MultiReadCollectionMgr, GroupsConsecutiveLines) {
     std::string sError;
     EXPECT_EQ(collections.BuildReadCollections("in.sam", sError), 8);
     EXPECT_EQ(Containers(collections), "1:2 1:10 1:11 2:3,5");
-    const Read& r2 = collections.map_2[0]->Reads(1);
+    const Read& r2 = collections.Container(2)[0].Reads(1);
     EXPECT_EQ(std::string(r2.readID) + r2.strand + r2.chromosome + std::to_string(r2.position), "R2-chr122");
     // Unique reads keep no quality text; the alignments of multireads keep theirs.
-    EXPECT_STREQ(collections.map_1[0]->Reads(0).quality, "");
-    EXPECT_STREQ(collections.map_2[0]->Reads(1).quality, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
+    EXPECT_STREQ(collections.Container(1)[0].Reads(0).quality, "");
+    EXPECT_STREQ(r2.quality, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
 }
 
 // Input the model cannot use is refused with the file, the line and the remedy: sorted by

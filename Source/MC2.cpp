@@ -33,21 +33,22 @@ void MCMCcalculator::FillScoreTable(const std::map<char, double>& error_score) {
 }
 
 // A quality text shorter than the read (QUAL "*") has no character at k: score 0.
-double MCMCcalculator::QualityScore(const std::string& quality, int k) const {
+double MCMCcalculator::QualityScore(std::string_view quality, int k) const {
     if (k >= static_cast<int>(quality.size())) return 0.0;
     return dScoreTable[static_cast<unsigned char>(quality[k])];
 }
 
-void MCMCcalculator::PlanAlignment(int j, const std::vector<std::vector<MisMatchData>>& evidence, const bool* Z,
-                                   const double* startDraws, const std::string& quality, int count) {
+void MCMCcalculator::PlanAlignment(int j, const AlignmentEvidence& alignment, const double* startDraws) {
+    const std::vector<std::vector<MisMatchData>>& evidence = *alignment.pCovering;
+    const bool* Z = alignment.pMismatchFlags;
     AlignmentPlan plan;
     plan.iFirstSite = static_cast<int>(vSites.size());
     plan.iFirstConstant = static_cast<int>(vConstantTerms.size());
     plan.dPrefixLogLik = 0;
-    plan.dPrior = 0.1 + count;
+    plan.dPrior = 0.1 + alignment.iUniqueCount;
     for (int k = 0; k < model.iReadLength; ++k) {
         const std::vector<MisMatchData>& E = evidence[k];
-        double e = QualityScore(quality, k);
+        double e = QualityScore(alignment.quality, k);
         if (E.empty()) {
             double x = (1 - e) * startDraws[k] + e;
             double dTerm = Z[k] ? std::log(x) : std::log(1 - x);
@@ -155,9 +156,8 @@ void MCMCcalculator::AddPosterior(std::vector<double>& prob) {
     for (int j = 0; j < N; ++j) prob[j] = prob[j] + vWeight[j] * vPlans[j].dPrior / S;
 }
 
-double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchData>>>& evidence, bool** Z,
-                           const std::map<char, double>& error_score, double** draws, std::vector<double>& prob,
-                           const std::vector<std::string>& qualities, const std::vector<int>& counts) {
+double MCMCcalculator::Run(const std::vector<AlignmentEvidence>& alignments, const std::map<char, double>& error_score,
+                           double** draws, std::vector<double>& prob) {
     double dStart = WallClockSeconds();
     const int N = iNumAlignments;
     const int L = model.iReadLength;
@@ -174,7 +174,7 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
     int iMaxFlagged = 0;
     int iMaxUnflagged = 0;
     for (int j = 0; j < N; ++j) {
-        PlanAlignment(j, evidence[j], Z[j], draws[0] + j * L, qualities[j], counts[j]);
+        PlanAlignment(j, alignments[j], draws[0] + j * L);
         std::memcpy(vCurrentDraw.data() + static_cast<std::size_t>(j) * L, draws[0] + j * L, L * sizeof(double));
     }
     for (const Site& site : vSites) {

@@ -2,12 +2,20 @@
 #define KORVEX_MC2_H
 
 #include <map>
-#include <string>
+#include <string_view>
 #include <vector>
 
 #include "DistSampler.h"
 #include "Evidence.h"
 #include "ModelParameters.h"
+
+// What the sampler needs to know of one alignment of a multiread.
+struct AlignmentEvidence {
+    const std::vector<std::vector<MisMatchData>>* pCovering;  // per read position: its covering unique reads
+    const bool* pMismatchFlags;  // per read position: whether the alignment has a mismatch there
+    std::string_view quality;    // the alignment's quality text; shorter than the read for QUAL "*"
+    int iUniqueCount;            // matching unique reads in its window
+};
 
 // The MCMC sampler: posterior probability of each alignment of one multiread.
 // One object per job and thread; Run is called once per multiread.
@@ -18,10 +26,11 @@ public:
     MCMCcalculator(const MCMCcalculator&) = delete;
     MCMCcalculator& operator=(const MCMCcalculator&) = delete;
 
-    // Adds the posterior of each alignment to prob; returns the wall-clock seconds taken.
-    double Run(const std::vector<std::vector<std::vector<MisMatchData>>>& evidence, bool** Z,
-               const std::map<char, double>& error_score, double** draws, std::vector<double>& prob,
-               const std::vector<std::string>& qualities, const std::vector<int>& counts);
+    // Runs the chain of one multiread, one record per alignment, from the start values in
+    // draws[0] (N rows of L values), writing iteration t's values to draws[t]; adds the
+    // posterior of each alignment to prob. Returns the wall-clock seconds taken.
+    double Run(const std::vector<AlignmentEvidence>& alignments, const std::map<char, double>& error_score,
+               double** draws, std::vector<double>& prob);
 
 private:
     // A read position with covering unique reads: its theta is redrawn in every iteration.
@@ -52,9 +61,8 @@ private:
     };
 
     void FillScoreTable(const std::map<char, double>& error_score);
-    double QualityScore(const std::string& quality, int k) const;
-    void PlanAlignment(int j, const std::vector<std::vector<MisMatchData>>& evidence, const bool* Z,
-                       const double* startDraws, const std::string& quality, int count);
+    double QualityScore(std::string_view quality, int k) const;
+    void PlanAlignment(int j, const AlignmentEvidence& alignment, const double* startDraws);
     void EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged);
     double RunAlignment(int j, bool bPost, DistSampler& sampler);
     void AddPosterior(std::vector<double>& prob);

@@ -22,7 +22,7 @@ struct MultiReadScorer::Scratch {
           vDrawCells(static_cast<std::size_t>(iN) * iL),
           vDrawRows(std::max(iDrawRows, 1)),
           vEvidence(iN, std::vector<std::vector<MisMatchData>>(iL)),
-          vQualities(iN),
+          vAlignments(iN),
           vCounts(iN),
           vMismatchCounts(iN),
           vProb(iN),
@@ -42,7 +42,7 @@ struct MultiReadScorer::Scratch {
     std::vector<double> vDrawCells;   // one row of N*L chain values: the start, then the latest row
     std::vector<double*> vDrawRows;   // T rows, every one vDrawCells
     std::vector<std::vector<std::vector<MisMatchData>>> vEvidence;  // [j][k]; cleared, never shrunk
-    std::vector<std::string> vQualities;
+    std::vector<AlignmentEvidence> vAlignments;  // the sampler's view of each alignment
     std::vector<int> vCounts;          // unique reads in each alignment's flanking window
     std::vector<int> vMismatchCounts;  // true flags in each row of Z
     std::vector<double> vProb;         // sampler's posterior
@@ -52,18 +52,18 @@ struct MultiReadScorer::Scratch {
 
 namespace {
 
-// Quality text, window count and, when the sampler needs them, the per-position evidence
-// lists of alignment j. The lists stay empty when no unique read lies in the window.
-void GatherEvidence(const EvidenceIndex& evidence, const Read& r, bool bNeedLists,
-                    std::vector<std::vector<MisMatchData>>& vRow, std::string& sQuality, int& iCount) {
-    sQuality.assign(r.quality);
+// The window count of alignment r and, when the sampler needs them, its per-position evidence
+// lists. The lists stay empty when no matching unique read lies in the window.
+int GatherEvidence(const EvidenceIndex& evidence, const Read& r, bool bNeedLists,
+                   std::vector<std::vector<MisMatchData>>& vRow) {
     const EvidenceWindow window = evidence.WindowOf(r);
-    iCount = evidence.CountMatching(r, window);
-    if (!bNeedLists) return;
+    const int iCount = evidence.CountMatching(r, window);
+    if (!bNeedLists) return iCount;
     for (std::size_t k = 0; k < vRow.size(); ++k) {
         vRow[k].clear();
         if (iCount > 0) evidence.AppendCovering(r, static_cast<int>(k), window, vRow[k]);
     }
+    return iCount;
 }
 
 // Z row: one flag per read position holding a mismatch of the alignment; returns their number.
@@ -152,8 +152,9 @@ double MultiReadScorer::Score(MultiRead& m, const EvidenceIndex& evidence, const
     const bool bSampler = mode != ProbMode::Proportional;
     for (int j = 0; j < scratch.iN; ++j) {
         const Read& r = m.Reads(j);
-        GatherEvidence(evidence, r, bSampler, scratch.vEvidence[j], scratch.vQualities[j], scratch.vCounts[j]);
+        scratch.vCounts[j] = GatherEvidence(evidence, r, bSampler, scratch.vEvidence[j]);
         scratch.vMismatchCounts[j] = FillMismatchFlags(r, scratch.vZRows[j], scratch.iL);
+        scratch.vAlignments[j] = AlignmentEvidence{&scratch.vEvidence[j], scratch.vZRows[j], r.quality, scratch.vCounts[j]};
     }
 
     double dSamplerSeconds = 0.0;
@@ -161,8 +162,7 @@ double MultiReadScorer::Score(MultiRead& m, const EvidenceIndex& evidence, const
     if (bSampler) {
         // Every multiread's chain starts at 1e-06 in row 0.
         std::fill(scratch.vDrawRows[0], scratch.vDrawRows[0] + scratch.iN * scratch.iL, 0.000001);
-        dSamplerSeconds = sampler.Run(scratch.vEvidence, scratch.vZRows.data(), errorScores,
-                                      scratch.vDrawRows.data(), scratch.vProb, scratch.vQualities, scratch.vCounts);
+        dSamplerSeconds = sampler.Run(scratch.vAlignments, errorScores, scratch.vDrawRows.data(), scratch.vProb);
     }
 
     ComputeProportionalEstimates(scratch.vMismatchCounts, scratch.vCounts, scratch.vUniformShare,

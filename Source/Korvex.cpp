@@ -143,7 +143,10 @@ void MarkMultiReadsNotComputed(MultiReadCollectionMgr& collections) {
     const double dNoValue = std::numeric_limits<double>::quiet_NaN();
     for (int k = 2; k <= collections.LargestAlignmentCount(); ++k)
         for (MultiRead& multiRead : collections.Container(k))
-            for (int j = 0; j < k; ++j) multiRead.Reads(j).probability[0] = multiRead.Reads(j).probability[1] = dNoValue;
+            for (int j = 0; j < k; ++j) {
+                Read& read = multiRead.Reads(j);
+                read.probability[0] = read.probability[1] = dNoValue;
+            }
 }
 
 std::string CountWord(int k) {

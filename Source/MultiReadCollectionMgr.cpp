@@ -202,7 +202,8 @@ std::vector<int> SortUniqueReadsByPosition(MultiReadContainer& uniqueReads) {
     // so equal positions keep their order and no comparison touches a Read.
     std::vector<uint64_t> vKeys(uniqueReads.size());
     for (std::size_t i = 0; i < uniqueReads.size(); ++i) {
-        uint64_t iPosition = static_cast<uint64_t>(static_cast<int64_t>(uniqueReads[i].Reads(0).position) + INT32_MAX + 1);
+        const int64_t iSigned = uniqueReads[i].Reads(0).position;
+        uint64_t iPosition = static_cast<uint64_t>(iSigned + INT32_MAX + 1);
         vKeys[i] = (iPosition << 32) | i;
     }
     RadixSort(vKeys, [](uint64_t iKey) { return iKey >> 32; });  // stable: equal positions keep their order

@@ -154,7 +154,8 @@ double MultiReadScorer::Score(MultiRead& m, const EvidenceIndex& evidence, const
         const Read& r = m.Reads(j);
         scratch.vCounts[j] = GatherEvidence(evidence, r, bSampler, scratch.vEvidence[j]);
         scratch.vMismatchCounts[j] = FillMismatchFlags(r, scratch.vZRows[j], scratch.iL);
-        scratch.vAlignments[j] = AlignmentEvidence{&scratch.vEvidence[j], scratch.vZRows[j], r.quality, scratch.vCounts[j]};
+        scratch.vAlignments[j] =
+            AlignmentEvidence{&scratch.vEvidence[j], scratch.vZRows[j], r.quality, scratch.vCounts[j]};
     }
 
     double dSamplerSeconds = 0.0;

@@ -6,6 +6,7 @@
 
 #include "Logger.h"
 #include "MapFileReader.h"
+#include "MismatchTag.h"
 #include "MultiReadCollectionMgr.h"
 #include "PlainLineSource.h"
 #include "TestHelpers.h"
@@ -135,6 +136,24 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
         }
         const std::string& sRead = outcome.vReads[1];
         EXPECT_EQ(sRead.substr(2, 2) + sRead.substr(sRead.rfind(' ') + 1), c.sRead);
+    }
+}
+
+// The MD:Z tag alone, for a read of 36 bases: "problem count described: offsets". Counts are read
+// as atoi reads them; a problem found first hides the others.
+TEST(MismatchTag, OffsetsOrTheProblem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"MD:Z:36", "0 0 36:"}, {"MD:Z:036", "0 0 36:"}, {"MD:Z:0A0C0G33", "0 3 36: 0 1 2"},
+        {"MD:Z:35A0", "0 1 36: 35"}, {"MD:Z: 5A+30", "0 1 36: 5"}, {"", "0 0 0:"}, {"MD:Z", "1 0 0:"},
+        {"MD:Z:-1A36", "2 1 36:"}, {"MD:Z:40", "3 0 40:"}, {"MD:Z:10N25", "3 0 10:"},
+        {"MD:Z:1A1C1G1T28", "4 4 36:"}, {"MD:Z:1A1C1G1T1A", "3 5 10:"}, {"MD:Z:-1^A", "5 0 0:"}};
+    for (const auto& c : cases) {
+        const MismatchTagReading reading = ReadMismatchTag(c.first, 36);
+        std::string s = std::to_string(static_cast<int>(reading.problem)) + " " +
+                        std::to_string(reading.iMismatchCount) + " " + std::to_string(reading.iDescribedLength) + ":";
+        for (int i = 0; reading.problem == MismatchTagProblem::None && i < reading.iMismatchCount; ++i)
+            s += " " + std::to_string(reading.aiOffsets[i]);
+        EXPECT_EQ(s, c.second) << c.first;
     }
 }
 

@@ -133,13 +133,12 @@ void StoreProbabilities(Read& r, ProbMode mode, double dUniqueShare, double dPos
 
 }  // namespace
 
-MultiReadScorer::MultiReadScorer(const ModelParameters& model_, int iNumAlignments, ProbMode mode_)
-    : model(model_),
-      mode(mode_),
+MultiReadScorer::MultiReadScorer(const ModelParameters& model, int iNumAlignments, ProbMode mode_)
+    : mode(mode_),
       // The chain and the evidence lists are only needed when the sampler runs.
-      pScratch(new Scratch(iNumAlignments, model_.iReadLength,
-                           mode_ == ProbMode::Proportional ? 0 : model_.iTotalIterations)),
-      sampler(iNumAlignments, model_) {}
+      pScratch(new Scratch(iNumAlignments, model.iReadLength,
+                           mode_ == ProbMode::Proportional ? 0 : model.iTotalIterations)),
+      sampler(iNumAlignments, model) {}
 
 MultiReadScorer::~MultiReadScorer() {}
 

@@ -34,7 +34,6 @@ public:
 private:
     struct Scratch;
 
-    ModelParameters model;
     ProbMode mode;
     std::unique_ptr<Scratch> pScratch;  // owned
     MCMCcalculator sampler;

@@ -8,7 +8,6 @@
 #include <memory>
 #include <sstream>
 
-#include "KorvexCalc.h"
 #include "Logger.h"
 #include "MultiReadScorer.h"
 #include "Progress.h"
@@ -29,8 +28,8 @@ std::vector<Chunk> CutIntoChunks(const ThreadDataMgr& jobs, int iSliceSize, int 
     const int iChunkSize = std::max(1, std::min(1024, iSliceSize / (iTeamSize * 400)));
     std::vector<Chunk> vChunks;
     for (std::size_t t = 0; t < jobs.vJobs.size(); ++t)
-        for (int i = jobs.vJobs[t]->iStartIndex; i < jobs.vJobs[t]->iEndIndex; i += iChunkSize)
-            vChunks.push_back(Chunk{i, std::min(i + iChunkSize, jobs.vJobs[t]->iEndIndex), static_cast<int>(t)});
+        for (int i = jobs.vJobs[t].iStartIndex; i < jobs.vJobs[t].iEndIndex; i += iChunkSize)
+            vChunks.push_back(Chunk{i, std::min(i + iChunkSize, jobs.vJobs[t].iEndIndex), static_cast<int>(t)});
     return vChunks;
 }
 
@@ -112,15 +111,14 @@ void LogJobs(const std::vector<JobRecord>& vJobs) {
 
 }  // namespace
 
-void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead*>& multiReads,
-                            std::map<char, double>& error_score, std::vector<int>& uniquePositions,
-                            std::string probOutput, bool strandness) {
+void DataTrainer::trainData(MultiReadContainer& multiReads, const EvidenceIndex& evidence,
+                            const std::map<char, double>& errorScores) {
     if (multiReads.empty()) return;
 
     Logger* pLogger = GetLogger();
     std::ostringstream message;
     const double dStart = WallClockSeconds();
-    const int iMapNumber = multiReads[0]->Size();
+    const int iMapNumber = multiReads[0].Size();
 
     int iStart = 0;
     int iEnd = 0;
@@ -131,19 +129,16 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
     pLogger->Write(message, true, LogLevel::Detail);
     if (iNumJobs < 1) return;
 
-    ThreadDataMgr jobs;  // the job ranges and the merged file's name
-    jobs.PopulateJobInfoVector(iStart, iEnd, iNumJobs, iMapNumber, iPartToRun);
+    ThreadDataMgr jobs;
+    jobs.PopulateJobInfoVector(iStart, iEnd, iNumJobs);
     // No more threads than jobs; chunks of the jobs go to whichever thread is free, so uneven
     // multireads cannot leave a thread idle while another has work queued.
     const int iTeamSize = std::max(1, std::min(iNumJobs, omp_get_max_threads()));
     const std::vector<Chunk> vChunks = CutIntoChunks(jobs, iEnd - iStart, iTeamSize);
     const std::string sMergedFile =
-        (sCallRecordDirectory.empty() ? "" : sCallRecordDirectory + "/") + jobs.vJobs[0]->sCombinedFileName;
+        (sCallRecordDirectory.empty() ? "" : sCallRecordDirectory + "/") + CallRecordFileName(iMapNumber);
     OrderedCallRecords callRecords(sMergedFile, vChunks, iNumJobs, dStart);
 
-    const KorvexCalc parameters{iSeqLength, iFlankingValue, dPolymorphismRate, iTotalIterations, iBurninIterations};
-    const ProbMode mode = ParseProbMode(probOutput);
-    const Evidence evidence{uniqueReads, uniquePositions, error_score, strandness};
     // Slot c holds the first failure of chunk c; written only by the thread that runs it.
     std::vector<std::exception_ptr> vErrors(vChunks.size());
 
@@ -155,7 +150,7 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
         std::unique_ptr<MultiReadScorer> pScorer;
         std::exception_ptr pSetupError;
         try {
-            pScorer = std::make_unique<MultiReadScorer>(parameters, iMapNumber, mode);
+            pScorer = std::make_unique<MultiReadScorer>(model, iMapNumber, probMode);
         } catch (...) {
             pSetupError = std::current_exception();
         }
@@ -167,7 +162,7 @@ void DataTrainer::trainData(std::vector<MultiRead*>& uniqueReads, std::vector<Mu
             // A multiread that fails is recorded; the others are still scored.
             for (int idx = vChunks[c].iFirst; pScorer && idx < vChunks[c].iEnd; ++idx) {
                 try {
-                    dMcmc += pScorer->Score(*multiReads[idx], evidence, sText);
+                    dMcmc += pScorer->Score(multiReads[idx], evidence, errorScores, sText);
                 } catch (...) {
                     if (!vErrors[c]) vErrors[c] = std::current_exception();
                 }

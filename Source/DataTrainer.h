@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "Evidence.h"
+#include "Formats.h"
+#include "ModelParameters.h"
 #include "Read.h"
 
 class Progress;
@@ -14,20 +17,18 @@ class Progress;
 // call_record lines are written to the container's merged file in container order.
 class DataTrainer {
 public:
-    int iSeqLength;
-    int iFlankingValue;
-    double dPolymorphismRate;
-    int iTotalIterations;
-    int iBurninIterations;
+    ModelParameters model;
+    ProbMode probMode;
     int iNumParts;
     int iPartToRun;
     int iNumThreads;
     std::string sCallRecordDirectory;  // where the merged call_record files go; empty: the working directory
     Progress* pProgress = nullptr;     // told of every chunk done, from any thread; not owned
 
-    void trainData(std::vector<MultiRead*>& uniqueReads, std::vector<MultiRead*>& multiReads,
-                   std::map<char, double>& error_score, std::vector<int>& uniquePositions,
-                   std::string probOutput, bool strandness);
+    // Scores this part's slice of multiReads (a container: all have the same number of
+    // alignments) against the unique reads of evidence and the error scores.
+    void trainData(MultiReadContainer& multiReads, const EvidenceIndex& evidence,
+                   const std::map<char, double>& errorScores);
 };
 
 #endif

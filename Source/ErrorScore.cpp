@@ -39,9 +39,3 @@ void ErrorScoreCounter::Finish(std::map<char, double>& error_score) const {
         error_score[c] = (dScore >= 1.0) ? 0.99 : dScore;
     }
 }
-
-void calc_error_score(std::vector<MultiRead*>& uniqueReads, std::map<char, double>& error_score) {
-    ErrorScoreCounter counter;
-    for (const MultiRead* pMultiRead : uniqueReads) counter.Add(pMultiRead->Reads(0));
-    counter.Finish(error_score);
-}

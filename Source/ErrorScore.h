@@ -2,7 +2,6 @@
 #define KORVEX_ERRORSCORE_H
 
 #include <map>
-#include <vector>
 
 #include "Read.h"
 
@@ -25,8 +24,5 @@ public:
 private:
     Count aCounts[256];  // indexed by the character's unsigned value; counted when iTotal > 0
 };
-
-// Error score per quality character, estimated from the unique reads (map_1).
-void calc_error_score(std::vector<MultiRead*>& uniqueReads, std::map<char, double>& error_score);
 
 #endif

@@ -14,11 +14,13 @@
 
 #include "AtomicFile.h"
 #include "DataTrainer.h"
+#include "Evidence.h"
 #include "InputFile.h"
 #include "Leftovers.h"
 #include "LineSources.h"
 #include "Logger.h"
 #include "Manifest.h"
+#include "ModelParameters.h"
 #include "MultiReadCollectionMgr.h"
 #include "OutputWriters.h"
 #include "PartOutputs.h"
@@ -39,10 +41,6 @@ void usage(const char* programName, std::ostream& out) {
         << std::endl;
     out << "nparts" << "\t" << "number of parts to break the job into. [optional]" << std::endl;
     out << "part" << "\t" << "which part (of total number parts to process) is this run. [optional]" << std::endl;
-}
-
-bool position_compare(const MultiRead* a, const MultiRead* b) {
-    return a->Reads(0).position < b->Reads(0).position;
 }
 
 namespace {
@@ -103,7 +101,7 @@ bool RunStep1(const RunSettings& settings, const InputFile& input, MultiReadColl
 
     std::unique_ptr<LineSource> pSource = OpenLineSource(input, InputOptionsOf(settings));
     std::string sBuildError;
-    data.iLinesAccepted = collections.BuildReadCollections(*pSource, input.Name(), false, sBuildError);
+    data.iLinesAccepted = collections.BuildReadCollections(*pSource, input.Name(), sBuildError);
     data.inputContent = pSource->Checksum();
     if (data.iLinesAccepted < 1) {
         message << std::endl
@@ -117,8 +115,8 @@ bool RunStep1(const RunSettings& settings, const InputFile& input, MultiReadColl
     const double dSeconds = WallClockSeconds() - dStepStart;
     message << "process2: We read (" << data.iLinesAccepted << ") lines from the map file." << std::endl;
     pLogger->Write(message, true);
-    for (int k = 1; k <= 5; ++k) {
-        message << "process2: map_" << k << "    now contains (" << collections.GetReadMap(k).size() << ") items."
+    for (int k = 1; k <= collections.LargestAlignmentCount(); ++k) {
+        message << "process2: map_" << k << "    now contains (" << collections.Container(k).size() << ") items."
                 << std::endl;
         pLogger->Write(message, true);
     }
@@ -127,9 +125,9 @@ bool RunStep1(const RunSettings& settings, const InputFile& input, MultiReadColl
 
     // Unique reads at equal positions keep their file order on every platform; that order
     // decides which uniform each of their draws takes in the sampler.
-    data.vPositionsFromMap1 = SortUniqueReadsByPosition(collections.GetReadMap(1));
-    for (MultiRead* pUnique : collections.GetReadMap(1)) {
-        Read& read = pUnique->Reads(0);
+    data.vPositionsFromMap1 = SortUniqueReadsByPosition(collections.Container(1));
+    for (MultiRead& unique : collections.Container(1)) {
+        Read& read = unique.Reads(0);
         read.probability[0] = 1.0;
         read.probability[1] = 1.0;
     }
@@ -142,18 +140,21 @@ bool RunStep1(const RunSettings& settings, const InputFile& input, MultiReadColl
     return true;
 }
 
-// Every alignment of map_2 to map_5 starts without a value, so that the multireads that
-// this run does not compute (those of other parts) carry none.
+// Every alignment of a multiread starts without a value, so that the multireads that this run
+// does not compute (those of other parts) carry none.
 void MarkMultiReadsNotComputed(MultiReadCollectionMgr& collections) {
     const double dNoValue = std::numeric_limits<double>::quiet_NaN();
-    for (int k = 2; k <= 5; ++k)
-        for (MultiRead* pMultiRead : collections.GetReadMap(k))
-            for (int j = 0; j < k; ++j) pMultiRead->Reads(j).probability[0] = pMultiRead->Reads(j).probability[1] = dNoValue;
+    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k)
+        for (MultiRead& multiRead : collections.Container(k))
+            for (int j = 0; j < k; ++j) {
+                Read& read = multiRead.Reads(j);
+                read.probability[0] = read.probability[1] = dNoValue;
+            }
 }
 
-const char* CountWord(int k) {
+std::string CountWord(int k) {
     static const char* const COUNT_WORDS[] = {"twice", "three times", "four times", "five times"};
-    return COUNT_WORDS[k - 2];
+    return k >= 2 && k <= 5 ? COUNT_WORDS[k - 2] : std::to_string(k) + " times";
 }
 
 // The multireads of each container that this part computes.
@@ -162,6 +163,11 @@ int64_t SliceSize(int n, const RunSettings& settings) {
     int iEnd = 0;
     GetPartSlice(n, settings.nparts, settings.part, iStart, iEnd);
     return iEnd - iStart;
+}
+
+ModelParameters ModelParametersOf(const RunSettings& settings, int iReadLength) {
+    return ModelParameters{iReadLength, settings.iFlankingValue, settings.dPolymorphismRate,
+                           settings.iTotalIterations, settings.iBurninIterations};
 }
 
 // Step 2: computes this part's share of map_2 to map_5. The call_record files go to the run's
@@ -175,18 +181,23 @@ void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, 
 
     MarkMultiReadsNotComputed(collections);
     int64_t iTotal = 0;
-    for (int k = 2; k <= 5; ++k) iTotal += SliceSize(static_cast<int>(collections.GetReadMap(k).size()), settings);
+    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k)
+        iTotal += SliceSize(static_cast<int>(collections.Container(k).size()), settings);
     Progress progress;
     progress.Start(iTotal);
-    DataTrainer trainer{GetSequenceLength(), settings.iFlankingValue, settings.dPolymorphismRate,
-                        settings.iTotalIterations, settings.iBurninIterations, settings.nparts, settings.part,
-                        settings.iNumThreads, sCallRecordDirectory, &progress};
+    DataTrainer trainer;
+    trainer.model = ModelParametersOf(settings, collections.ReadLength());
+    trainer.probMode = settings.probMode;
+    trainer.iNumParts = settings.nparts;
+    trainer.iPartToRun = settings.part;
+    trainer.iNumThreads = settings.iNumThreads;
+    trainer.sCallRecordDirectory = sCallRecordDirectory;
+    trainer.pProgress = &progress;
 
-    std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
-    for (int k = 2; k <= 5; ++k) {
-        std::vector<MultiRead*>& container = collections.GetReadMap(k);
-        trainer.trainData(map_1, container, data.error_score, data.vPositionsFromMap1, settings.probOutput,
-                          settings.strandness);
+    const EvidenceIndex evidence(collections.Container(1), data.vPositionsFromMap1, settings.strandness, trainer.model);
+    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) {
+        MultiReadContainer& container = collections.Container(k);
+        trainer.trainData(container, evidence, data.error_score);
         summary.iMultireadsScored[k] = SliceSize(static_cast<int>(container.size()), settings);
         message << "process2" << ": Alignment for ID appearing " << CountWord(k) << ": finished!" << std::endl;
         pLogger->Write(message, true, LogLevel::Detail);
@@ -261,7 +272,7 @@ void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary)
         summary.vRejected.push_back(RejectedLines{DescribeRejectReason(static_cast<RejectReason>(i)),
                                                   rejections.aiCount[i], rejections.aiFirstLine[i]});
     }
-    summary.iUniqueReads = static_cast<int64_t>(collections.GetReadMap(1).size());
+    summary.iUniqueReads = static_cast<int64_t>(collections.Container(1).size());
 }
 
 }  // namespace
@@ -277,7 +288,7 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
     // Before any work: an output that cannot be written is refused now, not after hours.
     for (const std::string& sFile : {files.sOutput, files.sManifest})
         if (!sFile.empty()) AtomicFile probe(sFile, &input);
-    // Owns every MultiRead of the run until it returns; only the initial thread changes it, the
+    // Owns every alignment of the run until it returns; only the initial thread changes it, the
     // workers of Step 2 write probability values of their own jobs.
     MultiReadCollectionMgr collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits);
     Step1Data data;

@@ -7,7 +7,6 @@
 
 #include "LineSources.h"
 #include "OutputWriters.h"
-#include "Read.h"
 
 struct RunSettings;
 struct RunSummary;
@@ -28,7 +27,5 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
 // How the input is decoded and what the whole run writes, for the settings in force.
 InputOptions InputOptionsOf(const RunSettings& settings);
 OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input);
-
-bool position_compare(const MultiRead* a, const MultiRead* b);
 
 #endif

@@ -20,30 +20,10 @@
 //   log and exp, run inline on a local copy of the sampler, and a site's likelihood term is
 //   added after the next site's draw, so that its log need not wait for theta.
 
-MCMCcalculator::MCMCcalculator(int iNumAlignments_, int iSeqLength_, int iTotalIterations_,
-                               int iBurninIterations_, double dPolymorphismRate_)
-    : currDraw(nullptr), iCurrDrawRows(0), iCurrDrawCols(0), iNumAlignments(iNumAlignments_),
-      iSeqLength(iSeqLength_), iTotalIterations(iTotalIterations_), iBurninIterations(iBurninIterations_),
-      dPolymorphismRate(dPolymorphismRate_), dScoreTable() {}
+MCMCcalculator::MCMCcalculator(int iNumAlignments_, const ModelParameters& model_)
+    : iNumAlignments(iNumAlignments_), model(model_), dScoreTable() {}
 
-MCMCcalculator::~MCMCcalculator() { ReleaseCurrDraw(); }
-
-void MCMCcalculator::ReleaseCurrDraw() {
-    if (currDraw == nullptr) return;
-    for (int i = 0; i < iCurrDrawRows; ++i) delete[] currDraw[i];
-    delete[] currDraw;
-    currDraw = nullptr;
-    iCurrDrawRows = 0;
-    iCurrDrawCols = 0;
-}
-
-void MCMCcalculator::CreateCurrDraw(int rows, int cols) {
-    ReleaseCurrDraw();
-    currDraw = new double*[rows];
-    for (int i = 0; i < rows; ++i) currDraw[i] = new double[cols];
-    iCurrDrawRows = rows;
-    iCurrDrawCols = cols;
-}
+MCMCcalculator::~MCMCcalculator() {}
 
 // error_score is shared read-only by all threads, so it is only read, never indexed with [].
 void MCMCcalculator::FillScoreTable(const std::map<char, double>& error_score) {
@@ -53,21 +33,22 @@ void MCMCcalculator::FillScoreTable(const std::map<char, double>& error_score) {
 }
 
 // A quality text shorter than the read (QUAL "*") has no character at k: score 0.
-double MCMCcalculator::QualityScore(const std::string& quality, int k) const {
+double MCMCcalculator::QualityScore(std::string_view quality, int k) const {
     if (k >= static_cast<int>(quality.size())) return 0.0;
     return dScoreTable[static_cast<unsigned char>(quality[k])];
 }
 
-void MCMCcalculator::PlanAlignment(int j, const std::vector<std::vector<MisMatchData>>& evidence, const bool* Z,
-                                   const double* startDraws, const std::string& quality, int count) {
+void MCMCcalculator::PlanAlignment(int j, const AlignmentEvidence& alignment, const double* startDraws) {
+    const std::vector<std::vector<MisMatchData>>& evidence = *alignment.pCovering;
+    const bool* Z = alignment.pMismatchFlags;
     AlignmentPlan plan;
     plan.iFirstSite = static_cast<int>(vSites.size());
     plan.iFirstConstant = static_cast<int>(vConstantTerms.size());
     plan.dPrefixLogLik = 0;
-    plan.dPrior = 0.1 + count;
-    for (int k = 0; k < iSeqLength; ++k) {
+    plan.dPrior = 0.1 + alignment.iUniqueCount;
+    for (int k = 0; k < model.iReadLength; ++k) {
         const std::vector<MisMatchData>& E = evidence[k];
-        double e = QualityScore(quality, k);
+        double e = QualityScore(alignment.quality, k);
         if (E.empty()) {
             double x = (1 - e) * startDraws[k] + e;
             double dTerm = Z[k] ? std::log(x) : std::log(1 - x);
@@ -102,7 +83,7 @@ void MCMCcalculator::PlanAlignment(int j, const std::vector<std::vector<MisMatch
 
 void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
     for (int c = static_cast<int>(vVariantShapes.size()); c <= iMaxFlagged; ++c)
-        vVariantShapes.push_back(DistSampler::MakeGammaShape(c + dPolymorphismRate));
+        vVariantShapes.push_back(DistSampler::MakeGammaShape(c + model.dPolymorphismRate));
     for (int u = static_cast<int>(vUnflaggedShapes.size()); u <= iMaxUnflagged; ++u)
         vUnflaggedShapes.push_back(DistSampler::MakeGammaShape(u + 1.0));
 }
@@ -112,7 +93,7 @@ void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
 // in registers; the shared one takes its state back at the end.
 double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     const AlignmentPlan& plan = vPlans[j];
-    double* row = currDraw[j];
+    double* row = vCurrentDraw.data() + static_cast<std::size_t>(j) * model.iReadLength;
     const Site* pSites = vSites.data();
     const Flag* pFlags = vFlags.data();
     DistSampler sampler(shared);  // a local copy stays in registers
@@ -175,14 +156,13 @@ void MCMCcalculator::AddPosterior(std::vector<double>& prob) {
     for (int j = 0; j < N; ++j) prob[j] = prob[j] + vWeight[j] * vPlans[j].dPrior / S;
 }
 
-double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchData>>>& evidence, bool** Z,
-                           std::map<char, double>& error_score, double** draws, std::vector<double>& prob,
-                           const std::vector<std::string>& qualities, const std::vector<int>& counts) {
+double MCMCcalculator::Run(const std::vector<AlignmentEvidence>& alignments, const std::map<char, double>& error_score,
+                           double** draws, std::vector<double>& prob) {
     double dStart = WallClockSeconds();
     const int N = iNumAlignments;
-    const int L = iSeqLength;
+    const int L = model.iReadLength;
     DistSampler sampler(UniformTable::Shared());
-    if (currDraw == nullptr || iCurrDrawRows < N || iCurrDrawCols < L) CreateCurrDraw(N, L);
+    vCurrentDraw.resize(static_cast<std::size_t>(N) * L);
 
     FillScoreTable(error_score);
     vSites.clear();
@@ -194,8 +174,8 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
     int iMaxFlagged = 0;
     int iMaxUnflagged = 0;
     for (int j = 0; j < N; ++j) {
-        PlanAlignment(j, evidence[j], Z[j], draws[0] + j * L, qualities[j], counts[j]);
-        std::memcpy(currDraw[j], draws[0] + j * L, L * sizeof(double));
+        PlanAlignment(j, alignments[j], draws[0] + j * L);
+        std::memcpy(vCurrentDraw.data() + static_cast<std::size_t>(j) * L, draws[0] + j * L, L * sizeof(double));
     }
     for (const Site& site : vSites) {
         iMaxFlagged = std::max(iMaxFlagged, site.iEndFlag - site.iFirstFlag);
@@ -203,8 +183,8 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
     }
     EnsureGammaShapes(iMaxFlagged, iMaxUnflagged);
 
-    for (int t = 1; t < iTotalIterations; ++t) {
-        bool bPost = t > iBurninIterations - 2;
+    for (int t = 1; t < model.iTotalIterations; ++t) {
+        bool bPost = t > model.iBurninIterations - 2;
         for (int j = 0; j < N; ++j) {
             double loglik = RunAlignment(j, bPost, sampler);
             if (!bPost) continue;
@@ -212,12 +192,12 @@ double MCMCcalculator::Run(const std::vector<std::vector<std::vector<MisMatchDat
             bool bConstant = vPlans[j].iFirstSite == vPlans[j].iEndSite;
             vWeight[j] = bConstant ? vPlans[j].dConstantWeight : std::exp(loglik);
         }
-        for (int j = 0; j < N; ++j) std::memcpy(draws[t] + j * L, currDraw[j], L * sizeof(double));
+        std::memcpy(draws[t], vCurrentDraw.data(), static_cast<std::size_t>(N) * L * sizeof(double));
         if (bPost) AddPosterior(prob);
     }
     // With B > T no iteration is past burn-in; the divisor is then 0 or negative and the
     // probabilities stay 0 rather than becoming NaN or -0.
-    int iDivisor = iTotalIterations + 1 - iBurninIterations;
+    int iDivisor = model.iTotalIterations + 1 - model.iBurninIterations;
     if (iDivisor > 0)
         for (int j = 0; j < N; ++j) prob[j] = prob[j] / iDivisor;
     return WallClockSeconds() - dStart;

@@ -2,27 +2,35 @@
 #define KORVEX_MC2_H
 
 #include <map>
-#include <string>
+#include <string_view>
 #include <vector>
 
 #include "DistSampler.h"
-#include "KorvexCalc.h"
+#include "Evidence.h"
+#include "ModelParameters.h"
+
+// What the sampler needs to know of one alignment of a multiread.
+struct AlignmentEvidence {
+    const std::vector<std::vector<MisMatchData>>* pCovering;  // per read position: its covering unique reads
+    const bool* pMismatchFlags;  // per read position: whether the alignment has a mismatch there
+    std::string_view quality;    // the alignment's quality text; shorter than the read for QUAL "*"
+    int iUniqueCount;            // matching unique reads in its window
+};
 
 // The MCMC sampler: posterior probability of each alignment of one multiread.
 // One object per job and thread; Run is called once per multiread.
 class MCMCcalculator {
 public:
-    MCMCcalculator(int iNumAlignments, int iSeqLength, int iTotalIterations, int iBurninIterations,
-                   double dPolymorphismRate);
+    MCMCcalculator(int iNumAlignments, const ModelParameters& model);
     virtual ~MCMCcalculator();
     MCMCcalculator(const MCMCcalculator&) = delete;
     MCMCcalculator& operator=(const MCMCcalculator&) = delete;
 
-    void CreateCurrDraw(int rows, int cols);
-    // Adds the posterior of each alignment to prob; returns the wall-clock seconds taken.
-    double Run(const std::vector<std::vector<std::vector<MisMatchData>>>& evidence, bool** Z,
-               std::map<char, double>& error_score, double** draws, std::vector<double>& prob,
-               const std::vector<std::string>& qualities, const std::vector<int>& counts);
+    // Runs the chain of one multiread, one record per alignment, from the start values in
+    // draws[0] (N rows of L values), writing iteration t's values to draws[t]; adds the
+    // posterior of each alignment to prob. Returns the wall-clock seconds taken.
+    double Run(const std::vector<AlignmentEvidence>& alignments, const std::map<char, double>& error_score,
+               double** draws, std::vector<double>& prob);
 
 private:
     // A read position with covering unique reads: its theta is redrawn in every iteration.
@@ -52,23 +60,15 @@ private:
         double dPrior;            // 0.1 + unique count
     };
 
-    void ReleaseCurrDraw();
     void FillScoreTable(const std::map<char, double>& error_score);
-    double QualityScore(const std::string& quality, int k) const;
-    void PlanAlignment(int j, const std::vector<std::vector<MisMatchData>>& evidence, const bool* Z,
-                       const double* startDraws, const std::string& quality, int count);
+    double QualityScore(std::string_view quality, int k) const;
+    void PlanAlignment(int j, const AlignmentEvidence& alignment, const double* startDraws);
     void EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged);
     double RunAlignment(int j, bool bPost, DistSampler& sampler);
     void AddPosterior(std::vector<double>& prob);
 
-    double** currDraw;  // owned; iCurrDrawRows rows of iCurrDrawCols values, null until first Run
-    int iCurrDrawRows;
-    int iCurrDrawCols;
     int iNumAlignments;
-    int iSeqLength;
-    int iTotalIterations;
-    int iBurninIterations;
-    double dPolymorphismRate;
+    ModelParameters model;
 
     // Working tables of one Run, rebuilt at its start and kept to reuse their storage; owned
     // here and touched only by the thread calling Run.
@@ -76,6 +76,7 @@ private:
     std::vector<Site> vSites;               // the sites of all alignments, alignment by alignment
     std::vector<Flag> vFlags;               // flagged entries of all sites, site by site
     std::vector<double> vConstantTerms;     // likelihood terms of uncovered positions after a site
+    std::vector<double> vCurrentDraw;       // the chain's latest row: N rows of L values
     std::vector<AlignmentPlan> vPlans;      // one per alignment
     std::vector<double> vWeight;            // per alignment, of the current iteration
     std::vector<double> vLogLik;            // per alignment, of the current iteration

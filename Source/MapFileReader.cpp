@@ -11,18 +11,12 @@
 
 namespace {
 
-// The read length of the run; written once in Step 1, read by all threads later.
-int g_iSequenceLength = 0;
-
-const int MAX_MISMATCHES = 3;
 const int SEQUENCE_FIELD = 9;
 const int QUALITY_FIELD = 10;
 const int64_t WARNINGS_SHOWN = 10;
 
 const char* const GROUP_REMEDY =
     "group the alignments of each read first, for example with `samtools collate` or `samtools sort -n`";
-
-bool IsBase(char c) { return c == 'A' || c == 'T' || c == 'C' || c == 'G'; }
 
 // Whether every letter of a sequence is A, C, G or T; one table lookup per letter, no branch.
 bool AllBases(std::string_view sequence) {
@@ -36,8 +30,6 @@ bool AllBases(std::string_view sequence) {
     for (char c : sequence) bAll &= table.abBase[static_cast<unsigned char>(c)];
     return bAll != 0;
 }
-
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 char Complement(char c) {
     switch (c) {
@@ -83,33 +75,7 @@ const char* Terminated(std::string_view field) {
     return field.data();
 }
 
-// The count at the start of one MD piece, read as atoi reads it (leading white space, a sign,
-// digits up to the first other character). Counts are capped far above any read length, so
-// sums of them cannot overflow. bNegative is set for a '-' before digits.
-long long ReadMdCount(std::string_view piece, bool& bNegative) {
-    const long long CAP = 1000000000LL;
-    std::size_t i = 0;
-    while (i < piece.size() && IsCSpace(piece[i])) ++i;
-    bool bMinus = false;
-    if (i < piece.size() && (piece[i] == '+' || piece[i] == '-')) bMinus = (piece[i++] == '-');
-    long long iValue = 0;
-    bool bDigits = false;
-    for (; i < piece.size() && piece[i] >= '0' && piece[i] <= '9'; ++i) {
-        bDigits = true;
-        if (iValue < CAP) iValue = iValue * 10 + (piece[i] - '0');
-    }
-    bNegative = bMinus && bDigits;
-    return bMinus ? -iValue : iValue;
-}
-
-const char* const WARNING_KIND_TEXT[] = {
-    "mismatch fields too short to hold a mismatch string", "mismatch strings with a negative count",
-    "mismatch strings of another length than the read", "mismatch strings with more than 3 mismatches",
-    "alignments without a strand", "mismatch strings with a deletion"};
-
 }  // namespace
-
-int GetSequenceLength() { return g_iSequenceLength; }
 
 const char* DescribeRejectReason(RejectReason reason) {
     static const char* const TEXTS[REJECT_REASON_COUNT] = {
@@ -224,7 +190,7 @@ bool MapFileReader::GetSequenceLenFromSAMFile(std::string& errorMessage) {
                            std::to_string(iLength) + "), was not within the expected (0,1000) range.";
             return false;
         }
-        g_iSequenceLength = static_cast<int>(iLength);
+        iReadLength = static_cast<int>(iLength);
         return true;
     }
     errorMessage = "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the map file, (" +
@@ -366,7 +332,7 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
     std::string_view sequence, quality;  // SEQ, QUAL
     if (!TakeSequenceAndQuality(iFlag, sequence, quality))
         return Reject(RejectReason::NoSequence, iLineNumber, rejectedCount);
-    if (sequence.size() != static_cast<std::size_t>(g_iSequenceLength))
+    if (sequence.size() != static_cast<std::size_t>(iReadLength))
         return Reject(RejectReason::OtherLength, iLineNumber, rejectedCount);
     if (quality.size() != sequence.size())
         return Reject(RejectReason::OtherQualityLength, iLineNumber, rejectedCount);
@@ -382,119 +348,38 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
     read.lineNumber = iLineNumber;
     read.quality = Terminated(quality);
     read.strand = strand;
-    if (ParseMismatchString(read, strand, mdField) < 0)
-        return Reject(RejectReason::UnreadableMdTag, iLineNumber, rejectedCount);
+    if (!TakeMismatches(read, mdField)) return Reject(RejectReason::UnreadableMdTag, iLineNumber, rejectedCount);
     return true;
 }
 
-void MapFileReader::Warn(WarningKind kind, const std::string& sText) {
-    if (++aiWarnings[kind] > WARNINGS_SHOWN) return;
-    GetLogger()->Write(sText, LogLevel::Warning);
+// Fills read.vMismatches from an MD:Z field, each mismatch with its quality character. False,
+// after a warning, when the tag does not describe the read; the entries are then empty.
+bool MapFileReader::TakeMismatches(Read& read, std::string_view mdField) {
+    for (ReadMismatch& entry : read.vMismatches) entry = ReadMismatch();
+    const MismatchTagReading reading = ReadMismatchTag(mdField, iReadLength);
+    if (reading.problem != MismatchTagProblem::None) {
+        const int iProblem = static_cast<int>(reading.problem);
+        if (++aiWarnings[iProblem] <= WARNINGS_SHOWN)
+            GetLogger()->Write(MismatchTagWarning(reading, mdField, read.lineNumber, iReadLength), LogLevel::Warning);
+        return false;
+    }
+    // Lines reach here only with QUAL as long as SEQ; a shorter quality text gives NUL beyond its end.
+    const int iQualityLength = read.QualityLength();
+    for (int i = 0; i < reading.iMismatchCount; ++i) {
+        const int iOffset = reading.aiOffsets[i];
+        const char cQuality = iOffset < iQualityLength ? read.quality[iOffset] : '\0';
+        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), cQuality);
+    }
+    return true;
 }
 
 void MapFileReader::LogSuppressedWarnings() {
-    for (int kind = 0; kind < WARNING_KINDS; ++kind) {
-        if (aiWarnings[kind] <= WARNINGS_SHOWN) continue;
+    for (int iProblem = 0; iProblem < MISMATCH_TAG_PROBLEM_COUNT; ++iProblem) {
+        if (aiWarnings[iProblem] <= WARNINGS_SHOWN) continue;
         std::ostringstream message;
-        message << "ParseMismatchString: " << aiWarnings[kind] - WARNINGS_SHOWN
-                << " more warnings about " << WARNING_KIND_TEXT[kind] << " were not shown (" << aiWarnings[kind]
-                << " in all)." << std::endl;
+        message << "ParseMismatchString: " << aiWarnings[iProblem] - WARNINGS_SHOWN << " more warnings about "
+                << MismatchTagProblemKind(static_cast<MismatchTagProblem>(iProblem)) << " were not shown ("
+                << aiWarnings[iProblem] << " in all)." << std::endl;
         GetLogger()->Write(message, true, LogLevel::Warning);
     }
-}
-
-int MapFileReader::ParseMismatchString(Read& read, const char& strand, std::string_view mdField) {
-    static const ReadMismatch mm;
-    for (ReadMismatch& entry : read.vMismatches) entry = mm;
-    if (mdField.empty()) return 0;
-    if (mdField.size() < 5) {
-        std::ostringstream warning;
-        warning << "ParseMismatchString: for Read of line number: " << read.lineNumber
-                << " in SAM file: Warning: the mismatch field " << mdField
-                << " is too short to hold a mismatch string; no mismatches are taken from it." << std::endl;
-        Warn(ShortTag, warning.str());
-        return -1;
-    }
-    std::string_view tag = mdField.substr(5);  // "MD:Z:", dropped by position
-    const int L = g_iSequenceLength;
-
-    if (L != iLengthOfText) {
-        sLengthText = std::to_string(L);
-        iLengthOfText = L;
-    }
-    if (tag == sLengthText) return 0;  // the whole read matches
-    if (tag.find('^') != std::string_view::npos) {
-        std::ostringstream warning;
-        warning << "ParseMismatchString: for Read of line number: " << read.lineNumber
-                << " in SAM file: Warning: the mismatch string " << mdField
-                << " holds a deletion (^); no mismatches are taken from it." << std::endl;
-        Warn(Deletion, warning.str());
-        return -1;
-    }
-
-    // Cut the tag at A, T, C and G; the pieces between them are the match counts.
-    long long aiCounts[MAX_MISMATCHES + 1] = {0, 0, 0, 0};
-    long long iTotalLength = 0;
-    int K = 0;
-    bool bNegative = false;
-    std::size_t iPieceStart = 0;
-    for (std::size_t i = 0; i <= tag.size(); ++i) {
-        bool bEnd = (i == tag.size());
-        if (!bEnd && !IsBase(tag[i])) continue;
-        bool bPieceNegative = false;
-        long long iCount = ReadMdCount(tag.substr(iPieceStart, i - iPieceStart), bPieceNegative);
-        bNegative = bNegative || bPieceNegative;
-        if (K <= MAX_MISMATCHES) aiCounts[K] = iCount;
-        iTotalLength += iCount;
-        if (!bEnd) ++K;
-        iPieceStart = i + 1;
-    }
-    iTotalLength += K;
-
-    // A negative count would move the offsets backwards (duplicates, or before the read).
-    if (bNegative) {
-        std::ostringstream warning;
-        warning << "ParseMismatchString: for Read of line number: " << read.lineNumber
-                << " in SAM file: Warning: the mismatch string " << mdField
-                << " holds a negative count; no mismatches are taken from it." << std::endl;
-        Warn(NegativeCount, warning.str());
-        return -1;
-    }
-    if (iTotalLength != L) {
-        std::ostringstream warning;
-        warning << "ParseMismatchString: for Read of line number: " << read.lineNumber
-                << " in SAM file: Warning: the length found in the mismatch string " << mdField << " ("
-                << iTotalLength << " ), is not equal to the Sequence Length (" << L << ")." << std::endl;
-        Warn(OtherTagLength, warning.str());
-        return -1;
-    }
-    if (K > MAX_MISMATCHES) {
-        std::ostringstream warning;
-        warning << "ParseMismatchString: Warning: The current number of mismatches is: (" << K
-                << "), which exceeds the designated maximum number (" << MAX_MISMATCHES
-                << ") of mismatches allowed." << std::endl
-                << "ParseMismatchString: No information will be extracted from this entry. Returning -1." << std::endl;
-        Warn(TooManyMismatches, warning.str());
-        return -1;
-    }
-    if (strand != '+' && strand != '-') {
-        std::ostringstream warning;
-        warning << "ParseMismatchString: Function input error.  Strand can only be '+' or '-'. current strand: ("
-                << strand << ")." << std::endl;
-        Warn(WrongStrand, warning.str());
-        return -1;
-    }
-    if (K == 0) return 0;
-
-    // p is the 1-based offset of mismatch i; the counts add up to the read length, so p lies
-    // within the read. Lines reach here only with QUAL as long as SEQ; a shorter quality text
-    // handed in directly gives NUL beyond its end.
-    const long long iQualityLength = read.QualityLength();
-    long long p = 0;
-    for (int i = 0; i < K; ++i) {
-        p += aiCounts[i] + 1;
-        char cQuality = p - 1 < iQualityLength ? read.quality[p - 1] : '\0';
-        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(p - 1), cQuality);
-    }
-    return K;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "LineSource.h"
+#include "MismatchTag.h"
 #include "Read.h"
 
 // Why a SAM line is not taken as an alignment.
@@ -56,11 +57,8 @@ public:
     // the reader's buffers and stay valid only until the next call.
     bool Read_a_Line(Read& read, int& rejectedCount);
 
-    // Fills read.vMismatches from an MD:Z field. Returns the number of mismatches, or -1 when
-    // the tag does not describe the read (too short, a negative count, another length, more
-    // than three mismatches), after a warning; the entries are then empty.
-    int ParseMismatchString(Read& read, const char& strand, std::string_view mdField);
-
+    // The read length of the file (1 to 999) once GetSequenceLenFromSAMFile has fixed it; 0 before.
+    int ReadLength() const { return iReadLength; }
     const LineRejections& Rejections() const { return rejections; }
     // Lines taken from the file so far, header lines included.
     int LinesRead() const { return currentLineNumber; }
@@ -70,10 +68,6 @@ public:
     void LogSuppressedWarnings();
 
 private:
-    enum WarningKind {
-        ShortTag, NegativeCount, OtherTagLength, TooManyMismatches, WrongStrand, Deletion, WARNING_KINDS
-    };
-
     // An alignment line held back as a copy: read while seeking the read length, waiting for
     // the line of its read that carries SEQ and QUAL, or queued behind such lines.
     struct HeldLine {
@@ -94,7 +88,7 @@ private:
     bool ProcessAlignmentLine(int iLineNumber, Read& read, int& rejectedCount);
     bool TakeSequenceAndQuality(long long iFlag, std::string_view& sequence, std::string_view& quality);
     std::string_view FindMismatchField() const;
-    void Warn(WarningKind kind, const std::string& sText);
+    bool TakeMismatches(Read& read, std::string_view mdField);
     bool Reject(RejectReason reason, int iLineNumber, int& rejectedCount);
     [[noreturn]] void Refuse(int iLineNumber, const std::string& sProblem, const std::string& sRemedy) const;
 
@@ -124,14 +118,10 @@ private:
     std::deque<HeldLine> vReady;     // lines to process before the next line of the file
     HeldLine currentLine;            // the held line being processed; its text backs the Read
 
-    std::string sLengthText;  // the read length in decimal: an MD tag of a whole match
-    int iLengthOfText = -1;
+    int iReadLength = 0;
 
     LineRejections rejections;
-    int64_t aiWarnings[WARNING_KINDS] = {};
+    int64_t aiWarnings[MISMATCH_TAG_PROBLEM_COUNT] = {};  // by problem
 };
-
-// The read length of the run (1 to 999) once the reader has fixed it; 0 before.
-int GetSequenceLength();
 
 #endif

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
@@ -16,23 +15,20 @@
 
 namespace {
 
-const int MAX_ALIGNMENTS = 5;
 const int MAX_MISMATCH_LIMIT = 3;
 
-// Copies the N Reads of tmp into a new MultiRead_t<N> in the arena and indexes them by line.
-template <int N>
-MultiRead* MakeMultiRead(Arena& records, const TmpReadContainer& tmp, LineIndex& lineIndex) {
-    MultiRead_t<N>* pMultiRead = records.Create<MultiRead_t<N>>();
-    for (int i = 0; i < N; ++i) {
-        Read& read = pMultiRead->Reads(i);
-        read = tmp[i];
-        lineIndex.push_back(&read);
+// Copies the first iCount Reads of tmp side by side into the arena and indexes them by line.
+MultiRead MakeMultiRead(Arena& records, const TmpReadContainer& tmp, int iCount, LineIndex& lineIndex) {
+    Read* pReads = static_cast<Read*>(records.Allocate(sizeof(Read) * iCount, alignof(Read)));
+    for (int i = 0; i < iCount; ++i) {
+        Read* pRead = new (pReads + i) Read(tmp[i]);
+        lineIndex.push_back(pRead);
     }
-    return pMultiRead;
+    return MultiRead{pReads, iCount};
 }
 
 // Fisher-Yates with the C library's unseeded rand(), continued across containers.
-void ShuffleContainer(std::vector<MultiRead*>& container) {
+void ShuffleContainer(MultiReadContainer& container) {
     for (std::size_t i = 1; i < container.size(); ++i) {
         std::size_t j = static_cast<std::size_t>(std::rand()) % (i + 1);
         std::swap(container[i], container[j]);
@@ -48,14 +44,15 @@ MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMisma
       afterGroupName{0, 0},
       pGroupName(nullptr),
       iFiledCount(0),
-      iLinesRead(0) {}
+      iLinesRead(0),
+      iReadLength(0),
+      vContainers(MAX_ALIGNMENTS_PER_READ + 1) {}
 
-MultiReadCollectionMgr::~MultiReadCollectionMgr() { DeleteMap_xs(); }
+MultiReadCollectionMgr::~MultiReadCollectionMgr() { ClearContainers(); }
 
-int64_t MultiReadCollectionMgr::BuildReadCollections(const std::string& samFileName, bool writeMapFiles,
-                                                     std::string& errorMessage) {
+int64_t MultiReadCollectionMgr::BuildReadCollections(const std::string& samFileName, std::string& errorMessage) {
     PlainLineSource source(samFileName);
-    return BuildReadCollections(source, samFileName, writeMapFiles, errorMessage);
+    return BuildReadCollections(source, samFileName, errorMessage);
 }
 
 // A new read ID starts a group; whether it had started one before is checked at the end.
@@ -76,7 +73,7 @@ void MultiReadCollectionMgr::FileGroup(TmpReadContainer& tmp) {
     if (iFiledCount == 0) {
         texts.Rewind(groupStart);
     } else if (iFiledCount == 1) {
-        Read& unique = map_1.back()->Reads(0);
+        Read& unique = Container(1).back().Reads(0);
         errorCounts.Add(unique);
         unique.quality = "";
         texts.Rewind(afterGroupName);
@@ -84,15 +81,17 @@ void MultiReadCollectionMgr::FileGroup(TmpReadContainer& tmp) {
 }
 
 int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const std::string& sFileName,
-                                                     bool writeMapFiles, std::string& errorMessage) {
-    DeleteMap_xs();
+                                                     std::string& errorMessage) {
+    ClearContainers();
     errorMessage.clear();
     sInputName = sFileName;
     seenReadIds.Clear();
     references.Clear();
     errorCounts = ErrorScoreCounter();
     MapFileReader reader(source, sFileName);
-    if (!reader.GetSequenceLenFromSAMFile(errorMessage)) {
+    const bool bLengthFound = reader.GetSequenceLenFromSAMFile(errorMessage);
+    iReadLength = reader.ReadLength();
+    if (!bLengthFound) {
         rejections = reader.Rejections();
         iLinesRead = reader.LinesRead();
         return 0;
@@ -133,15 +132,6 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     LogRejections(iRejected);
     errorCounts.Finish(error_score);
     ShuffleMultiReadContainers();
-
-    if (writeMapFiles) {
-        std::ostringstream message;
-        message << "BuildReadCollections: Writing the map_x files to disk....." << std::endl;
-        GetLogger()->Write(message, true);
-        OutputThe_Map_x_Files();
-        message << "BuildReadCollections: Finished writing the map_x files to disk." << std::endl;
-        GetLogger()->Write(message, true);
-    }
     return iAccepted;
 }
 
@@ -174,25 +164,10 @@ void MultiReadCollectionMgr::LogRejections(int iRejected) {
     GetLogger()->Write(message, true);
 }
 
+// In ascending order of N: the shuffles draw from one stream.
 void MultiReadCollectionMgr::ShuffleMultiReadContainers() {
-    ShuffleContainer(map_2);
-    ShuffleContainer(map_3);
-    ShuffleContainer(map_4);
-    ShuffleContainer(map_5);
-}
-
-std::vector<MultiRead*>& MultiReadCollectionMgr::GetReadMap(int mapNumber) {
-    switch (mapNumber) {
-        case 1: return map_1;
-        case 2: return map_2;
-        case 3: return map_3;
-        case 4: return map_4;
-        case 5: return map_5;
-        default: break;
-    }
-    std::ostringstream message;
-    message << "GetReadMap: MapNumber (" << mapNumber << ") was not between 1 and 5 inclusive.\n";
-    throw std::runtime_error(message.str());
+    for (int iAlignments = 2; iAlignments <= LargestAlignmentCount(); ++iAlignments)
+        ShuffleContainer(Container(iAlignments));
 }
 
 void MultiReadCollectionMgr::ProcessCurrentTmpContainer(TmpReadContainer& tmp) {
@@ -204,69 +179,40 @@ void MultiReadCollectionMgr::ProcessCurrentTmpContainer(TmpReadContainer& tmp) {
                              [iLimit](const Read& read) { return read.MismatchCount() > iLimit; }),
               tmp.end());
     const int iCount = static_cast<int>(tmp.size());
-    if (iCount > MAX_ALIGNMENTS) return;
+    if (iCount > LargestAlignmentCount()) return;
     PutReadsIntoProperContainer(iCount, tmp);
 }
 
 void MultiReadCollectionMgr::PutReadsIntoProperContainer(int count, TmpReadContainer& tmp) {
-    if (count > static_cast<int>(tmp.size())) return;
-    switch (count) {
-        case 1: map_1.push_back(MakeMultiRead<1>(records, tmp, LineNumberMap)); break;
-        case 2: map_2.push_back(MakeMultiRead<2>(records, tmp, LineNumberMap)); break;
-        case 3: map_3.push_back(MakeMultiRead<3>(records, tmp, LineNumberMap)); break;
-        case 4: map_4.push_back(MakeMultiRead<4>(records, tmp, LineNumberMap)); break;
-        case 5: map_5.push_back(MakeMultiRead<5>(records, tmp, LineNumberMap)); break;
-        default: return;
-    }
+    if (count < 1 || count > LargestAlignmentCount() || count > static_cast<int>(tmp.size())) return;
+    Container(count).push_back(MakeMultiRead(records, tmp, count, LineNumberMap));
     iFiledCount = count;
 }
 
-void MultiReadCollectionMgr::OutputThe_Map_x_Files() {
-    Output_a_map_x_file("map_1_contents.txt", map_1);
-    Output_a_map_x_file("map_2_contents.txt", map_2);
-    Output_a_map_x_file("map_3_contents.txt", map_3);
-    Output_a_map_x_file("map_4_contents.txt", map_4);
-    Output_a_map_x_file("map_5_contents.txt", map_5);
-}
-
-void MultiReadCollectionMgr::Output_a_map_x_file(std::string fileName, const std::vector<MultiRead*>& container) {
-    std::ofstream out(fileName.c_str(), std::ios::out | std::ios::trunc);
-    if (!out) return;
-    for (const MultiRead* pMultiRead : container) {
-        for (int i = 0; i < pMultiRead->Size(); ++i) {
-            const Read& read = pMultiRead->Reads(i);
-            out << read.lineNumber << '\t' << read.readID << '\t' << read.strand << '\t' << read.chromosome << '\t'
-                << read.position << '\t';
-            for (const ReadMismatch& mismatch : read.vMismatches)
-                if (mismatch.position >= 0) out << '[' << mismatch.position << ',' << mismatch.qualityChar << ']';
-            out << '\n';
-        }
-    }
-}
-
-// The MultiReads live in the records arena and own nothing, so they are dropped all at once.
-void MultiReadCollectionMgr::DeleteMap_xs() {
-    for (int iMap = 1; iMap <= MAX_ALIGNMENTS; ++iMap) GetReadMap(iMap).clear();
+// The Reads live in the records arena and own nothing, so they are dropped all at once.
+void MultiReadCollectionMgr::ClearContainers() {
+    for (MultiReadContainer& container : vContainers) container.clear();
     LineNumberMap.clear();
     records.Clear();
     texts.Clear();
 }
 
-std::vector<int> SortUniqueReadsByPosition(std::vector<MultiRead*>& map_1) {
+std::vector<int> SortUniqueReadsByPosition(MultiReadContainer& uniqueReads) {
     // One 64-bit key per read: the position (shifted to be unsigned) above the read's index,
-    // so equal positions keep their order and no comparison touches a MultiRead.
-    std::vector<uint64_t> vKeys(map_1.size());
-    for (std::size_t i = 0; i < map_1.size(); ++i) {
-        uint64_t iPosition = static_cast<uint64_t>(static_cast<int64_t>(map_1[i]->Reads(0).position) + INT32_MAX + 1);
+    // so equal positions keep their order and no comparison touches a Read.
+    std::vector<uint64_t> vKeys(uniqueReads.size());
+    for (std::size_t i = 0; i < uniqueReads.size(); ++i) {
+        const int64_t iSigned = uniqueReads[i].Reads(0).position;
+        uint64_t iPosition = static_cast<uint64_t>(iSigned + INT32_MAX + 1);
         vKeys[i] = (iPosition << 32) | i;
     }
     RadixSort(vKeys, [](uint64_t iKey) { return iKey >> 32; });  // stable: equal positions keep their order
-    std::vector<MultiRead*> vSorted(map_1.size());
-    std::vector<int> vPositions(map_1.size());
+    MultiReadContainer vSorted(uniqueReads.size());
+    std::vector<int> vPositions(uniqueReads.size());
     for (std::size_t i = 0; i < vKeys.size(); ++i) {
-        vSorted[i] = map_1[vKeys[i] & 0xffffffffu];
+        vSorted[i] = uniqueReads[vKeys[i] & 0xffffffffu];
         vPositions[i] = static_cast<int>(static_cast<int64_t>(vKeys[i] >> 32) - INT32_MAX - 1);
     }
-    map_1.swap(vSorted);
+    uniqueReads.swap(vSorted);
     return vPositions;
 }

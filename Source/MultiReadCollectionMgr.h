@@ -21,9 +21,12 @@ typedef std::vector<Read> TmpReadContainer;
 // Every kept alignment, in ascending SAM line order.
 typedef std::vector<Read*> LineIndex;
 
-// Reads the SAM file and files each read ID's kept alignments as a MultiRead_t<N> into map_N.
-// Owns every MultiRead and every text of the run in arenas, so nothing is allocated or freed
-// record by record; single-threaded.
+// The largest number of alignments a read may keep; a read with more is dropped.
+const int MAX_ALIGNMENTS_PER_READ = 5;
+
+// Reads the SAM file and files each read ID's kept alignments as a MultiRead into the container
+// of its number of alignments. Owns every Read and every text of the run in arenas, so nothing
+// is allocated or freed record by record; single-threaded.
 class MultiReadCollectionMgr {
 public:
     MultiReadCollectionMgr(int maxMismatchesForTopHits, int extraMismatchesForAdditionalHits);
@@ -35,21 +38,23 @@ public:
     // number of alignment lines accepted, 0 when the read length cannot be determined
     // (errorMessage then says why). Throws InputError when the file cannot be read or the
     // model cannot use it (not grouped by read, paired reads, no MD tags at all).
-    int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, bool writeMapFiles,
-                                 std::string& errorMessage);
+    int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, std::string& errorMessage);
     // The same for a plain text file.
-    int64_t BuildReadCollections(const std::string& samFileName, bool writeMapFiles, std::string& errorMessage);
+    int64_t BuildReadCollections(const std::string& samFileName, std::string& errorMessage);
 
-    std::vector<MultiRead*>& GetReadMap(int mapNumber);
-    const std::vector<MultiRead*>& GetReadMap(int mapNumber) const {
-        return const_cast<MultiReadCollectionMgr*>(this)->GetReadMap(mapNumber);
-    }
+    // The reads with iAlignments kept alignments, 1 to LargestAlignmentCount().
+    MultiReadContainer& Container(int iAlignments) { return vContainers[iAlignments]; }
+    const MultiReadContainer& Container(int iAlignments) const { return vContainers[iAlignments]; }
+    int LargestAlignmentCount() const { return static_cast<int>(vContainers.size()) - 1; }
+
+    // Applies the keep rules to the alignments of one read and files those kept.
     void ProcessCurrentTmpContainer(TmpReadContainer& tmp);
     void PutReadsIntoProperContainer(int count, TmpReadContainer& tmp);
-    void OutputThe_Map_x_Files();
-    void Output_a_map_x_file(std::string fileName, const std::vector<MultiRead*>& container);
-    void DeleteMap_xs();
+    // Forgets every container and every text.
+    void ClearContainers();
 
+    // The read length of the last build's file (1 to 999); 0 when it has none.
+    int ReadLength() const { return iReadLength; }
     // The lines rejected by the last build, by reason, and the lines read in all.
     const LineRejections& Rejections() const { return rejections; }
     int LinesRead() const { return iLinesRead; }
@@ -64,7 +69,7 @@ private:
     int maxMismatchesForTopHits;
     int extraMismatchesForAdditionalHits;
     std::string sInputName;  // the file being read, for messages
-    Arena records;         // the MultiReads
+    Arena records;         // the Reads of the MultiReads
     Arena texts;           // read IDs and the qualities of multiread alignments
     ReferenceNames references;
     ReadIdSet seenReadIds;
@@ -75,14 +80,12 @@ private:
     int iFiledCount;            // alignments filed for the last group
     LineRejections rejections;
     int iLinesRead;
+    int iReadLength;
+    // Index N: the container of N alignments; index 0 stays empty. Their Reads live in the
+    // records arena; workers only write probability values of their own jobs.
+    std::vector<MultiReadContainer> vContainers;
 
 public:
-    // Owning through the records arena; workers only write probability values of their own jobs.
-    std::vector<MultiRead*> map_1;
-    std::vector<MultiRead*> map_2;
-    std::vector<MultiRead*> map_3;
-    std::vector<MultiRead*> map_4;
-    std::vector<MultiRead*> map_5;
     // Not owning: every kept alignment, in line order.
     LineIndex LineNumberMap;
     std::map<char, double> error_score;
@@ -90,6 +93,6 @@ public:
 
 // Sorts the unique reads by the position of their alignment, keeping the file order of equal
 // positions, and returns those positions in the new order.
-std::vector<int> SortUniqueReadsByPosition(std::vector<MultiRead*>& map_1);
+std::vector<int> SortUniqueReadsByPosition(MultiReadContainer& uniqueReads);
 
 #endif

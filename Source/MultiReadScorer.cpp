@@ -2,14 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 #include "utils.h"
-
-ProbMode ParseProbMode(const std::string& probOutput) {
-    if (probOutput == "BOTH") return ProbMode::Both;
-    if (probOutput == "BAYES") return ProbMode::Bayes;
-    return ProbMode::Proportional;
-}
 
 void AppendDouble(std::string& sText, double dValue) {
     char acBuffer[32];
@@ -27,7 +22,7 @@ struct MultiReadScorer::Scratch {
           vDrawCells(static_cast<std::size_t>(iN) * iL),
           vDrawRows(std::max(iDrawRows, 1)),
           vEvidence(iN, std::vector<std::vector<MisMatchData>>(iL)),
-          vQualities(iN),
+          vAlignments(iN),
           vCounts(iN),
           vMismatchCounts(iN),
           vProb(iN),
@@ -47,7 +42,7 @@ struct MultiReadScorer::Scratch {
     std::vector<double> vDrawCells;   // one row of N*L chain values: the start, then the latest row
     std::vector<double*> vDrawRows;   // T rows, every one vDrawCells
     std::vector<std::vector<std::vector<MisMatchData>>> vEvidence;  // [j][k]; cleared, never shrunk
-    std::vector<std::string> vQualities;
+    std::vector<AlignmentEvidence> vAlignments;  // the sampler's view of each alignment
     std::vector<int> vCounts;          // unique reads in each alignment's flanking window
     std::vector<int> vMismatchCounts;  // true flags in each row of Z
     std::vector<double> vProb;         // sampler's posterior
@@ -57,22 +52,18 @@ struct MultiReadScorer::Scratch {
 
 namespace {
 
-// Quality text, window count and, when the sampler needs them, the per-position evidence
-// lists of alignment j. The lists stay empty when no unique read lies in the window.
-void GatherEvidence(KorvexCalc& calc, const Evidence& evidence, const Read& r, bool bNeedLists,
-                    std::vector<std::vector<MisMatchData>>& vRow, std::string& sQuality, int& iCount) {
-    sQuality.assign(r.quality);
-    int iFirst = 0;
-    int iLast = -1;
-    iCount = calc.countMatchingUniqueReads_at_flanking(evidence.uniqueReads, r, evidence.uniquePositions,
-                                                       evidence.strandness, iLast, iFirst);
-    if (!bNeedLists) return;
-    for (int k = 0; k < calc.iSeqLength; ++k) {
+// The window count of alignment r and, when the sampler needs them, its per-position evidence
+// lists. The lists stay empty when no matching unique read lies in the window.
+int GatherEvidence(const EvidenceIndex& evidence, const Read& r, bool bNeedLists,
+                   std::vector<std::vector<MisMatchData>>& vRow) {
+    const EvidenceWindow window = evidence.WindowOf(r);
+    const int iCount = evidence.CountMatching(r, window);
+    if (!bNeedLists) return iCount;
+    for (std::size_t k = 0; k < vRow.size(); ++k) {
         vRow[k].clear();
-        if (iCount > 0)
-            calc.FindMatchingUniqueReads_at_k_2(k, evidence.uniqueReads, r, evidence.uniquePositions, iLast, iFirst,
-                                                vRow[k], evidence.strandness);
+        if (iCount > 0) evidence.AppendCovering(r, static_cast<int>(k), window, vRow[k]);
     }
+    return iCount;
 }
 
 // Z row: one flag per read position holding a mismatch of the alignment; returns their number.
@@ -142,25 +133,28 @@ void StoreProbabilities(Read& r, ProbMode mode, double dUniqueShare, double dPos
 
 }  // namespace
 
-MultiReadScorer::MultiReadScorer(const KorvexCalc& parameters_, int iNumAlignments, ProbMode mode_)
-    : parameters(parameters_),
-      mode(mode_),
+MultiReadScorer::MultiReadScorer(const ModelParameters& model, int iNumAlignments, ProbMode mode_)
+    : mode(mode_),
       // The chain and the evidence lists are only needed when the sampler runs.
-      pScratch(new Scratch(iNumAlignments, parameters_.iSeqLength,
-                           mode_ == ProbMode::Proportional ? 0 : parameters_.iTotalIterations)),
-      sampler(iNumAlignments, parameters_.iSeqLength, parameters_.iTotalIterations, parameters_.iBurninIterations,
-              parameters_.dPolymorphismRate) {}
+      pScratch(new Scratch(iNumAlignments, model.iReadLength,
+                           mode_ == ProbMode::Proportional ? 0 : model.iTotalIterations)),
+      sampler(iNumAlignments, model) {}
 
 MultiReadScorer::~MultiReadScorer() {}
 
-double MultiReadScorer::Score(MultiRead& m, const Evidence& evidence, std::string& sCallRecords) {
+double MultiReadScorer::Score(MultiRead& m, const EvidenceIndex& evidence, const std::map<char, double>& errorScores,
+                              std::string& sCallRecords) {
     Scratch& scratch = *pScratch;
+    if (m.Size() != scratch.iN)
+        throw std::invalid_argument("Score: a multiread of " + std::to_string(m.Size()) + " alignments given to the " +
+                                    "scorer of " + std::to_string(scratch.iN) + ".");
     const bool bSampler = mode != ProbMode::Proportional;
     for (int j = 0; j < scratch.iN; ++j) {
         const Read& r = m.Reads(j);
-        GatherEvidence(parameters, evidence, r, bSampler, scratch.vEvidence[j], scratch.vQualities[j],
-                       scratch.vCounts[j]);
+        scratch.vCounts[j] = GatherEvidence(evidence, r, bSampler, scratch.vEvidence[j]);
         scratch.vMismatchCounts[j] = FillMismatchFlags(r, scratch.vZRows[j], scratch.iL);
+        scratch.vAlignments[j] =
+            AlignmentEvidence{&scratch.vEvidence[j], scratch.vZRows[j], r.quality, scratch.vCounts[j]};
     }
 
     double dSamplerSeconds = 0.0;
@@ -168,8 +162,7 @@ double MultiReadScorer::Score(MultiRead& m, const Evidence& evidence, std::strin
     if (bSampler) {
         // Every multiread's chain starts at 1e-06 in row 0.
         std::fill(scratch.vDrawRows[0], scratch.vDrawRows[0] + scratch.iN * scratch.iL, 0.000001);
-        dSamplerSeconds = sampler.Run(scratch.vEvidence, scratch.vZRows.data(), evidence.error_score,
-                                      scratch.vDrawRows.data(), scratch.vProb, scratch.vQualities, scratch.vCounts);
+        dSamplerSeconds = sampler.Run(scratch.vAlignments, errorScores, scratch.vDrawRows.data(), scratch.vProb);
     }
 
     ComputeProportionalEstimates(scratch.vMismatchCounts, scratch.vCounts, scratch.vUniformShare,

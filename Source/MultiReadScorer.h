@@ -6,22 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "Evidence.h"
 #include "Formats.h"
-#include "KorvexCalc.h"
 #include "MC2.h"
+#include "ModelParameters.h"
 #include "Read.h"
-
-// What every multiread of a run is scored against, shared read-only by all threads.
-struct Evidence {
-    const std::vector<MultiRead*>& uniqueReads;  // map_1, sorted by position
-    std::vector<int>& uniquePositions;           // their positions
-    std::map<char, double>& error_score;
-    bool strandness;
-};
-
-// PROB_OUTPUT as the calculation reads it: exactly "BOTH" or "BAYES", anything else the
-// unique-read share alone.
-ProbMode ParseProbMode(const std::string& probOutput);
 
 // Scores the multireads of one container one at a time: the window counts and evidence of each
 // alignment, the posterior when the mode asks for it, the proportional estimates, the
@@ -30,19 +19,21 @@ ProbMode ParseProbMode(const std::string& probOutput);
 // One per thread: it is touched only by the thread that owns it.
 class MultiReadScorer {
 public:
-    MultiReadScorer(const KorvexCalc& parameters, int iNumAlignments, ProbMode mode);
+    MultiReadScorer(const ModelParameters& model, int iNumAlignments, ProbMode mode);
     ~MultiReadScorer();
     MultiReadScorer(const MultiReadScorer&) = delete;
     MultiReadScorer& operator=(const MultiReadScorer&) = delete;
 
-    // Scores m (which must have N alignments), appends one call_record line per alignment to
+    // Scores m against the unique reads of evidence and the
+    // error score of each quality character, appends one call_record line per alignment to
     // sCallRecords and stores the probabilities in its Reads; returns the sampler's seconds.
-    double Score(MultiRead& m, const Evidence& evidence, std::string& sCallRecords);
+    // Throws std::invalid_argument when m has another number of alignments than the scorer's.
+    double Score(MultiRead& m, const EvidenceIndex& evidence, const std::map<char, double>& errorScores,
+                 std::string& sCallRecords);
 
 private:
     struct Scratch;
 
-    KorvexCalc parameters;
     ProbMode mode;
     std::unique_ptr<Scratch> pScratch;  // owned
     MCMCcalculator sampler;

@@ -83,12 +83,12 @@ PartFiles PartFilesOf(const std::string& sFinalOutput, const RunSettings& settin
 
 void KeepOnlyValuesOwnedByThisPart(MultiReadCollectionMgr& collections, const RunSettings& settings) {
     if (settings.nparts <= 1 || settings.part == 1) return;
-    for (MultiRead* pUnique : collections.GetReadMap(1)) SetValuesMissing(pUnique->Reads(0));
-    for (int k = 2; k <= 5; ++k) {
-        std::vector<MultiRead*>& container = collections.GetReadMap(k);
+    for (MultiRead& unique : collections.Container(1)) SetValuesMissing(unique.Reads(0));
+    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) {
+        MultiReadContainer& container = collections.Container(k);
         if (static_cast<int>(container.size()) > settings.nparts) continue;  // disjoint slices
-        for (MultiRead* pMultiRead : container)
-            for (int j = 0; j < k; ++j) SetValuesMissing(pMultiRead->Reads(j));
+        for (MultiRead& multiRead : container)
+            for (int j = 0; j < k; ++j) SetValuesMissing(multiRead.Reads(j));
     }
 }
 
@@ -129,7 +129,7 @@ void WritePartManifest(const PartFiles& files, const RunSettings& settings, cons
     for (const Read* pRead : collections.LineNumberMap) iValueLines += !std::isnan(pRead->probability[0]);
     manifest.Set("value_lines", iValueLines);
     int64_t iMultireads = 0;
-    for (int k = 2; k <= 5; ++k) iMultireads += summary.iMultireadsScored[k];
+    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) iMultireads += summary.iMultireadsScored[k];
     manifest.Set("multireads_computed", iMultireads);
     manifest.Set("output", files.sOutput);
     manifest.Set("output_bytes", FileSize(files.sOutput));

@@ -2,6 +2,7 @@
 #define KORVEX_READ_H
 
 #include <cstdint>
+#include <vector>
 
 // One mismatch of an alignment against the reference.
 struct ReadMismatch {
@@ -31,42 +32,20 @@ struct Read {
     int QualityLength() const;
 };
 
-// The alignments kept for one read ID; always a MultiRead_t<N>.
-class MultiRead {
-public:
-    virtual ~MultiRead();
-    virtual void DeleteProfiles();
-    virtual Read& Reads(int i);
-    virtual const Read& Reads(int i) const;
-    virtual int Size() const;
+// The alignments kept for one read ID: iCount Reads side by side, in the order of their SAM
+// lines. A plain record: the Reads live elsewhere (the collection's arena), so copying a
+// MultiRead copies only the pointer.
+struct MultiRead {
+    Read* pReads = nullptr;
+    int iCount = 0;
+
+    int Size() const { return iCount; }
+    Read& Reads(int i) { return pReads[i]; }
+    const Read& Reads(int i) const { return pReads[i]; }
 };
 
-// Throws the index error of MultiRead_t<N>::Reads.
-[[noreturn]] void ThrowReadIndexError(int i, int size);
-
-template <int N>
-class MultiRead_t : public MultiRead {
-    static_assert(N >= 1 && N <= 5, "a multiread holds one to five alignments");
-
-public:
-    Read& Reads(int i) override {
-        if (i < 0 || i >= N) ThrowReadIndexError(i, N);
-        return reads[i];
-    }
-    const Read& Reads(int i) const override {
-        if (i < 0 || i >= N) ThrowReadIndexError(i, N);
-        return reads[i];
-    }
-    int Size() const override { return N; }
-
-private:
-    Read reads[N];  // in the order of their SAM lines
-};
-
-extern template class MultiRead_t<1>;
-extern template class MultiRead_t<2>;
-extern template class MultiRead_t<3>;
-extern template class MultiRead_t<4>;
-extern template class MultiRead_t<5>;
+// The reads with one number N of kept alignments, each a MultiRead of N Reads. The container
+// of N = 1 holds the unique reads.
+typedef std::vector<MultiRead> MultiReadContainer;
 
 #endif

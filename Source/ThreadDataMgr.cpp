@@ -1,11 +1,7 @@
 #include "ThreadDataMgr.h"
 
 #include <algorithm>
-#include <iostream>
 #include <stdexcept>
-
-#include "StringUtils.h"
-#include "utils.h"
 
 void GetPartSlice(int n, int iNumParts, int iPartToRun, int& start, int& end) {
     if (n > iNumParts) {
@@ -21,48 +17,31 @@ void GetPartSlice(int n, int iNumParts, int iPartToRun, int& start, int& end) {
     }
 }
 
-ThreadDataMgr::ThreadDataMgr() {}
-
-ThreadDataMgr::~ThreadDataMgr() { ReleaseJobs(); }
-
-void ThreadDataMgr::ReleaseJobs() {
-    for (JobInfo* pJob : vJobs) {
-        delete pJob->pOutFile;
-        delete pJob;
-    }
-    vJobs.clear();
+std::string CallRecordFileName(int iNumAlignments) {
+    return "call_record_L" + std::to_string(iNumAlignments) + "_combined";
 }
 
-int ThreadDataMgr::PopulateJobInfoVector(int iStart, int iEnd, int iNumJobs, int iMapNumber, int iPart) {
-    ReleaseJobs();
+int ThreadDataMgr::PopulateJobInfoVector(int iStart, int iEnd, int iNumJobs) {
+    vJobs.clear();
     if (iEnd - iStart == 0) return 0;
     if (iNumJobs < 1)
-        throw std::invalid_argument("PopulateJobInfoVector: the number of jobs (" + convertS(iNumJobs) +
+        throw std::invalid_argument("PopulateJobInfoVector: the number of jobs (" + std::to_string(iNumJobs) +
                                     ") must be at least 1 for a non-empty slice.");
 
     int iChunk = std::max((iEnd - iStart) / iNumJobs, 1);
-    std::string sCombinedFileName = "call_record_L" + convertS(iMapNumber) + "_combined";
-    std::string sNamePrefix = "call_record_L" + convertS(iMapNumber) + "_p" + convertS(iPart, 3) + "_t";
-
     vJobs.reserve(iNumJobs);
     int iCurrent = iStart;
     for (int t = 0; t < iNumJobs; ++t) {
-        JobInfo* pJob = new JobInfo();
-        pJob->sOutFileName = sNamePrefix + convertS(t, 3) + ".txt";
-        pJob->sCombinedFileName = sCombinedFileName;
-        pJob->iStartIndex = iCurrent;
-        pJob->iEndIndex = iCurrent + iChunk;
-        pJob->iThreadNumber = t;
+        JobInfo job{iCurrent, iCurrent + iChunk, t};
         // The last job takes the remainder of the division.
-        if (t == iNumJobs - 1 && iCurrent + iChunk < iEnd) pJob->iEndIndex = iEnd;
-        if (pJob->iStartIndex > iEnd - 1) {
-            pJob->iStartIndex = 0;
-            pJob->iEndIndex = 0;
-        } else if (pJob->iEndIndex > iEnd) {
-            pJob->iEndIndex = iEnd;
+        if (t == iNumJobs - 1 && iCurrent + iChunk < iEnd) job.iEndIndex = iEnd;
+        if (job.iStartIndex > iEnd - 1) {
+            job.iStartIndex = 0;
+            job.iEndIndex = 0;
+        } else if (job.iEndIndex > iEnd) {
+            job.iEndIndex = iEnd;
         }
-        pJob->pOutFile = new std::ofstream();
-        vJobs.push_back(pJob);
+        vJobs.push_back(job);
         iCurrent += iChunk;
     }
     return static_cast<int>(vJobs.size());

@@ -1,38 +1,30 @@
 #ifndef KORVEX_THREADDATAMGR_H
 #define KORVEX_THREADDATAMGR_H
 
-#include <fstream>
 #include <string>
 #include <vector>
 
-// One job: a contiguous index range of a container and its call_record file.
+// One job: a contiguous index range of a container.
 struct JobInfo {
     int iStartIndex;
     int iEndIndex;  // exclusive
     int iThreadNumber;
-    std::ofstream* pOutFile;  // owned by the ThreadDataMgr; opened and written by the job's thread only
-    std::string sOutFileName;
-    std::string sCombinedFileName;
 };
 
 // The part cut: this run's slice [start, end) of a container of n multireads.
 void GetPartSlice(int n, int iNumParts, int iPartToRun, int& start, int& end);
 
-// Owns the jobs of one container run.
+// The name of the file that receives the call_record lines of the container of multireads
+// with iNumAlignments alignments.
+std::string CallRecordFileName(int iNumAlignments);
+
+// The jobs of one container run.
 class ThreadDataMgr {
 public:
-    ThreadDataMgr();
-    virtual ~ThreadDataMgr();
-    ThreadDataMgr(const ThreadDataMgr&) = delete;
-    ThreadDataMgr& operator=(const ThreadDataMgr&) = delete;
+    // Cuts [iStart, iEnd) into iNumJobs jobs; the last takes the remainder of the division.
+    int PopulateJobInfoVector(int iStart, int iEnd, int iNumJobs);
 
-    int PopulateJobInfoVector(int iStart, int iEnd, int iNumJobs, int iMapNumber, int iPart);
-
-    // Owning: records and their streams are deleted by the destructor (or a new population).
-    std::vector<JobInfo*> vJobs;
-
-private:
-    void ReleaseJobs();
+    std::vector<JobInfo> vJobs;
 };
 
 #endif

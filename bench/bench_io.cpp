@@ -175,8 +175,8 @@ void BM_Step1(benchmark::State& state) {
         MultiReadCollectionMgr collections(2, 2);
         std::unique_ptr<LineSource> pLines = OpenLineSource(input, {"", static_cast<int>(state.range(1))});
         std::string sError;
-        collections.BuildReadCollections(*pLines, input.Name(), false, sError);
-        std::vector<int> vPositions = SortUniqueReadsByPosition(collections.GetReadMap(1));
+        collections.BuildReadCollections(*pLines, input.Name(), sError);
+        std::vector<int> vPositions = SortUniqueReadsByPosition(collections.Container(1));
         benchmark::DoNotOptimize(vPositions.data());
         iLines = collections.LinesRead();
     }

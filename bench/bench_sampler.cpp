@@ -36,6 +36,7 @@ struct Workload {
     std::vector<int> vCounts;
     std::vector<double> vDrawValues;
     std::vector<double*> vDrawRows;
+    std::vector<AlignmentEvidence> vAlignments;  // the sampler's view of the arrays above
     std::map<char, double> error_score;
 
     Workload(int n, int l, int iDepth)
@@ -55,6 +56,7 @@ struct Workload {
             for (int r = 0; r < iReads; ++r) AddUniqueRead(j, pickStart(gen), gen);
         }
         for (int t = 0; t < T; ++t) vDrawRows.push_back(&vDrawValues[static_cast<size_t>(t) * n * l]);
+        for (int j = 0; j < n; ++j) vAlignments.push_back({&vEvidence[j], vZRows[j], vQualities[j], vCounts[j]});
     }
 
     // A unique read starting at offset s of alignment j: about 1 % sequencing errors, and all
@@ -71,7 +73,7 @@ struct Workload {
 };
 
 void RunFast(Workload& w, MCMCcalculator& calc, std::vector<double>& prob) {
-    calc.Run(w.vEvidence, w.vZRows.data(), w.error_score, w.vDrawRows.data(), prob, w.vQualities, w.vCounts);
+    calc.Run(w.vAlignments, w.error_score, w.vDrawRows.data(), prob);
 }
 
 void RunPlain(Workload& w, std::vector<double>& prob) {
@@ -86,7 +88,7 @@ void Reset(Workload& w, std::vector<double>& prob) {
 
 void BM_SamplerRun(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-    MCMCcalculator calc(w.iN, w.iL, T, B, RATE);
+    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
     std::vector<double> prob(w.iN);
     for (auto _ : state) {
         state.PauseTiming();
@@ -119,7 +121,7 @@ double ThreadSeconds() {
 // Both samplers in every iteration, in alternating order, each timed on its own.
 void BM_SamplerRatio(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-    MCMCcalculator calc(w.iN, w.iL, T, B, RATE);
+    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
     std::vector<double> prob(w.iN);
     double dFast = 0;
     double dPlain = 0;

@@ -28,14 +28,14 @@ const int MAX_UNIQUE_READS = 40;
 // The reads of one input and every text they point to.
 struct Case {
     int iSeqLength = 1;
-    KorvexCalc parameters{};
+    ModelParameters parameters{};
     bool bStrandness = false;
     std::deque<std::string> vTexts;  // never shrinks while the case lives: the Reads point into it
-    std::vector<std::unique_ptr<MultiRead>> vOwned;
-    std::vector<MultiRead*> map_1;
+    std::deque<std::vector<Read>> vOwned;  // the Reads of the multireads; never moved
+    MultiReadContainer uniqueReads;
     std::vector<int> vPositions;
     std::map<char, double> errorScore;
-    MultiRead* pMultiRead = nullptr;
+    MultiRead multiRead;
 };
 
 const char* Keep(Case& c, std::string sText) {
@@ -84,12 +84,10 @@ Read MakeAlignment(FuzzedDataProvider& data, Case& c, int iBasePosition, int iSp
     return read;
 }
 
-template <int N>
-MultiRead* MakeMultiRead(Case& c, FuzzedDataProvider& data, int iBasePosition, int iSpread) {
-    auto pMultiRead = std::make_unique<MultiRead_t<N>>();
-    for (int j = 0; j < N; ++j) pMultiRead->Reads(j) = MakeAlignment(data, c, iBasePosition, iSpread);
-    c.vOwned.push_back(std::move(pMultiRead));
-    return c.vOwned.back().get();
+MultiRead MakeMultiRead(Case& c, FuzzedDataProvider& data, int iAlignments, int iBasePosition, int iSpread) {
+    std::vector<Read>& vReads = c.vOwned.emplace_back();
+    for (int j = 0; j < iAlignments; ++j) vReads.push_back(MakeAlignment(data, c, iBasePosition, iSpread));
+    return MultiRead{vReads.data(), iAlignments};
 }
 
 void BuildCase(FuzzedDataProvider& data, Case& c) {
@@ -99,7 +97,7 @@ void BuildCase(FuzzedDataProvider& data, Case& c) {
     const int iBurnin = data.ConsumeIntegralInRange(0, iTotal);
     const double dRate = PolymorphismRate(data);
     const int iFlanking = data.ConsumeBool() ? data.ConsumeIntegralInRange(-2 * L, 2 * L) : data.ConsumeIntegral<int>();
-    c.parameters = KorvexCalc{L, iFlanking, dRate, iTotal, iBurnin};
+    c.parameters = ModelParameters{L, iFlanking, dRate, iTotal, iBurnin};
     c.bStrandness = data.ConsumeBool();
     const int iBase = data.ConsumeBool() ? INT_MAX - data.ConsumeIntegralInRange(0, 2 * L)
                                          : data.ConsumeIntegralInRange(0, 1000);
@@ -108,15 +106,12 @@ void BuildCase(FuzzedDataProvider& data, Case& c) {
     const int iUniqueReads = data.ConsumeIntegralInRange(0, MAX_UNIQUE_READS);
     ErrorScoreCounter counter;
     for (int i = 0; i < iUniqueReads; ++i) {
-        c.map_1.push_back(MakeMultiRead<1>(c, data, iBase, iSpread));
-        counter.Add(c.map_1.back()->Reads(0));
+        c.uniqueReads.push_back(MakeMultiRead(c, data, 1, iBase, iSpread));
+        counter.Add(c.uniqueReads.back().Reads(0));
     }
     counter.Finish(c.errorScore);
-    c.vPositions = SortUniqueReadsByPosition(c.map_1);
-
-    static MultiRead* (*const MAKERS[])(Case&, FuzzedDataProvider&, int, int) = {
-        MakeMultiRead<2>, MakeMultiRead<3>, MakeMultiRead<4>, MakeMultiRead<5>};
-    c.pMultiRead = MAKERS[iNumAlignments - 2](c, data, iBase, iSpread);
+    c.vPositions = SortUniqueReadsByPosition(c.uniqueReads);
+    c.multiRead = MakeMultiRead(c, data, iNumAlignments, iBase, iSpread);
 }
 
 std::string DescribeRead(const Read& r) {
@@ -129,15 +124,15 @@ std::string DescribeRead(const Read& r) {
 
 // The case in words, printed when an invariant breaks.
 std::string DescribeCase(const Case& c) {
-    const KorvexCalc& p = c.parameters;
+    const ModelParameters& p = c.parameters;
     char acRate[32];
     std::snprintf(acRate, sizeof(acRate), "%.17g", p.dPolymorphismRate);
-    std::string sText = "L=" + std::to_string(p.iSeqLength) + " F=" + std::to_string(p.iFlankingValue) +
+    std::string sText = "L=" + std::to_string(p.iReadLength) + " F=" + std::to_string(p.iFlankingValue) +
                         " T=" + std::to_string(p.iTotalIterations) + " B=" + std::to_string(p.iBurninIterations) +
                         " rate=" + acRate + " strandness=" + std::to_string(c.bStrandness) + "\nunique reads:\n";
-    for (const MultiRead* pUnique : c.map_1) sText += DescribeRead(pUnique->Reads(0));
+    for (const MultiRead& unique : c.uniqueReads) sText += DescribeRead(unique.Reads(0));
     sText += "multiread:\n";
-    for (int j = 0; j < c.pMultiRead->Size(); ++j) sText += DescribeRead(c.pMultiRead->Reads(j));
+    for (int j = 0; j < c.multiRead.Size(); ++j) sText += DescribeRead(c.multiRead.Reads(j));
     return sText;
 }
 
@@ -147,11 +142,11 @@ struct Scored {
 };
 
 Scored Score(Case& c, MultiReadScorer& scorer) {
-    MultiRead& m = *c.pMultiRead;
+    MultiRead& m = c.multiRead;
     for (int j = 0; j < m.Size(); ++j) m.Reads(j).probability[0] = m.Reads(j).probability[1] = -1.0;
-    const Evidence evidence{c.map_1, c.vPositions, c.errorScore, c.bStrandness};
+    const EvidenceIndex evidence(c.uniqueReads, c.vPositions, c.bStrandness, c.parameters);
     Scored scored;
-    scorer.Score(m, evidence, scored.sCallRecords);
+    scorer.Score(m, evidence, c.errorScore, scored.sCallRecords);
     for (int j = 0; j < m.Size(); ++j) {
         scored.vFirst.push_back(m.Reads(j).probability[0]);
         scored.vSecond.push_back(m.Reads(j).probability[1]);
@@ -172,7 +167,7 @@ double Sum(const std::vector<double>& vValues) {
 // below 2 it falls short of 1 by design). Each iteration adds weights that sum to 1, or nothing
 // when no alignment has a finite log-likelihood: the sum times the divisor is a whole number of
 // iterations, at most the number that count.
-bool IsPosteriorSum(double dSum, const KorvexCalc& p) {
+bool IsPosteriorSum(double dSum, const ModelParameters& p) {
     const int iCounted = p.iTotalIterations - std::max(1, p.iBurninIterations - 1);
     const double dIterations = dSum * (p.iTotalIterations + 1 - p.iBurninIterations);
     return std::fabs(dIterations - std::round(dIterations)) <= 1e-9 * std::max(1, iCounted) &&
@@ -180,7 +175,7 @@ bool IsPosteriorSum(double dSum, const KorvexCalc& p) {
 }
 
 void CheckModes(Case& c) {
-    const int N = c.pMultiRead->Size();
+    const int N = c.multiRead.Size();
     MultiReadScorer both(c.parameters, N, ProbMode::Both), bayes(c.parameters, N, ProbMode::Bayes),
         proportional(c.parameters, N, ProbMode::Proportional);
     const Scored scoredBoth = Score(c, both);

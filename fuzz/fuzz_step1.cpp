@@ -24,26 +24,26 @@ void CheckRead(const Read& read, int iLinesRead, int iSeqLength) {
 }
 
 void CheckCollections(MultiReadCollectionMgr& collections, int64_t iAccepted) {
-    const int iSeqLength = GetSequenceLength();
+    const int iSeqLength = collections.ReadLength();
     FUZZ_CHECK(iSeqLength >= 1 && iSeqLength <= 999);
     FUZZ_CHECK(iAccepted + collections.Rejections().Total() <= collections.LinesRead());
     std::size_t iFiled = 0;
-    for (int k = 1; k <= 5; ++k) {
-        for (MultiRead* pMultiRead : collections.GetReadMap(k)) {
-            FUZZ_CHECK(pMultiRead->Size() == k);
-            for (int j = 0; j < k; ++j) CheckRead(pMultiRead->Reads(j), collections.LinesRead(), iSeqLength);
+    for (int k = 1; k <= collections.LargestAlignmentCount(); ++k) {
+        for (const MultiRead& multiRead : collections.Container(k)) {
+            FUZZ_CHECK(multiRead.Size() == k);
+            for (int j = 0; j < k; ++j) CheckRead(multiRead.Reads(j), collections.LinesRead(), iSeqLength);
         }
-        iFiled += static_cast<std::size_t>(k) * collections.GetReadMap(k).size();
+        iFiled += static_cast<std::size_t>(k) * collections.Container(k).size();
     }
     FUZZ_CHECK(iFiled == collections.LineNumberMap.size() && iFiled <= static_cast<std::size_t>(iAccepted));
     for (std::size_t i = 1; i < collections.LineNumberMap.size(); ++i)
         FUZZ_CHECK(collections.LineNumberMap[i - 1]->lineNumber < collections.LineNumberMap[i]->lineNumber);
 }
 
-void CheckSorted(const std::vector<MultiRead*>& map_1, const std::vector<int>& vPositions) {
-    FUZZ_CHECK(map_1.size() == vPositions.size());
-    for (std::size_t i = 0; i < map_1.size(); ++i) {
-        FUZZ_CHECK(map_1[i]->Reads(0).position == vPositions[i]);
+void CheckSorted(const MultiReadContainer& uniqueReads, const std::vector<int>& vPositions) {
+    FUZZ_CHECK(uniqueReads.size() == vPositions.size());
+    for (std::size_t i = 0; i < uniqueReads.size(); ++i) {
+        FUZZ_CHECK(uniqueReads[i].Reads(0).position == vPositions[i]);
         FUZZ_CHECK(i == 0 || vPositions[i - 1] <= vPositions[i]);
     }
 }
@@ -64,13 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
     std::string sError;
     int64_t iAccepted = 0;
     try {
-        iAccepted = collections.BuildReadCollections(source, "fuzz.sam", false, sError);
+        iAccepted = collections.BuildReadCollections(source, "fuzz.sam", sError);
     } catch (const InputError&) {
         return 0;
     }
     if (iAccepted == 0) return 0;
     CheckCollections(collections, iAccepted);
-    std::vector<MultiRead*>& map_1 = collections.GetReadMap(1);
-    CheckSorted(map_1, SortUniqueReadsByPosition(map_1));
+    MultiReadContainer& uniqueReads = collections.Container(1);
+    CheckSorted(uniqueReads, SortUniqueReadsByPosition(uniqueReads));
     return 0;
 }

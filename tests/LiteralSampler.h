@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "KorvexCalc.h"
+#include "Evidence.h"
 #include "SimpleRNG.h"
 
 namespace literal {

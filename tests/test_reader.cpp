@@ -6,6 +6,7 @@
 
 #include "Logger.h"
 #include "MapFileReader.h"
+#include "MismatchTag.h"
 #include "MultiReadCollectionMgr.h"
 #include "PlainLineSource.h"
 #include "TestHelpers.h"
@@ -63,15 +64,15 @@ std::string Line(const std::string& sName, const std::string& sFlag, int iPositi
     return SamLine(sName, sFlag, SEQ36, QUAL36, sTags, "chr1", std::to_string(iPosition));
 }
 
-// The line numbers in map_1 to map_5, "N:lines" per MultiRead; checks that LineNumberMap holds
+// The line numbers in the containers, "N:lines" per MultiRead; checks that LineNumberMap holds
 // just these Reads, in line order.
 std::string Containers(MultiReadCollectionMgr& collections) {
     std::string s;
     std::set<const Read*> filed;
-    for (int k = 1; k <= 5; ++k)
-        for (MultiRead* pMultiRead : collections.GetReadMap(k))
-            for (int i = 0; i < pMultiRead->Size(); ++i) {
-                const Read& read = pMultiRead->Reads(i);
+    for (int k = 1; k <= collections.LargestAlignmentCount(); ++k)
+        for (const MultiRead& multiRead : collections.Container(k))
+            for (int i = 0; i < multiRead.Size(); ++i) {
+                const Read& read = multiRead.Reads(i);
                 s += (i ? "," : (s.empty() ? "" : " ") + std::to_string(k) + ":") + std::to_string(read.lineNumber);
                 filed.insert(&read);
             }
@@ -138,6 +139,24 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
     }
 }
 
+// The MD:Z tag alone, for a read of 36 bases: "problem count described: offsets". Counts are read
+// as atoi reads them; a problem found first hides the others.
+TEST(MismatchTag, OffsetsOrTheProblem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"MD:Z:36", "0 0 36:"}, {"MD:Z:036", "0 0 36:"}, {"MD:Z:0A0C0G33", "0 3 36: 0 1 2"},
+        {"MD:Z:35A0", "0 1 36: 35"}, {"MD:Z: 5A+30", "0 1 36: 5"}, {"", "0 0 0:"}, {"MD:Z", "1 0 0:"},
+        {"MD:Z:-1A36", "2 1 36:"}, {"MD:Z:40", "3 0 40:"}, {"MD:Z:10N25", "3 0 10:"},
+        {"MD:Z:1A1C1G1T28", "4 4 36:"}, {"MD:Z:1A1C1G1T1A", "3 5 10:"}, {"MD:Z:-1^A", "5 0 0:"}};
+    for (const auto& c : cases) {
+        const MismatchTagReading reading = ReadMismatchTag(c.first, 36);
+        std::string s = std::to_string(static_cast<int>(reading.problem)) + " " +
+                        std::to_string(reading.iMismatchCount) + " " + std::to_string(reading.iDescribedLength) + ":";
+        for (int i = 0; reading.problem == MismatchTagProblem::None && i < reading.iMismatchCount; ++i)
+            s += " " + std::to_string(reading.aiOffsets[i]);
+        EXPECT_EQ(s, c.second) << c.first;
+    }
+}
+
 // Names and qualities are kept in full, whatever their length, and lines are numbered from the
 // first, header and empty lines included; the last line needs no line end.
 TEST(MapFileReader, ReadsWholeFilesWithFullTexts) {
@@ -190,24 +209,6 @@ TEST(MapFileReader, CapsWarnings) {
               "shown (12 in all).");
 }
 
-// Every access goes through the base pointer, as the containers hold them; the bare base holds nothing.
-TEST(MultiRead, SizesAndIndexErrors) {
-    const std::unique_ptr<MultiRead> multis[] = {std::make_unique<MultiRead>(), std::make_unique<MultiRead_t<1>>(),
-                                                 std::make_unique<MultiRead_t<4>>(), std::make_unique<MultiRead_t<5>>()};
-    const int aiSizes[] = {0, 1, 4, 5};
-    for (int m = 0; m < 4; ++m) {
-        MultiRead& multi = *multis[m];
-        const int iSize = aiSizes[m];
-        EXPECT_EQ(multi.Size(), iSize);
-        for (int i = 0; i < iSize; ++i) multi.Reads(i).position = 100 * iSize + i;
-        for (int i = 0; i < iSize; ++i) EXPECT_EQ(std::as_const(multi).Reads(i).position, 100 * iSize + i);
-        for (int i : {-1, iSize}) {
-            EXPECT_THROW(multi.Reads(i), std::runtime_error) << iSize << " " << i;
-            EXPECT_THROW(std::as_const(multi).Reads(i), std::runtime_error) << iSize << " " << i;
-        }
-    }
-}
-
 TEST(MultiReadCollectionMgr, KeepRules) {
     struct Case { int iMax; int iExtra; std::vector<int> vMismatchCounts; std::string sKept; };
     const std::vector<Case> cases = {
@@ -228,11 +229,11 @@ TEST(MultiReadCollectionMgr, KeepRules) {
     }
 }
 
-TEST(MultiReadCollectionMgr, GroupsConsecutiveLinesAndWritesMapFiles) {
+TEST(MultiReadCollectionMgr, GroupsConsecutiveLines) {
     // R2's rejected line 4 and unreadable line 6 do not split it; R3 is dropped, its best alignment
     // having 3 mismatches; two names that agree in their first 40 characters are two reads.
     TempDir dir;
-    ScopedChdir chdir(dir.Path());  // the map files and the log are written to the working directory
+    ScopedChdir chdir(dir.Path());
     const std::string sLong(40, 'L');
     WriteFile("in.sam", "@HD\tVN:1.0\n" + Line("R1", "0", 10, "MD:Z:10A14T10") + Line("R2", "0", 20, "MD:Z:36") +
                             Line("R2", "4", 21, "MD:Z:36") + Line("R2", "16", 22, "MD:Z:10A25") +
@@ -241,16 +242,13 @@ TEST(MultiReadCollectionMgr, GroupsConsecutiveLinesAndWritesMapFiles) {
                             Line(sLong + "1", "0", 50, "MD:Z:36") + Line(sLong + "2", "0", 60, "MD:Z:36"));
     MultiReadCollectionMgr collections(2, 1);
     std::string sError;
-    EXPECT_EQ(collections.BuildReadCollections("in.sam", true, sError), 8);
+    EXPECT_EQ(collections.BuildReadCollections("in.sam", sError), 8);
     EXPECT_EQ(Containers(collections), "1:2 1:10 1:11 2:3,5");
-    std::string sFiles;
-    for (char k : {'1', '2', '3', '4', '5'}) sFiles += ReadFile(std::string("map_") + k + "_contents.txt") + "|";
-    EXPECT_EQ(sFiles, "2\tR1\t+\tchr1\t10\t[10,K][25,Z]\n10\t" + sLong + "1\t+\tchr1\t50\t\n11\t" + sLong +
-                          "2\t+\tchr1\t60\t\n|3\tR2\t+\tchr1\t20\t\n5\tR2\t-\tchr1\t22\t[10,K]\n||||");
-    EXPECT_TRUE(FileExists("map_5_contents.txt"));  // an empty container gives an empty file
+    const Read& r2 = collections.Container(2)[0].Reads(1);
+    EXPECT_EQ(std::string(r2.readID) + r2.strand + r2.chromosome + std::to_string(r2.position), "R2-chr122");
     // Unique reads keep no quality text; the alignments of multireads keep theirs.
-    EXPECT_STREQ(collections.map_1[0]->Reads(0).quality, "");
-    EXPECT_STREQ(collections.map_2[0]->Reads(1).quality, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
+    EXPECT_STREQ(collections.Container(1)[0].Reads(0).quality, "");
+    EXPECT_STREQ(r2.quality, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
 }
 
 // Input the model cannot use is refused with the file, the line and the remedy: sorted by
@@ -277,6 +275,6 @@ TEST(MultiReadCollectionMgr, RefusesUnusableFiles) {
         WriteFile("in.sam", c.sText);
         MultiReadCollectionMgr collections(2, 2);
         std::string sError;
-        EXPECT_EQ(ErrorOf<InputError>([&] { collections.BuildReadCollections("in.sam", false, sError); }), c.sError);
+        EXPECT_EQ(ErrorOf<InputError>([&] { collections.BuildReadCollections("in.sam", sError); }), c.sError);
     }
 }

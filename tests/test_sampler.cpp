@@ -43,8 +43,10 @@ struct Multiread {
         std::vector<double*> vRow;
         for (int t = 0; t < iT; ++t) vRow.push_back(vDraws.data() + static_cast<size_t>(t) * iN * iL);
         bool* pZ[5] = {bZ[0], bZ[1], bZ[2], bZ[3], bZ[4]};
+        std::vector<AlignmentEvidence> vAlignments;
+        for (int j = 0; j < iN; ++j) vAlignments.push_back({&vEvidence[j], bZ[j], vQualities[j], vCounts[j]});
         if (bLiteral) literal::Run(iN, iL, iT, iB, dRate, vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
-        else MCMCcalculator(iN, iL, iT, iB, dRate).Run(vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
+        else MCMCcalculator(iN, ModelParameters{iL, 0, dRate, iT, iB}).Run(vAlignments, gScores, &vRow[0], vProb);
         vProb.insert(vProb.end(), vDraws.begin(), vDraws.end());
         return vProb;
     }

@@ -1,21 +1,22 @@
-// The calculation: error scores, evidence windows, job and part cuts, the proportional estimates
-// of one job, and the parallel run of a container's jobs.
+// The model: error scores, evidence windows, job and part cuts, the scoring of one multiread in
+// each mode, and the parallel run of a container's jobs.
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 
 #include "DataTrainer.h"
 #include "ErrorScore.h"
-#include "KorvexCalc.h"
+#include "Evidence.h"
+#include "LiteralSampler.h"
 #include "Logger.h"
+#include "MultiReadScorer.h"
 #include "TestHelpers.h"
 #include "ThreadDataMgr.h"
 #include "utils.h"
 
-const double UNSET = -7.0;  // marks a probability slot that Run must not touch
+const double UNSET = -7.0;  // marks a probability slot that scoring must not touch
 using Range = std::pair<int, int>;
 
 std::string Format(double dValue) { std::ostringstream out; out << dValue; return out.str(); }  // as call_record
@@ -32,15 +33,11 @@ TEST(ErrorScore, MismatchesPerOccurrenceOfEachCharacter) {
     static const TempDir logDir;  // the unknown character is a warning of the log
     GetLogger()->CreateOutFile(logDir.File("test.log"));
     for (const Case& c : cases) {
-        std::vector<MultiRead_t<1>> vUnique(c.vReads.size());
-        std::vector<MultiRead*> vPointers;
-        for (std::size_t i = 0; i < c.vReads.size(); ++i) {
-            vUnique[i].Reads(0) = MakeRead("u", "c", 1, c.vReads[i].sQuality, c.vReads[i].vMismatchOffsets);
-            vPointers.push_back(&vUnique[i]);
-        }
         std::map<char, double> error_score = {{'Q', 0.5}};  // a character of no read keeps its entry
         testing::internal::CaptureStderr();
-        calc_error_score(vPointers, error_score);
+        ErrorScoreCounter counter;
+        for (const Unique& read : c.vReads) counter.Add(MakeRead("u", "c", 1, read.sQuality, read.vMismatchOffsets));
+        counter.Finish(error_score);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.sStderr);
         EXPECT_EQ(error_score, c.expected);
     }
@@ -51,21 +48,21 @@ Read At(int iPosition, const char* sChromosome = "chr1") { return MakeRead("u", 
 // Searches the unique reads (ascending position) for r, L = 36: "count first last:" of its window,
 // then each entry listed at read position k as " offset", with the quality character when flagged.
 std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFlank, bool bStrandness) {
-    std::deque<MultiRead_t<1>> vOwned(vUnique.size());
-    std::vector<MultiRead*> vReads;
+    std::vector<Read> vOwned(vUnique);
+    MultiReadContainer vReads;
     std::vector<int> vPositions;
-    for (std::size_t i = 0; i < vUnique.size(); ++i) {
-        vPositions.push_back((vOwned[i].Reads(0) = vUnique[i]).position);
-        vReads.push_back(&vOwned[i]);
+    for (Read& read : vOwned) {
+        vReads.push_back(MultiRead{&read, 1});
+        vPositions.push_back(read.position);
     }
-    KorvexCalc calc{36, iFlank, 0.0, 0, 0};
-    int iFirst = 0, iLast = 0;
-    const int iCount = calc.countMatchingUniqueReads_at_flanking(vReads, r, vPositions, bStrandness, iLast, iFirst);
+    const EvidenceIndex index(vReads, vPositions, bStrandness, ModelParameters{36, iFlank, 0.0, 0, 0});
+    const EvidenceWindow window = index.WindowOf(r);
     std::vector<MisMatchData> vOut;
-    const int iListed = calc.FindMatchingUniqueReads_at_k_2(k, vReads, r, vPositions, iLast, iFirst, vOut, bStrandness);
-    std::string s = std::to_string(iCount) + " " + std::to_string(iFirst) + " " + std::to_string(iLast) + ":";
+    index.AppendCovering(r, k, window, vOut);
+    std::string s = std::to_string(index.CountMatching(r, window)) + " " + std::to_string(window.iFirst) + " " +
+                    std::to_string(window.iLast) + ":";
     for (const MisMatchData& e : vOut) s += " " + std::to_string(e.iOffset) + std::string(e.bMisMatch, e.cQuality);
-    return iListed == static_cast<int>(vOut.size()) ? s : "returned " + std::to_string(iListed);
+    return s;
 }
 
 // At 1000 with F = 0 the window is 965 <= p <= 1035, and read position k is covered by the reads at
@@ -101,66 +98,58 @@ TEST(JobCut, PartSlicesJobRangesAndFileNames) {
         GetPartSlice(c.n, c.iNumParts, c.iPart, slice.first, slice.second);
         EXPECT_EQ(slice, c.expected) << "n=" << c.n << " parts=" << c.iNumParts << " part=" << c.iPart;
     }
-    struct Case { int iStart, iEnd, iNumJobs, iMap, iPart; std::vector<Range> vExpected; const char* sLastName; };
+    struct Case { int iStart, iEnd, iNumJobs; std::vector<Range> vExpected; };
     const Case jobs[] = {  // the last job takes the remainder
-        {0, 10, 3, 2, 1, {{0, 3}, {3, 6}, {6, 10}}, "call_record_L2_p001_t002.txt"},
-        {0, 7, 7, 3, 42, {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}}, "call_record_L3_p042_t006.txt"},
-        {100, 200, 3, 5, 1000, {{100, 133}, {133, 166}, {166, 200}}, "call_record_L5_p1000_t002.txt"},
-        {5, 11, 4, 4, 2, {{5, 6}, {6, 7}, {7, 8}, {8, 11}}, "call_record_L4_p002_t003.txt"},
-        {0, 2, 3, 2, 1, {{0, 1}, {1, 2}, {0, 0}}, "call_record_L2_p001_t002.txt"},  // jobs beyond the slice
-        {0, 0, 3, 2, 1, {}, ""}};
-    ThreadDataMgr manager;  // one manager for all rows: each population releases the old records
+        {0, 10, 3, {{0, 3}, {3, 6}, {6, 10}}}, {0, 7, 7, {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}}},
+        {100, 200, 3, {{100, 133}, {133, 166}, {166, 200}}}, {5, 11, 4, {{5, 6}, {6, 7}, {7, 8}, {8, 11}}},
+        {0, 2, 3, {{0, 1}, {1, 2}, {0, 0}}},  // jobs beyond the slice
+        {0, 0, 3, {}}};
+    ThreadDataMgr manager;  // one manager for all rows: each population replaces the old jobs
     for (const Case& c : jobs) {
         SCOPED_TRACE(testing::Message() << "[" << c.iStart << ", " << c.iEnd << ") in " << c.iNumJobs);
-        EXPECT_EQ(manager.PopulateJobInfoVector(c.iStart, c.iEnd, c.iNumJobs, c.iMap, c.iPart), int(c.vExpected.size()));
+        EXPECT_EQ(manager.PopulateJobInfoVector(c.iStart, c.iEnd, c.iNumJobs), int(c.vExpected.size()));
         std::vector<Range> vRanges;
-        for (const JobInfo* pJob : manager.vJobs) vRanges.push_back(Range(pJob->iStartIndex, pJob->iEndIndex));
+        for (const JobInfo& job : manager.vJobs) vRanges.push_back(Range(job.iStartIndex, job.iEndIndex));
         EXPECT_EQ(vRanges, c.vExpected);
-        EXPECT_EQ(manager.vJobs.empty() ? "" : manager.vJobs.back()->sOutFileName, c.sLastName);
     }
-    EXPECT_THROW(manager.PopulateJobInfoVector(0, 5, 0, 2, 1), std::invalid_argument) << "a slice without jobs";
+    EXPECT_EQ(CallRecordFileName(4), "call_record_L4_combined");
+    EXPECT_THROW(manager.PopulateJobInfoVector(0, 5, 0), std::invalid_argument) << "a slice without jobs";
 }
-
 Read Alignment(const std::string& sChrom, int iPosition, std::vector<int> vMismatches = {}, std::string sId = "a") {
     Read read = MakeRead(sId, sChrom, iPosition, std::string(36, 'I'), vMismatches);
     read.probability[0] = read.probability[1] = UNSET;
     return read;
 }
 
-template <int N>
-std::unique_ptr<MultiRead> MakeMultiRead(const std::vector<Read>& vReads) {
-    auto pMultiRead = std::make_unique<MultiRead_t<N>>();
-    for (int j = 0; j < N; ++j) pMultiRead->Reads(j) = vReads[j];
-    return pMultiRead;
-}
-
-struct CalcJob {  // the containers of a calculation, in their own working directory
+// Unique reads and multireads as the containers hold them, and the scoring of a multiread.
+struct Model {
     // Files the alignments as one multiread; a single one is a unique read (add those in ascending position).
-    MultiRead* Add(const std::vector<Read>& vReads) {
-        static std::unique_ptr<MultiRead> (*const MAKERS[])(const std::vector<Read>&) = {
-            MakeMultiRead<1>, MakeMultiRead<2>, MakeMultiRead<3>, MakeMultiRead<4>, MakeMultiRead<5>};
-        vOwned.push_back(MAKERS[vReads.size() - 1](vReads));
-        if (vReads.size() == 1) vPositions.push_back(vReads[0].position);
-        (vReads.size() == 1 ? vUnique : vMulti).push_back(vOwned.back().get());
-        return vOwned.back().get();
+    MultiRead Add(const std::vector<Read>& vReads) {
+        std::vector<Read>& vStored = vOwned.emplace_back(vReads);
+        const MultiRead m{vStored.data(), static_cast<int>(vStored.size())};
+        if (m.Size() == 1) vPositions.push_back(vReads[0].position);
+        (m.Size() == 1 ? vUnique : vMulti).push_back(m);
+        return m;
     }
-    std::vector<std::string> Run() {  // the call_record lines of the first multiread, estimated proportionally
-        calc.Run(vUnique, vMulti, errorScore, vPositions, job, "PROP", false);
-        return SplitLines(ReadFile(job.sOutFileName));
+    // The call_record lines of one multiread scored in mode.
+    std::vector<std::string> Score(MultiRead& m, ProbMode mode) {
+        MultiReadScorer scorer(model, m.Size(), mode);
+        const EvidenceIndex evidence(vUnique, vPositions, false, model);
+        std::string sCallRecords;
+        scorer.Score(m, evidence, errorScore, sCallRecords);
+        return SplitLines(sCallRecords);
     }
 
-    TempDir dir;
-    ScopedChdir chdir{dir.Path()};
-    std::vector<std::unique_ptr<MultiRead>> vOwned;
-    std::vector<MultiRead*> vUnique, vMulti;
+    std::deque<std::vector<Read>> vOwned;  // the Reads of the multireads; never moved
+    MultiReadContainer vUnique, vMulti;
     std::vector<int> vPositions;
-    std::map<char, double> errorScore{{'I', 0.01}};
-    KorvexCalc calc{36, 0, 0.1, 50, 10};
-    std::ofstream stream;
-    JobInfo job{0, 1, 3, &stream, "call_record_L2_p001_t003.txt", "call_record_L2_combined"};
+    std::map<char, double> errorScore{{'I', 0.01}, {'#', 0.3}};
+    ModelParameters model{36, 0, 0.1, 50, 10};
 };
 
-TEST(KorvexCalc, ProportionalEstimates) {
+// The alignments with the fewest mismatches share the estimates: equally, and by their unique reads
+// when they have any; the posterior column is 0 when only these are computed.
+TEST(MultiReadScorer, ProportionalEstimates) {
     const struct { std::vector<int> vMismatches, vCounts; std::vector<double> vUniform, vShare; } cases[] = {
         {{0, 0}, {1, 3}, {0.5, 0.5}, {0.25, 0.75}},  // a floating-point quotient, not an integer division
         {{0, 2}, {0, 0}, {1, 0}, {1, 0}}, {{0, 2}, {0, 5}, {1, 0}, {1, 0}}, {{1, 1}, {0, 0}, {0.5, 0.5}, {0.5, 0.5}},
@@ -170,31 +159,76 @@ TEST(KorvexCalc, ProportionalEstimates) {
     const int OFFSETS[] = {0, 5, 10};
     const std::string sId(40, 'Q');  // read ID and reference name fill their fields
     for (const auto& c : cases) {
-        CalcJob calcJob;
+        Model model;
         // Alignment j lies alone on reference chrUn_xyj, with vCounts[j] unique reads beside it.
         std::vector<Read> vReads;
         std::vector<std::string> vExpected;
         for (std::size_t j = 0; j < c.vMismatches.size(); ++j) {
             const std::string sChrom = "chrUn_xy" + std::to_string(j);
             vReads.push_back(Alignment(sChrom, 1000, std::vector<int>(OFFSETS, OFFSETS + c.vMismatches[j]), sId));
-            for (int i = 0; i < c.vCounts[j]; ++i) calcJob.Add({Alignment(sChrom, 1000)});
+            for (int i = 0; i < c.vCounts[j]; ++i) model.Add({Alignment(sChrom, 1000)});
             vExpected.push_back(sId + "\t" + sChrom + "\t1000\t" + Format(c.vUniform[j]) + "\t" + Format(c.vShare[j]) + "\t0");
         }
-        MultiRead* pMultiRead = calcJob.Add(vReads);
-        EXPECT_EQ(calcJob.Run(), vExpected);
-        for (std::size_t j = 0; j < vReads.size(); ++j) EXPECT_EQ(pMultiRead->Reads(j).probability[0], c.vShare[j]);
+        MultiRead m = model.Add(vReads);
+        EXPECT_EQ(model.Score(m, ProbMode::Proportional), vExpected);
+        for (std::size_t j = 0; j < vReads.size(); ++j) {
+            EXPECT_EQ(m.Reads(j).probability[0], c.vShare[j]);
+            EXPECT_EQ(m.Reads(j).probability[1], UNSET);
+        }
     }
 }
 
-// A failing job must not take the process down from a worker thread: the other jobs finish,
+// A multiread beside a unique read: alignment 0 at chr1:1000 shares its mismatch at 1005 with the
+// unique read at 990 (which covers read positions 0 to 25), alignment 1 has an empty window. The
+// posterior is the plain sampler's on the evidence worked out by hand; each mode stores its values.
+TEST(MultiReadScorer, EvidenceOfAUniqueReadInEveryMode) {
+    Model data;
+    std::string sUniqueQuality(36, 'I');
+    sUniqueQuality[15] = '#';
+    data.Add({MakeRead("u", "chr1", 990, sUniqueQuality, {15})});
+    MultiRead m = data.Add({Alignment("chr1", 1000, {5}), Alignment("chr2", 1000, {5})});
+
+    std::vector<std::vector<std::vector<MisMatchData>>> vEvidence(2, std::vector<std::vector<MisMatchData>>(36));
+    for (int k = 0; k <= 25; ++k) vEvidence[0][k] = {MisMatchData{10 + k, k == 5, k == 5 ? '#' : ' '}};
+    const int T = 50, B = 10;
+    std::vector<double> vDraws(T * 2 * 36, 1e-06), vPosterior(2);
+    std::vector<double*> vRows;
+    for (int t = 0; t < T; ++t) vRows.push_back(&vDraws[t * 2 * 36]);
+    bool abZ[2][36] = {};
+    abZ[0][5] = abZ[1][5] = true;
+    bool* apZ[2] = {abZ[0], abZ[1]};
+    literal::Run(2, 36, T, B, 0.1, vEvidence, apZ, data.errorScore, vRows.data(), vPosterior,
+                 {std::string(36, 'I'), std::string(36, 'I')}, {1, 0});
+    ASSERT_GT(vPosterior[0], vPosterior[1]);
+
+    const std::vector<std::string> vLines = {"a\tchr1\t1000\t0.5\t1\t", "a\tchr2\t1000\t0.5\t0\t"};
+    const struct { ProbMode mode; double adFirst[2], adSecond[2]; bool bPosterior; } cases[] = {
+        {ProbMode::Both, {1, 0}, {vPosterior[0], vPosterior[1]}, true},
+        {ProbMode::Bayes, {vPosterior[0], vPosterior[1]}, {UNSET, UNSET}, true},
+        {ProbMode::Proportional, {1, 0}, {UNSET, UNSET}, false}};
+    for (const auto& c : cases) {
+        for (int j = 0; j < 2; ++j) m.Reads(j).probability[0] = m.Reads(j).probability[1] = UNSET;
+        const std::vector<std::string> vCallRecords = data.Score(m, c.mode);
+        for (int j = 0; j < 2; ++j) {
+            EXPECT_EQ(vCallRecords[j], vLines[j] + Format(c.bPosterior ? vPosterior[j] : 0.0));
+            EXPECT_EQ(m.Reads(j).probability[0], c.adFirst[j]);
+            EXPECT_EQ(m.Reads(j).probability[1], c.adSecond[j]);
+        }
+    }
+}
+
+// A failing multiread must not take the process down from a worker thread: the others finish,
 // also those that follow it on the same thread, and the error reaches the caller after the region.
 TEST(DataTrainer, FailingJobIsRethrownAfterTheRegion) {
-    CalcJob data;
+    Model data;
     for (int i = 0; i < 100; ++i) data.Add({Alignment("chr1", 10 * i), Alignment("chr2", 10 * i, {5})});
-    data.vOwned.push_back(std::make_unique<MultiRead>());  // its Reads() throws
-    data.vMulti[1] = data.vOwned.back().get();  // job 1 of 100 fails; each thread of the team runs several jobs
-    DataTrainer trainer{36, 0, 0.1, 50, 10, 1, 1, 100, ""};
-    EXPECT_THROW(trainer.trainData(data.vUnique, data.vMulti, data.errorScore, data.vPositions, "PROP", false),
-                 std::runtime_error);
-    for (int i = 0; i < 100; ++i) EXPECT_TRUE(i == 1 || data.vMulti[i]->Reads(0).probability[0] == 1.0) << i;
+    // Multiread 1 of 100 fails, having three alignments among pairs; each thread runs several.
+    data.vMulti[1] = data.Add({Alignment("chr1", 5), Alignment("chr2", 5), Alignment("chr3", 5)});
+    data.vMulti.pop_back();
+    DataTrainer trainer{data.model, ProbMode::Proportional, 1, 1, 100, ""};
+    TempDir dir;
+    ScopedChdir chdir{dir.Path()};  // the call_record file is written to the working directory
+    const EvidenceIndex evidence(data.vUnique, data.vPositions, false, data.model);
+    EXPECT_THROW(trainer.trainData(data.vMulti, evidence, data.errorScore), std::invalid_argument);
+    for (int i = 0; i < 100; ++i) EXPECT_TRUE(i == 1 || data.vMulti[i].Reads(0).probability[0] == 1.0) << i;
 }

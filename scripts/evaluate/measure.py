@@ -513,6 +513,15 @@ def where_the_rest_went(result):
     return text
 
 
+def single_values_wrong(result):
+    counts = result["counts"]
+    text = "{:,}".format(counts.get("unique_wrong", 0))
+    if counts.get("spliced_with_value"):
+        text += "; spliced lines with a value: {:,} ({:,} with ZP 1 at the wrong place)".format(
+            counts["spliced_with_value"], counts.get("spliced_with_value_1_wrong", 0))
+    return text
+
+
 TABLE_COLUMNS = [
     ("data set", lambda r: r["dataset"]),
     ("aligner", lambda r: "`%s`" % r["aligner"]),
@@ -529,8 +538,7 @@ TABLE_COLUMNS = [
         "{:,}".format(r["counts"].get("units_aligned_twice", 0)))),
     ("ZP calibration", lambda r: number(r["calibration_mad"]["ZP"])),
     ("ZU calibration", lambda r: number(r["calibration_mad"]["ZU"])),
-    ("one value, wrong place", lambda r: "{:,}".format(r["counts"].get("unique_wrong", 0))
-     if r["korvex_ran"] else ""),
+    ("one value, wrong place", lambda r: single_values_wrong(r) if r["korvex_ran"] else ""),
     ("korvex s", lambda r: number(r["korvex_seconds"], 1)),
 ]
 

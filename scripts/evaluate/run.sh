@@ -10,8 +10,9 @@
 #
 # DATASETS: names or name prefixes separated by commas (default: all), for example
 # `se150,srna-bowtie` or `pe100`; `list` prints them. KEY=VALUE settings go to every korvex run
-# after the fixed ones (STRANDNESS_OPTION=OFF PROB_OUTPUT=BOTH NUM_THREADS=2 and the output
-# and log names). Every input depends on fixed seeds only: the same bytes on every run.
+# beside the fixed ones (STRANDNESS_OPTION=OFF PROB_OUTPUT=BOTH NUM_THREADS=2 OUTPUT_FORMAT=SAMPLUS
+# and the input, output and log names), which they cannot change. Every input depends on
+# fixed seeds only: the same bytes on every run.
 # EVALUATE_DATA=DIR keeps the simulated data and alignments in DIR instead of SCRATCH/data,
 # so that runs of several builds share them.
 #
@@ -129,9 +130,11 @@ paired_reads() {
     rm -f "$art.sam" "${art}1.fq" "${art}2.fq"
 }
 
-# The aligner command for a read set, as a line of words; the SAM goes to standard output.
+# The aligner command for a read set, as a line of words run in the data directory (relative
+# paths, so that the command line the aligner writes into the SAM header is the same wherever
+# the data are); the SAM goes to standard output.
 aligner_command() {  # ALIGNER READS
-    local index=$data/index/ref reads=$data/reads/$2
+    local index=index/ref reads=reads/$2
     case $1 in
         bowtie)             echo "bowtie -p $THREADS --reorder --seed 1 -k 10 --best -v 2 --sam -x $index -q $reads.fq" ;;
         bwa)                echo "bwa mem -t $THREADS -K 10000000 -a $index $reads.fq" ;;
@@ -139,8 +142,8 @@ aligner_command() {  # ALIGNER READS
         bowtie2)            echo "bowtie2 -p $THREADS --reorder -k 10 -x $index -U $reads.fq" ;;
         bowtie2-local)      echo "bowtie2 -p $THREADS --reorder --local -k 10 -x $index -U $reads.fq" ;;
         bowtie2-paired)     echo "bowtie2 -p $THREADS --reorder -k 10 -x $index -1 ${reads}_1.fq -2 ${reads}_2.fq" ;;
-        minimap2-secondary) echo "minimap2 -t $THREADS -ax sr --secondary=yes -N 10 --MD $data/genome/reference.fa $reads.fq" ;;
-        minimap2)           echo "minimap2 -t $THREADS -ax sr --MD $data/genome/reference.fa $reads.fq" ;;
+        minimap2-secondary) echo "minimap2 -t $THREADS -ax sr --secondary=yes -N 10 --MD genome/reference.fa $reads.fq" ;;
+        minimap2)           echo "minimap2 -t $THREADS -ax sr --MD genome/reference.fa $reads.fq" ;;
         hisat2)             echo "hisat2 -p $THREADS --reorder --seed 1 -k 10 -x $index -U $reads.fq" ;;
         *) die "no aligner $1" ;;
     esac
@@ -167,7 +170,8 @@ align() {  # DATASET ALIGNER READS
     echo "$command" >"$data/sam/$1.command"
     local start=$SECONDS
     # shellcheck disable=SC2086  # the command is a line of words without blanks inside
-    $command >"$sam.tmp" 2>"$data/sam/$1.aligner.log" || die "$2 failed: see $data/sam/$1.aligner.log"
+    (cd "$data" && $command) >"$sam.tmp" 2>"$data/sam/$1.aligner.log" ||
+        die "$2 failed: see $data/sam/$1.aligner.log"
     echo "$((SECONDS - start))" >"$data/sam/$1.seconds"
     ensure_md "$sam.tmp"
     mv "$sam.tmp" "$sam"
@@ -206,7 +210,7 @@ run_korvex() {  # DATASET GROUP READS
 
 # The aligner command as a reader wants it: without paths, threads and reproducibility options.
 aligner_label() {
-    sed -e "s#$data/index/ref#ref#g; s#$data/reads/##g; s#$data/genome/##g" \
+    sed -e 's#index/ref#ref#g; s#reads/##g; s#genome/##g' \
         -e 's/ -p [0-9]*//; s/ -t [0-9]*//; s/ --reorder//; s/ --seed 1//; s/ -K 10000000//' \
         "$data/sam/$1.command" | paste -sd'|' | sed 's/|/ | /g'
 }
@@ -228,7 +232,13 @@ scratch=$2
 shift 2
 choice="" settings=()
 for argument in "$@"; do
-    if [[ $argument == *=* ]]; then settings+=("$argument"); else choice+="${choice:+,}$argument"; fi
+    case $argument in
+        MAP_FILENAME=* | STRANDNESS_OPTION=* | PROB_OUTPUT=* | NUM_THREADS=* | OUTPUT_FORMAT=* | \
+            OUTPUT_FILE=* | LOG_FILENAME=*)
+            die "${argument%%=*} is set by the harness itself" ;;
+        *=*) settings+=("$argument") ;;
+        *) choice+="${choice:+,}$argument" ;;
+    esac
 done
 if [[ $choice == list ]]; then
     for entry in "${DATASETS[@]}"; do echo "${entry%%|*}"; done

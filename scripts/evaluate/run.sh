@@ -150,13 +150,13 @@ aligner_command() {  # ALIGNER READS
 }
 
 # Adds MD:Z tags with samtools calmd when a mapped line has none; the order of lines stays.
-ensure_md() {  # SAM
+ensure_md() {  # SAM COMMAND_FILE
     local sam=$1
     if awk -F'\t' '!/^@/ && int($2 / 4) % 2 == 0 && !/\tMD:Z:/ { found = 1; exit } END { exit !found }' "$sam"; then
         log "$(basename "$sam"): mapped lines without MD:Z, adding them with samtools calmd"
         samtools calmd "$sam" "$data/genome/reference.fa" >"$sam.md" 2>/dev/null
         mv "$sam.md" "$sam"
-        echo "samtools calmd" >>"${sam%.sam}.command"
+        echo "samtools calmd" >>"$2"
     fi
 }
 
@@ -173,7 +173,7 @@ align() {  # DATASET ALIGNER READS
     (cd "$data" && $command) >"$sam.tmp" 2>"$data/sam/$1.aligner.log" ||
         die "$2 failed: see $data/sam/$1.aligner.log"
     echo "$((SECONDS - start))" >"$data/sam/$1.seconds"
-    ensure_md "$sam.tmp"
+    ensure_md "$sam.tmp" "$data/sam/$1.command"
     mv "$sam.tmp" "$sam"
 }
 

@@ -35,14 +35,6 @@ bool FindControlCharacter(const std::string& sLine, unsigned char* pByte) {
 ConfigFileReader::ConfigFileReader(const std::string& filename)
     : sFilename(filename), cComment('#'), cLineDelimiter('\n'), cSeparator('=') {}
 
-ConfigFileReader::~ConfigFileReader() {}
-
-std::string ConfigFileReader::ToString() {
-    std::string sText;
-    for (const auto& pair : values) sText += "  " + pair.first + " = " + pair.second + "\n";
-    return sText;
-}
-
 std::size_t ConfigFileReader::ReadInputFile() {
     std::vector<LineWithoutSeparator> vLines;
     std::ifstream in(sFilename);

@@ -34,15 +34,6 @@
 const char* const PROGRAM_NAME = "KORVEX v2.0.0";
 const char* const PROGRAM_VERSION = "2.0.0";
 
-void usage(const char* programName, std::ostream& out) {
-    out << "Usage: " << programName << " " << "InputFilename [nparts  part] " << std::endl;
-    out << "  where" << "\n";
-    out << "InputFilename:" << "\t" << "the name of a file containing additional input parameters (name/value pairs)"
-        << std::endl;
-    out << "nparts" << "\t" << "number of parts to break the job into. [optional]" << std::endl;
-    out << "part" << "\t" << "which part (of total number parts to process) is this run. [optional]" << std::endl;
-}
-
 namespace {
 
 // Threads that may decode the input and compress the output. Reading and writing are not

@@ -2,7 +2,6 @@
 #define KORVEX_KORVEX_H
 
 #include <memory>
-#include <ostream>
 #include <string>
 
 #include "LineSources.h"
@@ -13,8 +12,6 @@ struct RunSummary;
 
 extern const char* const PROGRAM_NAME;     // "KORVEX v2.0.0"
 extern const char* const PROGRAM_VERSION;  // "2.0.0"
-
-void usage(const char* programName, std::ostream& out);
 
 // The input of a run, MAP_FILENAME; throws InputError naming the problem when there is none or
 // it cannot be opened.

@@ -29,13 +29,11 @@ std::string Banner() {
     return "\n" + std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\n";
 }
 
-// No arguments: banner, error and usage on standard error. On a terminal the program then
-// waits for one character, so that a window opened just for it stays readable; a script's
+// No arguments: the usage that --help begins with, on standard error. On a terminal the program
+// then waits for one character, so that a window opened just for it stays readable; a script's
 // standard input is never read.
 int RefuseMissingArgument() {
-    std::cerr << Banner();
-    std::cerr << PROGRAM_NAME << ": " << "invalid number of program arguments." << std::endl;
-    usage(PROGRAM_NAME, std::cerr);
+    std::cerr << UsageText() << std::flush;
     if (isatty(STDIN_FILENO) == 0) return 1;
     std::cout << std::endl << "\n\n" << "Waiting for a character and <cr>: ";
     char cAnswer;

@@ -559,11 +559,15 @@ HelpContents HelpContentsOfSettings() {
     return contents;
 }
 
+std::string UsageText() {
+    std::string sText = std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\nUsage:\n";
+    for (const char* pLine : USAGE_LINES) sText += "  " + std::string(pLine) + "\n";
+    return sText;
+}
+
 std::string HelpText() {
     const HelpContents contents = HelpContentsOfSettings();
-    std::string sText = std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\nUsage:\n";
-    for (const std::string& sLine : contents.vUsageLines) sText += "  " + sLine + "\n";
-    sText += "\n" + contents.sExplanation + "\nSettings (default; allowed values):\n";
+    std::string sText = UsageText() + "\n" + contents.sExplanation + "\nSettings (default; allowed values):\n";
     for (const SettingHelp& setting : contents.vSettings)
         sText += "  " + setting.sName + " (" + setting.sDefault + "; " + setting.sAllowed + ")\n      " +
                  setting.sMeaning + "\n";

@@ -99,6 +99,9 @@ struct HelpContents {
 };
 HelpContents HelpContentsOfSettings();
 
+// The start of --help, which a bare korvex prints: the program and what it does, and the usage lines.
+std::string UsageText();
+
 // The text of --help: the usage lines and every key with its default, range and meaning.
 std::string HelpText();
 std::string MergeHelpText();

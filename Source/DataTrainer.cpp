@@ -12,7 +12,7 @@
 #include "MultiReadScorer.h"
 #include "Progress.h"
 #include "ThreadDataMgr.h"
-#include "utils.h"
+#include "WallClock.h"
 
 namespace {
 

@@ -29,7 +29,7 @@
 #include "RunSummary.h"
 #include "Settings.h"
 #include "ThreadDataMgr.h"
-#include "utils.h"
+#include "WallClock.h"
 
 const char* const PROGRAM_NAME = "KORVEX v2.0.0";
 const char* const PROGRAM_VERSION = "2.0.0";

@@ -14,7 +14,6 @@
 #include "Logger.h"
 #include "RunDirectory.h"
 #include "RunFiles.h"
-#include "utils.h"
 
 namespace fs = std::filesystem;
 

@@ -21,7 +21,7 @@
 #include "RunFiles.h"
 #include "RunSummary.h"
 #include "Settings.h"
-#include "utils.h"
+#include "WallClock.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "Logger.h"
-#include "utils.h"
 
 namespace {
 

@@ -31,7 +31,6 @@
 #include "PartOutputs.h"
 #include "PlainLineSource.h"
 #include "Settings.h"
-#include "utils.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include "Logger.h"
 #include "PlainLineSource.h"
 #include "RadixSort.h"
-#include "utils.h"
 
 namespace {
 

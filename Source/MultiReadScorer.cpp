@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "utils.h"
 
 void AppendDouble(std::string& sText, double dValue) {
     char acBuffer[32];
@@ -84,7 +83,7 @@ void ComputeProportionalEstimates(const std::vector<int>& vMismatchCounts, const
                                   std::vector<double>& vUniformShare, std::vector<double>& vUniqueShare) {
     std::fill(vUniformShare.begin(), vUniformShare.end(), 0.0);
     std::fill(vUniqueShare.begin(), vUniqueShare.end(), 0.0);
-    const int iMinMismatches = min_value(vMismatchCounts);
+    const int iMinMismatches = *std::min_element(vMismatchCounts.begin(), vMismatchCounts.end());
     int iNumBest = 0;
     int iUniqueSum = 0;
     for (std::size_t j = 0; j < vCounts.size(); ++j) {

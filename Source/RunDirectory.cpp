@@ -12,7 +12,6 @@
 #include "Leftovers.h"
 #include "Logger.h"
 #include "SignalCleanup.h"
-#include "utils.h"
 
 RunDirectory::RunDirectory(const std::string& sBesideDirectory) : iUncaughtAtStart(std::uncaught_exceptions()) {
     const char* pTmp = std::getenv("TMPDIR");

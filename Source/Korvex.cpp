@@ -31,9 +31,6 @@
 #include "ThreadDataMgr.h"
 #include "WallClock.h"
 
-const char* const PROGRAM_NAME = "KORVEX v2.0.0";
-const char* const PROGRAM_VERSION = "2.0.0";
-
 namespace {
 
 // Threads that may decode the input and compress the output. Reading and writing are not

@@ -10,9 +10,6 @@
 struct RunSettings;
 struct RunSummary;
 
-extern const char* const PROGRAM_NAME;     // "KORVEX v2.0.0"
-extern const char* const PROGRAM_VERSION;  // "2.0.0"
-
 // The input of a run, MAP_FILENAME; throws InputError naming the problem when there is none or
 // it cannot be opened.
 std::unique_ptr<InputFile> OpenRunInput(const RunSettings& settings);

@@ -21,6 +21,7 @@
 #include "RunFiles.h"
 #include "RunSummary.h"
 #include "Settings.h"
+#include "Version.h"
 #include "WallClock.h"
 
 namespace {

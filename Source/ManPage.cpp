@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "Korvex.h"
 #include "Settings.h"
+#include "Version.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "AtomicFile.h"
-#include "Korvex.h"
 #include "PlainLineSource.h"
+#include "Version.h"
 
 namespace {
 

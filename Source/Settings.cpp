@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "ConfigFileReader.h"
-#include "Korvex.h"
+#include "Version.h"
 
 namespace {
 

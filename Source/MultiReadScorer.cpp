@@ -1,15 +1,9 @@
 #include "MultiReadScorer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 
-
-void AppendDouble(std::string& sText, double dValue) {
-    char acBuffer[32];
-    int iLength = std::snprintf(acBuffer, sizeof(acBuffer), "%g", dValue);
-    sText.append(acBuffer, static_cast<std::size_t>(iLength));
-}
+#include "NumberText.h"
 
 // The working data, sized once for N alignments of length L; only contents are reset per multiread.
 struct MultiReadScorer::Scratch {
@@ -107,11 +101,11 @@ void AppendCallRecordLine(std::string& sText, const Read& r, double dUniformShar
     sText += '\t';
     sText += std::to_string(r.position);
     sText += '\t';
-    AppendDouble(sText, dUniformShare);
+    AppendShortNumber(sText, dUniformShare);
     sText += '\t';
-    AppendDouble(sText, dUniqueShare);
+    AppendShortNumber(sText, dUniqueShare);
     sText += '\t';
-    AppendDouble(sText, dPosterior);
+    AppendShortNumber(sText, dPosterior);
     sText += '\n';
 }
 

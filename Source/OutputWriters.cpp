@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "AtomicFile.h"
+#include "NumberText.h"
 #include "PlainLineSource.h"
 #include "Version.h"
 
@@ -78,11 +79,9 @@ void CheckSecondPass(const InputFile& input, int64_t iLinesRead, const ContentCh
                          DescribeInput(input) + " when it was read again");
 }
 
-// A value as the default C++ stream writes a double: %g with 6 significant digits.
 void WriteShortValue(AtomicFile& out, double dValue) {
-    char acText[32];
-    std::to_chars_result result = std::to_chars(acText, acText + sizeof(acText), dValue, std::chars_format::general, 6);
-    out.Write(acText, static_cast<std::size_t>(result.ptr - acText));
+    char acText[NUMBER_TEXT_SIZE];
+    out.Write(acText, ShortNumberText(dValue, acText));
 }
 
 ContentChecksum WriteSamplus(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
@@ -404,8 +403,7 @@ ContentChecksum WriteValuesFile(const std::string& sPath, LineValueSource& value
                 out.Write("NA", 2);
                 continue;
             }
-            result = std::to_chars(acText, acText + sizeof(acText), adValues[i]);  // shortest exact text
-            out.Write(acText, static_cast<std::size_t>(result.ptr - acText));
+            out.Write(acText, ExactNumberText(adValues[i], acText));
         }
         out.Put('\n');
     }

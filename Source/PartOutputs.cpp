@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,6 +13,7 @@
 #include "Korvex.h"
 #include "LineSources.h"
 #include "MultiReadCollectionMgr.h"
+#include "NumberText.h"
 #include "OutputWriters.h"
 #include "RunDirectory.h"
 #include "RunSummary.h"
@@ -29,13 +29,6 @@ const char* FormatName(OutputFormat format) {
         case OutputFormat::Cram: return "CRAM";
     }
     return "";
-}
-
-// A double written so that it reads back as the same double.
-std::string ExactText(double dValue) {
-    char acBuffer[40];
-    std::to_chars_result end = std::to_chars(acBuffer, acBuffer + sizeof(acBuffer), dValue);
-    return std::string(acBuffer, end.ptr);
 }
 
 // The header lines of the input, each followed by a line end.
@@ -104,7 +97,7 @@ Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& inp
     manifest.Set("SEQ_FLANKING_VALUE", settings.iFlankingValue);
     manifest.Set("STRANDNESS_OPTION", settings.sStrandnessOption);
     manifest.Set("PROB_OUTPUT", settings.probOutput);
-    manifest.Set("POLYMORPHISM_RATE", ExactText(settings.dPolymorphismRate));
+    manifest.Set("POLYMORPHISM_RATE", ExactNumberText(settings.dPolymorphismRate));
     manifest.Set("TOTAL_ITERATIONS", settings.iTotalIterations);
     manifest.Set("BURNIN_ITERATIONS", settings.iBurninIterations);
     return manifest;

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "ConfigFileReader.h"
+#include "NumberText.h"
 #include "Version.h"
 
 namespace {
@@ -224,11 +225,8 @@ std::string FieldText(const SettingInfo& info, const RunSettings& settings) {
     switch (info.kind) {
         case SettingKind::Integer:
             return std::to_string(settings.*info.pInteger);
-        case SettingKind::Rate: {
-            std::ostringstream text;
-            text << settings.*info.pRate;
-            return text.str();
-        }
+        case SettingKind::Rate:
+            return ShortNumberText(settings.*info.pRate);
         case SettingKind::Path:
         case SettingKind::Choice:
             if (!(settings.*info.pText).empty() || info.pDefaultShown == nullptr) return settings.*info.pText;

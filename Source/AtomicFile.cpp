@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "FileDescriptor.h"
 #include "InputFile.h"
 #include "Leftovers.h"
 #include "RunFiles.h"
@@ -82,13 +83,7 @@ ContentChecksum AtomicFile::Checksum() {
 
 void AtomicFile::WriteOut(const char* pData, std::size_t iLength) {
     written.Add(pData, iLength);
-    while (iLength > 0) {
-        ssize_t iWritten = ::write(iFd, pData, iLength);
-        if (iWritten < 0 && errno == EINTR) continue;
-        if (iWritten < 0) Fail("cannot be written", errno);
-        pData += iWritten;
-        iLength -= static_cast<std::size_t>(iWritten);
-    }
+    if (!WriteAll(iFd, pData, iLength)) Fail("cannot be written", errno);
 }
 
 void AtomicFile::Drain() {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FileDescriptor.h"
 #include "Leftovers.h"
 #include "LineSource.h"
 #include "SignalCleanup.h"
@@ -59,16 +60,6 @@ InputFormat DetectFormat(const std::string& sName, const std::string& sPath) {
     return Recognise(sName, detected);
 }
 
-void WriteAll(int iFd, const char* pData, std::size_t iLength) {
-    while (iLength > 0) {
-        ssize_t iWritten = ::write(iFd, pData, iLength);
-        if (iWritten < 0 && errno == EINTR) continue;
-        if (iWritten < 0) throw std::runtime_error(std::strerror(errno));
-        pData += iWritten;
-        iLength -= static_cast<std::size_t>(iWritten);
-    }
-}
-
 void CopyStandardInputTo(int iFd) {
     std::vector<char> vBlock(COPY_BLOCK);
     for (;;) {
@@ -76,7 +67,7 @@ void CopyStandardInputTo(int iFd) {
         if (iRead < 0 && errno == EINTR) continue;
         if (iRead < 0) throw std::runtime_error(std::strerror(errno));
         if (iRead == 0) return;
-        WriteAll(iFd, vBlock.data(), static_cast<std::size_t>(iRead));
+        if (!WriteAll(iFd, vBlock.data(), static_cast<std::size_t>(iRead))) throw std::runtime_error(std::strerror(errno));
     }
 }
 

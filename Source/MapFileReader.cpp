@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "Logger.h"
+#include "Trim.h"
 
 namespace {
 
@@ -53,12 +54,9 @@ bool ParseUnsigned(std::string_view field, long long iMax, long long& iValue) {
 
 // Removes blanks and tabs from both ends of a line.
 void TrimBlanks(LineView& line) {
-    while (line.iLength > 0 && (line.pData[line.iLength - 1] == ' ' || line.pData[line.iLength - 1] == '\t'))
-        --line.iLength;
-    std::size_t iLead = 0;
-    while (iLead < line.iLength && (line.pData[iLead] == ' ' || line.pData[iLead] == '\t')) ++iLead;
-    line.pData += iLead;
-    line.iLength -= iLead;
+    const std::string_view text = Trim(std::string_view(line.pData, line.iLength), SPACES_AND_TABS);
+    line.pData += text.data() - line.pData;
+    line.iLength = text.size();
 }
 
 // Replaces the text of a reused string; cheaper than assign once its capacity has grown.

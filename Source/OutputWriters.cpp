@@ -13,6 +13,7 @@
 #include "AtomicFile.h"
 #include "NumberText.h"
 #include "PlainLineSource.h"
+#include "Trim.h"
 #include "Version.h"
 
 namespace {
@@ -243,14 +244,8 @@ ContentChecksum WriteTaggedFromRecords(const InputFile& input, const InputOption
 // The part of a line the SAM text reader looks at: without spaces and tabs around it (and
 // without the carriage return of a CR LF line end).
 LineView Trimmed(LineView line) {
-    while (line.iLength > 0 && (line.pData[line.iLength - 1] == ' ' || line.pData[line.iLength - 1] == '\t' ||
-                                line.pData[line.iLength - 1] == '\r'))
-        --line.iLength;
-    while (line.iLength > 0 && (line.pData[0] == ' ' || line.pData[0] == '\t')) {
-        ++line.pData;
-        --line.iLength;
-    }
-    return line;
+    const std::string_view text = Trim(std::string_view(line.pData, line.iLength), SPACES_AND_TABS, " \t\r");
+    return LineView{line.pData + (text.data() - line.pData), text.size()};
 }
 
 // The iField-th (0-based) tab-separated field of a line; empty when the line has fewer.

@@ -15,6 +15,7 @@
 
 #include "ConfigFileReader.h"
 #include "NumberText.h"
+#include "Trim.h"
 #include "Version.h"
 
 namespace {
@@ -153,13 +154,6 @@ const char* const USAGE_EXPLANATION =
 
 const char* const MERGE_USAGE = "korvex merge CONFIG NPARTS [KEY=VALUE ...]";
 
-std::string Trim(const std::string& sText) {
-    std::size_t iFirst = 0, iEnd = sText.size();
-    while (iFirst < iEnd && std::isspace(static_cast<unsigned char>(sText[iFirst]))) ++iFirst;
-    while (iEnd > iFirst && std::isspace(static_cast<unsigned char>(sText[iEnd - 1]))) --iEnd;
-    return sText.substr(iFirst, iEnd - iFirst);
-}
-
 std::string FirstWord(const std::string& sText) {
     std::istringstream in(sText);
     std::string sWord;
@@ -266,7 +260,7 @@ void WarnWhenTheFileOverridesAnArgument(const SettingInfo& info, const FoundValu
                                         const SettingSources& sources, std::vector<std::string>& vWarnings) {
     if (info.pPositional == nullptr || found.source != ValueSource::File) return;
     const std::string& sArgument = std::strcmp(info.pPositional, "nparts") == 0 ? sources.sNparts : sources.sPart;
-    if (sArgument.empty() || Trim(sArgument) == sValue) return;
+    if (sArgument.empty() || Trim(sArgument, WHITE_SPACE) == sValue) return;
     vWarnings.push_back(std::string(info.pName) + " = " + sValue + " in the configuration file wins over the " +
                         info.pPositional + " argument " + sArgument + "; give " + info.pName + "=" + sArgument +
                         " on the command line to run that part");
@@ -509,7 +503,7 @@ SettledSettings SettleSettings(const SettingSources& sources) {
     std::string sInForce;
     for (const SettingInfo& info : vTable) {
         const FoundValue found = FindValue(info, sources);
-        const std::string sValue = found.pText != nullptr ? Trim(*found.pText) : std::string();
+        const std::string sValue = found.pText != nullptr ? std::string(Trim(*found.pText, WHITE_SPACE)) : std::string();
         WarnWhenTheFileOverridesAnArgument(info, found, sValue, sources, settled.vWarnings);
         std::string sShown;  // the value in force as the log shows it
         const bool bBoundRefused =

@@ -21,8 +21,6 @@ namespace {
 
 const std::size_t COPY_BLOCK = 1 << 20;
 
-std::string Describe(const std::string& sName) { return "the SAM file (" + sName + ")"; }
-
 // Formats that are text, which the SAM text reader judges line by line.
 bool IsTextFormat(enum htsExactFormat iFormat) {
     switch (iFormat) {
@@ -45,18 +43,18 @@ InputFormat Recognise(const std::string& sName, const htsFormat& detected) {
     char* pDescription = hts_format_description(&detected);
     std::string sFound = pDescription ? pDescription : "unknown data";
     std::free(pDescription);
-    throw InputError(Describe(sName) + " is not SAM, BAM or CRAM (found: " + sFound +
+    throw InputError(DescribeSamFile(sName) + " is not SAM, BAM or CRAM (found: " + sFound +
                      "); give SAM text (plain, gzip or bgzip), BAM or CRAM");
 }
 
 InputFormat DetectFormat(const std::string& sName, const std::string& sPath) {
     hFILE* pFile = hopen(sPath.c_str(), "r");
-    if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened: " + std::strerror(errno));
+    if (pFile == nullptr) throw InputError(DescribeSamFile(sName) + " cannot be opened: " + std::strerror(errno));
     htsFormat detected;
     int iDetected = hts_detect_format(pFile, &detected);
     int iErrno = errno;
     if (hclose(pFile) != 0 || iDetected < 0)
-        throw InputError(Describe(sName) + " cannot be read: " + std::strerror(iErrno));
+        throw InputError(DescribeSamFile(sName) + " cannot be read: " + std::strerror(iErrno));
     return Recognise(sName, detected);
 }
 
@@ -133,9 +131,9 @@ void InputFile::SpoolStandardInput() {
 void InputFile::RecordIdentity() {
     struct stat status;
     if (::stat(sPath.c_str(), &status) != 0)
-        throw InputError(Describe(sName) + " cannot be opened: " + std::strerror(errno));
+        throw InputError(DescribeSamFile(sName) + " cannot be opened: " + std::strerror(errno));
     if (!S_ISREG(status.st_mode))
-        throw InputError(Describe(sName) + " is not a regular file (it is " + KindOfNonRegular(status.st_mode) +
+        throw InputError(DescribeSamFile(sName) + " is not a regular file (it is " + KindOfNonRegular(status.st_mode) +
                          "); give a file, or - for standard input");
     iDevice = status.st_dev;
     iInode = status.st_ino;
@@ -146,11 +144,11 @@ void InputFile::RecordIdentity() {
 void InputFile::CheckUnchanged() const {
     struct stat status;
     if (::stat(sPath.c_str(), &status) != 0)
-        throw InputError(Describe(sName) + " cannot be read again: " + std::strerror(errno));
+        throw InputError(DescribeSamFile(sName) + " cannot be read again: " + std::strerror(errno));
     bool bSame = status.st_dev == iDevice && status.st_ino == iInode && status.st_size == iSize &&
                  status.st_mtim.tv_sec == modified.tv_sec && status.st_mtim.tv_nsec == modified.tv_nsec;
     if (!bSame)
-        throw InputError(Describe(sName) +
+        throw InputError(DescribeSamFile(sName) +
                          " changed while korvex was running (its size or modification time differs from when it "
                          "was first read); run again on a file that stays put");
 }

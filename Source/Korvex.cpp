@@ -68,7 +68,7 @@ struct Step1Data {
 void ExplainEmptyRun(const std::string& sMapFileName, const std::string& sBuildError,
                      const LineRejections& rejections) {
     std::ostringstream message;
-    message << "process2: the SAM file (" << sMapFileName << ") has no usable alignment line: ";
+    message << "process2: " << DescribeSamFile(sMapFileName) << " has no usable alignment line: ";
     if (!sBuildError.empty())
         message << sBuildError;
     else

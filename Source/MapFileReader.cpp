@@ -113,7 +113,7 @@ MapFileReader::MapFileReader(LineSource& source_, std::string sFileName)
 bool MapFileReader::NextFileLine(LineView& line) {
     if (!source.NextLine(line)) return false;
     if (currentLineNumber == INT_MAX)
-        throw InputError("the SAM file (" + fileName + ") has more than 2147483647 lines, more than KORVEX can number");
+        throw InputError(DescribeSamFile(fileName) + " has more than 2147483647 lines, more than KORVEX can number");
     ++currentLineNumber;
     TrimBlanks(line);
     return true;
@@ -121,7 +121,7 @@ bool MapFileReader::NextFileLine(LineView& line) {
 
 void MapFileReader::Refuse(int iLineNumber, const std::string& sProblem, const std::string& sRemedy) const {
     std::ostringstream message;
-    message << "the SAM file (" << fileName << "), line " << iLineNumber << ": " << sProblem << "; " << sRemedy << ".";
+    message << DescribeSamFile(fileName) << ", line " << iLineNumber << ": " << sProblem << "; " << sRemedy << ".";
     throw InputError(message.str());
 }
 

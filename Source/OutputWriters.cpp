@@ -23,8 +23,6 @@ const char POSTERIOR_TAG[2] = {'Z', 'P'};
 const char UNIQUE_SHARE_TAG[2] = {'Z', 'U'};
 const int MAX_COLUMNS = 2;
 
-std::string DescribeInput(const InputFile& input) { return "the SAM file (" + input.Name() + ")"; }
-
 bool EndsWith(const std::string& sText, const std::string& sEnd) {
     return sText.size() >= sEnd.size() && sText.compare(sText.size() - sEnd.size(), sEnd.size(), sEnd) == 0;
 }
@@ -68,16 +66,16 @@ void CheckSecondPass(const InputFile& input, int64_t iLinesRead, const ContentCh
                      const EarlierReading& earlier, const ValueCursor& cursor) {
     input.CheckUnchanged();
     if (iLinesRead != earlier.iLines)
-        throw InputError(DescribeInput(input) + " gave " + std::to_string(iLinesRead) +
+        throw InputError(DescribeSamFile(input.Name()) + " gave " + std::to_string(iLinesRead) +
                          " lines when it was read again, but " + std::to_string(earlier.iLines) +
                          " the first time; it changed while korvex was running");
     if (earlier.content && content != *earlier.content)
-        throw InputError(DescribeInput(input) + " has changed: read again, its content (" + content.Describe() +
+        throw InputError(DescribeSamFile(input.Name()) + " has changed: read again, its content (" + content.Describe() +
                          ") differs from " + earlier.sReading + " (" + earlier.content->Describe() + "); " +
                          earlier.sRemedy);
     if (!cursor.AllMet())
         throw InputError("the values of line " + std::to_string(cursor.PendingLine()) + " found no such line in " +
-                         DescribeInput(input) + " when it was read again");
+                         DescribeSamFile(input.Name()) + " when it was read again");
 }
 
 void WriteShortValue(AtomicFile& out, double dValue) {
@@ -272,7 +270,7 @@ void CheckReferencesKnown(const InputFile& input, int64_t iLine, const LineView&
         sName = FieldOf(content, RNEXT_FIELD);
     else
         return;
-    throw InputError(DescribeInput(input) + ", line " + std::to_string(iLine) + ": the reference " +
+    throw InputError(DescribeSamFile(input.Name()) + ", line " + std::to_string(iLine) + ": the reference " +
                      std::string(sName) + " is not among the header's @SQ lines");
 }
 
@@ -318,7 +316,7 @@ ContentChecksum WriteTaggedFromText(const InputFile& input, const InputOptions& 
     kstring_t text = KS_INITIALIZE;  // the current record line, NUL-terminated for the parser
     auto finishHeader = [&]() {
         header.p = sam_hdr_parse(sHeaderText.size(), sHeaderText.c_str());
-        if (header.p == nullptr) throw InputError(DescribeInput(input) + ": its header lines cannot be parsed");
+        if (header.p == nullptr) throw InputError(DescribeSamFile(input.Name()) + ": its header lines cannot be parsed");
         writer.WriteHeader(header.p, output.sCommandLine);
     };
     LineView line;
@@ -330,7 +328,7 @@ ContentChecksum WriteTaggedFromText(const InputFile& input, const InputOptions& 
             if (content.iLength == 0) continue;
             if (content.pData[0] == '@') {
                 if (header.p != nullptr)
-                    throw InputError(DescribeInput(input) + ", line " + std::to_string(iLine) +
+                    throw InputError(DescribeSamFile(input.Name()) + ", line " + std::to_string(iLine) +
                                      ": a header line after the first record");
                 sHeaderText.append(content.pData, content.iLength).push_back('\n');
                 continue;
@@ -338,7 +336,7 @@ ContentChecksum WriteTaggedFromText(const InputFile& input, const InputOptions& 
             if (header.p == nullptr) finishHeader();
             ks_clear(&text);
             if (kputsn(content.pData, content.iLength, &text) < 0 || sam_parse1(&text, header.p, record.p) < 0)
-                throw InputError(DescribeInput(input) + ", line " + std::to_string(iLine) +
+                throw InputError(DescribeSamFile(input.Name()) + ", line " + std::to_string(iLine) +
                                  ": the record cannot be read as SAM");
             CheckReferencesKnown(input, iLine, content, record.p);
             writer.Write(record.p, cursor.At(iLine));
@@ -408,7 +406,7 @@ ContentChecksum WriteValuesFile(const std::string& sPath, LineValueSource& value
 }
 
 ValuesFileReader::ValuesFileReader(const std::string& sPath_, int iColumns_)
-    : sPath(sPath_), iColumns(iColumns_), pLines(std::make_unique<PlainLineSource>(sPath_)), iFileLine(0),
+    : sPath(sPath_), iColumns(iColumns_), pLines(std::make_unique<PlainLineSource>(sPath_, "the values file (" + sPath_ + ")")), iFileLine(0),
       iPreviousLineNumber(0) {}
 
 ValuesFileReader::~ValuesFileReader() = default;

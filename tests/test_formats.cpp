@@ -408,4 +408,6 @@ TEST(ValuesFile, ValuesReadBackExactly) {
         const std::string sError = ErrorOf<InputError>([&] { while (bad.Next(iLine, adValues)) {} });
         EXPECT_EQ(sError.find("the values file (" + dir.File("bad.values") + "), " + sMessage), 0u) << sText << sError;
     }
+    EXPECT_EQ(ErrorOf<InputError>([&] { ValuesFileReader(dir.File("gone.values"), 1); }),
+              "the values file (" + dir.File("gone.values") + ") cannot be opened: No such file or directory");
 }

@@ -9,7 +9,7 @@
 #include "FileDescriptor.h"
 #include "InputFile.h"
 #include "Leftovers.h"
-#include "RunFiles.h"
+#include "PathNames.h"
 #include "SignalCleanup.h"
 
 namespace {

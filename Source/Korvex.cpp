@@ -24,6 +24,7 @@
 #include "MultiReadCollectionMgr.h"
 #include "OutputWriters.h"
 #include "PartOutputs.h"
+#include "PathNames.h"
 #include "Progress.h"
 #include "RunDirectory.h"
 #include "RunSummary.h"

@@ -12,6 +12,7 @@
 
 #include "AtomicFile.h"
 #include "NumberText.h"
+#include "PathNames.h"
 #include "PlainLineSource.h"
 #include "Trim.h"
 #include "Version.h"
@@ -22,18 +23,6 @@ const char* const PROGRAM_ID = "korvex";
 const char POSTERIOR_TAG[2] = {'Z', 'P'};
 const char UNIQUE_SHARE_TAG[2] = {'Z', 'U'};
 const int MAX_COLUMNS = 2;
-
-bool EndsWith(const std::string& sText, const std::string& sEnd) {
-    return sText.size() >= sEnd.size() && sText.compare(sText.size() - sEnd.size(), sEnd.size(), sEnd) == 0;
-}
-
-// sName without the first of the extensions it ends with; unchanged when it ends with none.
-std::string WithoutExtension(const std::string& sName, std::initializer_list<const char*> extensions) {
-    for (const char* pExtension : extensions)
-        if (EndsWith(sName, pExtension) && sName.size() > std::strlen(pExtension))
-            return sName.substr(0, sName.size() - std::strlen(pExtension));
-    return sName;
-}
 
 // The values of the input lines, met in ascending line order while the input is read again.
 class ValueCursor {

@@ -11,6 +11,7 @@
 
 #include "Leftovers.h"
 #include "Logger.h"
+#include "PathNames.h"
 #include "SignalCleanup.h"
 
 RunDirectory::RunDirectory(const std::string& sBesideDirectory) : iUncaughtAtStart(std::uncaught_exceptions()) {
@@ -42,20 +43,6 @@ RunDirectory::~RunDirectory() {
     message << "RunDirectory: the directory (" << sPath << ") could not be removed: " << error.message() << "."
             << std::endl;
     GetLogger()->Write(message, true, LogLevel::Warning);
-}
-
-std::string DirectoryOf(const std::string& sPath) {
-    const std::size_t iSlash = sPath.rfind('/');
-    if (iSlash == std::string::npos) return ".";
-    return iSlash == 0 ? "/" : sPath.substr(0, iSlash);
-}
-
-std::string InsertBeforeExtensions(const std::string& sPath, const std::string& sInsert) {
-    const std::size_t iSlash = sPath.rfind('/');
-    const std::size_t iNameStart = iSlash == std::string::npos ? 0 : iSlash + 1;
-    const std::size_t iDot = sPath.find('.', iNameStart + 1);  // a leading dot is part of the name
-    if (iDot == std::string::npos) return sPath + sInsert;
-    return sPath.substr(0, iDot) + sInsert + sPath.substr(iDot);
 }
 
 std::string PartFileName(const std::string& sPath, int iPart, int iNumParts) {

@@ -7,6 +7,7 @@
 #include "InputFile.h"
 #include "Korvex.h"
 #include "PartOutputs.h"
+#include "PathNames.h"
 #include "RunDirectory.h"
 #include "Settings.h"
 
@@ -103,19 +104,4 @@ RunFiles FilesOfCommand(bool bMerge, const std::string& sConfigFile, const RunSe
 std::string LogFileName(bool bMerge, const RunSettings& settings) {
     if (bMerge) return InsertBeforeExtensions(settings.sLogFilename, ".merge");
     return PartFileName(settings.sLogFilename, settings.part, settings.nparts);
-}
-
-std::string ResolvedPath(const std::string& sPath) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::path path = sPath;
-    for (int iHops = 0; iHops < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++iHops) {
-        fs::path target = fs::read_symlink(path, error);
-        if (error) break;
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    fs::path absolute = fs::absolute(path, error);  // a name of which nothing exists stays relative otherwise
-    if (error) return sPath;
-    fs::path resolved = fs::weakly_canonical(absolute, error);
-    return error ? sPath : resolved.string();
 }

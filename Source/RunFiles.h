@@ -44,8 +44,4 @@ RunFiles FilesOfCommand(bool bMerge, const std::string& sConfigFile, const RunSe
 // and the log of a merge ".merge", so that no two runs of one data set write the same log.
 std::string LogFileName(bool bMerge, const RunSettings& settings);
 
-// The path with symbolic links followed, also a last link whose file does not exist yet: a file
-// written there lands where that link points.
-std::string ResolvedPath(const std::string& sPath);
-
 #endif

@@ -65,7 +65,8 @@ void CopyStandardInputTo(int iFd) {
         if (iRead < 0 && errno == EINTR) continue;
         if (iRead < 0) throw std::runtime_error(std::strerror(errno));
         if (iRead == 0) return;
-        if (!WriteAll(iFd, vBlock.data(), static_cast<std::size_t>(iRead))) throw std::runtime_error(std::strerror(errno));
+        if (!WriteAll(iFd, vBlock.data(), static_cast<std::size_t>(iRead)))
+            throw std::runtime_error(std::strerror(errno));
     }
 }
 

@@ -23,6 +23,7 @@
 #include "ModelParameters.h"
 #include "MultiReadCollectionMgr.h"
 #include "OutputWriters.h"
+#include "ValuesFile.h"
 #include "PartOutputs.h"
 #include "PathNames.h"
 #include "Progress.h"

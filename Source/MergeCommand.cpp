@@ -30,7 +30,9 @@
 #include "OutputWriters.h"
 #include "PartOutputs.h"
 #include "PlainLineSource.h"
+#include "RecordLines.h"
 #include "Settings.h"
+#include "ValuesFile.h"
 
 namespace {
 
@@ -176,7 +178,11 @@ public:
 class SamplusPartValues : public PartValueSource {
 public:
     SamplusPartValues(const std::string& sPartPath, int iValueColumns, int64_t iInputLines)
-        : sPath(sPartPath), source(sPartPath, "the part (" + sPartPath + ")"), iColumns(iValueColumns), iExpectedLines(iInputLines), iLine(0) {}
+        : sPath(sPartPath),
+          source(sPartPath, "the part (" + sPartPath + ")"),
+          iColumns(iValueColumns),
+          iExpectedLines(iInputLines),
+          iLine(0) {}
 
     bool Next(int64_t& iLineNumber, double* pdValues) override {
         LineView line;

@@ -122,7 +122,8 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     RefuseUngroupedFile();
     if (!reader.SawMismatchTag() && rejections.Count(RejectReason::NoMdTag) > 0) {
         std::ostringstream message;
-        message << DescribeSamFile(sInputName) << ", line " << rejections.aiFirstLine[static_cast<int>(RejectReason::NoMdTag)]
+        message << DescribeSamFile(sInputName) << ", line "
+                << rejections.aiFirstLine[static_cast<int>(RejectReason::NoMdTag)]
                 << ": not a single alignment line has an MD:Z tag, and KORVEX reads the mismatches of each "
                    "alignment from it; add MD tags, for example with `samtools calmd`.";
         throw InputError(message.str());

@@ -3,7 +3,8 @@
 #include <charconv>
 
 std::size_t ShortNumberText(double dValue, char* pText) {
-    const std::to_chars_result end = std::to_chars(pText, pText + NUMBER_TEXT_SIZE, dValue, std::chars_format::general, 6);
+    const std::to_chars_result end =
+        std::to_chars(pText, pText + NUMBER_TEXT_SIZE, dValue, std::chars_format::general, 6);
     return static_cast<std::size_t>(end.ptr - pText);
 }
 

@@ -503,7 +503,8 @@ SettledSettings SettleSettings(const SettingSources& sources) {
     std::string sInForce;
     for (const SettingInfo& info : vTable) {
         const FoundValue found = FindValue(info, sources);
-        const std::string sValue = found.pText != nullptr ? std::string(Trim(*found.pText, WHITE_SPACE)) : std::string();
+        const std::string sValue =
+            found.pText != nullptr ? std::string(Trim(*found.pText, WHITE_SPACE)) : std::string();
         WarnWhenTheFileOverridesAnArgument(info, found, sValue, sources, settled.vWarnings);
         std::string sShown;  // the value in force as the log shows it
         const bool bBoundRefused =

@@ -14,6 +14,7 @@
 #include "InputFile.h"
 #include "LineSources.h"
 #include "OutputWriters.h"
+#include "ValuesFile.h"
 #include "TestHelpers.h"
 
 const double NO_VALUE = std::numeric_limits<double>::quiet_NaN();  // a multiread of another part

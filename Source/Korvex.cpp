@@ -29,7 +29,7 @@
 #include "Progress.h"
 #include "RunDirectory.h"
 #include "RunSummary.h"
-#include "Settings.h"
+#include "RunSettings.h"
 #include "ThreadDataMgr.h"
 #include "WallClock.h"
 
@@ -50,7 +50,7 @@ InputOptions InputOptionsOf(const RunSettings& settings) {
 }
 
 OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input) {
-    const OutputFormat format = settings.bOutputFormatGiven ? settings.outputFormat : DefaultOutputFormat(input.Format());
+    const OutputFormat format = settings.outputFormat.value_or(DefaultOutputFormat(input.Format()));
     const std::string sPath = settings.sOutputFile.empty() ? DefaultOutputPath(input, format) : settings.sOutputFile;
     return OutputSpec{format, sPath, settings.probMode, settings.sReference, IoThreads(),
                       settings.sCommandLine};

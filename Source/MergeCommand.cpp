@@ -31,7 +31,7 @@
 #include "PartOutputs.h"
 #include "PlainLineSource.h"
 #include "RecordLines.h"
-#include "Settings.h"
+#include "RunSettings.h"
 #include "ValuesFile.h"
 
 namespace {

@@ -3,6 +3,16 @@
 #include "InputFile.h"
 #include "PathNames.h"
 
+const char* FormatName(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::Samplus: return "SAMPLUS";
+        case OutputFormat::Sam: return "SAM";
+        case OutputFormat::Bam: return "BAM";
+        case OutputFormat::Cram: return "CRAM";
+    }
+    return "";
+}
+
 OutputFormat DefaultOutputFormat(InputFormat format) {
     return format == InputFormat::Sam || format == InputFormat::CompressedSam ? OutputFormat::Samplus
                                                                                 : OutputFormat::Bam;

@@ -19,6 +19,9 @@ struct OutputSpec {
     std::string sCommandLine;
 };
 
+// "SAMPLUS", "SAM", "BAM" or "CRAM", as OUTPUT_FORMAT and the manifests of the parts name it.
+const char* FormatName(OutputFormat format);
+
 // SAMPLUS for SAM text, plain or compressed; BAM for BAM and CRAM.
 OutputFormat DefaultOutputFormat(InputFormat format);
 

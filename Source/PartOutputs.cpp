@@ -13,23 +13,13 @@
 #include "Korvex.h"
 #include "LineSources.h"
 #include "MultiReadCollectionMgr.h"
-#include "NumberText.h"
 #include "OutputWriters.h"
 #include "RunDirectory.h"
 #include "RunSummary.h"
-#include "Settings.h"
+#include "RunSettings.h"
+#include "SettingsTable.h"
 
 namespace {
-
-const char* FormatName(OutputFormat format) {
-    switch (format) {
-        case OutputFormat::Samplus: return "SAMPLUS";
-        case OutputFormat::Sam: return "SAM";
-        case OutputFormat::Bam: return "BAM";
-        case OutputFormat::Cram: return "CRAM";
-    }
-    return "";
-}
 
 // The header lines of the input, each followed by a line end.
 std::string HeaderText(const InputFile& input, const InputOptions& options) {
@@ -91,15 +81,8 @@ Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& inp
     AddIdentity(manifest, IdentifyInput(input.Path(), HeaderText(input, options)));
     manifest.Set("nparts", settings.nparts);
     manifest.Set("output_format", FormatName(FinalOutputSpec(settings, input).format));
-    manifest.Set("part_output", settings.sPartOutput);
-    manifest.Set("MAX_NUM_MISMATCHES_FOR_TOP_HITS", settings.maxMismatchesForTopHits);
-    manifest.Set("EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", settings.extraMismatchesForAdditionalHits);
-    manifest.Set("SEQ_FLANKING_VALUE", settings.iFlankingValue);
-    manifest.Set("STRANDNESS_OPTION", settings.sStrandnessOption);
-    manifest.Set("PROB_OUTPUT", settings.probOutput);
-    manifest.Set("POLYMORPHISM_RATE", ExactNumberText(settings.dPolymorphismRate));
-    manifest.Set("TOTAL_ITERATIONS", settings.iTotalIterations);
-    manifest.Set("BURNIN_ITERATIONS", settings.iBurninIterations);
+    manifest.Set("part_output", ValueText(*FindSetting("PART_OUTPUT"), settings));
+    for (const auto& [sKey, sText] : SettingsSharedByParts(settings)) manifest.Set(sKey, sText);
     return manifest;
 }
 

@@ -9,7 +9,7 @@
 #include "PartOutputs.h"
 #include "PathNames.h"
 #include "RunDirectory.h"
-#include "Settings.h"
+#include "RunSettings.h"
 
 namespace {
 

@@ -115,7 +115,7 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
     EXPECT_EQ(std::vector<int>({s.nparts, s.part, s.iNumThreads, s.iTotalIterations}), std::vector<int>({3, 2, 6, 1000}));
     EXPECT_EQ(s.dPolymorphismRate, 0.25);
     EXPECT_EQ(s.sLogFilename, "my");  // the first word of a path
-    EXPECT_TRUE(s.strandness && s.bQuiet && s.bOutputFormatGiven && s.outputFormat == OutputFormat::Cram);
+    EXPECT_TRUE(s.strandness && s.bQuiet && s.outputFormat == OutputFormat::Cram);
     EXPECT_TRUE(s.probMode == ProbMode::Proportional && s.partOutput == PartOutput::Full);
     for (const char* sPiece :
          {"Contents of the configuration file (run.cfg): \n  LOG_FILENAME = my run.log\n  NUM_PARTS = 3\n",

@@ -2,8 +2,6 @@
 // computes them, and the output is written from a second reading of the input.
 #include "Korvex.h"
 
-#include <omp.h>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -23,38 +21,16 @@
 #include "ModelParameters.h"
 #include "MultiReadCollectionMgr.h"
 #include "OutputWriters.h"
-#include "ValuesFile.h"
 #include "PartOutputs.h"
 #include "PathNames.h"
 #include "Progress.h"
 #include "RunDirectory.h"
-#include "RunSummary.h"
+#include "RunPlan.h"
 #include "RunSettings.h"
+#include "RunSummary.h"
 #include "ThreadDataMgr.h"
+#include "ValuesFile.h"
 #include "WallClock.h"
-
-namespace {
-
-// Threads that may decode the input and compress the output. Reading and writing are not
-// divided into jobs, so they may use every processor the runtime grants the process
-// (OMP_NUM_THREADS, or the processors it may run on), whatever NUM_THREADS allows the jobs.
-int IoThreads() { return std::max(1, omp_get_max_threads()); }
-
-}  // namespace
-
-InputOptions InputOptionsOf(const RunSettings& settings) {
-    InputOptions options;
-    options.sReference = settings.sReference;
-    options.iThreads = IoThreads();
-    return options;
-}
-
-OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input) {
-    const OutputFormat format = settings.outputFormat.value_or(DefaultOutputFormat(input.Format()));
-    const std::string sPath = settings.sOutputFile.empty() ? DefaultOutputPath(input, format) : settings.sOutputFile;
-    return OutputSpec{format, sPath, settings.probMode, settings.sReference, IoThreads(),
-                      settings.sCommandLine};
-}
 
 namespace {
 

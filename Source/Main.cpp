@@ -18,7 +18,7 @@
 #include "Korvex.h"
 #include "Logger.h"
 #include "MergeCommand.h"
-#include "RunFiles.h"
+#include "RunPlan.h"
 #include "RunSummary.h"
 #include "Settings.h"
 #include "Version.h"

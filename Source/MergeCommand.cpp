@@ -23,7 +23,6 @@
 #include "AtomicFile.h"
 #include "ContentChecksum.h"
 #include "InputFile.h"
-#include "Korvex.h"
 #include "LineSources.h"
 #include "Logger.h"
 #include "Manifest.h"
@@ -31,6 +30,7 @@
 #include "PartOutputs.h"
 #include "PlainLineSource.h"
 #include "RecordLines.h"
+#include "RunPlan.h"
 #include "RunSettings.h"
 #include "ValuesFile.h"
 

@@ -10,11 +10,9 @@
 
 #include "AtomicFile.h"
 #include "InputFile.h"
-#include "Korvex.h"
 #include "LineSources.h"
 #include "MultiReadCollectionMgr.h"
-#include "OutputWriters.h"
-#include "RunDirectory.h"
+#include "RunPlan.h"
 #include "RunSummary.h"
 #include "RunSettings.h"
 #include "SettingsTable.h"
@@ -47,22 +45,6 @@ void SetValuesMissing(Read& read) {
 }
 
 }  // namespace
-
-PartFiles PartFilesOf(const std::string& sFinalOutput, int iPart, int iNumParts, bool bValuesOnly) {
-    PartFiles files;
-    if (iNumParts <= 1) {
-        files.sOutput = sFinalOutput;
-        return files;
-    }
-    files.bValuesOnly = bValuesOnly;
-    files.sOutput = PartFileName(sFinalOutput, iPart, iNumParts) + (bValuesOnly ? ".values" : "");
-    files.sManifest = files.sOutput + ".manifest";
-    return files;
-}
-
-PartFiles PartFilesOf(const std::string& sFinalOutput, const RunSettings& settings) {
-    return PartFilesOf(sFinalOutput, settings.part, settings.nparts, settings.partOutput == PartOutput::Values);
-}
 
 void KeepOnlyValuesOwnedByThisPart(MultiReadCollectionMgr& collections, const RunSettings& settings) {
     if (settings.nparts <= 1 || settings.part == 1) return;

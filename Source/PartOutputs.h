@@ -5,24 +5,13 @@
 
 #include "ContentChecksum.h"
 #include "Manifest.h"
+#include "RunPlan.h"
 
 class InputFile;
 class MultiReadCollectionMgr;
 struct InputOptions;
 struct RunSettings;
 struct RunSummary;
-
-// The files one run writes. A run that is not divided writes its output under the final name.
-// Part k of n writes its output (or, with PART_OUTPUT=VALUES, only its values) under a name
-// carrying ".partKofN", and beside it a manifest: that name with ".manifest" appended.
-struct PartFiles {
-    std::string sOutput;    // the output, or the values file
-    std::string sManifest;  // empty when the run is not divided
-    bool bValuesOnly = false;
-};
-
-PartFiles PartFilesOf(const std::string& sFinalOutput, int iPart, int iNumParts, bool bValuesOnly);
-PartFiles PartFilesOf(const std::string& sFinalOutput, const RunSettings& settings);
 
 // Leaves values only where this part is their one source in a merge: the unique reads in
 // part 1, each multiread in the part whose slice holds it, and the multireads of a container

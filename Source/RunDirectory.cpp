@@ -44,8 +44,3 @@ RunDirectory::~RunDirectory() {
             << std::endl;
     GetLogger()->Write(message, true, LogLevel::Warning);
 }
-
-std::string PartFileName(const std::string& sPath, int iPart, int iNumParts) {
-    if (iNumParts <= 1) return sPath;
-    return InsertBeforeExtensions(sPath, ".part" + std::to_string(iPart) + "of" + std::to_string(iNumParts));
-}

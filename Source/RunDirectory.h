@@ -23,10 +23,4 @@ private:
     int iUncaughtAtStart;
 };
 
-// The name of a part's own file: ".partKofN" before the extensions of the file name, so that
-// the parts of a divided run never share a file ("reads.sam+" gives "reads.part2of3.sam+",
-// "reads.korvex.bam" gives "reads.part2of3.korvex.bam", "Logger" gives "Logger.part2of3").
-// A run that is not divided keeps the name.
-std::string PartFileName(const std::string& sPath, int iPart, int iNumParts);
-
 #endif

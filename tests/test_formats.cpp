@@ -14,6 +14,9 @@
 #include "InputFile.h"
 #include "LineSources.h"
 #include "OutputWriters.h"
+#include "PathNames.h"
+#include "RunPlan.h"
+#include "RunSettings.h"
 #include "ValuesFile.h"
 #include "TestHelpers.h"
 
@@ -154,6 +157,29 @@ TEST_F(Containers, EveryContainerGivesTheSameLines) {
     WriteFile(File("odd.txt"), "a\r\n\n\tb \r\nc");
     Compress(File("odd.txt"), File("odd.gz"), "wg");
     EXPECT_EQ(Drain(File("odd.gz")), (std::vector<std::string>{"a\r", "", "\tb \r", "c"}));
+}
+
+// A part's own files and log carry ".partKofN" before the extensions; a merge's log ".merge".
+TEST(RunPlan, NamesOfThePartsFilesAndLogs) {
+    const struct { const char* sFinal; int iPart, iParts; bool bValues; const char* sOutput; } parts[] = {
+        {"reads.sam+", 1, 1, true, "reads.sam+"},
+        {"reads.sam+", 2, 3, false, "reads.part2of3.sam+"},
+        {"my.dir/reads.korvex.bam", 3, 3, true, "my.dir/reads.part3of3.korvex.bam.values"},
+        {"/.hidden", 1, 2, false, "/.hidden.part1of2"}};
+    for (const auto& c : parts) {
+        const PartFiles files = PartFilesOf(c.sFinal, c.iPart, c.iParts, c.bValues);
+        EXPECT_EQ(files.sOutput, c.sOutput);
+        EXPECT_EQ(files.sManifest, c.iParts == 1 ? "" : files.sOutput + ".manifest");
+        EXPECT_EQ(files.bValuesOnly, c.bValues && c.iParts > 1);
+    }
+    RunSettings settings;
+    settings.sLogFilename = "logs/run.log";
+    settings.nparts = 4;
+    settings.part = 2;
+    EXPECT_EQ(LogFileName(false, settings) + " " + LogFileName(true, settings),
+              "logs/run.part2of4.log logs/run.merge.log");
+    EXPECT_EQ(DirectoryOf("a/b") + " " + DirectoryOf("b") + " " + DirectoryOf("/b"), "a . /");
+    EXPECT_EQ(WithoutExtension("r.sam.gz", {".bgz", ".gz"}) + " " + WithoutExtension(".gz", {".gz"}), "r.sam .gz");
 }
 
 TEST_F(Containers, UnreadableInputsAreErrorsNamingTheFile) {

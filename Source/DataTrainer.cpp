@@ -10,7 +10,7 @@
 
 #include "Logger.h"
 #include "MultiReadScorer.h"
-#include "Progress.h"
+#include "StepProgress.h"
 #include "ThreadDataMgr.h"
 #include "WallClock.h"
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 class InputFile;
+class StepProgress;
 struct RunSettings;
 struct RunSummary;
 
@@ -11,8 +12,9 @@ struct RunSummary;
 // it cannot be opened.
 std::unique_ptr<InputFile> OpenRunInput(const RunSettings& settings);
 
-// The whole run for the settings in force: Step 1, Step 2 and the output; fills the summary.
-// Throws InputError or OutputError (naming the file) when the run cannot be completed.
-void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary);
+// The whole run for the settings in force: Step 1, Step 2 and the output; fills the summary and
+// tells progress how far Step 2 has come. Throws InputError or OutputError (naming the file)
+// when the run cannot be completed.
+void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary, StepProgress& progress);
 
 #endif

@@ -18,9 +18,10 @@
 #include "Korvex.h"
 #include "Logger.h"
 #include "MergeCommand.h"
+#include "Progress.h"
 #include "RunPlan.h"
-#include "RunSummary.h"
 #include "Settings.h"
+#include "SummaryText.h"
 #include "Version.h"
 #include "WallClock.h"
 
@@ -158,7 +159,8 @@ int RunCommand(const std::vector<std::string>& vArguments, double dStartSeconds)
     int iExitStatus = Guarded([&] {
         bSettled = SettleAndLog("main", sources, settings, input);
         if (!bSettled) return 1;
-        RunPipeline(settings, input.File(), summary);
+        Progress progress;
+        RunPipeline(settings, input.File(), summary, progress);
         return 0;
     });
     if (!bSettled) return iExitStatus;  // refused: the refusals end the log

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -13,7 +12,6 @@
 #include "LineSources.h"
 #include "MultiReadCollectionMgr.h"
 #include "RunPlan.h"
-#include "RunSummary.h"
 #include "RunSettings.h"
 #include "SettingsTable.h"
 
@@ -75,23 +73,18 @@ void RemoveOldManifest(const PartFiles& files) {
 }
 
 void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
-                       const MultiReadCollectionMgr& collections, const RunSummary& summary,
-                       const PartChecksums& checksums) {
+                       const PartWork& work) {
     Manifest manifest = SharedManifestEntries(settings, input, InputOptionsOf(settings));
     manifest.Set("part", settings.part);
-    manifest.Set("input_lines", collections.LinesRead());
-    manifest.Set("input_content_bytes", checksums.input.Bytes());
-    manifest.Set("input_content_crc32", checksums.input.Hex());
-    manifest.Set("kept_alignments", static_cast<int64_t>(collections.LineNumberMap.size()));
-    int64_t iValueLines = 0;
-    for (const Read* pRead : collections.LineNumberMap) iValueLines += !std::isnan(pRead->probability[0]);
-    manifest.Set("value_lines", iValueLines);
-    int64_t iMultireads = 0;
-    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) iMultireads += summary.iMultireadsScored[k];
-    manifest.Set("multireads_computed", iMultireads);
+    manifest.Set("input_lines", work.iInputLines);
+    manifest.Set("input_content_bytes", work.input.Bytes());
+    manifest.Set("input_content_crc32", work.input.Hex());
+    manifest.Set("kept_alignments", work.iKeptAlignments);
+    manifest.Set("value_lines", work.iValueLines);
+    manifest.Set("multireads_computed", work.iMultireadsComputed);
     manifest.Set("output", files.sOutput);
     manifest.Set("output_bytes", FileSize(files.sOutput));
-    manifest.Set("output_crc32", checksums.output.Hex());
+    manifest.Set("output_crc32", work.output.Hex());
     AtomicFile file(files.sManifest, &input);
     const std::string sText = manifest.Text();
     file.Write(sText.data(), sText.size());

@@ -11,8 +11,8 @@
 #include "Logger.h"
 #include "ManPage.h"
 #include "Progress.h"
-#include "RunSummary.h"
 #include "Settings.h"
+#include "SummaryText.h"
 #include "TestHelpers.h"
 
 namespace {
@@ -214,8 +214,7 @@ TEST(RunSummary, Format) {
     summary.iLinesRead = 1234567;
     summary.vRejected = {{"non-standard format", 12, 7}, {"unmapped", 3, 1001}};
     summary.iUniqueReads = 1500;
-    summary.iMultireadsScored[2] = 2199;
-    summary.iMultireadsScored[5] = 4;
+    summary.vMultireadsScored = {0, 0, 2199, 0, 0, 4};
     summary.vOutputFiles = {"reads.sam+"};
     summary.dWallSeconds = 0.456;
     EXPECT_EQ(FormatRunSummary(summary, 16000),

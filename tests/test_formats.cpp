@@ -294,7 +294,6 @@ TEST_F(Containers, TaggedOutputHoldsEveryRecordWithItsValues) {
     for (std::size_t i = 0; i < vLines.size(); ++i) sForeign += vLines[i] + (i < 5 ? "\n" : "\tZU:i:3\tZP:Z:x\n");
     WriteFile(File("foreign.sam"), sForeign);
     const bool bSamtools = RunShell("command -v samtools >/dev/null 2>&1") == 0;
-    if (!bSamtools) std::cout << "samtools is not installed: the output is checked with htslib alone\n";
     for (const Case& c : cases) {
         MapValueSource source(ExampleValues(vLines, c.mode));
         InputFile input(File(c.sInput));
@@ -316,6 +315,7 @@ TEST_F(Containers, TaggedOutputHoldsEveryRecordWithItsValues) {
         const std::string sCheck = "samtools quickcheck " + sOutput + " && samtools view " + sOutput + " >/dev/null";
         if (bSamtools) { EXPECT_EQ(RunShell(sCheck), 0) << sOutput; }
     }
+    if (!bSamtools) GTEST_SKIP() << "checked with htslib alone: samtools is missing (apt-get install -y samtools)";
 }
 
 // Records that htslib would change or drop: the tagged output refuses them, naming the line.

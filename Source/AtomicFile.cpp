@@ -42,9 +42,12 @@ AtomicFile::AtomicFile(const std::string& sTarget_, const InputFile* pInput)
                               "), which korvex never overwrites; choose another output file");
     }
     sTempPath = sFinalPath + ".tmpXXXXXX";
-    iFd = ::mkstemp(&sTempPath[0]);
-    if (iFd < 0) Fail("cannot be created (as " + sTempPath + ")", errno);
-    RemoveOnSignal(sTempPath);
+    {
+        const SignalHold hold;  // until the temporary file is registered for removal
+        iFd = ::mkstemp(&sTempPath[0]);
+        if (iFd < 0) Fail("cannot be created (as " + sTempPath + ")", errno);
+        RemoveOnSignal(sTempPath);
+    }
     MarkAsBeingWritten(iFd);
     mode_t iMode = bExists && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : NewFileMode();
     if (::fchmod(iFd, iMode) != 0) {

@@ -106,13 +106,19 @@ void InputFile::SpoolStandardInput() {
         throw InputError(std::string("standard input (-) cannot be read: ") + std::strerror(errno));
     const char* pTmpDir = std::getenv("TMPDIR");
     std::string sTemplate = std::string(pTmpDir && *pTmpDir ? pTmpDir : "/tmp") + "/korvex-stdin-XXXXXX";
-    int iFd = ::mkstemp(&sTemplate[0]);
+    int iFd = -1;
+    int iErrno = 0;
+    {
+        const SignalHold hold;  // until the copy is registered for removal
+        iFd = ::mkstemp(&sTemplate[0]);
+        iErrno = errno;
+        if (iFd >= 0) RemoveOnSignal(sTemplate);
+    }
     if (iFd < 0)
         throw InputError("standard input (-) cannot be copied: the temporary file (" + sTemplate +
-                         ") cannot be created: " + std::strerror(errno));
+                         ") cannot be created: " + std::strerror(iErrno));
     sPath = sTemplate;
     bSpooled = true;
-    RemoveOnSignal(sPath);
     MarkAsBeingWritten(iFd);
     iCopyLockFd = ::dup(iFd);  // the lock stays while this duplicate is open
     try {

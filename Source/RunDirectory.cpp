@@ -20,11 +20,14 @@ RunDirectory::RunDirectory(const std::string& sBesideDirectory) : iUncaughtAtSta
     std::string sTemplate = sParent + "/korvex-run-XXXXXX";
     std::vector<char> vName(sTemplate.begin(), sTemplate.end());
     vName.push_back('\0');
-    if (mkdtemp(vName.data()) == nullptr)
-        throw std::runtime_error("a private directory for the run's intermediate files could not be made in (" +
-                                 sParent + "): " + std::strerror(errno));
-    sPath = vName.data();
-    RemoveDirectoryOnSignal(sPath);
+    {
+        const SignalHold hold;  // until the directory is registered for removal
+        if (mkdtemp(vName.data()) == nullptr)
+            throw std::runtime_error("a private directory for the run's intermediate files could not be made in (" +
+                                     sParent + "): " + std::strerror(errno));
+        sPath = vName.data();
+        RemoveDirectoryOnSignal(sPath);
+    }
     WriteOwnerRecord(sPath);
 }
 

@@ -14,7 +14,6 @@
 #include <sstream>
 
 #include "ConfigFileReader.h"
-#include "NumberText.h"
 #include "SettingsTable.h"
 #include "Trim.h"
 #include "Version.h"

@@ -232,14 +232,14 @@ PartWork WorkOfThePart(const Step1Data& data, const RunSummary& summary, const C
 
 // The output (or a part's values) and, for a part, its manifest, each written beside and
 // renamed into place. The output pass must read the input Step 1 read, byte for byte.
-void WriteResults(const RunContext& run, const Step1Data& data, const OutputSpec& finalOutput,
+void WriteResults(const RunContext& run, const Step1Data& data, const OutputTarget& finalOutput,
                   const PartFiles& files) {
     const RunSettings& settings = run.settings;
     std::ostringstream message;
     message << "process2: Writing final output to (" << files.sOutput << ")." << std::endl;
     GetLogger()->Write(message, true);
     LineIndexValues values(data.collections.LineNumberMap, ValueColumns(settings.probMode));
-    OutputSpec output = finalOutput;
+    OutputTarget output = finalOutput;
     output.sPath = files.sOutput;
     RemoveOldManifest(files);
     const ContentChecksum written =
@@ -276,7 +276,7 @@ std::unique_ptr<InputFile> OpenRunInput(const RunSettings& settings) {
 }
 
 void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary, StepProgress& progress) {
-    const OutputSpec finalOutput = FinalOutputSpec(settings, input);
+    const OutputTarget finalOutput = FinalOutputTarget(settings, input);
     const PartFiles files = PartFilesOf(finalOutput.sPath, settings);
     // Before any work: an output that cannot be written is refused now, not after hours.
     for (const std::string& sFile : {files.sOutput, files.sManifest})

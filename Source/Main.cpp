@@ -28,7 +28,7 @@
 namespace {
 
 std::string Banner() {
-    return "\n" + std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\n";
+    return "\n" + std::string(PROGRAM_NAME) + " -- " + PROGRAM_PURPOSE + "\n\n";
 }
 
 // No arguments: the usage that --help begins with, on standard error. On a terminal the program

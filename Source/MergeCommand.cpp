@@ -384,7 +384,7 @@ private:
 };
 
 std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& input, const InputOptions& options,
-                                            const OutputSpec& output, int64_t iInputLines) {
+                                            const OutputTarget& output, int64_t iInputLines) {
     const int iColumns = ValueColumns(output.mode);
     if (part.files.bValuesOnly) return std::make_unique<ValuesPartValues>(part.files.sOutput, iColumns);
     if (output.format == OutputFormat::Samplus)
@@ -395,7 +395,7 @@ std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& i
 int Merge(const RunSettings& settings, const InputFile& input) {
     const int iNumParts = settings.nparts;
     const InputOptions options = InputOptionsOf(settings);
-    const OutputSpec output = FinalOutputSpec(settings, input);
+    const OutputTarget output = FinalOutputTarget(settings, input);
     const Manifest expected = SharedManifestEntries(settings, input, options);
     const bool bValuesOnly = settings.partOutput == PartOutput::Values;
 

@@ -3,7 +3,7 @@
 
 #include "ContentChecksum.h"
 #include "LineValues.h"
-#include "OutputSpec.h"
+#include "OutputTarget.h"
 #include "SecondReading.h"
 
 class InputFile;
@@ -18,7 +18,7 @@ struct InputOptions;
 // earlier reading, and every value line must have been met. Returns the checksum of the file
 // written. Throws InputError or OutputError naming the file; the final path then holds what
 // it held before.
-ContentChecksum WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
+ContentChecksum WriteOutput(const InputFile& input, const InputOptions& inOptions, const OutputTarget& output,
                             LineValueSource& values, const EarlierReading& earlier);
 
 #endif

@@ -60,7 +60,7 @@ Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& inp
     manifest.Set("input", input.Name());
     AddIdentity(manifest, IdentifyInput(input.Path(), HeaderText(input, options)));
     manifest.Set("nparts", settings.nparts);
-    manifest.Set("output_format", FormatName(FinalOutputSpec(settings, input).format));
+    manifest.Set("output_format", FormatName(FinalOutputTarget(settings, input).format));
     manifest.Set("part_output", ValueText(*FindSetting("PART_OUTPUT"), settings));
     for (const auto& [sKey, sText] : SettingsSharedByParts(settings)) manifest.Set(sKey, sText);
     return manifest;

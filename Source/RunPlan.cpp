@@ -39,10 +39,10 @@ InputOptions InputOptionsOf(const RunSettings& settings) {
     return options;
 }
 
-OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input) {
+OutputTarget FinalOutputTarget(const RunSettings& settings, const InputFile& input) {
     const OutputFormat format = settings.outputFormat.value_or(DefaultOutputFormat(input.Format()));
     const std::string sPath = settings.sOutputFile.empty() ? DefaultOutputPath(input, format) : settings.sOutputFile;
-    return OutputSpec{format, sPath, settings.probMode, settings.sReference, IoThreads(),
+    return OutputTarget{format, sPath, settings.probMode, settings.sReference, IoThreads(),
                       settings.sCommandLine};
 }
 
@@ -77,7 +77,7 @@ RunFiles FilesOfCommand(bool bMerge, const std::string& sConfigFile, const RunSe
         files.Reads("the SAM file", settings.sMapFileName, settings.sMapFileName);
     if (!settings.sReference.empty()) files.Reads("the reference", settings.sReference, settings.sReference);
     if (pInput != nullptr) {
-        const std::string sFinalOutput = FinalOutputSpec(settings, *pInput).sPath;
+        const std::string sFinalOutput = FinalOutputTarget(settings, *pInput).sPath;
         if (bMerge) {
             ListParts(settings, sFinalOutput, files);
             files.Writes("the output file", sFinalOutput, "OUTPUT_FILE");

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "LineSources.h"
-#include "OutputSpec.h"
+#include "OutputTarget.h"
 #include "RunFiles.h"
 
 class InputFile;
@@ -18,7 +18,7 @@ InputOptions InputOptionsOf(const RunSettings& settings);
 
 // What the whole run writes: OUTPUT_FORMAT, else the format the input calls for; OUTPUT_FILE,
 // else the name beside the input.
-OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input);
+OutputTarget FinalOutputTarget(const RunSettings& settings, const InputFile& input);
 
 // The files one run writes. A run that is not divided writes its output under the final name.
 // Part k of n writes its output (or, with PART_OUTPUT=VALUES, only its values) under a name

@@ -17,7 +17,7 @@ void WriteShortValue(AtomicFile& out, double dValue) {
 
 }  // namespace
 
-ContentChecksum WriteSamplus(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
+ContentChecksum WriteSamplus(const InputFile& input, const InputOptions& inOptions, const OutputTarget& output,
                              LineValueSource& values, const EarlierReading& earlier) {
     const int iColumns = ValueColumns(output.mode);
     std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);

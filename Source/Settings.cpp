@@ -402,7 +402,7 @@ HelpContents HelpContentsOfSettings() {
 }
 
 std::string UsageText() {
-    std::string sText = std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\nUsage:\n";
+    std::string sText = std::string(PROGRAM_NAME) + " -- " + PROGRAM_PURPOSE + "\n\nUsage:\n";
     for (const char* pLine : USAGE_LINES) sText += "  " + std::string(pLine) + "\n";
     return sText;
 }

@@ -1,7 +1,7 @@
 #include "SettingsTable.h"
 
 #include "NumberText.h"
-#include "OutputSpec.h"
+#include "OutputTarget.h"
 
 namespace {
 

@@ -24,7 +24,7 @@ const char UNIQUE_SHARE_TAG[2] = {'Z', 'U'};
 // The tagged output of htslib on an AtomicFile's temporary file; records go through Write.
 class TaggedWriter {
 public:
-    TaggedWriter(const OutputSpec& output, AtomicFile& file_) : file(file_), mode(output.mode), pFile(nullptr) {
+    TaggedWriter(const OutputTarget& output, AtomicFile& file_) : file(file_), mode(output.mode), pFile(nullptr) {
         const char* pMode = output.format == OutputFormat::Sam ? "w" : output.format == OutputFormat::Bam ? "wb" : "wc";
         // Through the file's own descriptor, so that a read-only mode for the final file does not
         // stop the writing, and under the target's name, which CRAM stores in its file id: the
@@ -121,7 +121,7 @@ struct HeaderHolder {
 };
 
 ContentChecksum WriteTaggedFromRecords(const InputFile& input, const InputOptions& inOptions,
-                                       const OutputSpec& output, ValueCursor& cursor, const EarlierReading& earlier) {
+                                       const OutputTarget& output, ValueCursor& cursor, const EarlierReading& earlier) {
     HtsRecordReader reader(input, inOptions);
     AtomicFile out(output.sPath, &input);
     TaggedWriter writer(output, out);
@@ -167,7 +167,7 @@ void CheckReferencesKnown(const InputFile& input, int64_t iLine, const LineView&
                      std::string(sName) + " is not among the header's @SQ lines");
 }
 
-ContentChecksum WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
+ContentChecksum WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputTarget& output,
                                     ValueCursor& cursor, const EarlierReading& earlier) {
     std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
     AtomicFile out(output.sPath, &input);
@@ -218,7 +218,7 @@ ContentChecksum WriteTaggedFromText(const InputFile& input, const InputOptions& 
 
 }  // namespace
 
-ContentChecksum WriteTagged(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
+ContentChecksum WriteTagged(const InputFile& input, const InputOptions& inOptions, const OutputTarget& output,
                             LineValueSource& values, const EarlierReading& earlier) {
     ValueCursor cursor(values, ValueColumns(output.mode));
     if (input.Format() == InputFormat::Bam || input.Format() == InputFormat::Cram)

@@ -3,7 +3,7 @@
 
 #include "ContentChecksum.h"
 #include "LineValues.h"
-#include "OutputSpec.h"
+#include "OutputTarget.h"
 #include "SecondReading.h"
 
 class InputFile;
@@ -13,7 +13,7 @@ struct InputOptions;
 // input order, with ZP:f (posterior) and ZU:f (unique-read share), as the mode selects, on the
 // records whose line has values. Written atomically after the checks of the second reading;
 // returns its checksum.
-ContentChecksum WriteTagged(const InputFile& input, const InputOptions& inOptions, const OutputSpec& output,
+ContentChecksum WriteTagged(const InputFile& input, const InputOptions& inOptions, const OutputTarget& output,
                             LineValueSource& values, const EarlierReading& earlier);
 
 #endif

@@ -22,7 +22,7 @@ place 4 Korvex RunPlan RunFiles PartOutputs Manifest RunDirectory DataTrainer Th
 place 3 ModelParameters Evidence MultiReadScorer MC2 SimpleRNG DistSampler GammaBounds
 place 2 Read MapFileReader MismatchTag MultiReadCollectionMgr ErrorScore Arena ReferenceNames ReadIdSet RadixSort
 place 1 InputFile LineSource LineSources PlainLineSource ContentChecksum AtomicFile SignalCleanup Leftovers \
-    FileDescriptor PathNames OutputSpec OutputWriters SecondReading SamplusWriter TaggedWriter ValuesFile \
+    FileDescriptor PathNames OutputTarget OutputWriters SecondReading SamplusWriter TaggedWriter ValuesFile \
     RecordLines LineValues Formats Logger ConfigFileReader WallClock Version NumberText Trim
 NAMES=([1]=io [2]=reads [3]=model [4]=pipeline [5]=app)
 

@@ -330,7 +330,7 @@ TEST(TaggedOutput, RecordsThatCannotBeWrittenUnchangedAreErrors) {
         WriteFile(dir.File("reads.sam"), sText);
         InputFile input(dir.File("reads.sam"));
         MapValueSource source({});
-        const OutputSpec output{OutputFormat::Bam, dir.File("out.bam"), ProbMode::Both, "", 1, ""};
+        const OutputTarget output{OutputFormat::Bam, dir.File("out.bam"), ProbMode::Both, "", 1, ""};
         EXPECT_EQ(ErrorOf<InputError>([&] { WriteOutput(input, {}, output, source, {static_cast<int64_t>(SplitLines(sText).size()), std::nullopt}); }),
                   "the SAM file (" + dir.File("reads.sam") + "), " + sReason);
         EXPECT_FALSE(FileExists(dir.File("out.bam")));

@@ -1,4 +1,4 @@
-#include "OutputSpec.h"
+#include "OutputTarget.h"
 
 #include "InputFile.h"
 #include "PathNames.h"

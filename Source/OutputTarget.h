@@ -1,5 +1,5 @@
-#ifndef KORVEX_OUTPUTSPEC_H
-#define KORVEX_OUTPUTSPEC_H
+#ifndef KORVEX_OUTPUTTARGET_H
+#define KORVEX_OUTPUTTARGET_H
 
 #include <string>
 
@@ -10,7 +10,7 @@ class InputFile;
 // What a run writes and where: the format, the final path, which values the lines carry, the
 // reference for CRAM output (empty: found through the header), the threads that may compress,
 // and the command line recorded in the @PG header line of tagged output.
-struct OutputSpec {
+struct OutputTarget {
     OutputFormat format;
     std::string sPath;
     ProbMode mode;

@@ -6,9 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "FileDescriptor.h"
 #include "InputFile.h"
 #include "Leftovers.h"
-#include "RunFiles.h"
+#include "PathNames.h"
 #include "SignalCleanup.h"
 
 namespace {
@@ -41,9 +42,12 @@ AtomicFile::AtomicFile(const std::string& sTarget_, const InputFile* pInput)
                               "), which korvex never overwrites; choose another output file");
     }
     sTempPath = sFinalPath + ".tmpXXXXXX";
-    iFd = ::mkstemp(&sTempPath[0]);
-    if (iFd < 0) Fail("cannot be created (as " + sTempPath + ")", errno);
-    RemoveOnSignal(sTempPath);
+    {
+        const SignalHold hold;  // until the temporary file is registered for removal
+        iFd = ::mkstemp(&sTempPath[0]);
+        if (iFd < 0) Fail("cannot be created (as " + sTempPath + ")", errno);
+        RemoveOnSignal(sTempPath);
+    }
     MarkAsBeingWritten(iFd);
     mode_t iMode = bExists && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : NewFileMode();
     if (::fchmod(iFd, iMode) != 0) {
@@ -82,13 +86,7 @@ ContentChecksum AtomicFile::Checksum() {
 
 void AtomicFile::WriteOut(const char* pData, std::size_t iLength) {
     written.Add(pData, iLength);
-    while (iLength > 0) {
-        ssize_t iWritten = ::write(iFd, pData, iLength);
-        if (iWritten < 0 && errno == EINTR) continue;
-        if (iWritten < 0) Fail("cannot be written", errno);
-        pData += iWritten;
-        iLength -= static_cast<std::size_t>(iWritten);
-    }
+    if (!WriteAll(iFd, pData, iLength)) Fail("cannot be written", errno);
 }
 
 void AtomicFile::Drain() {

@@ -3,16 +3,12 @@
 #include <fstream>
 #include <vector>
 
+#include "Trim.h"
+
 namespace {
 
-// Removes leading and trailing blanks and tabs (only those two characters).
-std::string TrimBlanks(const std::string& text) {
-    const char* const sBlanks = " \t";
-    std::size_t first = text.find_first_not_of(sBlanks);
-    if (first == std::string::npos) return std::string();
-    std::size_t last = text.find_last_not_of(sBlanks);
-    return text.substr(first, last - first + 1);
-}
+// Without blanks and tabs at either end (a CR is kept: the checks of the settings report it).
+std::string TrimBlanks(const std::string& sText) { return std::string(Trim(sText, SPACES_AND_TABS)); }
 
 const char* const BYTE_ORDER_MARK = "\xEF\xBB\xBF";  // UTF-8, as some editors start a file
 
@@ -34,14 +30,6 @@ bool FindControlCharacter(const std::string& sLine, unsigned char* pByte) {
 
 ConfigFileReader::ConfigFileReader(const std::string& filename)
     : sFilename(filename), cComment('#'), cLineDelimiter('\n'), cSeparator('=') {}
-
-ConfigFileReader::~ConfigFileReader() {}
-
-std::string ConfigFileReader::ToString() {
-    std::string sText;
-    for (const auto& pair : values) sText += "  " + pair.first + " = " + pair.second + "\n";
-    return sText;
-}
 
 std::size_t ConfigFileReader::ReadInputFile() {
     std::vector<LineWithoutSeparator> vLines;

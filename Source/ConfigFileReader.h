@@ -2,7 +2,6 @@
 #define KORVEX_CONFIGFILEREADER_H
 
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,15 +19,12 @@ struct ControlCharacter {
     unsigned char cByte = 0;
 };
 
-// Reads a file of name=value lines into a byte-wise ordered table and answers typed lookups.
+// Reads a file of name=value lines into a byte-wise ordered table.
 class ConfigFileReader {
 public:
     explicit ConfigFileReader(const std::string& filename);
-    virtual ~ConfigFileReader();
-    virtual std::string ToString();
     // Parses the file; returns the number of pairs held. A missing file leaves the table as it was.
-    virtual std::size_t ReadInputFile();
-    const std::string& Filename() const { return sFilename; }
+    std::size_t ReadInputFile();
     // Every pair held, in byte-wise key order.
     const std::map<std::string, std::string>& Pairs() const { return values; }
     // The lines the last ReadInputFile skipped for want of a separator, in file order.
@@ -36,18 +32,6 @@ public:
     // The first control character the last ReadInputFile met; a file holding one is no
     // configuration file, and its pairs are not to be trusted.
     const ControlCharacter& FirstControlCharacter() const { return firstControl; }
-
-    // False when the key is missing. When present, returns true; the value is replaced
-    // only when the text starts with something the extraction can read.
-    template <class T>
-    bool GetValue(std::string key, T& outValue) {
-        auto found = values.find(key);
-        if (found == values.end()) return false;
-        std::istringstream in(found->second);
-        T parsed;
-        if (in >> parsed) outValue = parsed;
-        return true;
-    }
 
 private:
     std::string sFilename;

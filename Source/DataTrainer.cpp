@@ -10,9 +10,9 @@
 
 #include "Logger.h"
 #include "MultiReadScorer.h"
-#include "Progress.h"
+#include "StepProgress.h"
 #include "ThreadDataMgr.h"
-#include "utils.h"
+#include "WallClock.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "ModelParameters.h"
 #include "Read.h"
 
-class Progress;
+class StepProgress;
 
 // Runs the calculation of one container on OpenMP worker threads: this part's slice is cut into
 // at most iNumThreads jobs, the jobs into chunks that the threads take as they come free, and the
@@ -23,7 +23,7 @@ public:
     int iPartToRun;
     int iNumThreads;
     std::string sCallRecordDirectory;  // where the merged call_record files go; empty: the working directory
-    Progress* pProgress = nullptr;     // told of every chunk done, from any thread; not owned
+    StepProgress* pProgress = nullptr;  // told of every chunk done, from any thread; not owned
 
     // Scores this part's slice of multiReads (a container: all have the same number of
     // alignments) against the unique reads of evidence and the error scores.

@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "Logger.h"
-#include "utils.h"
 
 namespace {
 

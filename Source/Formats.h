@@ -12,4 +12,7 @@ enum class OutputFormat { Samplus, Sam, Bam, Cram };
 // then posterior), the posterior alone, or the unique-read share alone.
 enum class ProbMode { Both, Bayes, Proportional };
 
+// Number of values per line: 2 for ProbMode::Both, else 1.
+inline int ValueColumns(ProbMode mode) { return mode == ProbMode::Both ? 2 : 1; }
+
 #endif

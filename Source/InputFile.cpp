@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FileDescriptor.h"
 #include "Leftovers.h"
 #include "LineSource.h"
 #include "SignalCleanup.h"
@@ -19,8 +20,6 @@
 namespace {
 
 const std::size_t COPY_BLOCK = 1 << 20;
-
-std::string Describe(const std::string& sName) { return "the SAM file (" + sName + ")"; }
 
 // Formats that are text, which the SAM text reader judges line by line.
 bool IsTextFormat(enum htsExactFormat iFormat) {
@@ -44,29 +43,19 @@ InputFormat Recognise(const std::string& sName, const htsFormat& detected) {
     char* pDescription = hts_format_description(&detected);
     std::string sFound = pDescription ? pDescription : "unknown data";
     std::free(pDescription);
-    throw InputError(Describe(sName) + " is not SAM, BAM or CRAM (found: " + sFound +
+    throw InputError(DescribeSamFile(sName) + " is not SAM, BAM or CRAM (found: " + sFound +
                      "); give SAM text (plain, gzip or bgzip), BAM or CRAM");
 }
 
 InputFormat DetectFormat(const std::string& sName, const std::string& sPath) {
     hFILE* pFile = hopen(sPath.c_str(), "r");
-    if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened: " + std::strerror(errno));
+    if (pFile == nullptr) throw InputError(DescribeSamFile(sName) + " cannot be opened: " + std::strerror(errno));
     htsFormat detected;
     int iDetected = hts_detect_format(pFile, &detected);
     int iErrno = errno;
     if (hclose(pFile) != 0 || iDetected < 0)
-        throw InputError(Describe(sName) + " cannot be read: " + std::strerror(iErrno));
+        throw InputError(DescribeSamFile(sName) + " cannot be read: " + std::strerror(iErrno));
     return Recognise(sName, detected);
-}
-
-void WriteAll(int iFd, const char* pData, std::size_t iLength) {
-    while (iLength > 0) {
-        ssize_t iWritten = ::write(iFd, pData, iLength);
-        if (iWritten < 0 && errno == EINTR) continue;
-        if (iWritten < 0) throw std::runtime_error(std::strerror(errno));
-        pData += iWritten;
-        iLength -= static_cast<std::size_t>(iWritten);
-    }
 }
 
 void CopyStandardInputTo(int iFd) {
@@ -76,7 +65,8 @@ void CopyStandardInputTo(int iFd) {
         if (iRead < 0 && errno == EINTR) continue;
         if (iRead < 0) throw std::runtime_error(std::strerror(errno));
         if (iRead == 0) return;
-        WriteAll(iFd, vBlock.data(), static_cast<std::size_t>(iRead));
+        if (!WriteAll(iFd, vBlock.data(), static_cast<std::size_t>(iRead)))
+            throw std::runtime_error(std::strerror(errno));
     }
 }
 
@@ -116,13 +106,19 @@ void InputFile::SpoolStandardInput() {
         throw InputError(std::string("standard input (-) cannot be read: ") + std::strerror(errno));
     const char* pTmpDir = std::getenv("TMPDIR");
     std::string sTemplate = std::string(pTmpDir && *pTmpDir ? pTmpDir : "/tmp") + "/korvex-stdin-XXXXXX";
-    int iFd = ::mkstemp(&sTemplate[0]);
+    int iFd = -1;
+    int iErrno = 0;
+    {
+        const SignalHold hold;  // until the copy is registered for removal
+        iFd = ::mkstemp(&sTemplate[0]);
+        iErrno = errno;
+        if (iFd >= 0) RemoveOnSignal(sTemplate);
+    }
     if (iFd < 0)
         throw InputError("standard input (-) cannot be copied: the temporary file (" + sTemplate +
-                         ") cannot be created: " + std::strerror(errno));
+                         ") cannot be created: " + std::strerror(iErrno));
     sPath = sTemplate;
     bSpooled = true;
-    RemoveOnSignal(sPath);
     MarkAsBeingWritten(iFd);
     iCopyLockFd = ::dup(iFd);  // the lock stays while this duplicate is open
     try {
@@ -142,9 +138,9 @@ void InputFile::SpoolStandardInput() {
 void InputFile::RecordIdentity() {
     struct stat status;
     if (::stat(sPath.c_str(), &status) != 0)
-        throw InputError(Describe(sName) + " cannot be opened: " + std::strerror(errno));
+        throw InputError(DescribeSamFile(sName) + " cannot be opened: " + std::strerror(errno));
     if (!S_ISREG(status.st_mode))
-        throw InputError(Describe(sName) + " is not a regular file (it is " + KindOfNonRegular(status.st_mode) +
+        throw InputError(DescribeSamFile(sName) + " is not a regular file (it is " + KindOfNonRegular(status.st_mode) +
                          "); give a file, or - for standard input");
     iDevice = status.st_dev;
     iInode = status.st_ino;
@@ -155,11 +151,11 @@ void InputFile::RecordIdentity() {
 void InputFile::CheckUnchanged() const {
     struct stat status;
     if (::stat(sPath.c_str(), &status) != 0)
-        throw InputError(Describe(sName) + " cannot be read again: " + std::strerror(errno));
+        throw InputError(DescribeSamFile(sName) + " cannot be read again: " + std::strerror(errno));
     bool bSame = status.st_dev == iDevice && status.st_ino == iInode && status.st_size == iSize &&
                  status.st_mtim.tv_sec == modified.tv_sec && status.st_mtim.tv_nsec == modified.tv_nsec;
     if (!bSame)
-        throw InputError(Describe(sName) +
+        throw InputError(DescribeSamFile(sName) +
                          " changed while korvex was running (its size or modification time differs from when it "
                          "was first read); run again on a file that stays put");
 }

@@ -2,8 +2,6 @@
 // computes them, and the output is written from a second reading of the input.
 #include "Korvex.h"
 
-#include <omp.h>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -24,55 +22,36 @@
 #include "MultiReadCollectionMgr.h"
 #include "OutputWriters.h"
 #include "PartOutputs.h"
-#include "Progress.h"
+#include "PathNames.h"
 #include "RunDirectory.h"
+#include "RunPlan.h"
+#include "RunSettings.h"
 #include "RunSummary.h"
-#include "Settings.h"
+#include "StepProgress.h"
 #include "ThreadDataMgr.h"
-#include "utils.h"
-
-const char* const PROGRAM_NAME = "KORVEX v2.0.0";
-const char* const PROGRAM_VERSION = "2.0.0";
-
-void usage(const char* programName, std::ostream& out) {
-    out << "Usage: " << programName << " " << "InputFilename [nparts  part] " << std::endl;
-    out << "  where" << "\n";
-    out << "InputFilename:" << "\t" << "the name of a file containing additional input parameters (name/value pairs)"
-        << std::endl;
-    out << "nparts" << "\t" << "number of parts to break the job into. [optional]" << std::endl;
-    out << "part" << "\t" << "which part (of total number parts to process) is this run. [optional]" << std::endl;
-}
+#include "ValuesFile.h"
+#include "WallClock.h"
 
 namespace {
 
-// Threads that may decode the input and compress the output. Reading and writing are not
-// divided into jobs, so they may use every processor the runtime grants the process
-// (OMP_NUM_THREADS, or the processors it may run on), whatever NUM_THREADS allows the jobs.
-int IoThreads() { return std::max(1, omp_get_max_threads()); }
+// What the steps of one run read, and where they report.
+struct RunContext {
+    const RunSettings& settings;
+    const InputFile& input;
+    RunSummary& summary;
+    StepProgress& progress;
+};
 
-}  // namespace
-
-InputOptions InputOptionsOf(const RunSettings& settings) {
-    InputOptions options;
-    options.sReference = settings.sReference;
-    options.iThreads = IoThreads();
-    return options;
-}
-
-OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input) {
-    const OutputFormat format = settings.bOutputFormatGiven ? settings.outputFormat : DefaultOutputFormat(input.Format());
-    const std::string sPath = settings.sOutputFile.empty() ? DefaultOutputPath(input, format) : settings.sOutputFile;
-    return OutputSpec{format, sPath, settings.probMode, settings.sReference, IoThreads(),
-                      settings.sCommandLine};
-}
-
-namespace {
-
-// What Step 1 leaves for Step 2 and the output.
+// What Step 1 leaves for Step 2 and the output. The containers own every alignment of the run;
+// only the initial thread changes them, the workers of Step 2 write probability values of their
+// own jobs.
 struct Step1Data {
+    explicit Step1Data(const RunSettings& settings)
+        : collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits) {}
+
+    MultiReadCollectionMgr collections;
     int64_t iLinesAccepted = 0;
     std::vector<int> vPositionsFromMap1;
-    std::map<char, double> error_score;
     ContentChecksum inputContent;  // of the input as Step 1 read it
 };
 
@@ -80,7 +59,7 @@ struct Step1Data {
 void ExplainEmptyRun(const std::string& sMapFileName, const std::string& sBuildError,
                      const LineRejections& rejections) {
     std::ostringstream message;
-    message << "process2: the SAM file (" << sMapFileName << ") has no usable alignment line: ";
+    message << "process2: " << DescribeSamFile(sMapFileName) << " has no usable alignment line: ";
     if (!sBuildError.empty())
         message << sBuildError;
     else
@@ -91,15 +70,16 @@ void ExplainEmptyRun(const std::string& sMapFileName, const std::string& sBuildE
 
 // Step 1: the containers, their sizes in the log, the unique reads sorted by position with
 // their probabilities set to 1. False when the file has no usable line.
-bool RunStep1(const RunSettings& settings, const InputFile& input, MultiReadCollectionMgr& collections,
-              Step1Data& data) {
+bool RunStep1(const RunContext& run, Step1Data& data) {
+    const InputFile& input = run.input;
+    MultiReadCollectionMgr& collections = data.collections;
     std::ostringstream message;
     Logger* pLogger = GetLogger();
     const double dStepStart = WallClockSeconds();
     message << std::endl << "==> Step 1: Reading the SAM file, processing into multiread containers." << std::endl;
     pLogger->Write(message, true);
 
-    std::unique_ptr<LineSource> pSource = OpenLineSource(input, InputOptionsOf(settings));
+    std::unique_ptr<LineSource> pSource = OpenLineSource(input, InputOptionsOf(run.settings));
     std::string sBuildError;
     data.iLinesAccepted = collections.BuildReadCollections(*pSource, input.Name(), sBuildError);
     data.inputContent = pSource->Checksum();
@@ -131,7 +111,6 @@ bool RunStep1(const RunSettings& settings, const InputFile& input, MultiReadColl
         read.probability[0] = 1.0;
         read.probability[1] = 1.0;
     }
-    data.error_score = collections.error_score;
 
     message << "process2: The size of the LineNumberMap is: " << collections.LineNumberMap.size() << std::endl;
     pLogger->Write(message, true, LogLevel::Detail);
@@ -172,8 +151,9 @@ ModelParameters ModelParametersOf(const RunSettings& settings, int iReadLength) 
 
 // Step 2: computes this part's share of map_2 to map_5. The call_record files go to the run's
 // private directory.
-void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, Step1Data& data,
-              const std::string& sCallRecordDirectory, RunSummary& summary) {
+void RunStep2(const RunContext& run, Step1Data& data, const std::string& sCallRecordDirectory) {
+    const RunSettings& settings = run.settings;
+    MultiReadCollectionMgr& collections = data.collections;
     Logger* pLogger = GetLogger();
     std::ostringstream message;
     message << std::endl << "==> Step 2: Processing each of the multiread containers." << std::endl;
@@ -183,8 +163,7 @@ void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, 
     int64_t iTotal = 0;
     for (int k = 2; k <= collections.LargestAlignmentCount(); ++k)
         iTotal += SliceSize(static_cast<int>(collections.Container(k).size()), settings);
-    Progress progress;
-    progress.Start(iTotal);
+    run.progress.Start(iTotal);
     DataTrainer trainer;
     trainer.model = ModelParametersOf(settings, collections.ReadLength());
     trainer.probMode = settings.probMode;
@@ -192,13 +171,13 @@ void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, 
     trainer.iPartToRun = settings.part;
     trainer.iNumThreads = settings.iNumThreads;
     trainer.sCallRecordDirectory = sCallRecordDirectory;
-    trainer.pProgress = &progress;
+    trainer.pProgress = &run.progress;
 
     const EvidenceIndex evidence(collections.Container(1), data.vPositionsFromMap1, settings.strandness, trainer.model);
     for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) {
         MultiReadContainer& container = collections.Container(k);
-        trainer.trainData(container, evidence, data.error_score);
-        summary.iMultireadsScored[k] = SliceSize(static_cast<int>(container.size()), settings);
+        trainer.trainData(container, evidence, collections.error_score);
+        run.summary.vMultireadsScored[k] = SliceSize(static_cast<int>(container.size()), settings);
         message << "process2" << ": Alignment for ID appearing " << CountWord(k) << ": finished!" << std::endl;
         pLogger->Write(message, true, LogLevel::Detail);
         if (k == 2) {
@@ -209,7 +188,7 @@ void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, 
         message << "--------" << std::endl << std::endl;
         pLogger->Write(message, true, LogLevel::Detail);
     }
-    progress.Finish();
+    run.progress.Finish();
     message << "==> Step 2: Finished." << std::endl;
     pLogger->Write(message, true);
 }
@@ -238,27 +217,40 @@ private:
     std::size_t iNext;
 };
 
+// What a part computed, as its manifest records it.
+PartWork WorkOfThePart(const Step1Data& data, const RunSummary& summary, const ContentChecksum& written) {
+    const MultiReadCollectionMgr& collections = data.collections;
+    PartWork work;
+    work.iInputLines = collections.LinesRead();
+    work.iKeptAlignments = static_cast<int64_t>(collections.LineNumberMap.size());
+    for (const Read* pRead : collections.LineNumberMap) work.iValueLines += !std::isnan(pRead->probability[0]);
+    for (int64_t iScored : summary.vMultireadsScored) work.iMultireadsComputed += iScored;
+    work.input = data.inputContent;
+    work.output = written;
+    return work;
+}
+
 // The output (or a part's values) and, for a part, its manifest, each written beside and
 // renamed into place. The output pass must read the input Step 1 read, byte for byte.
-void WriteResults(const RunSettings& settings, const InputFile& input, const OutputSpec& finalOutput,
-                  const PartFiles& files, const MultiReadCollectionMgr& collections, const Step1Data& data,
-                  RunSummary& summary) {
+void WriteResults(const RunContext& run, const Step1Data& data, const OutputTarget& finalOutput,
+                  const PartFiles& files) {
+    const RunSettings& settings = run.settings;
     std::ostringstream message;
     message << "process2: Writing final output to (" << files.sOutput << ")." << std::endl;
     GetLogger()->Write(message, true);
-    LineIndexValues values(collections.LineNumberMap, ValueColumns(settings.probMode));
-    OutputSpec output = finalOutput;
+    LineIndexValues values(data.collections.LineNumberMap, ValueColumns(settings.probMode));
+    OutputTarget output = finalOutput;
     output.sPath = files.sOutput;
     RemoveOldManifest(files);
     const ContentChecksum written =
         files.bValuesOnly
             ? WriteValuesFile(files.sOutput, values, ValueColumns(settings.probMode))
-            : WriteOutput(input, InputOptionsOf(settings), output, values,
-                          EarlierReading{collections.LinesRead(), data.inputContent});
-    summary.vOutputFiles.push_back(files.sOutput);
+            : WriteOutput(run.input, InputOptionsOf(settings), output, values,
+                          EarlierReading{data.collections.LinesRead(), data.inputContent});
+    run.summary.vOutputFiles.push_back(files.sOutput);
     if (!files.sManifest.empty()) {
-        WritePartManifest(files, settings, input, collections, summary, PartChecksums{data.inputContent, written});
-        summary.vOutputFiles.push_back(files.sManifest);
+        WritePartManifest(files, settings, run.input, WorkOfThePart(data, run.summary, written));
+        run.summary.vOutputFiles.push_back(files.sManifest);
     }
     message << "process2: Finished generating the output file." << std::endl;
     GetLogger()->Write(message, true);
@@ -273,6 +265,7 @@ void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary)
                                                   rejections.aiCount[i], rejections.aiFirstLine[i]});
     }
     summary.iUniqueReads = static_cast<int64_t>(collections.Container(1).size());
+    summary.vMultireadsScored.assign(collections.LargestAlignmentCount() + 1, 0);
 }
 
 }  // namespace
@@ -282,25 +275,23 @@ std::unique_ptr<InputFile> OpenRunInput(const RunSettings& settings) {
     return std::make_unique<InputFile>(settings.sMapFileName);
 }
 
-void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary) {
-    const OutputSpec finalOutput = FinalOutputSpec(settings, input);
+void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary, StepProgress& progress) {
+    const OutputTarget finalOutput = FinalOutputTarget(settings, input);
     const PartFiles files = PartFilesOf(finalOutput.sPath, settings);
     // Before any work: an output that cannot be written is refused now, not after hours.
     for (const std::string& sFile : {files.sOutput, files.sManifest})
         if (!sFile.empty()) AtomicFile probe(sFile, &input);
-    // Owns every alignment of the run until it returns; only the initial thread changes it, the
-    // workers of Step 2 write probability values of their own jobs.
-    MultiReadCollectionMgr collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits);
-    Step1Data data;
-    const bool bUsable = RunStep1(settings, input, collections, data);
-    FillSummary(collections, summary);
+    const RunContext run{settings, input, summary, progress};
+    Step1Data data(settings);
+    const bool bUsable = RunStep1(run, data);
+    FillSummary(data.collections, summary);
     if (!bUsable) return;
 
     // Removed when the run ends well; kept after a failure, since it then holds what was computed.
     RunDirectory workDirectory(DirectoryOf(files.sOutput));
     ReportLeftovers(workDirectory.Path(), {files.sOutput, files.sManifest},
                     input.IsStandardInput() ? input.Path() : std::string());
-    RunStep2(settings, collections, data, workDirectory.Path(), summary);
-    KeepOnlyValuesOwnedByThisPart(collections, settings);
-    WriteResults(settings, input, finalOutput, files, collections, data, summary);
+    RunStep2(run, data, workDirectory.Path());
+    KeepOnlyValuesOwnedByThisPart(data.collections, settings);
+    WriteResults(run, data, finalOutput, files);
 }

@@ -2,30 +2,19 @@
 #define KORVEX_KORVEX_H
 
 #include <memory>
-#include <ostream>
-#include <string>
 
-#include "LineSources.h"
-#include "OutputWriters.h"
-
+class InputFile;
+class StepProgress;
 struct RunSettings;
 struct RunSummary;
-
-extern const char* const PROGRAM_NAME;     // "KORVEX v2.0.0"
-extern const char* const PROGRAM_VERSION;  // "2.0.0"
-
-void usage(const char* programName, std::ostream& out);
 
 // The input of a run, MAP_FILENAME; throws InputError naming the problem when there is none or
 // it cannot be opened.
 std::unique_ptr<InputFile> OpenRunInput(const RunSettings& settings);
 
-// The whole run for the settings in force: Step 1, Step 2 and the output; fills the summary.
-// Throws InputError or OutputError (naming the file) when the run cannot be completed.
-void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary);
-
-// How the input is decoded and what the whole run writes, for the settings in force.
-InputOptions InputOptionsOf(const RunSettings& settings);
-OutputSpec FinalOutputSpec(const RunSettings& settings, const InputFile& input);
+// The whole run for the settings in force: Step 1, Step 2 and the output; fills the summary and
+// tells progress how far Step 2 has come. Throws InputError or OutputError (naming the file)
+// when the run cannot be completed.
+void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary, StepProgress& progress);
 
 #endif

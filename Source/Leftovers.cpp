@@ -12,9 +12,7 @@
 #include <sstream>
 
 #include "Logger.h"
-#include "RunDirectory.h"
-#include "RunFiles.h"
-#include "utils.h"
+#include "PathNames.h"
 
 namespace fs = std::filesystem;
 

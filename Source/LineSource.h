@@ -13,6 +13,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// How messages name the input of a run, whatever its container: "the SAM file (NAME)".
+inline std::string DescribeSamFile(const std::string& sName) { return "the SAM file (" + sName + ")"; }
+
 // One line of input text without its line end. The text may be changed in place, and so may
 // the one byte after it (the line end, or a spare byte); it stays valid until the next call of
 // NextLine.

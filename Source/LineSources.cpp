@@ -17,8 +17,6 @@ const int BGZF_BLOCKS_PER_THREAD = 256;
 // A record's fixed fields are hashed as they lie in memory: they have no padding between them.
 static_assert(sizeof(bam1_core_t) == 48, "bam1_core_t has padding bytes");
 
-std::string Describe(const std::string& sName) { return "the SAM file (" + sName + ")"; }
-
 // A BGZF stream that ended with no error noted and after its empty end-of-file block: with
 // threads, a block cut short is noted as an error on the stream, and the reading ends there
 // as if the file ended.
@@ -30,11 +28,11 @@ class CompressedLineSource : public BlockLineSource {
 public:
     CompressedLineSource(const InputFile& input, const InputOptions& options)
         : sName(input.Name()), pFile(bgzf_open(input.Path().c_str(), "r")) {
-        if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decompression");
+        if (pFile == nullptr) throw InputError(DescribeSamFile(sName) + " cannot be opened for decompression");
         const int iEof = pFile->is_gzip ? 1 : bgzf_check_EOF(pFile);
         if (iEof <= 0) {
             bgzf_close(pFile);
-            throw InputError(Describe(sName) +
+            throw InputError(DescribeSamFile(sName) +
                              (iEof == 0 ? " is cut short (the end-of-file marker of its compression is missing)"
                                         : " cannot be read: its end cannot be checked"));
         }
@@ -53,7 +51,7 @@ private:
         const std::size_t iAsk = std::min(iMax, static_cast<std::size_t>(iLeftInBlock > 0 ? iLeftInBlock : 1));
         ssize_t iRead = bgzf_read(pFile, pTo, iAsk);
         if (iRead < 0 || (iRead == 0 && !ReachedTheEnd()))
-            throw InputError(Describe(sName) + " cannot be decompressed after line " +
+            throw InputError(DescribeSamFile(sName) + " cannot be decompressed after line " +
                              std::to_string(LinesHandedOut()) + ": the compressed data is damaged or cut short");
         return static_cast<std::size_t>(iRead);
     }
@@ -76,7 +74,7 @@ public:
     RecordLineSource(const InputFile& input, const InputOptions& options)
         : sName(input.Name()), reader(input, options), sHeaderText(HeaderText(reader.Header())), iHeaderPos(0),
           pRecord(bam_init1()), text{0, 0, nullptr} {
-        if (pRecord == nullptr) throw InputError(Describe(sName) + ": out of memory for a record");
+        if (pRecord == nullptr) throw InputError(DescribeSamFile(sName) + ": out of memory for a record");
     }
     ~RecordLineSource() override {
         bam_destroy1(pRecord);
@@ -92,7 +90,7 @@ public:
         if (!reader.Next(pRecord)) return false;
         ks_clear(&text);
         if (sam_format1(reader.Header(), pRecord, &text) < 0)
-            throw InputError(Describe(sName) + ": record " + std::to_string(reader.RecordsRead()) +
+            throw InputError(DescribeSamFile(sName) + ": record " + std::to_string(reader.RecordsRead()) +
                              " cannot be written as SAM text");
         line.pData = text.s;
         line.iLength = text.l;
@@ -123,16 +121,16 @@ HtsRecordReader::HtsRecordReader(const InputFile& input, const InputOptions& opt
     : sName(input.Name()), bCram(input.Format() == InputFormat::Cram), bBam(input.Format() == InputFormat::Bam),
       iFileSize(input.Size()), pFile(nullptr), pHeader(nullptr), iRecords(0) {
     pFile = hts_open(input.Path().c_str(), "r");
-    if (pFile == nullptr) throw InputError(Describe(sName) + " cannot be opened for decoding");
+    if (pFile == nullptr) throw InputError(DescribeSamFile(sName) + " cannot be opened for decoding");
     try {
         if (bCram && !options.sReference.empty() && hts_set_fai_filename(pFile, options.sReference.c_str()) != 0)
-            throw InputError(Describe(sName) + ": the reference (" + options.sReference + ") cannot be used");
+            throw InputError(DescribeSamFile(sName) + ": the reference (" + options.sReference + ") cannot be used");
         // Only BAM and CRAM end with a marker; SAM text is read as it comes.
         int iEof = bCram ? cram_check_EOF(pFile->fp.cram) : bBam ? bgzf_check_EOF(pFile->fp.bgzf) : 1;
-        if (iEof == 0) throw InputError(Describe(sName) + " is cut short (its end-of-file marker is missing)");
-        if (iEof < 0) throw InputError(Describe(sName) + " cannot be read: its end cannot be checked");
+        if (iEof == 0) throw InputError(DescribeSamFile(sName) + " is cut short (its end-of-file marker is missing)");
+        if (iEof < 0) throw InputError(DescribeSamFile(sName) + " cannot be read: its end cannot be checked");
         pHeader = sam_hdr_read(pFile);
-        if (pHeader == nullptr) throw InputError(Describe(sName) + " cannot be decoded: its header is damaged");
+        if (pHeader == nullptr) throw InputError(DescribeSamFile(sName) + " cannot be decoded: its header is damaged");
         if (const char* pText = sam_hdr_str(pHeader)) content.Add(pText, sam_hdr_length(pHeader));
         // The worker threads start only now. htslib's BGZF reader thread reads ahead from the
         // moment it starts, and once it has met a damaged block it ends without answering the
@@ -171,7 +169,7 @@ bool HtsRecordReader::Next(bam1_t* pRecord) {
         return true;
     }
     if (iResult == -1 && ReachedTheEnd()) return false;
-    std::string sMessage = Describe(sName) + " cannot be decoded after record " + std::to_string(iRecords);
+    std::string sMessage = DescribeSamFile(sName) + " cannot be decoded after record " + std::to_string(iRecords);
     sMessage += bCram ? ": it is damaged, or its reference is not found (give the FASTA file with REFERENCE=path)"
                       : ": it is damaged or cut short";
     throw InputError(sMessage);

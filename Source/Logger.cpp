@@ -7,9 +7,13 @@
 #include <exception>
 #include <iostream>
 
-Logger::Logger() : pConsole(&std::cout), sFilename("Logger.out"), bIsOpen(false), bQuiet(false) {}
+namespace {
+Logger g_Logger;
+}  // namespace
 
-Logger::Logger(const char* filename) : pConsole(&std::cout), sFilename(filename), bIsOpen(false), bQuiet(false) {}
+Logger* GetLogger() { return &g_Logger; }
+
+Logger::Logger() : pConsole(&std::cout), sFilename("Logger.out"), bIsOpen(false), bQuiet(false) {}
 
 Logger::~Logger() {
     if (bIsOpen) Close();
@@ -94,13 +98,11 @@ void Logger::ReportWriteException(const char* pWhat) {
 
 bool Logger::Write(std::ostringstream& message, bool clear, LogLevel level) {
     bool bResult = Write(message.str(), level);
-    if (bResult && clear) ClearBuf(message);
+    if (bResult && clear) {
+        message.clear();
+        message.str(std::string());
+    }
     return bResult;
-}
-
-void Logger::ClearBuf(std::ostringstream& message) {
-    message.clear();
-    message.str(std::string());
 }
 
 std::string Logger::TimeStamp() {
@@ -123,5 +125,3 @@ void Logger::Close() {
     outFile.close();
     bIsOpen = false;
 }
-
-std::string Logger::Filename() { return sFilename; }

@@ -17,8 +17,7 @@ enum class LogLevel { Detail, Info, Warning, Error, Summary };
 class Logger {
 public:
     Logger();
-    explicit Logger(const char* filename);
-    virtual ~Logger();
+    ~Logger();
 
     // Truncates the log file and writes its header line; not serialised.
     bool CreateOutFile(const std::string& filename);
@@ -28,17 +27,17 @@ public:
     // Serialised across all OpenMP threads by the unnamed critical section. False only
     // after an exception was caught; an unopenable file is reported and gives true.
     bool Write(const std::string& text, LogLevel level = LogLevel::Info);
+    // Writes the message's text; with clear, empties the message once it was written.
     bool Write(std::ostringstream& message, bool clear, LogLevel level = LogLevel::Info);
-    void ClearBuf(std::ostringstream& message);
-    // Local time as "[YYYYMMDD__hh_mm_ss]", always 20 characters.
-    std::string TimeStamp();
-    bool Open();
-    void Close();
     // Whether a record could not be written to the log file since it was created.
     bool LostRecords() const { return bLostRecords; }
-    std::string Filename();
+    const std::string& Filename() const { return sFilename; }
 
 private:
+    // Local time as "[YYYYMMDD__hh_mm_ss]", always 20 characters.
+    static std::string TimeStamp();
+    bool Open();
+    void Close();
     // Body of Write(text); runs inside the critical section.
     bool WriteRecord(const std::string& text, LogLevel level);
     // Console report of an exception caught while writing; never throws.
@@ -52,5 +51,8 @@ private:
     bool bLostRecords = false;
     bool bQuiet;  // set before any worker thread exists
 };
+
+// The process-wide log, built before main runs and destroyed at exit; never null.
+Logger* GetLogger();
 
 #endif

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "utils.h"
+#include "WallClock.h"
 
 // The chain is computed with the same floating-point operations, in the same order, as the
 // plain iteration-by-iteration description (kept in tests/LiteralSampler.h and compared bit for

@@ -18,24 +18,24 @@
 #include "Korvex.h"
 #include "Logger.h"
 #include "MergeCommand.h"
-#include "RunFiles.h"
-#include "RunSummary.h"
+#include "Progress.h"
+#include "RunPlan.h"
 #include "Settings.h"
-#include "utils.h"
+#include "SummaryText.h"
+#include "Version.h"
+#include "WallClock.h"
 
 namespace {
 
 std::string Banner() {
-    return "\n" + std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\n";
+    return "\n" + std::string(PROGRAM_NAME) + " -- " + PROGRAM_PURPOSE + "\n\n";
 }
 
-// No arguments: banner, error and usage on standard error. On a terminal the program then
-// waits for one character, so that a window opened just for it stays readable; a script's
+// No arguments: the usage that --help begins with, on standard error. On a terminal the program
+// then waits for one character, so that a window opened just for it stays readable; a script's
 // standard input is never read.
 int RefuseMissingArgument() {
-    std::cerr << Banner();
-    std::cerr << PROGRAM_NAME << ": " << "invalid number of program arguments." << std::endl;
-    usage(PROGRAM_NAME, std::cerr);
+    std::cerr << UsageText() << std::flush;
     if (isatty(STDIN_FILENO) == 0) return 1;
     std::cout << std::endl << "\n\n" << "Waiting for a character and <cr>: ";
     char cAnswer;
@@ -159,7 +159,8 @@ int RunCommand(const std::vector<std::string>& vArguments, double dStartSeconds)
     int iExitStatus = Guarded([&] {
         bSettled = SettleAndLog("main", sources, settings, input);
         if (!bSettled) return 1;
-        RunPipeline(settings, input.File(), summary);
+        Progress progress;
+        RunPipeline(settings, input.File(), summary, progress);
         return 0;
     });
     if (!bSettled) return iExitStatus;  // refused: the refusals end the log

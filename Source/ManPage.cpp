@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "Korvex.h"
 #include "Settings.h"
+#include "Version.h"
 
 namespace {
 
@@ -161,7 +161,7 @@ std::string ManPageText() {
     std::string sPage = ".\\\" Generated from korvex's settings table by korvex_manpage; do not edit.\n";
     sPage += ".TH KORVEX 1 \"\" \"korvex " + std::string(PROGRAM_VERSION) + "\" \"User Commands\"\n";
     sPage += ".nh\n.ad l\n";  // file names and keys neither hyphenated nor spread apart
-    sPage += Section("NAME") + "korvex \\- probabilities of the alignments of multireads\n";
+    sPage += Section("NAME") + "korvex \\- " + PROGRAM_PURPOSE + "\n";
     sPage += Section("SYNOPSIS") + Synopsis(help.vUsageLines);
     sPage += Section("DESCRIPTION");
     for (const char* pParagraph : DESCRIPTION) sPage += Paragraph(pParagraph);

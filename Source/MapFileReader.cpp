@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "Logger.h"
-#include "utils.h"
+#include "Trim.h"
 
 namespace {
 
@@ -54,12 +54,9 @@ bool ParseUnsigned(std::string_view field, long long iMax, long long& iValue) {
 
 // Removes blanks and tabs from both ends of a line.
 void TrimBlanks(LineView& line) {
-    while (line.iLength > 0 && (line.pData[line.iLength - 1] == ' ' || line.pData[line.iLength - 1] == '\t'))
-        --line.iLength;
-    std::size_t iLead = 0;
-    while (iLead < line.iLength && (line.pData[iLead] == ' ' || line.pData[iLead] == '\t')) ++iLead;
-    line.pData += iLead;
-    line.iLength -= iLead;
+    const std::string_view text = Trim(std::string_view(line.pData, line.iLength), SPACES_AND_TABS);
+    line.pData += text.data() - line.pData;
+    line.iLength = text.size();
 }
 
 // Replaces the text of a reused string; cheaper than assign once its capacity has grown.
@@ -116,7 +113,7 @@ MapFileReader::MapFileReader(LineSource& source_, std::string sFileName)
 bool MapFileReader::NextFileLine(LineView& line) {
     if (!source.NextLine(line)) return false;
     if (currentLineNumber == INT_MAX)
-        throw InputError("the SAM file (" + fileName + ") has more than 2147483647 lines, more than KORVEX can number");
+        throw InputError(DescribeSamFile(fileName) + " has more than 2147483647 lines, more than KORVEX can number");
     ++currentLineNumber;
     TrimBlanks(line);
     return true;
@@ -124,7 +121,7 @@ bool MapFileReader::NextFileLine(LineView& line) {
 
 void MapFileReader::Refuse(int iLineNumber, const std::string& sProblem, const std::string& sRemedy) const {
     std::ostringstream message;
-    message << "the SAM file (" << fileName << "), line " << iLineNumber << ": " << sProblem << "; " << sRemedy << ".";
+    message << DescribeSamFile(fileName) << ", line " << iLineNumber << ": " << sProblem << "; " << sRemedy << ".";
     throw InputError(message.str());
 }
 

@@ -23,15 +23,16 @@
 #include "AtomicFile.h"
 #include "ContentChecksum.h"
 #include "InputFile.h"
-#include "Korvex.h"
 #include "LineSources.h"
 #include "Logger.h"
 #include "Manifest.h"
 #include "OutputWriters.h"
 #include "PartOutputs.h"
 #include "PlainLineSource.h"
-#include "Settings.h"
-#include "utils.h"
+#include "RecordLines.h"
+#include "RunPlan.h"
+#include "RunSettings.h"
+#include "ValuesFile.h"
 
 namespace {
 
@@ -177,7 +178,11 @@ public:
 class SamplusPartValues : public PartValueSource {
 public:
     SamplusPartValues(const std::string& sPartPath, int iValueColumns, int64_t iInputLines)
-        : sPath(sPartPath), source(sPartPath), iColumns(iValueColumns), iExpectedLines(iInputLines), iLine(0) {}
+        : sPath(sPartPath),
+          source(sPartPath, "the part (" + sPartPath + ")"),
+          iColumns(iValueColumns),
+          iExpectedLines(iInputLines),
+          iLine(0) {}
 
     bool Next(int64_t& iLineNumber, double* pdValues) override {
         LineView line;
@@ -379,7 +384,7 @@ private:
 };
 
 std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& input, const InputOptions& options,
-                                            const OutputSpec& output, int64_t iInputLines) {
+                                            const OutputTarget& output, int64_t iInputLines) {
     const int iColumns = ValueColumns(output.mode);
     if (part.files.bValuesOnly) return std::make_unique<ValuesPartValues>(part.files.sOutput, iColumns);
     if (output.format == OutputFormat::Samplus)
@@ -390,7 +395,7 @@ std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& i
 int Merge(const RunSettings& settings, const InputFile& input) {
     const int iNumParts = settings.nparts;
     const InputOptions options = InputOptionsOf(settings);
-    const OutputSpec output = FinalOutputSpec(settings, input);
+    const OutputTarget output = FinalOutputTarget(settings, input);
     const Manifest expected = SharedManifestEntries(settings, input, options);
     const bool bValuesOnly = settings.partOutput == PartOutput::Values;
 

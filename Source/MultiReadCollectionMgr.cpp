@@ -11,7 +11,6 @@
 #include "Logger.h"
 #include "PlainLineSource.h"
 #include "RadixSort.h"
-#include "utils.h"
 
 namespace {
 
@@ -123,7 +122,8 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     RefuseUngroupedFile();
     if (!reader.SawMismatchTag() && rejections.Count(RejectReason::NoMdTag) > 0) {
         std::ostringstream message;
-        message << "the SAM file (" << sInputName << "), line " << rejections.aiFirstLine[static_cast<int>(RejectReason::NoMdTag)]
+        message << DescribeSamFile(sInputName) << ", line "
+                << rejections.aiFirstLine[static_cast<int>(RejectReason::NoMdTag)]
                 << ": not a single alignment line has an MD:Z tag, and KORVEX reads the mismatches of each "
                    "alignment from it; add MD tags, for example with `samtools calmd`.";
         throw InputError(message.str());
@@ -142,7 +142,7 @@ void MultiReadCollectionMgr::RefuseUngroupedFile() {
     const int iLine = seenReadIds.FirstReappearance(iFirstLine);
     if (iLine == 0) return;
     std::ostringstream message;
-    message << "the SAM file (" << sInputName << "), line " << iLine << ": the read whose alignments start on line "
+    message << DescribeSamFile(sInputName) << ", line " << iLine << ": the read whose alignments start on line "
             << iFirstLine << " appears again after other reads came between, but KORVEX needs the alignments of "
             << "each read on consecutive lines; group the alignments of each read first, for example with "
                "`samtools collate` or `samtools sort -n`.";

@@ -1,16 +1,9 @@
 #include "MultiReadScorer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 
-#include "utils.h"
-
-void AppendDouble(std::string& sText, double dValue) {
-    char acBuffer[32];
-    int iLength = std::snprintf(acBuffer, sizeof(acBuffer), "%g", dValue);
-    sText.append(acBuffer, static_cast<std::size_t>(iLength));
-}
+#include "NumberText.h"
 
 // The working data, sized once for N alignments of length L; only contents are reset per multiread.
 struct MultiReadScorer::Scratch {
@@ -84,7 +77,7 @@ void ComputeProportionalEstimates(const std::vector<int>& vMismatchCounts, const
                                   std::vector<double>& vUniformShare, std::vector<double>& vUniqueShare) {
     std::fill(vUniformShare.begin(), vUniformShare.end(), 0.0);
     std::fill(vUniqueShare.begin(), vUniqueShare.end(), 0.0);
-    const int iMinMismatches = min_value(vMismatchCounts);
+    const int iMinMismatches = *std::min_element(vMismatchCounts.begin(), vMismatchCounts.end());
     int iNumBest = 0;
     int iUniqueSum = 0;
     for (std::size_t j = 0; j < vCounts.size(); ++j) {
@@ -108,11 +101,11 @@ void AppendCallRecordLine(std::string& sText, const Read& r, double dUniformShar
     sText += '\t';
     sText += std::to_string(r.position);
     sText += '\t';
-    AppendDouble(sText, dUniformShare);
+    AppendShortNumber(sText, dUniformShare);
     sText += '\t';
-    AppendDouble(sText, dUniqueShare);
+    AppendShortNumber(sText, dUniqueShare);
     sText += '\t';
-    AppendDouble(sText, dPosterior);
+    AppendShortNumber(sText, dPosterior);
     sText += '\n';
 }
 

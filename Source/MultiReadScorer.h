@@ -39,7 +39,4 @@ private:
     MCMCcalculator sampler;
 };
 
-// Appends a double as the output streams write it by default (six significant digits).
-void AppendDouble(std::string& sText, double dValue);
-
 #endif

@@ -4,39 +4,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
-#include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "AtomicFile.h"
 #include "InputFile.h"
-#include "Korvex.h"
 #include "LineSources.h"
 #include "MultiReadCollectionMgr.h"
-#include "OutputWriters.h"
-#include "RunDirectory.h"
-#include "RunSummary.h"
-#include "Settings.h"
+#include "RunPlan.h"
+#include "RunSettings.h"
+#include "SettingsTable.h"
 
 namespace {
-
-const char* FormatName(OutputFormat format) {
-    switch (format) {
-        case OutputFormat::Samplus: return "SAMPLUS";
-        case OutputFormat::Sam: return "SAM";
-        case OutputFormat::Bam: return "BAM";
-        case OutputFormat::Cram: return "CRAM";
-    }
-    return "";
-}
-
-// A double written so that it reads back as the same double.
-std::string ExactText(double dValue) {
-    char acBuffer[40];
-    std::to_chars_result end = std::to_chars(acBuffer, acBuffer + sizeof(acBuffer), dValue);
-    return std::string(acBuffer, end.ptr);
-}
 
 // The header lines of the input, each followed by a line end.
 std::string HeaderText(const InputFile& input, const InputOptions& options) {
@@ -65,22 +44,6 @@ void SetValuesMissing(Read& read) {
 
 }  // namespace
 
-PartFiles PartFilesOf(const std::string& sFinalOutput, int iPart, int iNumParts, bool bValuesOnly) {
-    PartFiles files;
-    if (iNumParts <= 1) {
-        files.sOutput = sFinalOutput;
-        return files;
-    }
-    files.bValuesOnly = bValuesOnly;
-    files.sOutput = PartFileName(sFinalOutput, iPart, iNumParts) + (bValuesOnly ? ".values" : "");
-    files.sManifest = files.sOutput + ".manifest";
-    return files;
-}
-
-PartFiles PartFilesOf(const std::string& sFinalOutput, const RunSettings& settings) {
-    return PartFilesOf(sFinalOutput, settings.part, settings.nparts, settings.partOutput == PartOutput::Values);
-}
-
 void KeepOnlyValuesOwnedByThisPart(MultiReadCollectionMgr& collections, const RunSettings& settings) {
     if (settings.nparts <= 1 || settings.part == 1) return;
     for (MultiRead& unique : collections.Container(1)) SetValuesMissing(unique.Reads(0));
@@ -97,16 +60,9 @@ Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& inp
     manifest.Set("input", input.Name());
     AddIdentity(manifest, IdentifyInput(input.Path(), HeaderText(input, options)));
     manifest.Set("nparts", settings.nparts);
-    manifest.Set("output_format", FormatName(FinalOutputSpec(settings, input).format));
-    manifest.Set("part_output", settings.sPartOutput);
-    manifest.Set("MAX_NUM_MISMATCHES_FOR_TOP_HITS", settings.maxMismatchesForTopHits);
-    manifest.Set("EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", settings.extraMismatchesForAdditionalHits);
-    manifest.Set("SEQ_FLANKING_VALUE", settings.iFlankingValue);
-    manifest.Set("STRANDNESS_OPTION", settings.sStrandnessOption);
-    manifest.Set("PROB_OUTPUT", settings.probOutput);
-    manifest.Set("POLYMORPHISM_RATE", ExactText(settings.dPolymorphismRate));
-    manifest.Set("TOTAL_ITERATIONS", settings.iTotalIterations);
-    manifest.Set("BURNIN_ITERATIONS", settings.iBurninIterations);
+    manifest.Set("output_format", FormatName(FinalOutputTarget(settings, input).format));
+    manifest.Set("part_output", ValueText(*FindSetting("PART_OUTPUT"), settings));
+    for (const auto& [sKey, sText] : SettingsSharedByParts(settings)) manifest.Set(sKey, sText);
     return manifest;
 }
 
@@ -117,23 +73,18 @@ void RemoveOldManifest(const PartFiles& files) {
 }
 
 void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
-                       const MultiReadCollectionMgr& collections, const RunSummary& summary,
-                       const PartChecksums& checksums) {
+                       const PartWork& work) {
     Manifest manifest = SharedManifestEntries(settings, input, InputOptionsOf(settings));
     manifest.Set("part", settings.part);
-    manifest.Set("input_lines", collections.LinesRead());
-    manifest.Set("input_content_bytes", checksums.input.Bytes());
-    manifest.Set("input_content_crc32", checksums.input.Hex());
-    manifest.Set("kept_alignments", static_cast<int64_t>(collections.LineNumberMap.size()));
-    int64_t iValueLines = 0;
-    for (const Read* pRead : collections.LineNumberMap) iValueLines += !std::isnan(pRead->probability[0]);
-    manifest.Set("value_lines", iValueLines);
-    int64_t iMultireads = 0;
-    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) iMultireads += summary.iMultireadsScored[k];
-    manifest.Set("multireads_computed", iMultireads);
+    manifest.Set("input_lines", work.iInputLines);
+    manifest.Set("input_content_bytes", work.input.Bytes());
+    manifest.Set("input_content_crc32", work.input.Hex());
+    manifest.Set("kept_alignments", work.iKeptAlignments);
+    manifest.Set("value_lines", work.iValueLines);
+    manifest.Set("multireads_computed", work.iMultireadsComputed);
     manifest.Set("output", files.sOutput);
     manifest.Set("output_bytes", FileSize(files.sOutput));
-    manifest.Set("output_crc32", checksums.output.Hex());
+    manifest.Set("output_crc32", work.output.Hex());
     AtomicFile file(files.sManifest, &input);
     const std::string sText = manifest.Text();
     file.Write(sText.data(), sText.size());

@@ -1,28 +1,17 @@
 #ifndef KORVEX_PARTOUTPUTS_H
 #define KORVEX_PARTOUTPUTS_H
 
+#include <cstdint>
 #include <string>
 
 #include "ContentChecksum.h"
 #include "Manifest.h"
+#include "RunPlan.h"
 
 class InputFile;
 class MultiReadCollectionMgr;
 struct InputOptions;
 struct RunSettings;
-struct RunSummary;
-
-// The files one run writes. A run that is not divided writes its output under the final name.
-// Part k of n writes its output (or, with PART_OUTPUT=VALUES, only its values) under a name
-// carrying ".partKofN", and beside it a manifest: that name with ".manifest" appended.
-struct PartFiles {
-    std::string sOutput;    // the output, or the values file
-    std::string sManifest;  // empty when the run is not divided
-    bool bValuesOnly = false;
-};
-
-PartFiles PartFilesOf(const std::string& sFinalOutput, int iPart, int iNumParts, bool bValuesOnly);
-PartFiles PartFilesOf(const std::string& sFinalOutput, const RunSettings& settings);
 
 // Leaves values only where this part is their one source in a merge: the unique reads in
 // part 1, each multiread in the part whose slice holds it, and the multireads of a container
@@ -37,9 +26,13 @@ Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& inp
 // never taken for the one that manifest describes.
 void RemoveOldManifest(const PartFiles& files);
 
-// What a part read and wrote, in full: the input's content as Step 1 read it (see
-// LineSource::Checksum) and the part's output file.
-struct PartChecksums {
+// What a part read, kept and computed, and the checksums of what it read and wrote in full: the
+// input's content as Step 1 read it (see LineSource::Checksum) and the part's output file.
+struct PartWork {
+    int64_t iInputLines = 0;
+    int64_t iKeptAlignments = 0;
+    int64_t iValueLines = 0;  // the kept alignments this part gives a value
+    int64_t iMultireadsComputed = 0;
     ContentChecksum input;
     ContentChecksum output;
 };
@@ -47,7 +40,6 @@ struct PartChecksums {
 // Writes the manifest of a part, atomically, after its output is in place; it records the
 // output's size and both checksums, which the merge checks.
 void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
-                       const MultiReadCollectionMgr& collections, const RunSummary& summary,
-                       const PartChecksums& checksums);
+                       const PartWork& work);
 
 #endif

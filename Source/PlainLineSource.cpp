@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace {
 const std::size_t BLOCK_SIZE = 1 << 20;
@@ -54,9 +55,12 @@ bool BlockLineSource::NextLine(LineView& line) {
     return true;
 }
 
-PlainLineSource::PlainLineSource(const std::string& sPath_) : sPath(sPath_), iFd(-1) {
+PlainLineSource::PlainLineSource(const std::string& sPath) : PlainLineSource(sPath, DescribeSamFile(sPath)) {}
+
+PlainLineSource::PlainLineSource(const std::string& sPath, std::string sDescription_)
+    : sDescription(std::move(sDescription_)), iFd(-1) {
     iFd = ::open(sPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (iFd < 0) throw InputError("the SAM file (" + sPath + ") cannot be opened: " + std::strerror(errno));
+    if (iFd < 0) throw InputError(sDescription + " cannot be opened: " + std::strerror(errno));
 }
 
 PlainLineSource::~PlainLineSource() {
@@ -68,6 +72,6 @@ std::size_t PlainLineSource::ReadBlock(char* pTo, std::size_t iMax) {
     do {
         iRead = ::read(iFd, pTo, iMax);
     } while (iRead < 0 && errno == EINTR);
-    if (iRead < 0) throw InputError("the SAM file (" + sPath + ") cannot be read: " + std::strerror(errno));
+    if (iRead < 0) throw InputError(sDescription + " cannot be read: " + std::strerror(errno));
     return static_cast<std::size_t>(iRead);
 }

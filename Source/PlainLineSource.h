@@ -35,8 +35,10 @@ private:
 // The lines of an uncompressed text file, read in large blocks.
 class PlainLineSource : public BlockLineSource {
 public:
-    // Opens sPath; throws InputError naming it when it cannot be opened.
+    // Opens sPath, the SAM file; throws InputError naming it when it cannot be opened or read.
     explicit PlainLineSource(const std::string& sPath);
+    // The same for another file, which messages call sDescription ("the values file (x.values)").
+    PlainLineSource(const std::string& sPath, std::string sDescription);
     ~PlainLineSource() override;
     PlainLineSource(const PlainLineSource&) = delete;
     PlainLineSource& operator=(const PlainLineSource&) = delete;
@@ -44,7 +46,7 @@ public:
 private:
     std::size_t ReadBlock(char* pTo, std::size_t iMax) override;
 
-    std::string sPath;
+    std::string sDescription;
     int iFd;  // owned; closed by the destructor
 };
 

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+#include "StepProgress.h"
+
 // "52,129": a count with its thousands grouped.
 std::string FormatCount(int64_t iCount);
 
@@ -18,7 +20,7 @@ std::string FormatDuration(double dSeconds);
 // the percentage and the time left, as one updating line when the stream is a terminal and
 // one line per report otherwise. A run shorter than one interval reports nothing. Start
 // and Finish run on the initial thread; Add may be called from every worker thread.
-class Progress {
+class Progress : public StepProgress {
 public:
     using Clock = std::function<double()>;  // seconds on a clock that never goes back
 
@@ -26,10 +28,10 @@ public:
     Progress();
     Progress(std::ostream& out, bool bTerminal, Clock clock, double dIntervalSeconds);
 
-    void Start(int64_t iTotal);
-    void Add(int64_t iDone);
+    void Start(int64_t iTotal) override;
+    void Add(int64_t iDone) override;
     // Closes the reports with the final count and the time taken, when any was made.
-    void Finish();
+    void Finish() override;
 
     // The text of one report, without line end.
     static std::string ReportText(int64_t iDone, int64_t iTotal, double dElapsedSeconds);

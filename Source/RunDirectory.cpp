@@ -11,8 +11,8 @@
 
 #include "Leftovers.h"
 #include "Logger.h"
+#include "PathNames.h"
 #include "SignalCleanup.h"
-#include "utils.h"
 
 RunDirectory::RunDirectory(const std::string& sBesideDirectory) : iUncaughtAtStart(std::uncaught_exceptions()) {
     const char* pTmp = std::getenv("TMPDIR");
@@ -20,11 +20,14 @@ RunDirectory::RunDirectory(const std::string& sBesideDirectory) : iUncaughtAtSta
     std::string sTemplate = sParent + "/korvex-run-XXXXXX";
     std::vector<char> vName(sTemplate.begin(), sTemplate.end());
     vName.push_back('\0');
-    if (mkdtemp(vName.data()) == nullptr)
-        throw std::runtime_error("a private directory for the run's intermediate files could not be made in (" +
-                                 sParent + "): " + std::strerror(errno));
-    sPath = vName.data();
-    RemoveDirectoryOnSignal(sPath);
+    {
+        const SignalHold hold;  // until the directory is registered for removal
+        if (mkdtemp(vName.data()) == nullptr)
+            throw std::runtime_error("a private directory for the run's intermediate files could not be made in (" +
+                                     sParent + "): " + std::strerror(errno));
+        sPath = vName.data();
+        RemoveDirectoryOnSignal(sPath);
+    }
     WriteOwnerRecord(sPath);
 }
 
@@ -43,23 +46,4 @@ RunDirectory::~RunDirectory() {
     message << "RunDirectory: the directory (" << sPath << ") could not be removed: " << error.message() << "."
             << std::endl;
     GetLogger()->Write(message, true, LogLevel::Warning);
-}
-
-std::string DirectoryOf(const std::string& sPath) {
-    const std::size_t iSlash = sPath.rfind('/');
-    if (iSlash == std::string::npos) return ".";
-    return iSlash == 0 ? "/" : sPath.substr(0, iSlash);
-}
-
-std::string InsertBeforeExtensions(const std::string& sPath, const std::string& sInsert) {
-    const std::size_t iSlash = sPath.rfind('/');
-    const std::size_t iNameStart = iSlash == std::string::npos ? 0 : iSlash + 1;
-    const std::size_t iDot = sPath.find('.', iNameStart + 1);  // a leading dot is part of the name
-    if (iDot == std::string::npos) return sPath + sInsert;
-    return sPath.substr(0, iDot) + sInsert + sPath.substr(iDot);
-}
-
-std::string PartFileName(const std::string& sPath, int iPart, int iNumParts) {
-    if (iNumParts <= 1) return sPath;
-    return InsertBeforeExtensions(sPath, ".part" + std::to_string(iPart) + "of" + std::to_string(iNumParts));
 }

@@ -23,16 +23,4 @@ private:
     int iUncaughtAtStart;
 };
 
-// The directory part of a path ("." when it has none).
-std::string DirectoryOf(const std::string& sPath);
-
-// The name of a part's own file: ".partKofN" before the extensions of the file name, so that
-// the parts of a divided run never share a file ("reads.sam+" gives "reads.part2of3.sam+",
-// "reads.korvex.bam" gives "reads.part2of3.korvex.bam", "Logger" gives "Logger.part2of3").
-// A run that is not divided keeps the name.
-std::string PartFileName(const std::string& sPath, int iPart, int iNumParts);
-
-// sPath with sInsert placed before the extensions of its file name, as PartFileName does.
-std::string InsertBeforeExtensions(const std::string& sPath, const std::string& sInsert);
-
 #endif

@@ -2,13 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <filesystem>
-
-#include "InputFile.h"
-#include "Korvex.h"
-#include "PartOutputs.h"
-#include "RunDirectory.h"
-#include "Settings.h"
+#include "PathNames.h"
 
 namespace {
 
@@ -38,20 +32,6 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
     return a.sResolved == b.sResolved;
 }
 
-// The parts a merge reads, in part order. The merge refuses at the first missing part and reads
-// none after it, so the list ends with that part (by name: a link may point to it).
-void ListParts(const RunSettings& settings, const std::string& sFinalOutput, RunFiles& files) {
-    const bool bValuesOnly = settings.partOutput == PartOutput::Values;
-    for (int k = 1; k <= settings.nparts; ++k) {
-        const PartFiles part = PartFilesOf(sFinalOutput, k, settings.nparts, bValuesOnly);
-        const std::string sPart = "part " + std::to_string(k) + "'s ";
-        files.Reads(sPart + (bValuesOnly ? "values file" : "output file"), part.sOutput, part.sOutput);
-        files.Reads(sPart + "manifest", part.sManifest, part.sManifest);
-        std::error_code error;
-        if (!std::filesystem::exists(part.sOutput, error) || !std::filesystem::exists(part.sManifest, error)) return;
-    }
-}
-
 }  // namespace
 
 void RunFiles::Reads(const std::string& sWhat, const std::string& sName, const std::string& sPath) {
@@ -74,48 +54,4 @@ std::string RunFiles::FirstClash() const {
         }
     }
     return std::string();
-}
-
-RunFiles FilesOfCommand(bool bMerge, const std::string& sConfigFile, const RunSettings& settings,
-                        const InputFile* pInput) {
-    RunFiles files;
-    if (!sConfigFile.empty()) files.Reads("the configuration file", sConfigFile, sConfigFile);
-    if (pInput != nullptr && pInput->IsStandardInput())
-        files.Reads("the copy of standard input", pInput->Path(), pInput->Path());
-    else if (!settings.sMapFileName.empty() && settings.sMapFileName != "-")
-        files.Reads("the SAM file", settings.sMapFileName, settings.sMapFileName);
-    if (!settings.sReference.empty()) files.Reads("the reference", settings.sReference, settings.sReference);
-    if (pInput != nullptr) {
-        const std::string sFinalOutput = FinalOutputSpec(settings, *pInput).sPath;
-        if (bMerge) {
-            ListParts(settings, sFinalOutput, files);
-            files.Writes("the output file", sFinalOutput, "OUTPUT_FILE");
-        } else {
-            const PartFiles part = PartFilesOf(sFinalOutput, settings);
-            files.Writes(part.bValuesOnly ? "the values file" : "the output file", part.sOutput, "OUTPUT_FILE");
-            if (!part.sManifest.empty()) files.Writes("the manifest", part.sManifest, "OUTPUT_FILE");
-        }
-    }
-    files.Writes("the log file", LogFileName(bMerge, settings), "LOG_FILENAME");
-    return files;
-}
-
-std::string LogFileName(bool bMerge, const RunSettings& settings) {
-    if (bMerge) return InsertBeforeExtensions(settings.sLogFilename, ".merge");
-    return PartFileName(settings.sLogFilename, settings.part, settings.nparts);
-}
-
-std::string ResolvedPath(const std::string& sPath) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::path path = sPath;
-    for (int iHops = 0; iHops < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++iHops) {
-        fs::path target = fs::read_symlink(path, error);
-        if (error) break;
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    fs::path absolute = fs::absolute(path, error);  // a name of which nothing exists stays relative otherwise
-    if (error) return sPath;
-    fs::path resolved = fs::weakly_canonical(absolute, error);
-    return error ? sPath : resolved.string();
 }

@@ -4,9 +4,6 @@
 #include <string>
 #include <vector>
 
-class InputFile;
-struct RunSettings;
-
 // The files one run or merge reads and writes, each with what it is. Checked before any work and
 // before the log is created (which truncates it): no file the command writes may be one it reads,
 // nor one it writes in another role, by the same path, through links, or as the same device and
@@ -31,21 +28,5 @@ private:
     };
     std::vector<Entry> vFiles;
 };
-
-// The files of a run, or of a merge (bMerge), with these settings: what it reads (the
-// configuration file, the SAM file or the copy of standard input, the reference; a merge also
-// the files and manifests of the parts), then what it writes (the output, or a part's output or
-// values file and its manifest; then the log). Without pInput (settings refused, or an input that
-// cannot be opened) the command writes nothing but its log, and only the log is listed as written.
-RunFiles FilesOfCommand(bool bMerge, const std::string& sConfigFile, const RunSettings& settings,
-                        const InputFile* pInput);
-
-// The log of a run or a merge. The log of a part of a divided run carries the part in its name,
-// and the log of a merge ".merge", so that no two runs of one data set write the same log.
-std::string LogFileName(bool bMerge, const RunSettings& settings);
-
-// The path with symbolic links followed, also a last link whose file does not exist yet: a file
-// written there lands where that link points.
-std::string ResolvedPath(const std::string& sPath);
 
 #endif

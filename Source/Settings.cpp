@@ -1,6 +1,6 @@
-// The table of settings and everything built from it: parsing and checking the
-// configuration file and the command line, the configuration dump, --help (in pieces that the manual
-// page shares) and the suggestion for a misspelt key.
+// What is built from the table of settings for the user: parsing and checking the configuration
+// file and the command line, the configuration dump, --help (in pieces that the manual page
+// shares) and the suggestion for a misspelt key.
 #include "Settings.h"
 
 #include <algorithm>
@@ -14,126 +14,11 @@
 #include <sstream>
 
 #include "ConfigFileReader.h"
-#include "Korvex.h"
+#include "SettingsTable.h"
+#include "Trim.h"
+#include "Version.h"
 
 namespace {
-
-// Integer: a whole number in a range; Rate: a number strictly between 0 and 1; Path: the
-// first word of the value (an empty value keeps the default); Choice: one of a few words.
-enum class SettingKind { Integer, Rate, Path, Choice };
-
-// One row of the table. Built by the helpers below, never field by field.
-struct SettingInfo {
-    const char* pName;
-    SettingKind kind;
-    const char* pHelp;
-    int RunSettings::*pInteger = nullptr;
-    double RunSettings::*pRate = nullptr;
-    std::string RunSettings::*pText = nullptr;  // Path and Choice
-    int iMin = INT_MIN;                         // Integer: inclusive range
-    int iMax = INT_MAX;
-    int RunSettings::*pMaxFrom = nullptr;  // Integer: the upper bound is this other key's value
-    const char* pMaxKey = nullptr;         // ... whose name this is
-    const char* pChoices = nullptr;        // Choice: the allowed words, separated by '|'
-    const char* pDefaultShown = nullptr;   // the default as --help words it, when the initialiser says too little
-    const char* pPositional = nullptr;     // "nparts" or "part": the positional argument that sets this key
-    bool bRequired = false;
-
-    SettingInfo UpTo(int RunSettings::*pFrom, const char* pKey) const {
-        SettingInfo info = *this;
-        info.pMaxFrom = pFrom;
-        info.pMaxKey = pKey;
-        return info;
-    }
-    SettingInfo SetBy(const char* pArgument, const char* pShown) const {
-        SettingInfo info = *this;
-        info.pPositional = pArgument;
-        info.pDefaultShown = pShown;
-        return info;
-    }
-    SettingInfo Shown(const char* pShown) const {
-        SettingInfo info = *this;
-        info.pDefaultShown = pShown;
-        return info;
-    }
-    SettingInfo Required() const {
-        SettingInfo info = *this;
-        info.bRequired = true;
-        info.pDefaultShown = "none, required";
-        return info;
-    }
-};
-
-SettingInfo Integer(const char* pName, int RunSettings::*pField, int iMin, int iMax, const char* pHelp) {
-    SettingInfo info{pName, SettingKind::Integer, pHelp};
-    info.pInteger = pField;
-    info.iMin = iMin;
-    info.iMax = iMax;
-    return info;
-}
-
-SettingInfo Rate(const char* pName, double RunSettings::*pField, const char* pHelp) {
-    SettingInfo info{pName, SettingKind::Rate, pHelp};
-    info.pRate = pField;
-    return info;
-}
-
-SettingInfo Path(const char* pName, std::string RunSettings::*pField, const char* pHelp) {
-    SettingInfo info{pName, SettingKind::Path, pHelp};
-    info.pText = pField;
-    return info;
-}
-
-SettingInfo Choice(const char* pName, std::string RunSettings::*pField, const char* pChoices, const char* pHelp) {
-    SettingInfo info{pName, SettingKind::Choice, pHelp};
-    info.pText = pField;
-    info.pChoices = pChoices;
-    return info;
-}
-
-// Iterations of one chain: far beyond any useful run, so that a mistyped number is refused
-// rather than running for days.
-const int MAX_ITERATIONS = 10000000;
-
-// Every key once, in the order the log reports missing keys. A key whose upper bound is
-// another key comes after that key.
-const std::vector<SettingInfo>& SettingTable() {
-    using S = RunSettings;
-    static const std::vector<SettingInfo> vTable = {
-        Path("LOG_FILENAME", &S::sLogFilename, "log file"),
-        Integer("MAX_NUM_MISMATCHES_FOR_TOP_HITS", &S::maxMismatchesForTopHits, 0, 3,
-                "a read is dropped when its best alignment has more mismatches"),
-        Integer("EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", &S::extraMismatchesForAdditionalHits, 0, 3,
-                "further alignments are kept with up to this many more mismatches than the best"),
-        Integer("SEQ_FLANKING_VALUE", &S::iFlankingValue, INT_MIN, INT_MAX,
-                "how far the window of unique reads reaches beyond an alignment on each side"),
-        Choice("STRANDNESS_OPTION", &S::sStrandnessOption, "ON|OFF",
-               "ON: unique reads count only on the alignment's strand; OFF: on both")
-            .Required(),
-        Choice("PROB_OUTPUT", &S::probOutput, "BOTH|BAYES|PROP",
-               "BOTH: unique-read share and posterior; BAYES: posterior; PROP: unique-read share"),
-        Integer("NUM_PARTS", &S::nparts, 1, INT_MAX, "number of separate runs one data set is divided into")
-            .SetBy("nparts", "the nparts argument, else 1"),
-        Integer("PART_TO_RUN", &S::part, 1, INT_MAX, "which of them this run computes")
-            .UpTo(&S::nparts, "NUM_PARTS")
-            .SetBy("part", "the part argument, else 1"),
-        Integer("NUM_THREADS", &S::iNumThreads, 1, 7, "largest number of jobs, and so of worker threads, per container"),
-        Path("MAP_FILENAME", &S::sMapFileName, "SAM file to read").Shown("none"),
-        Rate("POLYMORPHISM_RATE", &S::dPolymorphismRate, "polymorphism rate of the Bayesian model"),
-        Integer("TOTAL_ITERATIONS", &S::iTotalIterations, 2, MAX_ITERATIONS, "iterations of each MCMC chain"),
-        Integer("BURNIN_ITERATIONS", &S::iBurninIterations, 0, MAX_ITERATIONS, "burn-in iterations of each MCMC chain")
-            .UpTo(&S::iTotalIterations, "TOTAL_ITERATIONS"),
-        Choice("OUTPUT_FORMAT", &S::sOutputFormat, "SAMPLUS|SAM|BAM|CRAM",
-               "SAMPLUS: the SAM lines with probability fields; SAM, BAM, CRAM: the records with probability tags")
-            .Shown("chosen by the input"),
-        Path("OUTPUT_FILE", &S::sOutputFile, "output file").Shown("derived from MAP_FILENAME"),
-        Path("REFERENCE", &S::sReference, "FASTA reference, for CRAM").Shown("none"),
-        Choice("QUIET", &S::sQuiet, "0|1", "1: the console shows only warnings, errors, progress and the summary (-q)"),
-        Choice("PART_OUTPUT", &S::sPartOutput, "FULL|VALUES",
-               "what a part of a divided run writes: FULL the whole output, VALUES its values for merge"),
-    };
-    return vTable;
-}
 
 const char* const USAGE_LINES[] = {
     "korvex [-q] CONFIG [nparts [part]] [KEY=VALUE ...]",
@@ -152,13 +37,6 @@ const char* const USAGE_EXPLANATION =
 
 const char* const MERGE_USAGE = "korvex merge CONFIG NPARTS [KEY=VALUE ...]";
 
-std::string Trim(const std::string& sText) {
-    std::size_t iFirst = 0, iEnd = sText.size();
-    while (iFirst < iEnd && std::isspace(static_cast<unsigned char>(sText[iFirst]))) ++iFirst;
-    while (iEnd > iFirst && std::isspace(static_cast<unsigned char>(sText[iEnd - 1]))) --iEnd;
-    return sText.substr(iFirst, iEnd - iFirst);
-}
-
 std::string FirstWord(const std::string& sText) {
     std::istringstream in(sText);
     std::string sWord;
@@ -166,21 +44,12 @@ std::string FirstWord(const std::string& sText) {
     return sWord;
 }
 
-// "A, B or C" from "A|B|C".
-std::string ChoiceList(const char* pChoices) {
-    std::string sList = pChoices;
-    std::size_t iLast = sList.rfind('|');
-    if (iLast != std::string::npos) sList.replace(iLast, 1, " or ");
-    for (std::size_t i = sList.find('|'); i != std::string::npos; i = sList.find('|')) sList.replace(i, 1, ", ");
+// "A, B or C": the words of a Choice row.
+std::string ChoiceList(const SettingInfo& info) {
+    std::string sList;
+    for (std::size_t i = 0; i < info.vWords.size(); ++i)
+        sList += (i == 0 ? "" : i + 1 == info.vWords.size() ? " or " : ", ") + std::string(info.vWords[i]);
     return sList;
-}
-
-bool IsChoice(const char* pChoices, const std::string& sValue) {
-    std::istringstream in(pChoices);
-    std::string sWord;
-    while (std::getline(in, sWord, '|'))
-        if (sWord == sValue) return true;
-    return false;
 }
 
 // The whole text is one whole number (an optional sign and digits); out of the range of
@@ -214,27 +83,16 @@ std::string AllowedText(const SettingInfo& info) {
         case SettingKind::Path:
             return "a path";
         case SettingKind::Choice:
-            return ChoiceList(info.pChoices);
+            return ChoiceList(info);
     }
     return std::string();
 }
 
 // The value of the key's field as text; an empty text as what leaving it empty means.
 std::string FieldText(const SettingInfo& info, const RunSettings& settings) {
-    switch (info.kind) {
-        case SettingKind::Integer:
-            return std::to_string(settings.*info.pInteger);
-        case SettingKind::Rate: {
-            std::ostringstream text;
-            text << settings.*info.pRate;
-            return text.str();
-        }
-        case SettingKind::Path:
-        case SettingKind::Choice:
-            if (!(settings.*info.pText).empty() || info.pDefaultShown == nullptr) return settings.*info.pText;
-            return "(" + std::string(info.pDefaultShown) + ")";
-    }
-    return std::string();
+    const std::string sText = ValueText(info, settings);
+    if (!sText.empty() || info.pDefaultShown == nullptr) return sText;
+    return "(" + std::string(info.pDefaultShown) + ")";
 }
 
 std::string DefaultText(const SettingInfo& info) {
@@ -268,7 +126,7 @@ void WarnWhenTheFileOverridesAnArgument(const SettingInfo& info, const FoundValu
                                         const SettingSources& sources, std::vector<std::string>& vWarnings) {
     if (info.pPositional == nullptr || found.source != ValueSource::File) return;
     const std::string& sArgument = std::strcmp(info.pPositional, "nparts") == 0 ? sources.sNparts : sources.sPart;
-    if (sArgument.empty() || Trim(sArgument) == sValue) return;
+    if (sArgument.empty() || Trim(sArgument, WHITE_SPACE) == sValue) return;
     vWarnings.push_back(std::string(info.pName) + " = " + sValue + " in the configuration file wins over the " +
                         info.pPositional + " argument " + sArgument + "; give " + info.pName + "=" + sArgument +
                         " on the command line to run that part");
@@ -327,36 +185,19 @@ std::string ApplyValue(const SettingInfo& info, const std::string& sValue, Value
             return std::string();
         }
         case SettingKind::Path:
-            if (!sValue.empty()) settings.*info.pText = FirstWord(sValue);
+            if (!sValue.empty()) settings.*info.pPath = FirstWord(sValue);
             return std::string();
-        case SettingKind::Choice:
-            if (!IsChoice(info.pChoices, sValue)) return sSubject + " must be " + ChoiceList(info.pChoices);
-            settings.*info.pText = sValue;
+        case SettingKind::Choice: {
+            const int iWord = WordIndex(info, sValue);
+            if (iWord < 0) return sSubject + " must be " + ChoiceList(info);
+            info.chooseWord(settings, iWord);
             return std::string();
+        }
     }
     return std::string();
 }
 
-// The typed fields that follow from the checked texts.
-void DeriveTypedFields(RunSettings& s) {
-    s.strandness = s.sStrandnessOption == "ON";
-    s.probMode = s.probOutput == "BAYES"  ? ProbMode::Bayes
-                 : s.probOutput == "PROP" ? ProbMode::Proportional
-                                          : ProbMode::Both;
-    s.bOutputFormatGiven = !s.sOutputFormat.empty();
-    s.outputFormat = s.sOutputFormat == "SAM"    ? OutputFormat::Sam
-                     : s.sOutputFormat == "BAM"  ? OutputFormat::Bam
-                     : s.sOutputFormat == "CRAM" ? OutputFormat::Cram
-                                                 : OutputFormat::Samplus;
-    s.bQuiet = s.sQuiet == "1";
-    s.partOutput = s.sPartOutput == "VALUES" ? PartOutput::Values : PartOutput::Full;
-}
-
-bool IsKnownKey(const std::string& sName) {
-    for (const SettingInfo& info : SettingTable())
-        if (sName == info.pName) return true;
-    return false;
-}
+bool IsKnownKey(const std::string& sName) { return FindSetting(sName) != nullptr; }
 
 std::string UnknownKeyWarning(const std::string& sName) {
     std::string sWarning = (sName.empty() ? std::string("\"\"") : sName) + ": unknown key";
@@ -511,13 +352,15 @@ SettledSettings SettleSettings(const SettingSources& sources) {
     std::string sInForce;
     for (const SettingInfo& info : vTable) {
         const FoundValue found = FindValue(info, sources);
-        const std::string sValue = found.pText != nullptr ? Trim(*found.pText) : std::string();
+        const std::string sValue =
+            found.pText != nullptr ? std::string(Trim(*found.pText, WHITE_SPACE)) : std::string();
         WarnWhenTheFileOverridesAnArgument(info, found, sValue, sources, settled.vWarnings);
         std::string sShown;  // the value in force as the log shows it
         const bool bBoundRefused =
             info.pMaxKey != nullptr && std::find(vRefused.begin(), vRefused.end(), info.pMaxKey) != vRefused.end();
         if (found.pText == nullptr && info.bRequired) {
-            settled.vErrors.push_back(std::string(info.pName) + " is missing: it must be " + ChoiceList(info.pChoices));
+            settled.vErrors.push_back(std::string(info.pName) + " is missing: it must be " + ChoiceList(info));
+            sShown = "(" + std::string(info.pDefaultShown) + ")";
         } else if (found.pText == nullptr) {
             settled.vMissing.push_back("failed to find " + std::string(info.pName) + sWhere);
             // A default bounded by another key can lie above it (BURNIN_ITERATIONS 200 with
@@ -538,7 +381,6 @@ SettledSettings SettleSettings(const SettingSources& sources) {
         if (sShown.empty()) sShown = FieldText(info, settled.settings);
         sInForce += "  " + std::string(info.pName) + " = " + sShown + "  (" + SourceText(info, found.source) + ")\n";
     }
-    DeriveTypedFields(settled.settings);
     // A merge reads the input again, which standard input cannot give.
     if (settled.settings.nparts > 1 && settled.settings.sMapFileName == "-")
         settled.vErrors.push_back("MAP_FILENAME = - (standard input) cannot be divided into NUM_PARTS = " +
@@ -559,11 +401,15 @@ HelpContents HelpContentsOfSettings() {
     return contents;
 }
 
+std::string UsageText() {
+    std::string sText = std::string(PROGRAM_NAME) + " -- " + PROGRAM_PURPOSE + "\n\nUsage:\n";
+    for (const char* pLine : USAGE_LINES) sText += "  " + std::string(pLine) + "\n";
+    return sText;
+}
+
 std::string HelpText() {
     const HelpContents contents = HelpContentsOfSettings();
-    std::string sText = std::string(PROGRAM_NAME) + " -- probabilities of the alignments of multireads\n\nUsage:\n";
-    for (const std::string& sLine : contents.vUsageLines) sText += "  " + sLine + "\n";
-    sText += "\n" + contents.sExplanation + "\nSettings (default; allowed values):\n";
+    std::string sText = UsageText() + "\n" + contents.sExplanation + "\nSettings (default; allowed values):\n";
     for (const SettingHelp& setting : contents.vSettings)
         sText += "  " + setting.sName + " (" + setting.sDefault + "; " + setting.sAllowed + ")\n      " +
                  setting.sMeaning + "\n";

@@ -6,45 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "Formats.h"
-
-// What one part of a divided run writes: the whole output, with "NA" for the alignments
-// of the other parts, or only its own values, for a later merge.
-enum class PartOutput { Full, Values };
-
-// Every setting of a run. The member initialisers are the defaults (the one place they
-// are written); SettleSettings applies the positional nparts and part, the configuration
-// file and the command line over them, checks them and fills the fields marked "from".
-struct RunSettings {
-    std::string sLogFilename = "Logger.out";
-    int maxMismatchesForTopHits = 2;
-    int extraMismatchesForAdditionalHits = 2;
-    int iFlankingValue = 0;
-    std::string sStrandnessOption;  // "ON" or "OFF"; required, no default
-    bool strandness = false;        // from sStrandnessOption
-    std::string probOutput = "BOTH";
-    ProbMode probMode = ProbMode::Both;  // from probOutput
-    int nparts = 1;
-    int part = 1;
-    int iNumThreads = 1;
-    std::string sMapFileName;  // empty: no input, which the pipeline refuses
-    double dPolymorphismRate = 0.1;
-    int iTotalIterations = 1000;
-    int iBurninIterations = 200;
-    std::string sOutputFormat;                          // empty: the run picks the format by its input
-    bool bOutputFormatGiven = false;                    // from sOutputFormat
-    OutputFormat outputFormat = OutputFormat::Samplus;  // from sOutputFormat when given
-    std::string sOutputFile;                            // empty: derived from the input's name
-    std::string sReference;                             // FASTA reference for CRAM
-    std::string sQuiet = "0";
-    bool bQuiet = false;  // from sQuiet
-    std::string sPartOutput = "FULL";
-    PartOutput partOutput = PartOutput::Full;  // from sPartOutput
-    // Not a setting: the command as "korvex [CONFIG] [KEY=VALUE ...]", recorded in the @PG
-    // header line of tagged output (a part's nparts and part and -q are left out, so that a
-    // divided run merges into the very file of a whole run).
-    std::string sCommandLine;
-};
+#include "RunSettings.h"
 
 // Where the settings of one run come from. Later sources win: the positional nparts and
 // part over the defaults, the file over them, the command line over the file.
@@ -98,6 +60,9 @@ struct HelpContents {
     std::vector<SettingHelp> vSettings;
 };
 HelpContents HelpContentsOfSettings();
+
+// The start of --help, which a bare korvex prints: the program and what it does, and the usage lines.
+std::string UsageText();
 
 // The text of --help: the usage lines and every key with its default, range and meaning.
 std::string HelpText();

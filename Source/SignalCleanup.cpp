@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,6 +24,9 @@ volatile sig_atomic_t g_aiKind[SLOTS];
 alignas(struct dirent64) char g_acEntries[8192];
 
 const int SIGNALS[] = {SIGHUP, SIGINT, SIGTERM};
+
+// Set while a thread creates a temporary file and registers it (see SignalHold).
+volatile sig_atomic_t g_iCreating = 0;
 
 bool IsDotOrDotDot(const char* pName) {
     return pName[0] == '.' && (pName[1] == '\0' || (pName[1] == '.' && pName[2] == '\0'));
@@ -45,7 +50,16 @@ void RemoveDirectoryNow(const char* pPath) {
     }
 }
 
+// A file being created is registered within microseconds; the wait is bounded all the same.
+void AwaitRegistration() {
+    for (int i = 0; g_iCreating != 0 && i < 2000; ++i) {
+        const timespec pause{0, 1000000};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
 extern "C" void RemoveFilesAndRaise(int iSignal) {
+    AwaitRegistration();
     for (int i = 0; i < SLOTS; ++i)
         if (g_aiKind[i] == FILE_SLOT) ::unlink(g_aacPaths[i]);
     for (int i = 0; i < SLOTS; ++i)
@@ -86,6 +100,20 @@ void Register(const std::string& sPath, SlotKind kind) {
 void RemoveOnSignal(const std::string& sPath) { Register(sPath, FILE_SLOT); }
 
 void RemoveDirectoryOnSignal(const std::string& sPath) { Register(sPath, DIRECTORY_SLOT); }
+
+SignalHold::SignalHold() {
+    InstallHandlerOnce();
+    sigset_t stopping;
+    sigemptyset(&stopping);
+    for (int iSignal : SIGNALS) sigaddset(&stopping, iSignal);
+    pthread_sigmask(SIG_BLOCK, &stopping, &previousMask);
+    g_iCreating = 1;
+}
+
+SignalHold::~SignalHold() {
+    g_iCreating = 0;
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+}
 
 void ForgetOnSignal(const std::string& sPath) {
     for (int i = 0; i < SLOTS; ++i)

@@ -1,6 +1,8 @@
 #ifndef KORVEX_SIGNALCLEANUP_H
 #define KORVEX_SIGNALCLEANUP_H
 
+#include <signal.h>
+
 #include <string>
 
 // Temporary files and directories that a run removes itself when it ends (the copy of standard
@@ -13,5 +15,21 @@ void RemoveOnSignal(const std::string& sPath);
 // A directory that holds only files: the handler removes every file in it, then the directory.
 void RemoveDirectoryOnSignal(const std::string& sPath);
 void ForgetOnSignal(const std::string& sPath);
+
+// Held from just before a temporary file or directory is created until its name is registered:
+// a stopping signal that arrives in between would otherwise end the process with the new file
+// unknown to the handler, and leave it behind. The signals are blocked on this thread meanwhile;
+// on another thread, the handler waits for the registration before it removes anything. A
+// signal held back arrives when the hold ends.
+class SignalHold {
+public:
+    SignalHold();
+    ~SignalHold();
+    SignalHold(const SignalHold&) = delete;
+    SignalHold& operator=(const SignalHold&) = delete;
+
+private:
+    sigset_t previousMask;
+};
 
 #endif

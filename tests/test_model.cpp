@@ -14,7 +14,6 @@
 #include "MultiReadScorer.h"
 #include "TestHelpers.h"
 #include "ThreadDataMgr.h"
-#include "utils.h"
 
 const double UNSET = -7.0;  // marks a probability slot that scoring must not touch
 using Range = std::pair<int, int>;

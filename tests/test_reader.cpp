@@ -10,7 +10,6 @@
 #include "MultiReadCollectionMgr.h"
 #include "PlainLineSource.h"
 #include "TestHelpers.h"
-#include "utils.h"
 
 namespace {
 

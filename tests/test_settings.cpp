@@ -11,8 +11,8 @@
 #include "Logger.h"
 #include "ManPage.h"
 #include "Progress.h"
-#include "RunSummary.h"
 #include "Settings.h"
+#include "SummaryText.h"
 #include "TestHelpers.h"
 
 namespace {
@@ -115,7 +115,7 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
     EXPECT_EQ(std::vector<int>({s.nparts, s.part, s.iNumThreads, s.iTotalIterations}), std::vector<int>({3, 2, 6, 1000}));
     EXPECT_EQ(s.dPolymorphismRate, 0.25);
     EXPECT_EQ(s.sLogFilename, "my");  // the first word of a path
-    EXPECT_TRUE(s.strandness && s.bQuiet && s.bOutputFormatGiven && s.outputFormat == OutputFormat::Cram);
+    EXPECT_TRUE(s.strandness && s.bQuiet && s.outputFormat == OutputFormat::Cram);
     EXPECT_TRUE(s.probMode == ProbMode::Proportional && s.partOutput == PartOutput::Full);
     for (const char* sPiece :
          {"Contents of the configuration file (run.cfg): \n  LOG_FILENAME = my run.log\n  NUM_PARTS = 3\n",
@@ -214,8 +214,7 @@ TEST(RunSummary, Format) {
     summary.iLinesRead = 1234567;
     summary.vRejected = {{"non-standard format", 12, 7}, {"unmapped", 3, 1001}};
     summary.iUniqueReads = 1500;
-    summary.iMultireadsScored[2] = 2199;
-    summary.iMultireadsScored[5] = 4;
+    summary.vMultireadsScored = {0, 0, 2199, 0, 0, 4};
     summary.vOutputFiles = {"reads.sam+"};
     summary.dWallSeconds = 0.456;
     EXPECT_EQ(FormatRunSummary(summary, 16000),

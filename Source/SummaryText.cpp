@@ -1,4 +1,4 @@
-#include "RunSummary.h"
+#include "SummaryText.h"
 
 #include <sys/resource.h>
 
@@ -39,8 +39,8 @@ std::string FormatRunSummary(const RunSummary& summary, long iPeakKibibytes) {
                  FormatCount(rejected.iFirstLine) + ")\n";
     sText += Item("unique reads:", FormatCount(summary.iUniqueReads));
     std::string sScored;
-    for (int k = 2; k <= 5; ++k)
-        sScored += (k > 2 ? ", " : "") + FormatCount(summary.iMultireadsScored[k]) + " with " + std::to_string(k);
+    for (std::size_t k = 2; k < summary.vMultireadsScored.size(); ++k)
+        sScored += (k > 2 ? ", " : "") + FormatCount(summary.vMultireadsScored[k]) + " with " + std::to_string(k);
     sText += Item("multireads scored:", sScored + " alignments");
     std::string sOutputs;
     for (const std::string& sFile : summary.vOutputFiles) sOutputs += (sOutputs.empty() ? "" : ", ") + sFile;

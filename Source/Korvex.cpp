@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
@@ -165,12 +166,12 @@ int64_t SliceSize(int n, const RunSettings& settings) {
     return iEnd - iStart;
 }
 
-ModelParameters ModelParametersOf(const RunSettings& settings, int iReadLength) {
-    return ModelParameters{iReadLength, settings.iFlankingValue, settings.dPolymorphismRate,
-                           settings.iTotalIterations, settings.iBurninIterations};
+ModelParameters ModelParametersOf(const RunSettings& settings) {
+    return ModelParameters{settings.iFlankingValue, settings.dPolymorphismRate, settings.iTotalIterations,
+                           settings.iBurninIterations};
 }
 
-// Step 2: computes this part's share of map_2 to map_5. The call_record files go to the run's
+// Step 2: computes this part's share of map_2 to map_MAX_ALIGNMENTS. The call_record files go to the run's
 // private directory.
 void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, Step1Data& data,
               const std::string& sCallRecordDirectory, RunSummary& summary) {
@@ -186,7 +187,7 @@ void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, 
     Progress progress;
     progress.Start(iTotal);
     DataTrainer trainer;
-    trainer.model = ModelParametersOf(settings, collections.ReadLength());
+    trainer.model = ModelParametersOf(settings);
     trainer.probMode = settings.probMode;
     trainer.iNumParts = settings.nparts;
     trainer.iPartToRun = settings.part;
@@ -198,7 +199,8 @@ void RunStep2(const RunSettings& settings, MultiReadCollectionMgr& collections, 
     for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) {
         MultiReadContainer& container = collections.Container(k);
         trainer.trainData(container, evidence, data.error_score);
-        summary.iMultireadsScored[k] = SliceSize(static_cast<int>(container.size()), settings);
+        if (k < static_cast<int>(std::size(summary.iMultireadsScored)))
+            summary.iMultireadsScored[k] = SliceSize(static_cast<int>(container.size()), settings);
         message << "process2" << ": Alignment for ID appearing " << CountWord(k) << ": finished!" << std::endl;
         pLogger->Write(message, true, LogLevel::Detail);
         if (k == 2) {
@@ -257,7 +259,7 @@ void WriteResults(const RunSettings& settings, const InputFile& input, const Out
                           EarlierReading{collections.LinesRead(), data.inputContent});
     summary.vOutputFiles.push_back(files.sOutput);
     if (!files.sManifest.empty()) {
-        WritePartManifest(files, settings, input, collections, summary, PartChecksums{data.inputContent, written});
+        WritePartManifest(files, settings, input, collections, PartChecksums{data.inputContent, written});
         summary.vOutputFiles.push_back(files.sManifest);
     }
     message << "process2: Finished generating the output file." << std::endl;
@@ -290,7 +292,8 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
         if (!sFile.empty()) AtomicFile probe(sFile, &input);
     // Owns every alignment of the run until it returns; only the initial thread changes it, the
     // workers of Step 2 write probability values of their own jobs.
-    MultiReadCollectionMgr collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits);
+    MultiReadCollectionMgr collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits,
+                                       settings.iMaxAlignments);
     Step1Data data;
     const bool bUsable = RunStep1(settings, input, collections, data);
     FillSummary(collections, summary);

@@ -16,8 +16,8 @@
 #include "MultiReadCollectionMgr.h"
 #include "OutputWriters.h"
 #include "RunDirectory.h"
-#include "RunSummary.h"
 #include "Settings.h"
+#include "ThreadDataMgr.h"
 
 namespace {
 
@@ -101,6 +101,7 @@ Manifest SharedManifestEntries(const RunSettings& settings, const InputFile& inp
     manifest.Set("part_output", settings.sPartOutput);
     manifest.Set("MAX_NUM_MISMATCHES_FOR_TOP_HITS", settings.maxMismatchesForTopHits);
     manifest.Set("EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", settings.extraMismatchesForAdditionalHits);
+    manifest.Set("MAX_ALIGNMENTS", settings.iMaxAlignments);
     manifest.Set("SEQ_FLANKING_VALUE", settings.iFlankingValue);
     manifest.Set("STRANDNESS_OPTION", settings.sStrandnessOption);
     manifest.Set("PROB_OUTPUT", settings.probOutput);
@@ -117,8 +118,7 @@ void RemoveOldManifest(const PartFiles& files) {
 }
 
 void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
-                       const MultiReadCollectionMgr& collections, const RunSummary& summary,
-                       const PartChecksums& checksums) {
+                       const MultiReadCollectionMgr& collections, const PartChecksums& checksums) {
     Manifest manifest = SharedManifestEntries(settings, input, InputOptionsOf(settings));
     manifest.Set("part", settings.part);
     manifest.Set("input_lines", collections.LinesRead());
@@ -129,7 +129,11 @@ void WritePartManifest(const PartFiles& files, const RunSettings& settings, cons
     for (const Read* pRead : collections.LineNumberMap) iValueLines += !std::isnan(pRead->probability[0]);
     manifest.Set("value_lines", iValueLines);
     int64_t iMultireads = 0;
-    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) iMultireads += summary.iMultireadsScored[k];
+    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) {
+        int iStart = 0, iEnd = 0;
+        GetPartSlice(static_cast<int>(collections.Container(k).size()), settings.nparts, settings.part, iStart, iEnd);
+        iMultireads += iEnd - iStart;
+    }
     manifest.Set("multireads_computed", iMultireads);
     manifest.Set("output", files.sOutput);
     manifest.Set("output_bytes", FileSize(files.sOutput));

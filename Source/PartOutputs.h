@@ -10,7 +10,6 @@ class InputFile;
 class MultiReadCollectionMgr;
 struct InputOptions;
 struct RunSettings;
-struct RunSummary;
 
 // The files one run writes. A run that is not divided writes its output under the final name.
 // Part k of n writes its output (or, with PART_OUTPUT=VALUES, only its values) under a name
@@ -47,7 +46,6 @@ struct PartChecksums {
 // Writes the manifest of a part, atomically, after its output is in place; it records the
 // output's size and both checksums, which the merge checks.
 void WritePartManifest(const PartFiles& files, const RunSettings& settings, const InputFile& input,
-                       const MultiReadCollectionMgr& collections, const RunSummary& summary,
-                       const PartChecksums& checksums);
+                       const MultiReadCollectionMgr& collections, const PartChecksums& checksums);
 
 #endif

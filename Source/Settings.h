@@ -19,6 +19,7 @@ struct RunSettings {
     std::string sLogFilename = "Logger.out";
     int maxMismatchesForTopHits = 2;
     int extraMismatchesForAdditionalHits = 2;
+    int iMaxAlignments = 5;
     int iFlankingValue = 0;
     std::string sStrandnessOption;  // "ON" or "OFF"; required, no default
     bool strandness = false;        // from sStrandnessOption

@@ -55,7 +55,7 @@ std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFl
         vReads.push_back(MultiRead{&read, 1});
         vPositions.push_back(read.position);
     }
-    const EvidenceIndex index(vReads, vPositions, bStrandness, ModelParameters{36, iFlank, 0.0, 0, 0});
+    const EvidenceIndex index(vReads, vPositions, bStrandness, ModelParameters{iFlank, 0.0, 0, 0});
     const EvidenceWindow window = index.WindowOf(r);
     std::vector<MisMatchData> vOut;
     index.AppendCovering(r, k, window, vOut);
@@ -133,7 +133,7 @@ struct Model {
     }
     // The call_record lines of one multiread scored in mode.
     std::vector<std::string> Score(MultiRead& m, ProbMode mode) {
-        MultiReadScorer scorer(model, m.Size(), mode);
+        MultiReadScorer scorer(model, mode);
         const EvidenceIndex evidence(vUnique, vPositions, false, model);
         std::string sCallRecords;
         scorer.Score(m, evidence, errorScore, sCallRecords);
@@ -144,7 +144,7 @@ struct Model {
     MultiReadContainer vUnique, vMulti;
     std::vector<int> vPositions;
     std::map<char, double> errorScore{{'I', 0.01}, {'#', 0.3}};
-    ModelParameters model{36, 0, 0.1, 50, 10};
+    ModelParameters model{0, 0.1, 50, 10};
 };
 
 // The alignments with the fewest mismatches share the estimates: equally, and by their unique reads

@@ -63,8 +63,8 @@ TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
          "KORVEX v2.0.0: the SAM file (/proc/self/mem) cannot be read: Input/output error", "run.log"},
         {{"run.cfg"}, 0, sNoLine + "all 3 alignment lines were rejected (the reasons are listed above). No output was "
          "written.", "run.log", "", "@HD\tVN:1.0\na" + sRecord + "b" + sRecord + "short\tline\n"},
-        {{"run.cfg"}, 0, sNoLine + "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the "
-         "map file, (example.sam). No output was written.", "run.log", "", "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n"}};
+        {{"run.cfg"}, 0, sNoLine + "it holds no alignment line, only header lines or none. No output was "
+         "written.", "run.log", "", "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n"}};
     for (const Case& c : cases) {
         ExampleDir dir("LOG_FILENAME=run.log\nMAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n");
         if (!c.sSam.empty()) WriteFile(dir.File("example.sam"), c.sSam);

@@ -17,10 +17,12 @@ namespace {
 const std::string SEQ36 = "ACGTACGTACGTACGTACGTACGTACGTACGTACGT";
 const std::string QUAL36 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij";  // its character tells the offset
 
+// A SAM line whose CIGAR, unless given, aligns every base of SEQ (36 for SEQ "*").
 std::string SamLine(const std::string& name, const std::string& flag, const std::string& sSeq = SEQ36,
                     const std::string& sQual = QUAL36, const std::string& sTags = "MD:Z:36",
-                    const std::string& sRef = "c1", const std::string& sPos = "1234") {
-    return name + "\t" + flag + "\t" + sRef + "\t" + sPos + "\t255\t36M\t*\t0\t0\t" + sSeq + "\t" + sQual +
+                    const std::string& sRef = "c1", const std::string& sPos = "1234", std::string sCigar = "") {
+    if (sCigar.empty()) sCigar = std::to_string(sSeq == "*" ? 36 : sSeq.size()) + "M";
+    return name + "\t" + flag + "\t" + sRef + "\t" + sPos + "\t255\t" + sCigar + "\t*\t0\t0\t" + sSeq + "\t" + sQual +
            (sTags.empty() ? "" : "\t" + sTags) + "\n";
 }
 
@@ -44,13 +46,11 @@ ReadOutcome ReadSam(const std::string& samText) {
     ReadOutcome outcome;
     testing::internal::CaptureStderr();
     outcome.sError = ErrorOf<InputError>([&] {
-        std::string sError;
-        EXPECT_TRUE(reader.GetSequenceLenFromSAMFile(sError)) << sError;
         for (Read read; reader.Read_a_Line(read, outcome.iRejected);) {
             std::string s = std::to_string(read.lineNumber) + " " + read.strand + " " + read.readID + " " +
                             read.chromosome + " " + std::to_string(read.position) + " " + read.quality + " ";
-            for (const ReadMismatch& m : read.vMismatches)
-                if (m.position != -1) s += "[" + std::to_string(m.position) + "," + m.qualityChar + "]";
+            for (int i = 0; i < read.MismatchCount(); ++i)
+                s += "[" + std::to_string(read.Mismatch(i).position) + "," + read.Mismatch(i).qualityChar + "]";
             outcome.vReads.push_back(s);
         }
         reader.LogSuppressedWarnings();
@@ -90,7 +90,7 @@ std::string Reversed(std::string s) { return std::string(s.rbegin(), s.rend()); 
 TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
     auto Tagged = [](const std::string& sTags) { return SamLine("r", "0", SEQ36, QUAL36, sTags); };
     const std::string sLine2 = "ParseMismatchString: for Read of line number: 2 in SAM file: Warning: the ";
-    const std::string sLength = "), is not equal to the Sequence Length (36).\n";
+    const std::string sLength = "), is not equal to the number of aligned bases (36).\n";
     using R = RejectReason;
     struct Case { std::string sLine; std::string sRead; R reason = R::TooFewFields; std::string sWarning = ""; };
     const std::vector<Case> cases = {  // sRead empty: the line is rejected for reason
@@ -101,7 +101,8 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
         {SamLine("r", "0", SEQ36, QUAL36, "MD:Z:36", "c1", "2147483647"), "+ "},
         {SamLine("r", "0", SEQ36, QUAL36, "MD:Z:36", "c1", "2147483648"), "", R::BadPosition},
         {SamLine("r", "0", SEQ36, QUAL36, "MD:Z:36", "c1", "12x"), "", R::BadPosition},
-        {SamLine("r", "0", SEQ36.substr(1)), "", R::OtherLength}, {SamLine("r", "0", SEQ36 + "A"), "", R::OtherLength},
+        {SamLine("r", "0", SEQ36.substr(1), QUAL36.substr(1), "MD:Z:36", "c1", "1", "36M"), "", R::CigarOtherLength},
+        {SamLine("r", "0", SEQ36 + "A", QUAL36 + "k", "MD:Z:36", "c1", "1", "36M"), "", R::CigarOtherLength},
         {SamLine("r", "0", "N" + SEQ36.substr(1)), "", R::NotAcgt}, {SamLine("r", "0", "a" + SEQ36.substr(1)), "", R::NotAcgt},
         {SamLine("r", "0", "*"), "", R::NoSequence}, {"ten\t0\tchr1\t8\t255\t36M\t*\t0\t0\t" + SEQ36 + "\n", ""},
         {"r\t0\tc1\t1\t2\t3\t4\t5\t6\t" + SEQ36 + "\t" + QUAL36 + "\tMD:Z:3" + '\0' + "3\n", "", R::NulByte},
@@ -110,10 +111,7 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
         {SamLine("r", "0", SEQ36, QUAL36.substr(1), "MD:Z:10A25"), "", R::OtherQualityLength},
         {Tagged("MD:Z:0T35"), "+ [0,A]"}, {SamLine("r", "16", SEQ36, QUAL36, "MD:Z:10A25"), "- [10,K]"},
         {Tagged("MD:Z:35A0"), "+ [35,j]"}, {Tagged("MD:Z:5A0C29"), "+ [5,F][6,G]"},
-        {Tagged("MD:Z:1A1C1G1T28"), "", R::UnreadableMdTag,
-         "ParseMismatchString: Warning: The current number of mismatches is: (4), which exceeds the designated "
-         "maximum number (3) of mismatches allowed.\n"
-         "ParseMismatchString: No information will be extracted from this entry. Returning -1.\n"},
+        {Tagged("MD:Z:1A1C1G1T28"), "+ [1,B][3,D][5,F][7,H]"},
         {Tagged("MD:Z:10N25"), "", R::UnreadableMdTag,
          sLine2 + "length found in the mismatch string MD:Z:10N25 (10 " + sLength},
         {Tagged("MD:Z:10^AC24"), "", R::UnreadableMdTag,  // a deletion that clipping makes up for
@@ -139,20 +137,21 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
     }
 }
 
-// The MD:Z tag alone, for a read of 36 bases: "problem count described: offsets". Counts are read
-// as atoi reads them; a problem found first hides the others.
+// The MD:Z tag alone, for 36 aligned bases: "problem count described: offsets". Counts are read
+// as atoi reads them; a problem found first hides the others; any number of mismatches is read.
 TEST(MismatchTag, OffsetsOrTheProblem) {
     const std::pair<const char*, const char*> cases[] = {
         {"MD:Z:36", "0 0 36:"}, {"MD:Z:036", "0 0 36:"}, {"MD:Z:0A0C0G33", "0 3 36: 0 1 2"},
         {"MD:Z:35A0", "0 1 36: 35"}, {"MD:Z: 5A+30", "0 1 36: 5"}, {"", "0 0 0:"}, {"MD:Z", "1 0 0:"},
         {"MD:Z:-1A36", "2 1 36:"}, {"MD:Z:40", "3 0 40:"}, {"MD:Z:10N25", "3 0 10:"},
-        {"MD:Z:1A1C1G1T28", "4 4 36:"}, {"MD:Z:1A1C1G1T1A", "3 5 10:"}, {"MD:Z:-1^A", "5 0 0:"}};
+        {"MD:Z:1A1C1G1T28", "0 4 36: 1 3 5 7"}, {"MD:Z:1A1C1G1T1A", "3 5 10:"}, {"MD:Z:-1^A", "4 0 0:"},
+        {"MD:Z:0A0C0G0T0A0C0G0T0A0C0G0T24", "0 12 36: 0 1 2 3 4 5 6 7 8 9 10 11"}, {"MD:Z:99A0", "3 1 100:"}};
+    std::vector<int> vOffsets = {99};  // emptied by every reading
     for (const auto& c : cases) {
-        const MismatchTagReading reading = ReadMismatchTag(c.first, 36);
+        const MismatchTagReading reading = ReadMismatchTag(c.first, 36, vOffsets);
         std::string s = std::to_string(static_cast<int>(reading.problem)) + " " +
                         std::to_string(reading.iMismatchCount) + " " + std::to_string(reading.iDescribedLength) + ":";
-        for (int i = 0; reading.problem == MismatchTagProblem::None && i < reading.iMismatchCount; ++i)
-            s += " " + std::to_string(reading.aiOffsets[i]);
+        for (int iOffset : vOffsets) s += " " + std::to_string(iOffset);
         EXPECT_EQ(s, c.second) << c.first;
     }
 }
@@ -205,8 +204,8 @@ TEST(MapFileReader, CapsWarnings) {
     const std::vector<std::string> vLines = SplitLines(outcome.sWarnings);
     ASSERT_EQ(vLines.size(), 11u);
     EXPECT_EQ(vLines.back(),
-              "ParseMismatchString: 2 more warnings about mismatch strings of another length than the read were not "
-              "shown (12 in all).");
+              "ParseMismatchString: 2 more warnings about mismatch strings of another length than the aligned bases "
+              "were not shown (12 in all).");
 }
 
 TEST(MultiReadCollectionMgr, KeepRules) {

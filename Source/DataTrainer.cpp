@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 
 #include "Logger.h"
 #include "MultiReadScorer.h"
@@ -109,6 +110,13 @@ void LogJobs(const std::vector<JobRecord>& vJobs) {
     }
 }
 
+// A container holds the multireads of one number of alignments, which names its call_record file.
+void CheckAlignmentCount(const MultiRead& m, int iMapNumber) {
+    if (m.Size() == iMapNumber) return;
+    throw std::invalid_argument("trainData: a multiread of " + std::to_string(m.Size()) +
+                                " alignments in the container of " + std::to_string(iMapNumber) + ".");
+}
+
 }  // namespace
 
 void DataTrainer::trainData(MultiReadContainer& multiReads, const EvidenceIndex& evidence,
@@ -150,7 +158,7 @@ void DataTrainer::trainData(MultiReadContainer& multiReads, const EvidenceIndex&
         std::unique_ptr<MultiReadScorer> pScorer;
         std::exception_ptr pSetupError;
         try {
-            pScorer = std::make_unique<MultiReadScorer>(model, iMapNumber, probMode);
+            pScorer = std::make_unique<MultiReadScorer>(model, probMode);
         } catch (...) {
             pSetupError = std::current_exception();
         }
@@ -162,6 +170,7 @@ void DataTrainer::trainData(MultiReadContainer& multiReads, const EvidenceIndex&
             // A multiread that fails is recorded; the others are still scored.
             for (int idx = vChunks[c].iFirst; pScorer && idx < vChunks[c].iEnd; ++idx) {
                 try {
+                    CheckAlignmentCount(multiReads[idx], iMapNumber);
                     dMcmc += pScorer->Score(multiReads[idx], evidence, errorScores, sText);
                 } catch (...) {
                     if (!vErrors[c]) vErrors[c] = std::current_exception();

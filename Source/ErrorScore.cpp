@@ -14,8 +14,8 @@ ErrorScoreCounter::ErrorScoreCounter() : aCounts() {}
 
 void ErrorScoreCounter::Add(const Read& read) {
     for (const char* p = read.quality; *p != '\0'; ++p) ++aCounts[Index(*p)].iTotal;
-    for (const ReadMismatch& mismatch : read.vMismatches) {
-        if (mismatch.position == -1) continue;
+    for (int i = 0; i < read.MismatchCount(); ++i) {
+        const ReadMismatch& mismatch = read.Mismatch(i);
         int iIndex = Index(mismatch.qualityChar);
         if (aCounts[iIndex].iTotal == 0) {  // a character no quality text has held so far
             std::ostringstream message;

@@ -13,19 +13,31 @@ int UpperBound(const std::vector<int>& positions, int from, int to, long long va
     return static_cast<int>(std::upper_bound(itFirst, itLast, value) - positions.begin());
 }
 
-// The evidence of unique read u at read position k of r: whether u has a mismatch at that
-// genome position. Positions near the top of the int range: the sums are taken in 64 bits.
-MisMatchData EvidenceAt(int k, const Read& r, const Read& u) {
-    const long long X = static_cast<long long>(k) + r.position;
-    MisMatchData entry{static_cast<int>(X - u.position), false, ' '};
-    for (const ReadMismatch& mismatch : u.vMismatches) {
-        if (mismatch.position >= 0 && static_cast<long long>(u.position) + mismatch.position == X) {
+// The genome position of u's last base.
+long long EndOf(const Read& u) { return static_cast<long long>(u.position) + u.iLength - 1; }
+
+// The evidence of unique read u at genome position X: whether u has a mismatch there. Its
+// mismatches ascend, so the search stops at the first one beyond X. Positions near the top of
+// the int range: the sums are taken in 64 bits.
+MisMatchData EvidenceAt(long long X, const Read& u) {
+    const long long iOffset = X - u.position;
+    MisMatchData entry{static_cast<int>(iOffset), false, ' '};
+    for (int i = 0; i < u.MismatchCount(); ++i) {
+        const ReadMismatch& mismatch = u.Mismatch(i);
+        if (mismatch.position < iOffset) continue;
+        if (mismatch.position == iOffset) {
             entry.bMisMatch = true;
             entry.cQuality = mismatch.qualityChar;
-            break;
         }
+        break;
     }
     return entry;
+}
+
+int LongestRead(const MultiReadContainer& reads) {
+    int iLongest = 0;
+    for (const MultiRead& read : reads) iLongest = std::max(iLongest, static_cast<int>(read.Reads(0).iLength));
+    return iLongest;
 }
 
 }  // namespace
@@ -35,7 +47,7 @@ EvidenceIndex::EvidenceIndex(const MultiReadContainer& uniqueReads_, const std::
     : uniqueReads(uniqueReads_),
       uniquePositions(uniquePositions_),
       bStrandness(bStrandness_),
-      iReadLength(model.iReadLength),
+      iLongestUnique(LongestRead(uniqueReads_)),
       iFlankingValue(model.iFlankingValue) {}
 
 // A unique read is evidence for r when it lies on the same reference and, with strandness, on
@@ -47,19 +59,21 @@ bool EvidenceIndex::Matches(const Read& u, const Read& r) const {
 }
 
 EvidenceWindow EvidenceIndex::WindowOf(const Read& r) const {
-    // The window holds the unique reads whose L bases overlap r's bases widened by F each side:
-    // lo < p <= hi.
-    const long long lo = static_cast<long long>(r.position) - iFlankingValue - iReadLength;
-    const long long hi = static_cast<long long>(r.position) + iReadLength - 1 + iFlankingValue;
+    // A unique read of the window ends at or after lowestEnd, so it starts after
+    // lowestEnd - longest; it starts at or before hi.
+    const long long lowestEnd = static_cast<long long>(r.position) - iFlankingValue;
+    const long long hi = static_cast<long long>(r.position) + r.iLength - 1 + iFlankingValue;
     const int iSize = static_cast<int>(uniquePositions.size());
-    const int iFirst = UpperBound(uniquePositions, 0, iSize, lo);
-    return EvidenceWindow{iFirst, UpperBound(uniquePositions, iFirst, iSize, hi) - 1};
+    const int iFirst = UpperBound(uniquePositions, 0, iSize, lowestEnd - iLongestUnique);
+    return EvidenceWindow{iFirst, UpperBound(uniquePositions, iFirst, iSize, hi) - 1, lowestEnd};
 }
 
 int EvidenceIndex::CountMatching(const Read& r, EvidenceWindow window) const {
     int iCount = 0;
-    for (int i = window.iFirst; i <= window.iLast; ++i)
-        if (Matches(uniqueReads[i].Reads(0), r)) ++iCount;
+    for (int i = window.iFirst; i <= window.iLast; ++i) {
+        const Read& u = uniqueReads[i].Reads(0);
+        if (EndOf(u) >= window.iLowestEnd && Matches(u, r)) ++iCount;
+    }
     return iCount;
 }
 
@@ -67,13 +81,14 @@ void EvidenceIndex::AppendCovering(const Read& r, int k, EvidenceWindow window, 
     const int iSize = static_cast<int>(uniquePositions.size());
     if (window.iFirst < 0 || window.iLast >= iSize || window.iFirst > window.iLast) return;
 
-    // The reads covering genome position X are those with X - L < p <= X, searched within
-    // the window only.
+    // The reads covering genome position X start after X - longest and at or before X, and end
+    // at or after X; searched within the window only.
     const long long X = static_cast<long long>(r.position) + k;
-    const int s = UpperBound(uniquePositions, window.iFirst, window.iLast + 1, X - iReadLength);
+    const int s = UpperBound(uniquePositions, window.iFirst, window.iLast + 1, X - iLongestUnique);
     const int e = UpperBound(uniquePositions, s, window.iLast + 1, X) - 1;
+    const long long iLowestEnd = std::max(X, window.iLowestEnd);
     for (int i = s; i <= e; ++i) {
         const Read& u = uniqueReads[i].Reads(0);
-        if (Matches(u, r)) out.push_back(EvidenceAt(k, r, u));
+        if (EndOf(u) >= iLowestEnd && Matches(u, r)) out.push_back(EvidenceAt(X, u));
     }
 }

@@ -13,15 +13,19 @@ struct MisMatchData {
     char cQuality;   // that mismatch's quality character; ' ' otherwise
 };
 
-// The unique reads that may be evidence for an alignment: indices iFirst to iLast (inclusive) of
-// the unique reads in position order. Empty when iFirst > iLast.
+// The candidates for the window of unique reads of an alignment: indices iFirst to iLast
+// (inclusive) of the unique reads in position order, those starting neither too early for the
+// longest unique read nor after the window. Empty when iFirst > iLast. Where unique reads have
+// several lengths, a candidate is in the window only when its own end reaches it.
 struct EvidenceWindow {
     int iFirst;
     int iLast;
+    long long iLowestEnd;  // the last base of a unique read in the window lies here or after it
 };
 
-// The unique reads sorted by position, searched for the evidence of alignments. Read-only once
-// built, so all threads share one.
+// The unique reads sorted by position, searched for the evidence of alignments. A unique read of
+// length Lu at position p covers genome positions p to p + Lu - 1. Read-only once built, so all
+// threads share one.
 class EvidenceIndex {
 public:
     // uniqueReads sorted by position, uniquePositions their positions; with bStrandness a unique
@@ -29,11 +33,13 @@ public:
     EvidenceIndex(const MultiReadContainer& uniqueReads, const std::vector<int>& uniquePositions,
                   bool bStrandness, const ModelParameters& model);
 
-    // The unique reads whose bases overlap r's bases widened by the flanking value on each side.
+    // The unique reads whose bases overlap r's bases widened by the flanking value F on each
+    // side: p <= r.position + L - 1 + F and p + Lu - 1 >= r.position - F.
     EvidenceWindow WindowOf(const Read& r) const;
     // How many unique reads of the window lie on r's reference (and strand, with strandness).
     int CountMatching(const Read& r, EvidenceWindow window) const;
-    // Appends the evidence of every matching unique read of the window that covers read position k of r.
+    // Appends the evidence of every matching unique read of the window that covers read position
+    // k of r, in position order.
     void AppendCovering(const Read& r, int k, EvidenceWindow window, std::vector<MisMatchData>& out) const;
 
 private:
@@ -42,7 +48,7 @@ private:
     const MultiReadContainer& uniqueReads;
     const std::vector<int>& uniquePositions;
     bool bStrandness;
-    int iReadLength;
+    int iLongestUnique;  // bases of the longest unique read; 0 when there is none
     int iFlankingValue;
 };
 

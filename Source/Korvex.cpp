@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
@@ -47,7 +48,8 @@ struct RunContext {
 // own jobs.
 struct Step1Data {
     explicit Step1Data(const RunSettings& settings)
-        : collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits) {}
+        : collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits,
+                      settings.iMaxAlignments) {}
 
     MultiReadCollectionMgr collections;
     int64_t iLinesAccepted = 0;
@@ -144,12 +146,12 @@ int64_t SliceSize(int n, const RunSettings& settings) {
     return iEnd - iStart;
 }
 
-ModelParameters ModelParametersOf(const RunSettings& settings, int iReadLength) {
-    return ModelParameters{iReadLength, settings.iFlankingValue, settings.dPolymorphismRate,
-                           settings.iTotalIterations, settings.iBurninIterations};
+ModelParameters ModelParametersOf(const RunSettings& settings) {
+    return ModelParameters{settings.iFlankingValue, settings.dPolymorphismRate, settings.iTotalIterations,
+                           settings.iBurninIterations};
 }
 
-// Step 2: computes this part's share of map_2 to map_5. The call_record files go to the run's
+// Step 2: computes this part's share of map_2 to map_MAX_ALIGNMENTS. The call_record files go to the run's
 // private directory.
 void RunStep2(const RunContext& run, Step1Data& data, const std::string& sCallRecordDirectory) {
     const RunSettings& settings = run.settings;
@@ -165,7 +167,7 @@ void RunStep2(const RunContext& run, Step1Data& data, const std::string& sCallRe
         iTotal += SliceSize(static_cast<int>(collections.Container(k).size()), settings);
     run.progress.Start(iTotal);
     DataTrainer trainer;
-    trainer.model = ModelParametersOf(settings, collections.ReadLength());
+    trainer.model = ModelParametersOf(settings);
     trainer.probMode = settings.probMode;
     trainer.iNumParts = settings.nparts;
     trainer.iPartToRun = settings.part;

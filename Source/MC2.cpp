@@ -20,8 +20,7 @@
 //   log and exp, run inline on a local copy of the sampler, and a site's likelihood term is
 //   added after the next site's draw, so that its log need not wait for theta.
 
-MCMCcalculator::MCMCcalculator(int iNumAlignments_, const ModelParameters& model_)
-    : iNumAlignments(iNumAlignments_), model(model_), dScoreTable() {}
+MCMCcalculator::MCMCcalculator(const ModelParameters& model_) : model(model_), dScoreTable() {}
 
 MCMCcalculator::~MCMCcalculator() {}
 
@@ -46,7 +45,7 @@ void MCMCcalculator::PlanAlignment(int j, const AlignmentEvidence& alignment, co
     plan.iFirstConstant = static_cast<int>(vConstantTerms.size());
     plan.dPrefixLogLik = 0;
     plan.dPrior = 0.1 + alignment.iUniqueCount;
-    for (int k = 0; k < model.iReadLength; ++k) {
+    for (int k = 0; k < iReadLength; ++k) {
         const std::vector<MisMatchData>& E = evidence[k];
         double e = QualityScore(alignment.quality, k);
         if (E.empty()) {
@@ -93,7 +92,7 @@ void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
 // in registers; the shared one takes its state back at the end.
 double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     const AlignmentPlan& plan = vPlans[j];
-    double* row = vCurrentDraw.data() + static_cast<std::size_t>(j) * model.iReadLength;
+    double* row = vCurrentDraw.data() + static_cast<std::size_t>(j) * iReadLength;
     const Site* pSites = vSites.data();
     const Flag* pFlags = vFlags.data();
     DistSampler sampler(shared);  // a local copy stays in registers
@@ -156,11 +155,12 @@ void MCMCcalculator::AddPosterior(std::vector<double>& prob) {
     for (int j = 0; j < N; ++j) prob[j] = prob[j] + vWeight[j] * vPlans[j].dPrior / S;
 }
 
-double MCMCcalculator::Run(const std::vector<AlignmentEvidence>& alignments, const std::map<char, double>& error_score,
-                           double** draws, std::vector<double>& prob) {
+double MCMCcalculator::Run(const std::vector<AlignmentEvidence>& alignments, int L,
+                           const std::map<char, double>& error_score, double** draws, std::vector<double>& prob) {
     double dStart = WallClockSeconds();
-    const int N = iNumAlignments;
-    const int L = model.iReadLength;
+    const int N = static_cast<int>(alignments.size());
+    iNumAlignments = N;
+    iReadLength = L;
     DistSampler sampler(UniformTable::Shared());
     vCurrentDraw.resize(static_cast<std::size_t>(N) * L);
 

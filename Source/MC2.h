@@ -18,18 +18,19 @@ struct AlignmentEvidence {
 };
 
 // The MCMC sampler: posterior probability of each alignment of one multiread.
-// One object per job and thread; Run is called once per multiread.
+// One object per job and thread; Run is called once per multiread, of any number of alignments
+// and any read length. Its tables grow to the largest multiread seen and are reused.
 class MCMCcalculator {
 public:
-    MCMCcalculator(int iNumAlignments, const ModelParameters& model);
+    explicit MCMCcalculator(const ModelParameters& model);
     virtual ~MCMCcalculator();
     MCMCcalculator(const MCMCcalculator&) = delete;
     MCMCcalculator& operator=(const MCMCcalculator&) = delete;
 
-    // Runs the chain of one multiread, one record per alignment, from the start values in
-    // draws[0] (N rows of L values), writing iteration t's values to draws[t]; adds the
-    // posterior of each alignment to prob. Returns the wall-clock seconds taken.
-    double Run(const std::vector<AlignmentEvidence>& alignments, const std::map<char, double>& error_score,
+    // Runs the chain of one multiread of L bases, one record per alignment (N of them), from the
+    // start values in draws[0] (N rows of L values), writing iteration t's values to draws[t];
+    // adds the posterior of each alignment to prob (N values). Returns the wall-clock seconds taken.
+    double Run(const std::vector<AlignmentEvidence>& alignments, int L, const std::map<char, double>& error_score,
                double** draws, std::vector<double>& prob);
 
 private:
@@ -67,8 +68,9 @@ private:
     double RunAlignment(int j, bool bPost, DistSampler& sampler);
     void AddPosterior(std::vector<double>& prob);
 
-    int iNumAlignments;
     ModelParameters model;
+    int iNumAlignments = 0;  // of the multiread being run
+    int iReadLength = 0;
 
     // Working tables of one Run, rebuilt at its start and kept to reuse their storage; owned
     // here and touched only by the thread calling Run.

@@ -65,6 +65,15 @@ void CopyInto(std::string& sTarget, std::string_view text) {
     std::memcpy(&sTarget[0], text.data(), text.size());
 }
 
+RejectReason CigarRejectReason(CigarProblem problem) {
+    switch (problem) {
+        case CigarProblem::InsertionOrDeletion: return RejectReason::InsertionOrDeletion;
+        case CigarProblem::Spliced: return RejectReason::Spliced;
+        case CigarProblem::Padded: return RejectReason::Padded;
+        default: return RejectReason::MalformedCigar;
+    }
+}
+
 // Ends a field with a NUL in place (the byte after it is a tab or the line's spare byte).
 const char* Terminated(std::string_view field) {
     char* pEnd = const_cast<char*>(field.data()) + field.size();
@@ -80,13 +89,20 @@ const char* DescribeRejectReason(RejectReason reason) {
         "a NUL byte in the line",
         "FLAG not a number from 0 to 65535",
         "unmapped",
+        "supplementary (FLAG 0x800): another part of a chimeric alignment",
         "POS not a number from 0 to 2147483647",
+        "malformed CIGAR (not a CIGAR, no aligned base, or clips inside the alignment)",
+        "insertion or deletion (I/D in CIGAR)",
+        "spliced (N in CIGAR)",
+        "padded (P in CIGAR)",
         "no SEQ or QUAL on any line of the read",
-        "other read length",
+        "read longer than 999 bases",
+        "SEQ of another length than its read",
         "QUAL of another length than SEQ",
         "SEQ with letters other than A, C, G, T",
+        "CIGAR that does not describe the read (clipped and aligned bases other than its length)",
         "no MD:Z tag",
-        "unreadable MD:Z tag (indels, clipping, another length or more than 3 mismatches)"};
+        "unreadable MD:Z tag (a deletion, a negative count, or another length than the aligned bases)"};
     return TEXTS[static_cast<int>(reason)];
 }
 
@@ -174,42 +190,6 @@ bool MapFileReader::NextFileAlignmentLine(LineView& line) {
     return false;
 }
 
-bool MapFileReader::GetSequenceLenFromSAMFile(std::string& errorMessage) {
-    errorMessage.clear();
-    LineView line;
-    while (NextFileAlignmentLine(line)) {
-        // Every alignment line read here is read again, in order, by Read_a_Line.
-        vReplay.push_back(HeldLine{std::string(line.pData, line.iLength), currentLineNumber});
-        if (!SplitFields(line.pData, line.iLength) || Field(SEQUENCE_FIELD) == "*") continue;
-        std::size_t iLength = Field(SEQUENCE_FIELD).size();
-        if (iLength >= 1000) {
-            errorMessage = "GetSequenceLenFromSAMFile: The Sequence Length value read from the file (" +
-                           std::to_string(iLength) + "), was not within the expected (0,1000) range.";
-            return false;
-        }
-        iReadLength = static_cast<int>(iLength);
-        return true;
-    }
-    errorMessage = "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the map file, (" +
-                   fileName + ").";
-    return false;
-}
-
-// The next alignment line: first the lines read while the read length was sought, then the
-// file's own. Empty lines are skipped and header lines checked and skipped.
-bool MapFileReader::NextAlignmentLine(LineView& line, int& iLineNumber) {
-    if (!vReplay.empty()) {
-        currentLine = std::move(vReplay.front());
-        vReplay.pop_front();
-        line = LineView{currentLine.sText.data(), currentLine.sText.size()};
-        iLineNumber = currentLine.iLineNumber;
-        return true;
-    }
-    if (!NextFileAlignmentLine(line)) return false;
-    iLineNumber = currentLineNumber;
-    return true;
-}
-
 // Whether the split line lacks SEQ or QUAL, so that it must take them from another line of its read.
 bool MapFileReader::NeedsSequenceFromAnotherLine() const {
     return iFieldCount == MANDATORY_FIELDS && (Field(SEQUENCE_FIELD) == "*" || Field(QUALITY_FIELD) == "*");
@@ -224,6 +204,13 @@ void MapFileReader::RememberSequenceDonor() {
     CopyInto(sDonorSequence, Field(SEQUENCE_FIELD));
     CopyInto(sDonorQuality, Field(QUALITY_FIELD));
     bDonorReverse = (iFlag & 16) != 0;
+}
+
+// The first line of a read that has a sequence fixes the read's length.
+void MapFileReader::RememberReadLength() {
+    if (iFieldCount < MANDATORY_FIELDS || Field(SEQUENCE_FIELD) == "*" || Field(0) == sLengthName) return;
+    CopyInto(sLengthName, Field(0));
+    iLengthOfRead = static_cast<int>(std::min<std::size_t>(Field(SEQUENCE_FIELD).size(), INT_MAX));
 }
 
 // Decides for a split alignment line whether it must wait: for the line of its read that
@@ -259,14 +246,15 @@ bool MapFileReader::Read_a_Line(Read& read, int& rejectedCount) {
             continue;
         }
         LineView line;
-        int iLineNumber = 0;
-        if (!NextAlignmentLine(line, iLineNumber)) {
+        if (!NextFileAlignmentLine(line)) {
             if (vWaiting.empty()) return false;
             ReleaseWaitingLines();
             continue;
         }
+        const int iLineNumber = currentLineNumber;
         SplitFields(line.pData, line.iLength);
         RememberSequenceDonor();
+        RememberReadLength();
         if (HoldUntilSequenceKnown(line, iLineNumber)) continue;
         if (ProcessAlignmentLine(iLineNumber, read, rejectedCount)) return true;
     }
@@ -323,50 +311,62 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
                "align the reads of each mate file as single-end reads and run KORVEX on that output");
     const char strand = (iFlag & 16) ? '-' : '+';  // reverse strand counts as mapped whatever bit 4 says
     if (strand == '+' && (iFlag & 4)) return Reject(RejectReason::Unmapped, iLineNumber, rejectedCount);
+    if (iFlag & 0x800) return Reject(RejectReason::Supplementary, iLineNumber, rejectedCount);
     long long iPosition = 0;  // POS
     if (!ParseUnsigned(Field(3), INT_MAX, iPosition))
         return Reject(RejectReason::BadPosition, iLineNumber, rejectedCount);
     std::string_view sequence, quality;  // SEQ, QUAL
     if (!TakeSequenceAndQuality(iFlag, sequence, quality))
         return Reject(RejectReason::NoSequence, iLineNumber, rejectedCount);
+    // The read's length, known once a line of it had a sequence: this one's at the latest.
+    const int iReadLength = Field(0) == sLengthName ? iLengthOfRead : static_cast<int>(sequence.size());
+    const CigarShape cigar = ReadCigar(Field(5), static_cast<int>(std::min<std::size_t>(sequence.size(), INT_MAX)));
+    if (cigar.problem != CigarProblem::None)
+        return Reject(CigarRejectReason(cigar.problem), iLineNumber, rejectedCount);
+    if (iReadLength > MAX_READ_LENGTH) return Reject(RejectReason::ReadTooLong, iLineNumber, rejectedCount);
     if (sequence.size() != static_cast<std::size_t>(iReadLength))
         return Reject(RejectReason::OtherLength, iLineNumber, rejectedCount);
     if (quality.size() != sequence.size())
         return Reject(RejectReason::OtherQualityLength, iLineNumber, rejectedCount);
     if (!AllBases(sequence))
         return Reject(RejectReason::NotAcgt, iLineNumber, rejectedCount);
+    if (cigar.ReadLength() != iReadLength) return Reject(RejectReason::CigarOtherLength, iLineNumber, rejectedCount);
     const std::string_view mdField = FindMismatchField();  // MD:Z
     if (mdField.empty()) return Reject(RejectReason::NoMdTag, iLineNumber, rejectedCount);
     bSawMismatchTag = true;
 
     read.readID = Terminated(Field(0));      // QNAME
     read.chromosome = Terminated(Field(2));  // RNAME
-    read.position = static_cast<int>(iPosition);
+    read.position = static_cast<int>(iPosition - cigar.iLeftClip);
     read.lineNumber = iLineNumber;
     read.quality = Terminated(quality);
+    read.iLength = static_cast<int16_t>(iReadLength);
     read.strand = strand;
-    if (!TakeMismatches(read, mdField)) return Reject(RejectReason::UnreadableMdTag, iLineNumber, rejectedCount);
+    if (!TakeMismatches(read, mdField, cigar)) return Reject(RejectReason::UnreadableMdTag, iLineNumber, rejectedCount);
     return true;
 }
 
-// Fills read.vMismatches from an MD:Z field, each mismatch with its quality character. False,
-// after a warning, when the tag does not describe the read; the entries are then empty.
-bool MapFileReader::TakeMismatches(Read& read, std::string_view mdField) {
-    for (ReadMismatch& entry : read.vMismatches) entry = ReadMismatch();
-    const MismatchTagReading reading = ReadMismatchTag(mdField, iReadLength);
+// The mismatches of read, ascending: the bases clipped at the left end, those of the MD:Z field
+// (its offsets count from the first aligned base), the bases clipped at the right end; each with
+// its quality character. False, after a warning, when the tag does not describe the aligned bases.
+bool MapFileReader::TakeMismatches(Read& read, std::string_view mdField, const CigarShape& cigar) {
+    const int iAligned = static_cast<int>(cigar.iAligned);
+    const int iLeftClip = static_cast<int>(cigar.iLeftClip);
+    const MismatchTagReading reading = ReadMismatchTag(mdField, iAligned, vMdOffsets);
     if (reading.problem != MismatchTagProblem::None) {
         const int iProblem = static_cast<int>(reading.problem);
         if (++aiWarnings[iProblem] <= WARNINGS_SHOWN)
-            GetLogger()->Write(MismatchTagWarning(reading, mdField, read.lineNumber, iReadLength), LogLevel::Warning);
+            GetLogger()->Write(MismatchTagWarning(reading, mdField, read.lineNumber, iAligned), LogLevel::Warning);
         return false;
     }
-    // Lines reach here only with QUAL as long as SEQ; a shorter quality text gives NUL beyond its end.
-    const int iQualityLength = read.QualityLength();
-    for (int i = 0; i < reading.iMismatchCount; ++i) {
-        const int iOffset = reading.aiOffsets[i];
-        const char cQuality = iOffset < iQualityLength ? read.quality[iOffset] : '\0';
-        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), cQuality);
-    }
+    // Lines reach here with QUAL as long as the read.
+    vMismatches.clear();
+    auto add = [&](int iOffset) { vMismatches.emplace_back(static_cast<int16_t>(iOffset), read.quality[iOffset]); };
+    for (int k = 0; k < iLeftClip; ++k) add(k);
+    for (int iOffset : vMdOffsets) add(iLeftClip + iOffset);
+    for (int k = iLeftClip + iAligned; k < read.iLength; ++k) add(k);
+    read.pMismatches = vMismatches.data();
+    read.iMismatchCount = static_cast<uint16_t>(vMismatches.size());
     return true;
 }
 

@@ -26,8 +26,8 @@ long long ReadMdCount(std::string_view piece, bool& bNegative) {
 }
 
 // One row per problem: the kind in the count of suppressed warnings, whether the warning
-// starts by naming the line, and the warning with {line}, {field}, {found}, {length}, {count}
-// and {limit} standing for its values.
+// starts by naming the line, and the warning with {line}, {field}, {found} and {length}
+// standing for its values.
 struct ProblemText {
     const char* sKind;
     bool bNamesLine;
@@ -42,23 +42,20 @@ const ProblemText PROBLEM_TEXTS[MISMATCH_TAG_PROBLEM_COUNT] = {
      "the mismatch field {field} is too short to hold a mismatch string; no mismatches are taken from it.\n"},
     {"mismatch strings with a negative count", true,
      "the mismatch string {field} holds a negative count; no mismatches are taken from it.\n"},
-    {"mismatch strings of another length than the read", true,
-     "the length found in the mismatch string {field} ({found} ), is not equal to the Sequence Length ({length}).\n"},
-    {"mismatch strings with more than 3 mismatches", false,
-     "ParseMismatchString: Warning: The current number of mismatches is: ({count}), which exceeds the designated "
-     "maximum number ({limit}) of mismatches allowed.\n"
-     "ParseMismatchString: No information will be extracted from this entry. Returning -1.\n"},
+    {"mismatch strings of another length than the aligned bases", true,
+     "the length found in the mismatch string {field} ({found} ), is not equal to the number of aligned bases "
+     "({length}).\n"},
     {"mismatch strings with a deletion", true,
      "the mismatch string {field} holds a deletion (^); no mismatches are taken from it.\n"}};
 
 // Replaces every {name} of sTemplate by its value.
-std::string Expand(std::string_view sTemplate, const std::string_view (&names)[6], const std::string (&values)[6]) {
+std::string Expand(std::string_view sTemplate, const std::string_view (&names)[4], const std::string (&values)[4]) {
     std::string sText;
     std::size_t i = 0;
     while (i < sTemplate.size()) {
         bool bReplaced = false;
         if (sTemplate[i] == '{') {
-            for (int n = 0; n < 6 && !bReplaced; ++n) {
+            for (int n = 0; n < 4 && !bReplaced; ++n) {
                 if (sTemplate.compare(i, names[n].size(), names[n]) != 0) continue;
                 sText += values[n];
                 i += names[n].size();
@@ -77,17 +74,19 @@ MismatchTagReading WithProblem(MismatchTagReading reading, MismatchTagProblem pr
 
 }  // namespace
 
-MismatchTagReading ReadMismatchTag(std::string_view mdField, int iReadLength) {
+MismatchTagReading ReadMismatchTag(std::string_view mdField, int iAlignedLength, std::vector<int>& vOffsets) {
     MismatchTagReading reading;
+    vOffsets.clear();
     if (mdField.empty()) return reading;
     if (mdField.size() < 5) return WithProblem(reading, MismatchTagProblem::TooShort);
     const std::string_view tag = mdField.substr(5);  // "MD:Z:", dropped by position
     if (tag.find('^') != std::string_view::npos) return WithProblem(reading, MismatchTagProblem::Deletion);
 
-    // Cut the tag at A, T, C and G; the pieces between them are the match counts.
-    long long aiCounts[MAX_MISMATCHES_PER_ALIGNMENT + 1] = {};
+    // Cut the tag at A, T, C and G; the pieces between them are the match counts. An offset is
+    // kept only while it lies within the aligned bases: beyond them the tag is refused anyway.
     int K = 0;
     bool bNegative = false;
+    long long iOffset = -1;
     std::size_t iPieceStart = 0;
     for (std::size_t i = 0; i <= tag.size(); ++i) {
         const bool bEnd = (i == tag.size());
@@ -95,37 +94,31 @@ MismatchTagReading ReadMismatchTag(std::string_view mdField, int iReadLength) {
         bool bPieceNegative = false;
         const long long iCount = ReadMdCount(tag.substr(iPieceStart, i - iPieceStart), bPieceNegative);
         bNegative = bNegative || bPieceNegative;
-        if (K <= MAX_MISMATCHES_PER_ALIGNMENT) aiCounts[K] = iCount;
         reading.iDescribedLength += iCount;
-        if (!bEnd) ++K;
+        if (!bEnd) {
+            ++K;
+            iOffset += iCount + 1;
+            if (iOffset >= 0 && iOffset < iAlignedLength) vOffsets.push_back(static_cast<int>(iOffset));
+        }
         iPieceStart = i + 1;
     }
     reading.iDescribedLength += K;
     reading.iMismatchCount = K;
 
-    // A negative count would move the offsets backwards (duplicates, or before the read).
-    if (bNegative) return WithProblem(reading, MismatchTagProblem::NegativeCount);
-    if (reading.iDescribedLength != iReadLength) return WithProblem(reading, MismatchTagProblem::OtherLength);
-    if (K > MAX_MISMATCHES_PER_ALIGNMENT) return WithProblem(reading, MismatchTagProblem::TooManyMismatches);
-
-    // The counts add up to the read length, so every offset lies within the read.
-    long long iOffset = -1;
-    for (int i = 0; i < K; ++i) {
-        iOffset += aiCounts[i] + 1;
-        reading.aiOffsets[i] = static_cast<int>(iOffset);
-    }
-    return reading;
+    // A negative count would move the offsets backwards (duplicates, or before the read). Once
+    // the counts are not negative and add up to the aligned length, every offset was kept.
+    MismatchTagProblem problem = MismatchTagProblem::None;
+    if (bNegative) problem = MismatchTagProblem::NegativeCount;
+    else if (reading.iDescribedLength != iAlignedLength) problem = MismatchTagProblem::OtherLength;
+    if (problem != MismatchTagProblem::None) vOffsets.clear();
+    return WithProblem(reading, problem);
 }
 
 std::string MismatchTagWarning(const MismatchTagReading& reading, std::string_view mdField, int iLineNumber,
-                               int iReadLength) {
-    static const std::string_view NAMES[6] = {"{line}", "{field}", "{found}", "{length}", "{count}", "{limit}"};
-    const std::string values[6] = {std::to_string(iLineNumber),
-                                   std::string(mdField),
-                                   std::to_string(reading.iDescribedLength),
-                                   std::to_string(iReadLength),
-                                   std::to_string(reading.iMismatchCount),
-                                   std::to_string(MAX_MISMATCHES_PER_ALIGNMENT)};
+                               int iAlignedLength) {
+    static const std::string_view NAMES[4] = {"{line}", "{field}", "{found}", "{length}"};
+    const std::string values[4] = {std::to_string(iLineNumber), std::string(mdField),
+                                   std::to_string(reading.iDescribedLength), std::to_string(iAlignedLength)};
     const ProblemText& text = PROBLEM_TEXTS[static_cast<int>(reading.problem)];
     return Expand(std::string(text.bNamesLine ? NAMING_THE_LINE : "") + text.sWarning, NAMES, values);
 }

@@ -14,8 +14,6 @@
 
 namespace {
 
-const int MAX_MISMATCH_LIMIT = 3;
-
 // Copies the first iCount Reads of tmp side by side into the arena and indexes them by line.
 MultiRead MakeMultiRead(Arena& records, const TmpReadContainer& tmp, int iCount, LineIndex& lineIndex) {
     Read* pReads = static_cast<Read*>(records.Allocate(sizeof(Read) * iCount, alignof(Read)));
@@ -36,16 +34,15 @@ void ShuffleContainer(MultiReadContainer& container) {
 
 }  // namespace
 
-MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMismatches)
-    : maxMismatchesForTopHits(maxMismatches),
-      extraMismatchesForAdditionalHits(extraMismatches),
+MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMismatches, int iMaxAlignments)
+    : limits{maxMismatches, extraMismatches, iMaxAlignments},
       groupStart{0, 0},
       afterGroupName{0, 0},
+      groupMismatches{0, 0},
       pGroupName(nullptr),
       iFiledCount(0),
       iLinesRead(0),
-      iReadLength(0),
-      vContainers(MAX_ALIGNMENTS_PER_READ + 1) {}
+      vContainers(static_cast<std::size_t>(iMaxAlignments) + 1) {}
 
 MultiReadCollectionMgr::~MultiReadCollectionMgr() { ClearContainers(); }
 
@@ -60,17 +57,28 @@ void MultiReadCollectionMgr::StartGroup(const Read& read) {
     groupStart = texts.GetMark();
     pGroupName = texts.StoreText(read.readID);
     afterGroupName = texts.GetMark();
+    groupMismatches = mismatches.GetMark();
+}
+
+// A copy of the read's mismatches in the arena; none is needed for a read without.
+const ReadMismatch* MultiReadCollectionMgr::StoreMismatches(const Read& read) {
+    if (read.iMismatchCount == 0) return nullptr;
+    const std::size_t iBytes = sizeof(ReadMismatch) * read.iMismatchCount;
+    void* pCopy = mismatches.Allocate(iBytes, alignof(ReadMismatch));
+    std::memcpy(pCopy, read.pMismatches, iBytes);
+    return static_cast<const ReadMismatch*>(pCopy);
 }
 
 // Applies the keep rules and keeps only the texts that the filed alignments still need: none
 // for a dropped read, the name alone for a unique read (its quality has been counted for the
-// error scores by then).
+// error scores by then). The mismatches of a kept read's dropped alignments stay unused.
 void MultiReadCollectionMgr::FileGroup(TmpReadContainer& tmp) {
     iFiledCount = 0;
     ProcessCurrentTmpContainer(tmp);
     tmp.clear();
     if (iFiledCount == 0) {
         texts.Rewind(groupStart);
+        mismatches.Rewind(groupMismatches);
     } else if (iFiledCount == 1) {
         Read& unique = Container(1).back().Reads(0);
         errorCounts.Add(unique);
@@ -87,15 +95,8 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     seenReadIds.Clear();
     references.Clear();
     errorCounts = ErrorScoreCounter();
+    drops = KeepRuleDrops();
     MapFileReader reader(source, sFileName);
-    const bool bLengthFound = reader.GetSequenceLenFromSAMFile(errorMessage);
-    iReadLength = reader.ReadLength();
-    if (!bLengthFound) {
-        rejections = reader.Rejections();
-        iLinesRead = reader.LinesRead();
-        return 0;
-    }
-
     int iRejected = 0;
     int64_t iAccepted = 0;
     Read read;
@@ -112,12 +113,14 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
         stored.readID = pGroupName;
         stored.chromosome = references.Intern(read.chromosome);
         stored.quality = texts.StoreText(read.quality);
+        stored.pMismatches = StoreMismatches(read);
         tmp.push_back(stored);
     }
     if (!tmp.empty()) FileGroup(tmp);
     rejections = reader.Rejections();
     iLinesRead = reader.LinesRead();
     reader.LogSuppressedWarnings();
+    if (!reader.SawAlignmentLine()) errorMessage = "it holds no alignment line, only header lines or none.";
 
     RefuseUngroupedFile();
     if (!reader.SawMismatchTag() && rejections.Count(RejectReason::NoMdTag) > 0) {
@@ -130,6 +133,7 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     }
 
     LogRejections(iRejected);
+    LogDrops();
     errorCounts.Finish(error_score);
     ShuffleMultiReadContainers();
     return iAccepted;
@@ -164,6 +168,26 @@ void MultiReadCollectionMgr::LogRejections(int iRejected) {
     GetLogger()->Write(message, true);
 }
 
+// The total of reads, then one line per reason with its count and first line; nothing when
+// the keep rules dropped nothing.
+void MultiReadCollectionMgr::LogDrops() {
+    int64_t iReads = 0, iLines = 0;
+    for (int i = 0; i < DROP_REASON_COUNT; ++i)
+        (DropCountsReads(static_cast<DropReason>(i)) ? iReads : iLines) += drops.aiCount[i];
+    if (iReads + iLines == 0) return;
+    std::ostringstream message;
+    message << "BuildReadCollections: " << iReads << " reads and " << iLines
+            << " alignment lines of kept reads were dropped by the keep rules." << std::endl;
+    for (int i = 0; i < DROP_REASON_COUNT; ++i) {
+        if (drops.aiCount[i] == 0) continue;
+        message << "BuildReadCollections:   " << drops.aiCount[i] << " "
+                << DescribeDropReason(static_cast<DropReason>(i)) << " (first: line " << drops.aiFirstLine[i] << ")"
+                << std::endl;
+    }
+    message << std::endl;
+    GetLogger()->Write(message, true);
+}
+
 // In ascending order of N: the shuffles draw from one stream.
 void MultiReadCollectionMgr::ShuffleMultiReadContainers() {
     for (int iAlignments = 2; iAlignments <= LargestAlignmentCount(); ++iAlignments)
@@ -171,16 +195,8 @@ void MultiReadCollectionMgr::ShuffleMultiReadContainers() {
 }
 
 void MultiReadCollectionMgr::ProcessCurrentTmpContainer(TmpReadContainer& tmp) {
-    int iBest = 1000;
-    for (const Read& read : tmp) iBest = std::min(iBest, read.MismatchCount());
-    if (iBest > maxMismatchesForTopHits) return;
-    const int iLimit = std::min(iBest + extraMismatchesForAdditionalHits, MAX_MISMATCH_LIMIT);
-    tmp.erase(std::remove_if(tmp.begin(), tmp.end(),
-                             [iLimit](const Read& read) { return read.MismatchCount() > iLimit; }),
-              tmp.end());
-    const int iCount = static_cast<int>(tmp.size());
-    if (iCount > LargestAlignmentCount()) return;
-    PutReadsIntoProperContainer(iCount, tmp);
+    const int iCount = ApplyKeepRules(limits, tmp, drops);
+    if (iCount > 0) PutReadsIntoProperContainer(iCount, tmp);
 }
 
 void MultiReadCollectionMgr::PutReadsIntoProperContainer(int count, TmpReadContainer& tmp) {
@@ -195,6 +211,7 @@ void MultiReadCollectionMgr::ClearContainers() {
     LineNumberMap.clear();
     records.Clear();
     texts.Clear();
+    mismatches.Clear();
 }
 
 std::vector<int> SortUniqueReadsByPosition(MultiReadContainer& uniqueReads) {

@@ -8,41 +8,39 @@
 
 #include "Arena.h"
 #include "ErrorScore.h"
+#include "KeepRules.h"
 #include "LineSource.h"
 #include "MapFileReader.h"
 #include "Read.h"
 #include "ReadIdSet.h"
 #include "ReferenceNames.h"
 
-// The alignments of one read ID while they are gathered, in file order. Their texts are
-// already in the collection's arena.
-typedef std::vector<Read> TmpReadContainer;
-
 // Every kept alignment, in ascending SAM line order.
 typedef std::vector<Read*> LineIndex;
 
-// The largest number of alignments a read may keep; a read with more is dropped.
-const int MAX_ALIGNMENTS_PER_READ = 5;
+// The largest number of alignments a read may keep unless the settings say otherwise (MAX_ALIGNMENTS).
+const int DEFAULT_MAX_ALIGNMENTS = 5;
 
 // Reads the SAM file and files each read ID's kept alignments as a MultiRead into the container
-// of its number of alignments. Owns every Read and every text of the run in arenas, so nothing
-// is allocated or freed record by record; single-threaded.
+// of its number of alignments. Owns every Read, every text and every mismatch of the run in
+// arenas, so nothing is allocated or freed record by record; single-threaded.
 class MultiReadCollectionMgr {
 public:
-    MultiReadCollectionMgr(int maxMismatchesForTopHits, int extraMismatchesForAdditionalHits);
+    MultiReadCollectionMgr(int maxMismatchesForTopHits, int extraMismatchesForAdditionalHits,
+                           int iMaxAlignments = DEFAULT_MAX_ALIGNMENTS);
     virtual ~MultiReadCollectionMgr();
     MultiReadCollectionMgr(const MultiReadCollectionMgr&) = delete;
     MultiReadCollectionMgr& operator=(const MultiReadCollectionMgr&) = delete;
 
     // Reads the lines of source (the file sFileName) and fills the containers; returns the
-    // number of alignment lines accepted, 0 when the read length cannot be determined
-    // (errorMessage then says why). Throws InputError when the file cannot be read or the
-    // model cannot use it (not grouped by read, paired reads, no MD tags at all).
+    // number of alignment lines accepted. errorMessage says why when the file holds no
+    // alignment line at all. Throws InputError when the file cannot be read or the model cannot
+    // use it (not grouped by read, paired reads, no MD tags at all).
     int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, std::string& errorMessage);
     // The same for a plain text file.
     int64_t BuildReadCollections(const std::string& samFileName, std::string& errorMessage);
 
-    // The reads with iAlignments kept alignments, 1 to LargestAlignmentCount().
+    // The reads with iAlignments kept alignments, 1 to LargestAlignmentCount() (MAX_ALIGNMENTS).
     MultiReadContainer& Container(int iAlignments) { return vContainers[iAlignments]; }
     const MultiReadContainer& Container(int iAlignments) const { return vContainers[iAlignments]; }
     int LargestAlignmentCount() const { return static_cast<int>(vContainers.size()) - 1; }
@@ -53,10 +51,10 @@ public:
     // Forgets every container and every text.
     void ClearContainers();
 
-    // The read length of the last build's file (1 to 999); 0 when it has none.
-    int ReadLength() const { return iReadLength; }
     // The lines rejected by the last build, by reason, and the lines read in all.
     const LineRejections& Rejections() const { return rejections; }
+    // The reads and alignment lines that the keep rules dropped in the last build, by reason.
+    const KeepRuleDrops& Drops() const { return drops; }
     int LinesRead() const { return iLinesRead; }
 
 private:
@@ -64,23 +62,26 @@ private:
     void FileGroup(TmpReadContainer& tmp);
     void RefuseUngroupedFile();
     void LogRejections(int iRejected);
+    void LogDrops();
+    const ReadMismatch* StoreMismatches(const Read& read);
     void ShuffleMultiReadContainers();
 
-    int maxMismatchesForTopHits;
-    int extraMismatchesForAdditionalHits;
+    KeepRuleLimits limits;
     std::string sInputName;  // the file being read, for messages
     Arena records;         // the Reads of the MultiReads
     Arena texts;           // read IDs and the qualities of multiread alignments
+    Arena mismatches;      // the mismatches of the Reads
     ReferenceNames references;
     ReadIdSet seenReadIds;
     ErrorScoreCounter errorCounts;
     Arena::Mark groupStart;     // texts of the group being gathered start here
     Arena::Mark afterGroupName;
+    Arena::Mark groupMismatches;  // and its mismatches here
     const char* pGroupName;     // the read ID of that group, in texts
     int iFiledCount;            // alignments filed for the last group
     LineRejections rejections;
+    KeepRuleDrops drops;
     int iLinesRead;
-    int iReadLength;
     // Index N: the container of N alignments; index 0 stays empty. Their Reads live in the
     // records arena; workers only write probability values of their own jobs.
     std::vector<MultiReadContainer> vContainers;

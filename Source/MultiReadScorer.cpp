@@ -5,35 +5,41 @@
 
 #include "NumberText.h"
 
-// The working data, sized once for N alignments of length L; only contents are reset per multiread.
+// The working data, grown to the largest N alignments and L bases seen; only contents are reset
+// per multiread, and only the first N rows of L entries are used.
 struct MultiReadScorer::Scratch {
-    Scratch(int iNumAlignments, int iSeqLength, int iDrawRows)
-        : iN(iNumAlignments),
-          iL(iSeqLength),
-          pZCells(new bool[static_cast<std::size_t>(iN) * iL]()),
-          vZRows(iN),
-          vDrawCells(static_cast<std::size_t>(iN) * iL),
-          vDrawRows(std::max(iDrawRows, 1)),
-          vEvidence(iN, std::vector<std::vector<MisMatchData>>(iL)),
-          vAlignments(iN),
-          vCounts(iN),
-          vMismatchCounts(iN),
-          vProb(iN),
-          vUniformShare(iN),
-          vUniqueShare(iN) {
-        for (int j = 0; j < iN; ++j) vZRows[j] = pZCells.get() + static_cast<std::size_t>(j) * iL;
+    explicit Scratch(int iDrawRows) : vDrawRows(std::max(iDrawRows, 1)) {}
+
+    // Makes room for N alignments of L bases; allocates only when either exceeds all before.
+    void Fit(int N, int L) {
+        if (N <= iCapacityN && L <= iCapacityL) return;
+        iCapacityN = std::max(iCapacityN, N);
+        iCapacityL = std::max(iCapacityL, L);
+        pZCells.reset(new bool[static_cast<std::size_t>(iCapacityN) * iCapacityL]());
+        vDrawCells.resize(static_cast<std::size_t>(iCapacityN) * iCapacityL);
         // Nothing reads the chain after the sampler: it reads row 0 once, at its start, and then
         // only writes rows, so every row may be the same memory. That keeps the chain's record
         // in the cache instead of streaming T rows through memory per multiread.
         for (double*& pRow : vDrawRows) pRow = vDrawCells.data();
+        vEvidence.resize(iCapacityN);
+        for (std::vector<std::vector<MisMatchData>>& vRow : vEvidence) vRow.resize(iCapacityL);
     }
 
-    int iN;
-    int iL;
-    std::unique_ptr<bool[]> pZCells;  // N x L mismatch flags, row-major
-    std::vector<bool*> vZRows;        // borrowed rows of pZCells
-    std::vector<double> vDrawCells;   // one row of N*L chain values: the start, then the latest row
-    std::vector<double*> vDrawRows;   // T rows, every one vDrawCells
+    // Sizes the per-alignment vectors to N; within their capacity once warm.
+    void Use(int N) {
+        vAlignments.resize(N);
+        vCounts.resize(N);
+        vMismatchCounts.resize(N);
+        vProb.resize(N);
+        vUniformShare.resize(N);
+        vUniqueShare.resize(N);
+    }
+
+    int iCapacityN = 0;
+    int iCapacityL = 0;
+    std::unique_ptr<bool[]> pZCells;  // N rows of L mismatch flags; owned
+    std::vector<double> vDrawCells;  // one row of N*L chain values: the start, then the latest row
+    std::vector<double*> vDrawRows;  // T rows, every one vDrawCells
     std::vector<std::vector<std::vector<MisMatchData>>> vEvidence;  // [j][k]; cleared, never shrunk
     std::vector<AlignmentEvidence> vAlignments;  // the sampler's view of each alignment
     std::vector<int> vCounts;          // unique reads in each alignment's flanking window
@@ -52,9 +58,9 @@ int GatherEvidence(const EvidenceIndex& evidence, const Read& r, bool bNeedLists
     const EvidenceWindow window = evidence.WindowOf(r);
     const int iCount = evidence.CountMatching(r, window);
     if (!bNeedLists) return iCount;
-    for (std::size_t k = 0; k < vRow.size(); ++k) {
+    for (int k = 0; k < r.iLength; ++k) {
         vRow[k].clear();
-        if (iCount > 0) evidence.AppendCovering(r, static_cast<int>(k), window, vRow[k]);
+        if (iCount > 0) evidence.AppendCovering(r, k, window, vRow[k]);
     }
     return iCount;
 }
@@ -63,7 +69,8 @@ int GatherEvidence(const EvidenceIndex& evidence, const Read& r, bool bNeedLists
 int FillMismatchFlags(const Read& r, bool* pRow, int iLength) {
     std::fill(pRow, pRow + iLength, false);
     int iFlagged = 0;
-    for (const ReadMismatch& mismatch : r.vMismatches) {
+    for (int i = 0; i < r.MismatchCount(); ++i) {
+        const ReadMismatch& mismatch = r.Mismatch(i);
         if (mismatch.position < 0 || mismatch.position >= iLength) continue;
         if (!pRow[mismatch.position]) ++iFlagged;
         pRow[mismatch.position] = true;
@@ -126,41 +133,42 @@ void StoreProbabilities(Read& r, ProbMode mode, double dUniqueShare, double dPos
 
 }  // namespace
 
-MultiReadScorer::MultiReadScorer(const ModelParameters& model, int iNumAlignments, ProbMode mode_)
+MultiReadScorer::MultiReadScorer(const ModelParameters& model, ProbMode mode_)
     : mode(mode_),
       // The chain and the evidence lists are only needed when the sampler runs.
-      pScratch(new Scratch(iNumAlignments, model.iReadLength,
-                           mode_ == ProbMode::Proportional ? 0 : model.iTotalIterations)),
-      sampler(iNumAlignments, model) {}
+      iIterations(mode_ == ProbMode::Proportional ? 0 : model.iTotalIterations),
+      pScratch(new Scratch(iIterations)),
+      sampler(model) {}
 
 MultiReadScorer::~MultiReadScorer() {}
 
 double MultiReadScorer::Score(MultiRead& m, const EvidenceIndex& evidence, const std::map<char, double>& errorScores,
                               std::string& sCallRecords) {
     Scratch& scratch = *pScratch;
-    if (m.Size() != scratch.iN)
-        throw std::invalid_argument("Score: a multiread of " + std::to_string(m.Size()) + " alignments given to the " +
-                                    "scorer of " + std::to_string(scratch.iN) + ".");
+    const int N = m.Size();
+    const int L = m.Length();
+    scratch.Fit(N, L);
+    scratch.Use(N);
     const bool bSampler = mode != ProbMode::Proportional;
-    for (int j = 0; j < scratch.iN; ++j) {
+    for (int j = 0; j < N; ++j) {
         const Read& r = m.Reads(j);
+        bool* pZRow = scratch.pZCells.get() + static_cast<std::size_t>(j) * L;
         scratch.vCounts[j] = GatherEvidence(evidence, r, bSampler, scratch.vEvidence[j]);
-        scratch.vMismatchCounts[j] = FillMismatchFlags(r, scratch.vZRows[j], scratch.iL);
-        scratch.vAlignments[j] =
-            AlignmentEvidence{&scratch.vEvidence[j], scratch.vZRows[j], r.quality, scratch.vCounts[j]};
+        scratch.vMismatchCounts[j] = FillMismatchFlags(r, pZRow, L);
+        scratch.vAlignments[j] = AlignmentEvidence{&scratch.vEvidence[j], pZRow, r.quality, scratch.vCounts[j]};
     }
 
     double dSamplerSeconds = 0.0;
     std::fill(scratch.vProb.begin(), scratch.vProb.end(), 0.0);
     if (bSampler) {
         // Every multiread's chain starts at 1e-06 in row 0.
-        std::fill(scratch.vDrawRows[0], scratch.vDrawRows[0] + scratch.iN * scratch.iL, 0.000001);
-        dSamplerSeconds = sampler.Run(scratch.vAlignments, errorScores, scratch.vDrawRows.data(), scratch.vProb);
+        std::fill(scratch.vDrawRows[0], scratch.vDrawRows[0] + static_cast<std::size_t>(N) * L, 0.000001);
+        dSamplerSeconds = sampler.Run(scratch.vAlignments, L, errorScores, scratch.vDrawRows.data(), scratch.vProb);
     }
 
     ComputeProportionalEstimates(scratch.vMismatchCounts, scratch.vCounts, scratch.vUniformShare,
                                  scratch.vUniqueShare);
-    for (int j = 0; j < scratch.iN; ++j) {
+    for (int j = 0; j < N; ++j) {
         Read& r = m.Reads(j);
         AppendCallRecordLine(sCallRecords, r, scratch.vUniformShare[j], scratch.vUniqueShare[j], scratch.vProb[j]);
         StoreProbabilities(r, mode, scratch.vUniqueShare[j], scratch.vProb[j]);

@@ -12,14 +12,14 @@
 #include "ModelParameters.h"
 #include "Read.h"
 
-// Scores the multireads of one container one at a time: the window counts and evidence of each
-// alignment, the posterior when the mode asks for it, the proportional estimates, the
-// call_record lines and the stored probabilities. Its working data is sized once for N
-// alignments of the run's read length and reused, so scoring allocates nothing once warm.
-// One per thread: it is touched only by the thread that owns it.
+// Scores multireads one at a time: the window counts and evidence of each alignment, the
+// posterior when the mode asks for it, the proportional estimates, the call_record lines and the
+// stored probabilities. Each multiread has its own number of alignments N and read length L;
+// the working data grows to the largest N and L seen and is reused, so scoring allocates
+// nothing once warm. One per thread: it is touched only by the thread that owns it.
 class MultiReadScorer {
 public:
-    MultiReadScorer(const ModelParameters& model, int iNumAlignments, ProbMode mode);
+    MultiReadScorer(const ModelParameters& model, ProbMode mode);
     ~MultiReadScorer();
     MultiReadScorer(const MultiReadScorer&) = delete;
     MultiReadScorer& operator=(const MultiReadScorer&) = delete;
@@ -27,7 +27,6 @@ public:
     // Scores m against the unique reads of evidence and the
     // error score of each quality character, appends one call_record line per alignment to
     // sCallRecords and stores the probabilities in its Reads; returns the sampler's seconds.
-    // Throws std::invalid_argument when m has another number of alignments than the scorer's.
     double Score(MultiRead& m, const EvidenceIndex& evidence, const std::map<char, double>& errorScores,
                  std::string& sCallRecords);
 
@@ -35,6 +34,7 @@ private:
     struct Scratch;
 
     ProbMode mode;
+    int iIterations;  // rows of the chain the sampler writes; 0 when it does not run
     std::unique_ptr<Scratch> pScratch;  // owned
     MCMCcalculator sampler;
 };

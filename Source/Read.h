@@ -4,30 +4,38 @@
 #include <cstdint>
 #include <vector>
 
-// One mismatch of an alignment against the reference.
+// One mismatch of an alignment against the reference: a base of the MD:Z tag's, or a clipped base.
 struct ReadMismatch {
-    int16_t position;  // 0-based offset in the read (SEQ/QUAL orientation); -1 marks an empty entry
-    char qualityChar;  // quality character at that offset; ' ' in an empty entry
+    int16_t position;  // 0-based offset in the read (SEQ/QUAL orientation)
+    char qualityChar;  // quality character at that offset
 
     ReadMismatch() : position(-1), qualityChar(' ') {}
     ReadMismatch(int16_t p, char c) : position(p), qualityChar(c) {}
 };
 
-// One alignment line of the SAM file. A plain record: its texts are NUL-terminated and held
-// elsewhere (the collection's arena, or the reader's line buffer until its next line), so
-// creating, copying or destroying a Read allocates and frees nothing.
+// The longest read the model takes, in bases.
+const int MAX_READ_LENGTH = 999;
+
+// One alignment line of the SAM file, taken as the ungapped alignment of the whole read. A plain
+// record: its texts and mismatches are held elsewhere (the collection's arenas, or the reader's
+// buffers until its next line), so creating, copying or destroying a Read allocates and frees
+// nothing.
 struct Read {
     const char* readID = "";      // QNAME in full
     const char* chromosome = "";  // RNAME in full; equal names share one text
     const char* quality = "";     // QUAL in full; kept for the alignments of multireads only
-    int position = 0;             // POS, 1-based
+    const ReadMismatch* pMismatches = nullptr;  // iMismatchCount entries, ascending position
+    // Genome position of read position 0: POS less the bases clipped at the left end, so it may
+    // lie below 1. Read position k lies at position + k.
+    int position = 0;
     int lineNumber = 0;           // 1-based SAM line number
+    int16_t iLength = 0;          // bases of the read, 1 to MAX_READ_LENGTH
+    uint16_t iMismatchCount = 0;  // at most iLength
     char strand = '+';            // '+' or '-'
-    ReadMismatch vMismatches[3];  // filled entries form a prefix, ascending position
     double probability[2] = {0.0, 0.0};  // set by the pipeline driver and the per-job calculation
 
-    // Number of filled vMismatches entries (position >= 0), 0 to 3.
-    int MismatchCount() const;
+    int MismatchCount() const { return iMismatchCount; }
+    const ReadMismatch& Mismatch(int i) const { return pMismatches[i]; }
     // Length of the quality text.
     int QualityLength() const;
 };
@@ -40,6 +48,8 @@ struct MultiRead {
     int iCount = 0;
 
     int Size() const { return iCount; }
+    // Bases of the read; every alignment of a read has its length.
+    int Length() const { return pReads[0].iLength; }
     Read& Reads(int i) { return pReads[i]; }
     const Read& Reads(int i) const { return pReads[i]; }
 };

@@ -17,6 +17,7 @@ struct RunSettings {
     std::string sLogFilename = "Logger.out";
     int maxMismatchesForTopHits = 2;
     int extraMismatchesForAdditionalHits = 2;
+    int iMaxAlignments = 5;
     int iFlankingValue = 0;
     bool strandness = false;  // STRANDNESS_OPTION=ON: unique reads count only on the alignment's strand
     ProbMode probMode = ProbMode::Both;

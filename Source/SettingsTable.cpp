@@ -99,11 +99,13 @@ const std::vector<SettingInfo>& SettingTable() {
     using S = RunSettings;
     static const std::vector<SettingInfo> vTable = {
         Path("LOG_FILENAME", &S::sLogFilename, "log file"),
-        Integer("MAX_NUM_MISMATCHES_FOR_TOP_HITS", &S::maxMismatchesForTopHits, 0, 3,
+        Integer("MAX_NUM_MISMATCHES_FOR_TOP_HITS", &S::maxMismatchesForTopHits, 0, 10,
                 "a read is dropped when its best alignment has more mismatches")
             .SharedByParts(),
-        Integer("EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", &S::extraMismatchesForAdditionalHits, 0, 3,
+        Integer("EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", &S::extraMismatchesForAdditionalHits, 0, 10,
                 "further alignments are kept with up to this many more mismatches than the best")
+            .SharedByParts(),
+        Integer("MAX_ALIGNMENTS", &S::iMaxAlignments, 2, 100, "a read is dropped when it keeps more alignments")
             .SharedByParts(),
         Integer("SEQ_FLANKING_VALUE", &S::iFlankingValue, INT_MIN, INT_MAX,
                 "how far the window of unique reads reaches beyond an alignment on each side")

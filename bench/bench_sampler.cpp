@@ -73,7 +73,7 @@ struct Workload {
 };
 
 void RunFast(Workload& w, MCMCcalculator& calc, std::vector<double>& prob) {
-    calc.Run(w.vAlignments, w.error_score, w.vDrawRows.data(), prob);
+    calc.Run(w.vAlignments, w.iL, w.error_score, w.vDrawRows.data(), prob);
 }
 
 void RunPlain(Workload& w, std::vector<double>& prob) {
@@ -88,7 +88,7 @@ void Reset(Workload& w, std::vector<double>& prob) {
 
 void BM_SamplerRun(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
+    MCMCcalculator calc(ModelParameters{0, RATE, T, B});
     std::vector<double> prob(w.iN);
     for (auto _ : state) {
         state.PauseTiming();
@@ -121,7 +121,7 @@ double ThreadSeconds() {
 // Both samplers in every iteration, in alternating order, each timed on its own.
 void BM_SamplerRatio(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
+    MCMCcalculator calc(ModelParameters{0, RATE, T, B});
     std::vector<double> prob(w.iN);
     double dFast = 0;
     double dPlain = 0;

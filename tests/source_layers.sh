@@ -20,7 +20,7 @@ place 5 Main ManPageMain ManPage Settings Progress SummaryText MergeCommand
 place 4 Korvex RunPlan RunFiles PartOutputs Manifest RunDirectory DataTrainer ThreadDataMgr RunSettings \
     SettingsTable RunSummary StepProgress
 place 3 ModelParameters Evidence MultiReadScorer MC2 SimpleRNG DistSampler GammaBounds
-place 2 Read MapFileReader MismatchTag MultiReadCollectionMgr ErrorScore Arena ReferenceNames ReadIdSet RadixSort
+place 2 Read MapFileReader MismatchTag Cigar KeepRules MultiReadCollectionMgr ErrorScore Arena ReferenceNames ReadIdSet RadixSort
 place 1 InputFile LineSource LineSources PlainLineSource ContentChecksum AtomicFile SignalCleanup Leftovers \
     FileDescriptor PathNames OutputTarget OutputWriters SecondReading SamplusWriter TaggedWriter ValuesFile \
     RecordLines LineValues Formats Logger ConfigFileReader WallClock Version NumberText Trim

@@ -141,9 +141,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         AlignerCase{"bowtie", BOWTIE, nullptr},
         AlignerCase{"bowtie2", "bowtie2-build -q %D/genome.fa ref && bowtie2 -k 10 -x ref -U %D/reads.fq",
-                    "unreadable MD:Z tag"},
+                    "insertion or deletion (I/D in CIGAR)"},
         AlignerCase{"bwa", "cp %D/genome.fa . && bwa index genome.fa 2>/dev/null && bwa mem -a genome.fa %D/reads.fq",
-                    "unreadable MD:Z tag"}),
+                    "insertion or deletion (I/D in CIGAR)"}),
     [](const testing::TestParamInfo<AlignerCase>& test) { return std::string(test.param.sTool); });
 
 // samtools-prepared files: sorted by coordinate is refused, sorted by name runs; without MD tags

@@ -72,9 +72,10 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
         {Sources({{"POLYMORPHISM_RATE", "abc"}}), {"POLYMORPHISM_RATE = abc is not a number"}},
         {Sources({{"POLYMORPHISM_RATE", "1.5"}}), {"POLYMORPHISM_RATE = 1.5 is outside 0 to 1 (exclusive)"}},
         {Sources({{"POLYMORPHISM_RATE", "0"}}), {"POLYMORPHISM_RATE = 0 is outside 0 to 1 (exclusive)"}},
-        {Sources({{"MAX_NUM_MISMATCHES_FOR_TOP_HITS", "5"}, {"EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", "4"}}),
-         {"MAX_NUM_MISMATCHES_FOR_TOP_HITS = 5 is outside 0 to 3",
-          "EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS = 4 is outside 0 to 3"}},
+        {Sources({{"MAX_NUM_MISMATCHES_FOR_TOP_HITS", "11"}, {"EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", "-1"},
+                  {"MAX_ALIGNMENTS", "1"}}),
+         {"MAX_NUM_MISMATCHES_FOR_TOP_HITS = 11 is outside 0 to 10",
+          "EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS = -1 is outside 0 to 10", "MAX_ALIGNMENTS = 1 is outside 2 to 100"}},
         {Sources({{"TOTAL_ITERATIONS", "1e4"}, {"SEQ_FLANKING_VALUE", "12abc"}}),  // one line each, table order
          {"SEQ_FLANKING_VALUE = 12abc is not a whole number", "TOTAL_ITERATIONS = 1e4 is not a whole number"}},
         {Sources({{"TOTAL_ITERATIONS", "1"}}), {"TOTAL_ITERATIONS = 1 is outside 2 to 10000000"}},

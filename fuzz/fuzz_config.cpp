@@ -33,10 +33,13 @@ bool HasBlank(const std::string& sText) {
 }
 
 void CheckSettledValues(const RunSettings& s, const std::string& sDump) {
-    FUZZ_CHECK(s.maxMismatchesForTopHits >= 0 && s.maxMismatchesForTopHits <= 3);
-    FUZZ_CHECK(s.extraMismatchesForAdditionalHits >= 0 && s.extraMismatchesForAdditionalHits <= 3);
-    FUZZ_CHECK(s.nparts >= 1 && s.part >= 1 && s.part <= s.nparts);
-    FUZZ_CHECK(s.iNumThreads >= 1 && s.iNumThreads <= 7);
+    // Every integer within its row's range, so this check follows the table when a range changes.
+    for (const SettingInfo& info : SettingTable()) {
+        if (info.kind != SettingKind::Integer) continue;
+        const int iValue = s.*info.pInteger;
+        const int iMax = info.pMaxFrom ? s.*info.pMaxFrom : info.iMax;
+        FUZZ_CHECK(iValue >= info.iMin && iValue <= iMax);
+    }
     FUZZ_CHECK(s.dPolymorphismRate > 0.0 && s.dPolymorphismRate < 1.0);
     FUZZ_CHECK(s.iTotalIterations >= 2 && s.iTotalIterations <= 10000000);
     FUZZ_CHECK(s.iBurninIterations >= 0 && s.iBurninIterations <= s.iTotalIterations);

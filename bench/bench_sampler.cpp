@@ -178,18 +178,23 @@ void BM_SamplerRatio(benchmark::State& state) {
     state.counters["fast/plain"] = adSeconds[0] / adSeconds[1];
 }
 
-void Profiles(benchmark::internal::Benchmark* b) {
+// With repetitions, "min" gives the best of them, the figure least disturbed by other work on
+// the machine.
+void Settings(benchmark::internal::Benchmark* b) {
     b->ArgNames({"N", "L", "D"})->Unit(benchmark::kMillisecond);
+    b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+}
+
+void Profiles(benchmark::internal::Benchmark* b) {
+    Settings(b);
     for (int n : {2, 3, 4, 5})
         for (int l : {36, 100})
             for (int d : {0, 2, 10, 30}) b->Args({n, l, d});
 }
 
-// The profiles compared with their floor: the fewest and the most alignments. With repetitions,
-// "min" gives the best of them, the figure least disturbed by other work on the machine.
+// The profiles compared with their floor: the fewest and the most alignments.
 void FloorProfiles(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"N", "L", "D"})->Unit(benchmark::kMillisecond);
-    b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+    Settings(b);
     for (int n : {2, 5})
         for (int l : {36, 100})
             for (int d : {0, 2, 10, 30}) b->Args({n, l, d});

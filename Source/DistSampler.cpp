@@ -1,6 +1,7 @@
 #include "DistSampler.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 const double E = 2.718281828459045;
@@ -18,11 +19,20 @@ const UniformTable& UniformTable::Shared() {
     return table;
 }
 
-DistSampler::DistSampler(const UniformTable& table) : pNext(table.Begin()), pEnd(table.End()) {
-    unsigned int w = 0;
-    unsigned int z = 0;
-    table.GetEndState(w, z);
-    rng.SetState(w, z);
+DistSampler::DistSampler(const UniformTable& table, UniformBlock& block)
+    : pNext(table.Begin()), pEnd(table.End()), pBlock(&block) {
+    table.GetEndState(block.uW, block.uZ);
+}
+
+const double* DistSampler::Refill(const double* pNext, const double* pEnd, UniformBlock* pBlock) {
+    const std::ptrdiff_t iLeft = pEnd - pNext;
+    std::memmove(pBlock->adValues, pNext, static_cast<std::size_t>(iLeft) * sizeof(double));
+    unsigned int w = pBlock->uW;
+    unsigned int z = pBlock->uZ;
+    for (int i = static_cast<int>(iLeft); i < UniformBlock::kSize; ++i) pBlock->adValues[i] = SimpleRNG::GetUniform(w, z);
+    pBlock->uW = w;
+    pBlock->uZ = z;
+    return pBlock->adValues;
 }
 
 DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {

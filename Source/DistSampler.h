@@ -37,8 +37,18 @@ private:
     unsigned int uEndZ;
 };
 
-// Uniform, gamma and beta variates drawn from one SimpleRNG. The stream of variates is
-// fixed by the seeds: every draw consumes a fixed pattern of uniforms.
+// The values of the stream that follow the shared table, generated in blocks, and the
+// generator's state after the last of them. Owned by the caller of one sampler (one per
+// thread) and reused from multiread to multiread.
+struct UniformBlock {
+    static const int kSize = 4096;
+    unsigned int uW;  // the generator's state after adValues[kSize - 1]
+    unsigned int uZ;
+    double adValues[kSize];
+};
+
+// Uniform, gamma and beta variates drawn from the stream of the default seeds. The stream of
+// variates is fixed by the seeds: every draw consumes a fixed pattern of uniforms.
 class DistSampler {
 public:
     // The constants of a gamma draw of one shape a, computed once so that a caller drawing
@@ -56,12 +66,14 @@ public:
     };
     static GammaShape MakeGammaShape(double a);
 
-    // Draws from a fresh generator with the default seeds.
-    DistSampler() : pNext(nullptr), pEnd(nullptr) {}
-    // Draws the same stream as DistSampler(), reading its start from table.
-    explicit DistSampler(const UniformTable& table);
+    // Reads the stream from table, then from values generated into block, which this sampler
+    // and its copies then use (the copy that draws last carries the stream on).
+    DistSampler(const UniformTable& table, UniformBlock& block);
 
-    double runif() { return NextUniform(); }
+    double runif() {
+        Ensure(1);
+        return *pNext++;
+    }
     // One Gamma(a) variate divided by rate.
     double rgamma(double a, double rate) { return rgamma(MakeGammaShape(a), rate); }
     KORVEX_FORCE_INLINE double rgamma(const GammaShape& shape, double rate);
@@ -70,13 +82,26 @@ public:
     KORVEX_FORCE_INLINE double rbeta(const GammaShape& a, const GammaShape& b);
 
 private:
-    double NextUniform() { return pNext != pEnd ? *pNext++ : rng.GetUniform(); }
+    // The longest run of values read after one check.
+    static const int kMaxRun = 5;
+
+    // Makes the next n <= kMaxRun values readable at pNext.
+    KORVEX_FORCE_INLINE void Ensure(int n) {
+        if (pEnd - pNext < n) {
+            pNext = Refill(pNext, pEnd, pBlock);
+            pEnd = pBlock->adValues + UniformBlock::kSize;
+        }
+    }
+    // Moves the unread values to the start of the block and generates the rest of it. Static,
+    // so that a sampler kept in registers never has its address taken.
+    static const double* Refill(const double* pNext, const double* pEnd, UniformBlock* pBlock);
     KORVEX_FORCE_INLINE double GammaWholePart(const GammaShape& shape);
+    KORVEX_FORCE_INLINE double GammaTangent(const GammaShape& shape);
     KORVEX_FORCE_INLINE double GammaFractionPart(const GammaShape& shape);
 
-    SimpleRNG rng;         // continues the stream once the table is used up
-    const double* pNext;   // next unread value of the shared table, or pEnd
-    const double* pEnd;    // end of the shared table (not owned)
+    const double* pNext;   // next unread value, in the shared table or in *pBlock
+    const double* pEnd;    // end of the values readable there
+    UniformBlock* pBlock;  // not owned
 };
 
 KORVEX_FORCE_INLINE double DistSampler::rgamma(const GammaShape& shape, double rate) {
@@ -93,35 +118,50 @@ KORVEX_FORCE_INLINE double DistSampler::rbeta(const GammaShape& a, const GammaSh
 }
 
 // Gamma(n) for the integer part n of the shape: the tangent rejection method above 5,
-// the log of a product of n uniforms from 1 to 5, nothing below 1. The bounds decide most
-// tangent proposals; only the undecided ones evaluate the threshold.
+// the log of a product of n uniforms from 1 to 5, nothing below 1. The product multiplies
+// by 1.0 (exact) past the n-th uniform rather than branching on n.
 KORVEX_FORCE_INLINE double DistSampler::GammaWholePart(const GammaShape& shape) {
-    if (shape.iWhole > 5) {
-        const double am = shape.dAm;
-        const double s = shape.dRoot;
-        for (;;) {
-            double d1;
-            double d2;
-            do {
-                d1 = NextUniform();
-                d2 = 2.0 * NextUniform() - 1.0;
-            } while (d1 * d1 + d2 * d2 > 1.0);
-            double y = d2 / d1;
-            double x = s * y + am;
-            if (x <= 0.0) continue;
-            double u = NextUniform();
-            Verdict verdict = shape.pTangent ? shape.pTangent->Decide(y, u) : Verdict::Undecided;
-            if (verdict == Verdict::Reject) continue;
-            if (verdict == Verdict::Undecided && u > TangentBounds::Ratio(am, s, y)) continue;
-            return x;
-        }
-    }
+    if (shape.iWhole > 5) return GammaTangent(shape);
     if (shape.iWhole >= 1) {
-        double product = 1.0;
-        for (int i = 0; i < shape.iWhole; ++i) product *= NextUniform();
+        Ensure(5);
+        const int n = shape.iWhole;
+        double product = pNext[0];
+        product *= n > 1 ? pNext[1] : 1.0;
+        product *= n > 2 ? pNext[2] : 1.0;
+        product *= n > 3 ? pNext[3] : 1.0;
+        product *= n > 4 ? pNext[4] : 1.0;
+        pNext += n;
         return -std::log(product);
     }
     return 0.0;
+}
+
+// Gamma(n) for n > 5 by tangent rejection. The bounds decide most proposals; only the
+// undecided ones evaluate the threshold.
+KORVEX_FORCE_INLINE double DistSampler::GammaTangent(const GammaShape& shape) {
+    const double am = shape.dAm;
+    const double s = shape.dRoot;
+    for (;;) {
+        Ensure(3);
+        const double d1 = pNext[0];
+        const double d2 = 2.0 * pNext[1] - 1.0;
+        if (d1 * d1 + d2 * d2 > 1.0) {
+            pNext += 2;
+            continue;
+        }
+        const double y = d2 / d1;
+        const double x = s * y + am;
+        if (x <= 0.0) {
+            pNext += 2;
+            continue;
+        }
+        const double u = pNext[2];
+        pNext += 3;
+        Verdict verdict = shape.pTangent ? shape.pTangent->Decide(y, u) : Verdict::Undecided;
+        if (verdict == Verdict::Reject) continue;
+        if (verdict == Verdict::Undecided && u > TangentBounds::Ratio(am, s, y)) continue;
+        return x;
+    }
 }
 
 // Gamma(f) for the fractional part 0 <= f < 1 by acceptance-rejection. With f = 0 the first
@@ -130,15 +170,16 @@ KORVEX_FORCE_INLINE double DistSampler::GammaWholePart(const GammaShape& shape) 
 // most rounds; pow(v1, 1 / f) is then computed only for the accepted one.
 KORVEX_FORCE_INLINE double DistSampler::GammaFractionPart(const GammaShape& shape) {
     if (shape.dFraction == 0.0) {
-        NextUniform();
-        NextUniform();
-        NextUniform();
+        Ensure(3);
+        pNext += 3;
         return 0.0;
     }
     for (;;) {
-        double v0 = NextUniform();
-        double v1 = NextUniform();
-        double v2 = NextUniform();
+        Ensure(3);
+        const double v0 = pNext[0];
+        const double v1 = pNext[1];
+        const double v2 = pNext[2];
+        pNext += 3;
         if (shape.dFractionBound >= v0) {
             Verdict verdict = shape.pFraction->DecideFirst(v1, v2);
             if (verdict == Verdict::Reject) continue;

@@ -11,6 +11,7 @@
 // nothing else: it reads the same uniforms from the same stream, and calls log, exp and pow as
 // often as recorded on the recorded arguments, which stay in the cache.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <map>
@@ -174,18 +175,30 @@ inline void ForcedPrimitives::Record(int N, int L, int T, int B, double rate,
 
 namespace forced {
 
-// Each loop keeps two sums, so that the additions do not chain every call. The uniforms have
-// a function of their own: with calls in the same function, the compiler keeps the sums in
-// memory, and that chain would cost more than reading a uniform.
+// Each loop keeps two sums, so that the additions do not chain every call. The uniforms are
+// read from the shared table, then generated where the table ends; they have a function of
+// their own: with calls in the same function, the compiler keeps the sums in memory, and that
+// chain would cost more than reading a uniform.
 [[gnu::noinline]] inline double SumUniforms(long iCount) {
+    const UniformTable& table = UniformTable::Shared();
+    const long iTable = std::min<long>(iCount, table.End() - table.Begin());
+    const double* pValues = table.Begin();
     double a0 = 0;
     double a1 = 0;
-    DistSampler sampler(UniformTable::Shared());
-    for (long i = 0; i < iCount / 2; ++i) {
-        a0 += sampler.runif();
-        a1 += sampler.runif();
+    long i = 0;
+    for (; i + 1 < iTable; i += 2) {
+        a0 += pValues[i];
+        a1 += pValues[i + 1];
     }
-    if (iCount % 2) a0 += sampler.runif();
+    if (i < iTable) a0 += pValues[i++];
+    unsigned int w = 0;
+    unsigned int z = 0;
+    table.GetEndState(w, z);
+    for (; i + 1 < iCount; i += 2) {
+        a0 += SimpleRNG::GetUniform(w, z);
+        a1 += SimpleRNG::GetUniform(w, z);
+    }
+    if (i < iCount) a0 += SimpleRNG::GetUniform(w, z);
     return a0 + a1;
 }
 

@@ -92,16 +92,20 @@ void Reset(Workload& w, std::vector<double>& prob) {
     std::fill(prob.begin(), prob.end(), 0.0);
 }
 
-// The forced primitives of the workload's chain. The recording must give the bits of the plain
-// sampler, or its counts would be of another chain: false when it does not.
-bool RecordFloor(Workload& w, ForcedPrimitives& floor) {
-    std::vector<double> prob(w.iN), plainProb(w.iN);
+// The forced primitives of the workload's chain. The recording and the sampler must give the
+// bits of the plain sampler, or the times would be of other chains: false when one does not.
+bool RecordFloor(Workload& w, MCMCcalculator& calc, ForcedPrimitives& floor) {
+    std::vector<double> prob(w.iN), fastProb(w.iN), plainProb(w.iN);
     Reset(w, plainProb);
     RunPlain(w, plainProb);
+    Reset(w, fastProb);
+    RunFast(w, calc, fastProb);
     w.ResetDraws();
     floor.Record(w.iN, w.iL, T, B, RATE, w.vEvidence, w.vZRows.data(), w.error_score, w.vDrawRows[0], prob,
                  w.vQualities, w.vCounts);
-    return std::memcmp(prob.data(), plainProb.data(), prob.size() * sizeof(double)) == 0;
+    const std::size_t iBytes = prob.size() * sizeof(double);
+    return std::memcmp(prob.data(), plainProb.data(), iBytes) == 0 &&
+           std::memcmp(fastProb.data(), plainProb.data(), iBytes) == 0;
 }
 
 void BM_SamplerRun(benchmark::State& state) {
@@ -131,8 +135,9 @@ void BM_PlainSamplerRun(benchmark::State& state) {
 
 void BM_SamplerFloor(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
     ForcedPrimitives floor;
-    if (!RecordFloor(w, floor)) state.SkipWithError("the recorded chain differs from the plain sampler");
+    if (!RecordFloor(w, calc, floor)) state.SkipWithError("a chain differs from the plain sampler's");
     for (auto _ : state) benchmark::DoNotOptimize(floor.Replay());
     state.counters["uniforms"] = static_cast<double>(floor.iUniforms);
     state.counters["logs"] = static_cast<double>(floor.iLogs);
@@ -153,7 +158,7 @@ void BM_SamplerRatio(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
     ForcedPrimitives floor;
-    if (!RecordFloor(w, floor)) state.SkipWithError("the recorded chain differs from the plain sampler");
+    if (!RecordFloor(w, calc, floor)) state.SkipWithError("a chain differs from the plain sampler's");
     std::vector<double> prob(w.iN);
     double adSeconds[3] = {0, 0, 0};  // fast, plain, floor
     int iFirst = 0;

@@ -80,10 +80,12 @@ public:
     // One Beta(a, b) variate, as G1 / (G1 + G2) of two gamma draws at rate 10, G1 first.
     double rbeta(double a, double b) { return rbeta(MakeGammaShape(a), MakeGammaShape(b)); }
     KORVEX_FORCE_INLINE double rbeta(const GammaShape& a, const GammaShape& b);
+    // The same for a whole b (no fractional part), with fewer tests.
+    KORVEX_FORCE_INLINE double rbetaWhole(const GammaShape& a, const GammaShape& b);
 
 private:
     // The longest run of values read after one check.
-    static const int kMaxRun = 5;
+    static const int kMaxRun = 8;
 
     // Makes the next n <= kMaxRun values readable at pNext.
     KORVEX_FORCE_INLINE void Ensure(int n) {
@@ -96,6 +98,8 @@ private:
     // so that a sampler kept in registers never has its address taken.
     static const double* Refill(const double* pNext, const double* pEnd, UniformBlock* pBlock);
     KORVEX_FORCE_INLINE double GammaWholePart(const GammaShape& shape);
+    KORVEX_FORCE_INLINE double GammaWhole(const GammaShape& shape, double rate);
+    KORVEX_FORCE_INLINE static double ProductOf(const double* pValues, int n);
     KORVEX_FORCE_INLINE double GammaTangent(const GammaShape& shape);
     KORVEX_FORCE_INLINE double GammaFractionPart(const GammaShape& shape);
 
@@ -117,20 +121,51 @@ KORVEX_FORCE_INLINE double DistSampler::rbeta(const GammaShape& a, const GammaSh
     return g1 / (g1 + g2);
 }
 
+KORVEX_FORCE_INLINE double DistSampler::rbetaWhole(const GammaShape& a, const GammaShape& b) {
+    const double rate = 10.0;
+    double g1 = rgamma(a, rate);
+    double g2 = GammaWhole(b, rate);
+    return g1 / (g1 + g2);
+}
+
+// rgamma for a whole shape: the fractional part f = 0 consumes three uniforms and adds +0.
+// From 1 to 5, the product and those three are read after one check.
+KORVEX_FORCE_INLINE double DistSampler::GammaWhole(const GammaShape& shape, double rate) {
+    double x = 0.0;
+    if (shape.iWhole > 5) {
+        x = GammaTangent(shape);
+        Ensure(3);
+        pNext += 3;
+    } else if (shape.iWhole >= 1) {
+        Ensure(8);  // the five values of the product and the three of the fraction
+        x = -std::log(ProductOf(pNext, shape.iWhole));
+        pNext += shape.iWhole + 3;
+    } else {
+        Ensure(3);
+        pNext += 3;
+    }
+    return (x + 0.0) / rate;
+}
+
+// The product of the n <= 5 values from pValues, in order; past the n-th it multiplies by 1.0
+// (exact) rather than branching on n, so all five must be readable.
+KORVEX_FORCE_INLINE double DistSampler::ProductOf(const double* pValues, int n) {
+    double product = pValues[0];
+    product *= n > 1 ? pValues[1] : 1.0;
+    product *= n > 2 ? pValues[2] : 1.0;
+    product *= n > 3 ? pValues[3] : 1.0;
+    product *= n > 4 ? pValues[4] : 1.0;
+    return product;
+}
+
 // Gamma(n) for the integer part n of the shape: the tangent rejection method above 5,
-// the log of a product of n uniforms from 1 to 5, nothing below 1. The product multiplies
-// by 1.0 (exact) past the n-th uniform rather than branching on n.
+// the log of a product of n uniforms from 1 to 5, nothing below 1.
 KORVEX_FORCE_INLINE double DistSampler::GammaWholePart(const GammaShape& shape) {
     if (shape.iWhole > 5) return GammaTangent(shape);
     if (shape.iWhole >= 1) {
         Ensure(5);
-        const int n = shape.iWhole;
-        double product = pNext[0];
-        product *= n > 1 ? pNext[1] : 1.0;
-        product *= n > 2 ? pNext[2] : 1.0;
-        product *= n > 3 ? pNext[3] : 1.0;
-        product *= n > 4 ? pNext[4] : 1.0;
-        pNext += n;
+        const double product = ProductOf(pNext, shape.iWhole);
+        pNext += shape.iWhole;
         return -std::log(product);
     }
     return 0.0;

@@ -155,7 +155,7 @@ double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
             for (int f = site.iFirstFlag; f < site.iEndFlag; ++f)
                 iVariants += pRatios[pFlagGroups[f]] > sampler.runif();
         }
-        theta = sampler.rbeta(pVariantShapes[iVariants], *site.pUnflagged);
+        theta = sampler.rbetaWhole(pVariantShapes[iVariants], *site.pUnflagged);
         row[site.iColumn] = theta;
         if (!bPost) continue;
         if (pLast) addLastTerm();

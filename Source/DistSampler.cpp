@@ -5,22 +5,10 @@
 
 namespace {
 const double E = 2.718281828459045;
-const std::size_t UNIFORM_TABLE_SIZE = 1 << 20;
 }  // namespace
 
-UniformTable::UniformTable(std::size_t iSize) : vValues(iSize) {
-    SimpleRNG rng;
-    for (double& d : vValues) d = rng.GetUniform();
-    rng.GetState(uEndW, uEndZ);
-}
-
-const UniformTable& UniformTable::Shared() {
-    static const UniformTable table(UNIFORM_TABLE_SIZE);
-    return table;
-}
-
 DistSampler::DistSampler(const UniformTable& table, UniformBlock& block)
-    : pNext(table.Begin()), pEnd(table.End()), pBlock(&block) {
+    : pNext(table.Begin()), pEnd(table.End()), pBlock(&block), pTable(table.Begin()), pTableEnd(table.End()) {
     table.GetEndState(block.uW, block.uZ);
 }
 
@@ -46,5 +34,6 @@ DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {
     shape.dRoot = std::sqrt(2.0 * shape.dAm + 1.0);
     shape.pFraction = shape.dFraction > 0.0 ? FractionBounds::Shared(shape.dInverseFraction) : nullptr;
     shape.pTangent = TangentBounds::Shared(shape.iWhole);
+    shape.pJumps = TangentJumps::Shared(shape.iWhole);
     return shape;
 }

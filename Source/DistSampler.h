@@ -7,6 +7,8 @@
 
 #include "GammaBounds.h"
 #include "SimpleRNG.h"
+#include "TangentJumps.h"
+#include "UniformTable.h"
 
 // The draws are forced inline into the sampler's loops: only then does a local DistSampler
 // stay in registers (its address must not escape to a call).
@@ -15,27 +17,6 @@
 #else
 #define KORVEX_FORCE_INLINE inline
 #endif
-
-// The first uniforms of the stream from the default seeds, computed once per process. Every
-// multiread's sampler starts from the default seeds and so reads a prefix of this one stream;
-// reading it from memory is cheaper than generating it again for every multiread.
-class UniformTable {
-public:
-    // Built on first use (thread-safe), then shared read-only by all threads.
-    static const UniformTable& Shared();
-
-    const double* Begin() const { return vValues.data(); }
-    const double* End() const { return vValues.data() + vValues.size(); }
-    // The generator state after the last value, where the stream continues.
-    void GetEndState(unsigned int& u, unsigned int& v) const { u = uEndW; v = uEndZ; }
-
-private:
-    explicit UniformTable(std::size_t iSize);
-
-    std::vector<double> vValues;  // owned; filled by the constructor, read-only afterwards
-    unsigned int uEndW;
-    unsigned int uEndZ;
-};
 
 // The values of the stream that follow the shared table, generated in blocks, and the
 // generator's state after the last of them. Owned by the caller of one sampler (one per
@@ -63,6 +44,7 @@ public:
         double dRoot;            // sqrt(2 (n - 1) + 1), used when n > 5
         const FractionBounds* pFraction;  // shared, when f > 0: decides most rounds of Gamma(f)
         const TangentBounds* pTangent;    // shared, when n > 5: decides most tangent proposals
+        const TangentJumps* pJumps;       // shared, when 5 < n <= TangentJumps::kMaxShape
     };
     static GammaShape MakeGammaShape(double a);
 
@@ -106,6 +88,8 @@ private:
     const double* pNext;   // next unread value, in the shared table or in *pBlock
     const double* pEnd;    // end of the values readable there
     UniformBlock* pBlock;  // not owned
+    const double* pTable;     // the shared table's values (not owned), where pEnd == pTableEnd
+    const double* pTableEnd;
 };
 
 KORVEX_FORCE_INLINE double DistSampler::rgamma(const GammaShape& shape, double rate) {
@@ -171,31 +155,28 @@ KORVEX_FORCE_INLINE double DistSampler::GammaWholePart(const GammaShape& shape) 
     return 0.0;
 }
 
-// Gamma(n) for n > 5 by tangent rejection. The bounds decide most proposals; only the
-// undecided ones evaluate the threshold.
+// Gamma(n) for n > 5 by tangent rejection. In the shared table, the jumps give the accepted
+// proposal at once; elsewhere the proposals are tried one by one.
 KORVEX_FORCE_INLINE double DistSampler::GammaTangent(const GammaShape& shape) {
     const double am = shape.dAm;
     const double s = shape.dRoot;
+    if (shape.pJumps && pEnd == pTableEnd && pNext != pTableEnd) {
+        const int iJump = shape.pJumps->Jump(static_cast<std::size_t>(pNext - pTable));
+        if (iJump != TangentJumps::kFar) {
+            const double* p = pNext + iJump;
+            pNext = p + 3;
+            return s * ((2.0 * p[1] - 1.0) / p[0]) + am;
+        }
+    }
     for (;;) {
         Ensure(3);
-        const double d1 = pNext[0];
-        const double d2 = 2.0 * pNext[1] - 1.0;
-        if (d1 * d1 + d2 * d2 > 1.0) {
-            pNext += 2;
-            continue;
+        const int iStep = TangentProposal(pNext, am, s, shape.pTangent);
+        if (iStep == 0) {
+            const double x = s * ((2.0 * pNext[1] - 1.0) / pNext[0]) + am;
+            pNext += 3;
+            return x;
         }
-        const double y = d2 / d1;
-        const double x = s * y + am;
-        if (x <= 0.0) {
-            pNext += 2;
-            continue;
-        }
-        const double u = pNext[2];
-        pNext += 3;
-        Verdict verdict = shape.pTangent ? shape.pTangent->Decide(y, u) : Verdict::Undecided;
-        if (verdict == Verdict::Reject) continue;
-        if (verdict == Verdict::Undecided && u > TangentBounds::Ratio(am, s, y)) continue;
-        return x;
+        pNext += iStep;
     }
 }
 

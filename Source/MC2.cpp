@@ -20,8 +20,11 @@
 //   alignment without covered positions has a constant weight;
 // - each row of theta is updated in place, since a position's chain reads only its own value;
 // - the gamma draws decide most accept/reject tests by bounds (GammaBounds.h) instead of pow,
-//   log and exp, run inline on a local copy of the sampler, and a site's likelihood term is
-//   added after the next site's draw, so that its log need not wait for theta.
+//   log and exp; a draw of a whole shape above 5 that starts in the shared table of uniforms
+//   reads where it accepts from that shape's jumps (TangentJumps.h) instead of running its
+//   rejection loop; the draws run inline on a local copy of the sampler, which reads the
+//   uniforms after one check per round; and a site's likelihood term is added after the next
+//   site's draw, so that its log need not wait for theta.
 
 MCMCcalculator::MCMCcalculator(int iNumAlignments_, const ModelParameters& model_)
     : iNumAlignments(iNumAlignments_), model(model_), dScoreTable(), pUniformBlock(new UniformBlock) {}

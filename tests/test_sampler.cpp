@@ -10,6 +10,8 @@
 #include "GammaBounds.h"
 #include "LiteralSampler.h"
 #include "MC2.h"
+#include "TangentJumps.h"
+#include "UniformTable.h"
 
 // The stream from the default seeds; SetState(0, 0) stays at zero.
 TEST(SimpleRNG, KnownStream) {
@@ -69,6 +71,58 @@ TEST(DistSampler, DrawsMatchTheLiteralDrawsAcrossTheTableAndBlocks) {
     }
     EXPECT_GT(iUniforms, 3000000);
     EXPECT_EQ(rng.GetUniform(), sampler.runif());
+}
+
+// Draws that start at each of the last positions of the shared table, at its end and just
+// after it, against the literal draws.
+TEST(DistSampler, DrawsAtTheEndOfTheTableMatchTheLiteralDraws) {
+    const DistSampler::GammaShape variant = DistSampler::MakeGammaShape(0.1);
+    for (int n : {3, 11, 61}) {
+        const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(n);
+        for (long iSkip = UniformTable::kSize - 12; iSkip <= static_cast<long>(UniformTable::kSize) + 2; ++iSkip) {
+            SimpleRNG rng;
+            UniformBlock block;
+            DistSampler sampler(UniformTable::Shared(), block);
+            for (long i = 0; i < iSkip; ++i) ASSERT_EQ(rng.GetUniform(), sampler.runif());
+            for (int i = 0; i < 3; ++i) {
+                const double g1 = literal::rgamma(rng, 0.1, 10.0);
+                const double g2 = literal::rgamma(rng, n, 10.0);
+                const double dExpected = g1 / (g1 + g2), dDrawn = sampler.rbetaWhole(variant, shape);
+                ASSERT_EQ(std::memcmp(&dExpected, &dDrawn, sizeof(double)), 0) << "shape " << n << " start " << iSkip;
+            }
+        }
+    }
+}
+
+// The jumps against the tangent rejection loop as the literal draw runs it, from every start in
+// the shared table (chunk ends and the table's end included), for the smallest and largest
+// shapes kept and two between. It runs before the chains below, which fill the process's
+// budget of jumps with other shapes.
+TEST(TangentJumps, AgreeWithTheRejectionLoopFromEveryStart) {
+    EXPECT_EQ(TangentJumps::Shared(5), nullptr);
+    EXPECT_EQ(TangentJumps::Shared(TangentJumps::kMaxShape + 1), nullptr);
+    const double* U = UniformTable::Shared().Begin();
+    const long iSize = UniformTable::kSize;
+    for (int n : {6, 11, 45, TangentJumps::kMaxShape}) {
+        const TangentJumps* pJumps = TangentJumps::Shared(n);
+        ASSERT_NE(pJumps, nullptr);
+        const double am = n - 1, s = std::sqrt(2 * am + 1);
+        long iFar = 0;
+        for (long q = 0; q < iSize; ++q) {
+            long r = q;
+            for (; r + 2 < iSize && r - q < TangentJumps::kFar; r += 3) {
+                const double d1 = U[r], d2 = 2 * U[r + 1] - 1;
+                if (d1 * d1 + d2 * d2 > 1) { --r; continue; }
+                const double y = d2 / d1, x = s * y + am;
+                if (x <= 0) { --r; continue; }
+                if (!(U[r + 2] > (1 + y * y) * std::exp(am * std::log(x / am) - s * y))) break;
+            }
+            const long iExpected = r + 2 < iSize && r - q < TangentJumps::kFar ? r - q : TangentJumps::kFar;
+            ASSERT_EQ(pJumps->Jump(q), iExpected) << "shape " << n << " start " << q;
+            iFar += iExpected == TangentJumps::kFar;
+        }
+        EXPECT_LT(iFar, iSize / 20);  // not vacuous: most starts jump
+    }
 }
 
 // error_score as the sampler gets it (read-only, any thread); '!' and '*' have no score.

@@ -64,6 +64,12 @@ public:
     KORVEX_FORCE_INLINE double rbeta(const GammaShape& a, const GammaShape& b);
     // The same for a whole b (no fractional part), with fewer tests.
     KORVEX_FORCE_INLINE double rbetaWhole(const GammaShape& a, const GammaShape& b);
+    // Asks the processor to load the jump of a tangent draw of shape that would start
+    // iAhead values on; a jump's cache line serves 128 starts, so a near guess is enough.
+    void PrefetchJump(const GammaShape& shape, int iAhead) const {
+        if (shape.pJumps && pEnd == pTableEnd && pEnd - pNext > iAhead)
+            shape.pJumps->Prefetch(static_cast<std::size_t>(pNext + iAhead - pTable));
+    }
 
 private:
     // The longest run of values read after one check.

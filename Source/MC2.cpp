@@ -146,6 +146,8 @@ double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     };
     for (int s = plan.iFirstSite; s < plan.iEndSite; ++s) {
         const Site& site = pSites[s];
+        // The second draw of the site after next starts about 28 values on.
+        if (s + 2 < plan.iEndSite) sampler.PrefetchJump(*pSites[s + 2].pUnflagged, 28);
         double theta = row[site.iColumn];
         int iVariants = 0;
         if (site.iFirstFlag != site.iEndFlag) {

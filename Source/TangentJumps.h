@@ -58,6 +58,12 @@ public:
         return (pChunk[i >> 1] >> (4 * (i & 1))) & 15;
     }
 
+    // Asks the processor to load the jump of start q, when its chunk is there.
+    void Prefetch(std::size_t q) const {
+        const std::uint8_t* pChunk = apChunks[q >> kChunkBits].load(std::memory_order_acquire);
+        if (pChunk) __builtin_prefetch(pChunk + ((q & kChunkMask) >> 1));
+    }
+
 private:
     static constexpr int kChunkBits = 16;
     static constexpr std::size_t kChunkPositions = std::size_t(1) << kChunkBits;

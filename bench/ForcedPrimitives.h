@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "DistSampler.h"
 #include "Evidence.h"
 #include "SimpleRNG.h"
+#include "UniformTable.h"
 
 class ForcedPrimitives {
 public:

@@ -9,6 +9,8 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 60
+# Extra ctest options for make test and make sanitize (.ci/run asks for a JUnit report).
+CTEST_FLAGS ?=
 PREFIX ?= /usr/local
 DESTDIR ?=
 
@@ -41,7 +43,7 @@ run: configure
 	cd examples && $(abspath $(BUILD))/korvex example.cfg
 
 test: check-test-tools build
-	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j 2
+	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j 2 $(CTEST_FLAGS)
 
 # Starts munged, slurmctld and slurmd of its own, runs the SLURM scripts and the Snakemake
 # profile on the example, and stops them again.
@@ -69,7 +71,7 @@ deb: configure
 sanitize: check-test-tools
 	cmake -S . -B $(SANITIZE_BUILD) -DKORVEX_SANITIZE=ON >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j 2
-	cd $(SANITIZE_BUILD) && ctest --output-on-failure --no-tests=error -j 2
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure --no-tests=error -j 2 $(CTEST_FLAGS)
 
 check-clang: check-build-tools
 	@scripts/ensure-packages.sh clang libclang-rt-dev libomp-dev

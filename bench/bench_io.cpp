@@ -33,7 +33,6 @@
 #include "Logger.h"
 #include "MultiReadCollectionMgr.h"
 #include "OutputWriters.h"
-#include "utils.h"
 
 namespace {
 

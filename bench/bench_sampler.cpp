@@ -79,7 +79,7 @@ struct Workload {
 };
 
 void RunFast(Workload& w, MCMCcalculator& calc, std::vector<double>& prob) {
-    calc.Run(w.vAlignments, w.error_score, w.vDrawRows.data(), prob);
+    calc.Run(w.vAlignments, w.iL, w.error_score, w.vDrawRows.data(), prob);
 }
 
 void RunPlain(Workload& w, std::vector<double>& prob) {
@@ -110,7 +110,7 @@ bool RecordFloor(Workload& w, MCMCcalculator& calc, ForcedPrimitives& floor) {
 
 void BM_SamplerRun(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
+    MCMCcalculator calc(ModelParameters{0, RATE, T, B});
     std::vector<double> prob(w.iN);
     for (auto _ : state) {
         state.PauseTiming();
@@ -135,7 +135,7 @@ void BM_PlainSamplerRun(benchmark::State& state) {
 
 void BM_SamplerFloor(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
+    MCMCcalculator calc(ModelParameters{0, RATE, T, B});
     ForcedPrimitives floor;
     if (!RecordFloor(w, calc, floor)) state.SkipWithError("a chain differs from the plain sampler's");
     for (auto _ : state) benchmark::DoNotOptimize(floor.Replay());
@@ -156,7 +156,7 @@ double ThreadSeconds() {
 // timed on its own.
 void BM_SamplerRatio(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-    MCMCcalculator calc(w.iN, ModelParameters{w.iL, 0, RATE, T, B});
+    MCMCcalculator calc(ModelParameters{0, RATE, T, B});
     ForcedPrimitives floor;
     if (!RecordFloor(w, calc, floor)) state.SkipWithError("a chain differs from the plain sampler's");
     std::vector<double> prob(w.iN);

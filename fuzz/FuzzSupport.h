@@ -8,7 +8,6 @@
 #include <string>
 
 #include "Logger.h"
-#include "utils.h"
 
 // Keeps a fuzz target quiet: the log goes to /dev/null and the C++ console streams are
 // swallowed, so that only the fuzzer's own lines and the sanitizers' reports (written to the

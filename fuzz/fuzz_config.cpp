@@ -11,6 +11,7 @@
 
 #include "FuzzSupport.h"
 #include "Settings.h"
+#include "SettingsTable.h"
 
 namespace {
 
@@ -31,28 +32,26 @@ bool HasBlank(const std::string& sText) {
     return false;
 }
 
-bool OneOf(const std::string& sValue, const std::vector<const char*>& vChoices) {
-    for (const char* pChoice : vChoices)
-        if (sValue == pChoice) return true;
-    return false;
-}
-
-void CheckSettledValues(const RunSettings& s) {
-    FUZZ_CHECK(s.maxMismatchesForTopHits >= 0 && s.maxMismatchesForTopHits <= 3);
-    FUZZ_CHECK(s.extraMismatchesForAdditionalHits >= 0 && s.extraMismatchesForAdditionalHits <= 3);
-    FUZZ_CHECK(OneOf(s.sStrandnessOption, {"ON", "OFF"}) && s.strandness == (s.sStrandnessOption == "ON"));
-    FUZZ_CHECK(OneOf(s.probOutput, {"BOTH", "BAYES", "PROP"}));
-    FUZZ_CHECK((s.probMode == ProbMode::Bayes) == (s.probOutput == "BAYES"));
-    FUZZ_CHECK((s.probMode == ProbMode::Proportional) == (s.probOutput == "PROP"));
-    FUZZ_CHECK(s.nparts >= 1 && s.part >= 1 && s.part <= s.nparts);
-    FUZZ_CHECK(s.iNumThreads >= 1 && s.iNumThreads <= 7);
+void CheckSettledValues(const RunSettings& s, const std::string& sDump) {
+    // Every integer within its row's range, so this check follows the table when a range changes.
+    for (const SettingInfo& info : SettingTable()) {
+        if (info.kind != SettingKind::Integer) continue;
+        const int iValue = s.*info.pInteger;
+        const int iMax = info.pMaxFrom ? s.*info.pMaxFrom : info.iMax;
+        FUZZ_CHECK(iValue >= info.iMin && iValue <= iMax);
+    }
     FUZZ_CHECK(s.dPolymorphismRate > 0.0 && s.dPolymorphismRate < 1.0);
     FUZZ_CHECK(s.iTotalIterations >= 2 && s.iTotalIterations <= 10000000);
     FUZZ_CHECK(s.iBurninIterations >= 0 && s.iBurninIterations <= s.iTotalIterations);
-    FUZZ_CHECK(s.sOutputFormat.empty() || OneOf(s.sOutputFormat, {"SAMPLUS", "SAM", "BAM", "CRAM"}));
-    FUZZ_CHECK(s.bOutputFormatGiven == !s.sOutputFormat.empty());
-    FUZZ_CHECK(OneOf(s.sQuiet, {"0", "1"}) && s.bQuiet == (s.sQuiet == "1"));
-    FUZZ_CHECK(OneOf(s.sPartOutput, {"FULL", "VALUES"}));
+    // Every choice holds the value of one of its words (OUTPUT_FORMAT may hold none), and the dump
+    // shows that word.
+    for (const SettingInfo& info : SettingTable()) {
+        if (info.kind != SettingKind::Choice) continue;
+        const std::string sWord = ValueText(info, s);
+        FUZZ_CHECK(WordIndex(info, sWord) >= 0 || (sWord.empty() && std::string(info.pName) == "OUTPUT_FORMAT"));
+        FUZZ_CHECK(sDump.find("  " + std::string(info.pName) + " = " + (sWord.empty() ? "(" : sWord)) !=
+                   std::string::npos);
+    }
     FUZZ_CHECK(!s.sLogFilename.empty());
     for (const std::string* pPath : {&s.sLogFilename, &s.sMapFileName, &s.sOutputFile, &s.sReference})
         FUZZ_CHECK(!HasBlank(*pPath));
@@ -92,6 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
     }
     const SettledSettings settled = SettleSettings(sources);
     FUZZ_CHECK(settled.sDump.find("Settings in force") != std::string::npos);
-    if (settled.vErrors.empty()) CheckSettledValues(settled.settings);
+    if (settled.vErrors.empty()) CheckSettledValues(settled.settings, settled.sDump);
     return 0;
 }

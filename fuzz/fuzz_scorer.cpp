@@ -1,6 +1,7 @@
 // Fuzz target: the whole calculation of one multiread (windows, evidence, sampler and
 // proportional estimates) in every mode, on a small set of unique reads built from the input:
-// read length 1 to 150, 2 to 5 alignments, at most 50 iterations, positions anywhere from 0 to
+// read lengths 1 to 150 (the unique reads' each their own), 2 to 12 alignments with up to 12
+// mismatches each, at most 50 iterations, positions anywhere from 0 to
 // the top of the int range, any quality characters and rates down to the smallest double.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -32,6 +33,7 @@ struct Case {
     bool bStrandness = false;
     std::deque<std::string> vTexts;  // never shrinks while the case lives: the Reads point into it
     std::deque<std::vector<Read>> vOwned;  // the Reads of the multireads; never moved
+    std::deque<std::vector<ReadMismatch>> vMismatchLists;  // the Reads' mismatches; never moved
     MultiReadContainer uniqueReads;
     std::vector<int> vPositions;
     std::map<char, double> errorScore;
@@ -61,9 +63,9 @@ double PolymorphismRate(FuzzedDataProvider& data) {
     }
 }
 
-Read MakeAlignment(FuzzedDataProvider& data, Case& c, int iBasePosition, int iSpread) {
-    const int L = c.iSeqLength;
+Read MakeAlignment(FuzzedDataProvider& data, Case& c, int L, int iBasePosition, int iSpread) {
     Read read;
+    read.iLength = static_cast<int16_t>(L);
     read.readID = "r";
     static const char* const CHROMOSOMES[] = {"c1", "c2"};
     const int iChromosome = data.ConsumeIntegralInRange(0, 2);  // 2: "c1" in a text of its own
@@ -73,31 +75,34 @@ Read MakeAlignment(FuzzedDataProvider& data, Case& c, int iBasePosition, int iSp
     read.strand = data.ConsumeBool() ? '+' : '-';
     std::string sQuality = data.ConsumeIntegralInRange(0, 15) == 0 ? std::string("*") : std::string(L, QualityChar(data));
     int iOffset = -1;
-    const int iMismatches = data.ConsumeIntegralInRange(0, 3);
+    const int iMismatches = data.ConsumeIntegralInRange(0, 12);
+    std::vector<ReadMismatch>& vMismatches = c.vMismatchLists.emplace_back();
     for (int i = 0; i < iMismatches && iOffset + 1 < L; ++i) {
         iOffset = data.ConsumeIntegralInRange(iOffset + 1, L - 1);
         if (sQuality.size() > 1) sQuality[iOffset] = QualityChar(data);
         const char cQuality = iOffset < static_cast<int>(sQuality.size()) ? sQuality[iOffset] : '\0';
-        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), cQuality);
+        vMismatches.emplace_back(static_cast<int16_t>(iOffset), cQuality);
     }
+    read.pMismatches = vMismatches.data();
+    read.iMismatchCount = static_cast<uint16_t>(vMismatches.size());
     read.quality = Keep(c, sQuality);
     return read;
 }
 
-MultiRead MakeMultiRead(Case& c, FuzzedDataProvider& data, int iAlignments, int iBasePosition, int iSpread) {
+MultiRead MakeMultiRead(Case& c, FuzzedDataProvider& data, int iAlignments, int L, int iBasePosition, int iSpread) {
     std::vector<Read>& vReads = c.vOwned.emplace_back();
-    for (int j = 0; j < iAlignments; ++j) vReads.push_back(MakeAlignment(data, c, iBasePosition, iSpread));
+    for (int j = 0; j < iAlignments; ++j) vReads.push_back(MakeAlignment(data, c, L, iBasePosition, iSpread));
     return MultiRead{vReads.data(), iAlignments};
 }
 
 void BuildCase(FuzzedDataProvider& data, Case& c) {
     const int L = c.iSeqLength = data.ConsumeIntegralInRange(1, 150);
-    const int iNumAlignments = data.ConsumeIntegralInRange(2, 5);
+    const int iNumAlignments = data.ConsumeIntegralInRange(2, 12);
     const int iTotal = data.ConsumeIntegralInRange(2, 50);
     const int iBurnin = data.ConsumeIntegralInRange(0, iTotal);
     const double dRate = PolymorphismRate(data);
     const int iFlanking = data.ConsumeBool() ? data.ConsumeIntegralInRange(-2 * L, 2 * L) : data.ConsumeIntegral<int>();
-    c.parameters = ModelParameters{L, iFlanking, dRate, iTotal, iBurnin};
+    c.parameters = ModelParameters{iFlanking, dRate, iTotal, iBurnin};
     c.bStrandness = data.ConsumeBool();
     const int iBase = data.ConsumeBool() ? INT_MAX - data.ConsumeIntegralInRange(0, 2 * L)
                                          : data.ConsumeIntegralInRange(0, 1000);
@@ -106,19 +111,21 @@ void BuildCase(FuzzedDataProvider& data, Case& c) {
     const int iUniqueReads = data.ConsumeIntegralInRange(0, MAX_UNIQUE_READS);
     ErrorScoreCounter counter;
     for (int i = 0; i < iUniqueReads; ++i) {
-        c.uniqueReads.push_back(MakeMultiRead(c, data, 1, iBase, iSpread));
+        const int iUniqueLength = data.ConsumeBool() ? L : data.ConsumeIntegralInRange(1, 150);
+        c.uniqueReads.push_back(MakeMultiRead(c, data, 1, iUniqueLength, iBase, iSpread));
         counter.Add(c.uniqueReads.back().Reads(0));
     }
     counter.Finish(c.errorScore);
     c.vPositions = SortUniqueReadsByPosition(c.uniqueReads);
-    c.multiRead = MakeMultiRead(c, data, iNumAlignments, iBase, iSpread);
+    c.multiRead = MakeMultiRead(c, data, iNumAlignments, L, iBase, iSpread);
 }
 
 std::string DescribeRead(const Read& r) {
-    std::string sText = std::string("  ") + r.chromosome + " " + std::to_string(r.position) + " " + r.strand + " mm";
+    std::string sText = std::string("  ") + r.chromosome + " " + std::to_string(r.position) + " L=" +
+                        std::to_string(r.iLength) + " " + r.strand + " mm";
     for (int i = 0; i < r.MismatchCount(); ++i)
-        sText += " " + std::to_string(r.vMismatches[i].position) + ":" +
-                 std::to_string(static_cast<unsigned char>(r.vMismatches[i].qualityChar));
+        sText += " " + std::to_string(r.Mismatch(i).position) + ":" +
+                 std::to_string(static_cast<unsigned char>(r.Mismatch(i).qualityChar));
     return sText + " qual[0]=" + std::to_string(static_cast<unsigned char>(r.quality[0])) + "\n";
 }
 
@@ -127,7 +134,7 @@ std::string DescribeCase(const Case& c) {
     const ModelParameters& p = c.parameters;
     char acRate[32];
     std::snprintf(acRate, sizeof(acRate), "%.17g", p.dPolymorphismRate);
-    std::string sText = "L=" + std::to_string(p.iReadLength) + " F=" + std::to_string(p.iFlankingValue) +
+    std::string sText = "L=" + std::to_string(c.iSeqLength) + " F=" + std::to_string(p.iFlankingValue) +
                         " T=" + std::to_string(p.iTotalIterations) + " B=" + std::to_string(p.iBurninIterations) +
                         " rate=" + acRate + " strandness=" + std::to_string(c.bStrandness) + "\nunique reads:\n";
     for (const MultiRead& unique : c.uniqueReads) sText += DescribeRead(unique.Reads(0));
@@ -176,8 +183,8 @@ bool IsPosteriorSum(double dSum, const ModelParameters& p) {
 
 void CheckModes(Case& c) {
     const int N = c.multiRead.Size();
-    MultiReadScorer both(c.parameters, N, ProbMode::Both), bayes(c.parameters, N, ProbMode::Bayes),
-        proportional(c.parameters, N, ProbMode::Proportional);
+    MultiReadScorer both(c.parameters, ProbMode::Both), bayes(c.parameters, ProbMode::Bayes),
+        proportional(c.parameters, ProbMode::Proportional);
     const Scored scoredBoth = Score(c, both);
     const Scored scoredBayes = Score(c, bayes);
     const Scored scoredProportional = Score(c, proportional);

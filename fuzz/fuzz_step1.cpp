@@ -12,26 +12,28 @@
 
 namespace {
 
+// Positions may lie below 1 by the bases clipped at the left end.
 void CheckRead(const Read& read, int iLinesRead, int iSeqLength) {
-    FUZZ_CHECK(read.position >= 0 && read.lineNumber >= 1 && read.lineNumber <= iLinesRead);
+    FUZZ_CHECK(read.position >= -MAX_READ_LENGTH && read.lineNumber >= 1 && read.lineNumber <= iLinesRead);
     FUZZ_CHECK(read.strand == '+' || read.strand == '-');
     FUZZ_CHECK(read.readID[0] != '\0');
+    FUZZ_CHECK(read.iLength == iSeqLength && iSeqLength >= 1 && iSeqLength <= MAX_READ_LENGTH);
+    FUZZ_CHECK(read.MismatchCount() <= iSeqLength);
     int iPrevious = -1;
     for (int i = 0; i < read.MismatchCount(); ++i) {
-        FUZZ_CHECK(read.vMismatches[i].position > iPrevious && read.vMismatches[i].position < iSeqLength);
-        iPrevious = read.vMismatches[i].position;
+        FUZZ_CHECK(read.Mismatch(i).position > iPrevious && read.Mismatch(i).position < iSeqLength);
+        iPrevious = read.Mismatch(i).position;
     }
 }
 
 void CheckCollections(MultiReadCollectionMgr& collections, int64_t iAccepted) {
-    const int iSeqLength = collections.ReadLength();
-    FUZZ_CHECK(iSeqLength >= 1 && iSeqLength <= 999);
     FUZZ_CHECK(iAccepted + collections.Rejections().Total() <= collections.LinesRead());
     std::size_t iFiled = 0;
     for (int k = 1; k <= collections.LargestAlignmentCount(); ++k) {
         for (const MultiRead& multiRead : collections.Container(k)) {
             FUZZ_CHECK(multiRead.Size() == k);
-            for (int j = 0; j < k; ++j) CheckRead(multiRead.Reads(j), collections.LinesRead(), iSeqLength);
+            for (int j = 0; j < k; ++j)
+                CheckRead(multiRead.Reads(j), collections.LinesRead(), multiRead.Reads(0).iLength);
         }
         iFiled += static_cast<std::size_t>(k) * collections.Container(k).size();
     }

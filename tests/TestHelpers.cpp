@@ -91,10 +91,14 @@ Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosit
     read.quality = KeepText(sQuality);
     read.position = iPosition;
     read.lineNumber = 1;
-    for (std::size_t i = 0; i < vMismatchOffsets.size() && i < 3; ++i) {
-        const int iOffset = vMismatchOffsets[i];
+    read.iLength = static_cast<int16_t>(sQuality.size());
+    static std::deque<std::vector<ReadMismatch>> vKept;  // never shrinks: the pointers handed out stay valid
+    std::vector<ReadMismatch>& vMismatches = vKept.emplace_back();
+    for (int iOffset : vMismatchOffsets) {
         const char cQuality = iOffset < static_cast<int>(sQuality.size()) ? sQuality[iOffset] : '\0';
-        read.vMismatches[i] = ReadMismatch(static_cast<int16_t>(iOffset), cQuality);
+        vMismatches.emplace_back(static_cast<int16_t>(iOffset), cQuality);
     }
+    read.pMismatches = vMismatches.data();
+    read.iMismatchCount = static_cast<uint16_t>(vMismatches.size());
     return read;
 }

@@ -71,7 +71,7 @@ struct ExampleDir : TempDir {
 // A copy of the text that lives as long as the test program (for the texts of Reads).
 const char* KeepText(const std::string& sText);
 
-// An alignment on '+'; each mismatch takes the quality character at its offset.
+// An alignment on '+' as long as its quality text; each mismatch takes the quality character at its offset.
 Read MakeRead(const std::string& sId, const std::string& sChromosome, int iPosition,
               const std::string& sQuality = std::string(36, 'I'), const std::vector<int>& vMismatchOffsets = {});
 

@@ -58,16 +58,18 @@ struct RunDirectories : TempDir {
         fs::copy_file(TestDataPath("example.sam"), sData + "/example.sam");
         if (bPrevious) WriteFile(sData + "/" + FILE_NAMES[file], "previous run\n");
     }
-    // Sets the fault up; returns why it cannot be injected here, empty when it was.
+    // Sets the fault up; returns why it cannot be injected here (the package or privilege it
+    // needs), empty when it was.
     std::string Inject(FileKind file, Fault fault) {
         const bool bRoot = ::geteuid() == 0;
         if (fault == Fault::UnwritableDirectory) {
-            if (bRoot && RunShell("command -v setpriv >/dev/null") != 0) return "setpriv is missing";
+            if (bRoot && RunShell("command -v setpriv >/dev/null") != 0)
+                return "setpriv is missing (apt-get install -y util-linux), which runs the program as nobody";
             Populate(file, false);
             ::chmod(DirectoryOf(file).c_str(), 0555);
             bAsNobody = bRoot;
         } else if (fault == Fault::DevFull) {
-            if (!FileExists("/dev/full")) return "there is no /dev/full";
+            if (!FileExists("/dev/full")) return "there is no /dev/full in this system";
             Populate(file, false);
             fs::create_symlink("/dev/full", sLogs + "/run.log");
         } else {
@@ -93,43 +95,53 @@ struct RunDirectories : TempDir {
     }
 };
 
-TEST(FailureInjection, EveryOutputAndIntermediateFile) {
+struct Injection {
+    FileKind file;
+    Fault fault;
+    const char* pName;
+};
+
+void PrintTo(const Injection& injection, std::ostream* pOut) { *pOut << injection.pName; }  // as ctest lists it
+
+class EveryFile : public testing::TestWithParam<Injection> {};
+
+TEST_P(EveryFile, FailsTheRunOrLosesNothing) {
+    const auto [file, fault, pName] = GetParam();
     const std::string sGolden = ReadFile(TestDataPath("golden/example_default.sam+"));  // an undisturbed run's
-    const char* const KINDS[] = {"SAMplus file", "BAM file", "log file", "call_record files"};
-    const char* const FAULTS[] = {"unwritable directory", "full disk (/dev/full)", "full disk (tmpfs)"};
-    const std::pair<FileKind, Fault> injections[] = {
-        {SAMPLUS, Fault::UnwritableDirectory},     {SAMPLUS, Fault::FullTmpfs},    {BAM, Fault::FullTmpfs},
-        {LOG, Fault::UnwritableDirectory},         {LOG, Fault::DevFull},          {LOG, Fault::FullTmpfs},
-        {CALL_RECORD, Fault::UnwritableDirectory}, {CALL_RECORD, Fault::FullTmpfs}};
-    for (const auto& [file, fault] : injections) {
-        const std::string sCase = std::string(KINDS[file]) + ", " + FAULTS[static_cast<int>(fault)];
-        SCOPED_TRACE(sCase);
-        RunDirectories dirs;
-        const std::string sSkipped = dirs.Inject(file, fault);
-        if (!sSkipped.empty()) {
-            std::cout << "[ SKIPPED  ] " << sCase << ": " << sSkipped << std::endl;
-            continue;
-        }
-        const std::string sDir = dirs.DirectoryOf(file), sFile = sDir + "/" + FILE_NAMES[file];
-        const std::set<std::string> vBefore = Listing(sDir);
-        const std::string sPrevious = file == LOG ? "" : ReadFile(sFile);  // the log may be /dev/full
-        const ProgramResult outcome = dirs.Run();
-        ::chmod(sDir.c_str(), 0777);  // so that the directory can be removed
-        if (file == CALL_RECORD) {
-            EXPECT_TRUE(outcome.sStderr.find(FILE_NAMES[file]) != std::string::npos ||
-                        outcome.sStderr.find(sDir) != std::string::npos) << outcome.sStderr;
-            if (outcome.iExitStatus == 0) { EXPECT_EQ(ReadFile(dirs.sData + "/example.sam+"), sGolden); }
-            else { EXPECT_FALSE(FileExists(dirs.sData + "/example.sam+")); }
-            for (const std::string& sPath : Listing(dirs.sWork)) EXPECT_EQ(sPath.find("call_record_"), std::string::npos);
-            continue;
-        }
-        EXPECT_EQ(outcome.iExitStatus, 1);
-        EXPECT_NE(outcome.sStderr.find(FILE_NAMES[file]), std::string::npos) << outcome.sStderr;
-        if (file == LOG) continue;
-        if (FileExists(sFile)) { EXPECT_EQ(ReadFile(sFile), sPrevious); }
-        EXPECT_EQ(Listing(sDir), vBefore);
+    RunDirectories dirs;
+    const std::string sSkipped = dirs.Inject(file, fault);
+    if (!sSkipped.empty()) GTEST_SKIP() << sSkipped;
+    const std::string sDir = dirs.DirectoryOf(file), sFile = sDir + "/" + FILE_NAMES[file];
+    const std::set<std::string> vBefore = Listing(sDir);
+    const std::string sPrevious = file == LOG ? "" : ReadFile(sFile);  // the log may be /dev/full
+    const ProgramResult outcome = dirs.Run();
+    ::chmod(sDir.c_str(), 0777);  // so that the directory can be removed
+    if (file == CALL_RECORD) {
+        EXPECT_TRUE(outcome.sStderr.find(FILE_NAMES[file]) != std::string::npos ||
+                    outcome.sStderr.find(sDir) != std::string::npos) << outcome.sStderr;
+        if (outcome.iExitStatus == 0) { EXPECT_EQ(ReadFile(dirs.sData + "/example.sam+"), sGolden); }
+        else { EXPECT_FALSE(FileExists(dirs.sData + "/example.sam+")); }
+        for (const std::string& sPath : Listing(dirs.sWork)) EXPECT_EQ(sPath.find("call_record_"), std::string::npos);
+        return;
     }
+    EXPECT_EQ(outcome.iExitStatus, 1);
+    EXPECT_NE(outcome.sStderr.find(FILE_NAMES[file]), std::string::npos) << outcome.sStderr;
+    if (file == LOG) return;
+    if (FileExists(sFile)) { EXPECT_EQ(ReadFile(sFile), sPrevious); }
+    EXPECT_EQ(Listing(sDir), vBefore);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    FailureInjection, EveryFile,
+    testing::Values(Injection{SAMPLUS, Fault::UnwritableDirectory, "SamplusUnwritableDirectory"},
+                    Injection{SAMPLUS, Fault::FullTmpfs, "SamplusFullTmpfs"},
+                    Injection{BAM, Fault::FullTmpfs, "BamFullTmpfs"},
+                    Injection{LOG, Fault::UnwritableDirectory, "LogUnwritableDirectory"},
+                    Injection{LOG, Fault::DevFull, "LogDevFull"},
+                    Injection{LOG, Fault::FullTmpfs, "LogFullTmpfs"},
+                    Injection{CALL_RECORD, Fault::UnwritableDirectory, "CallRecordUnwritableDirectory"},
+                    Injection{CALL_RECORD, Fault::FullTmpfs, "CallRecordFullTmpfs"}),
+    [](const testing::TestParamInfo<Injection>& test) { return std::string(test.param.pName); });
 
 // A run stopped by a signal (Ctrl-C, a batch system's time limit) while it copies standard
 // input leaves no copy behind, and still ends by that signal.

@@ -14,7 +14,6 @@
 #include "MultiReadScorer.h"
 #include "TestHelpers.h"
 #include "ThreadDataMgr.h"
-#include "utils.h"
 
 const double UNSET = -7.0;  // marks a probability slot that scoring must not touch
 using Range = std::pair<int, int>;
@@ -43,9 +42,12 @@ TEST(ErrorScore, MismatchesPerOccurrenceOfEachCharacter) {
     }
 }
 
-Read At(int iPosition, const char* sChromosome = "chr1") { return MakeRead("u", sChromosome, iPosition); }
+// A read of iLength bases.
+Read At(int iPosition, const char* sChromosome = "chr1", int iLength = 36) {
+    return MakeRead("u", sChromosome, iPosition, std::string(iLength, 'I'));
+}
 
-// Searches the unique reads (ascending position) for r, L = 36: "count first last:" of its window,
+// Searches the unique reads (ascending position) for r: "count first last:" of its window,
 // then each entry listed at read position k as " offset", with the quality character when flagged.
 std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFlank, bool bStrandness) {
     std::vector<Read> vOwned(vUnique);
@@ -55,7 +57,7 @@ std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFl
         vReads.push_back(MultiRead{&read, 1});
         vPositions.push_back(read.position);
     }
-    const EvidenceIndex index(vReads, vPositions, bStrandness, ModelParameters{36, iFlank, 0.0, 0, 0});
+    const EvidenceIndex index(vReads, vPositions, bStrandness, ModelParameters{iFlank, 0.0, 0, 0});
     const EvidenceWindow window = index.WindowOf(r);
     std::vector<MisMatchData> vOut;
     index.AppendCovering(r, k, window, vOut);
@@ -87,6 +89,28 @@ TEST(Evidence, WindowsAndCoveringReads) {
     for (const Case& c : cases) EXPECT_EQ(Find(c.vUnique, r, c.k, c.iFlank, c.bStrandness), c.sExpected) << c.k;
     // At the largest position SAM allows, read position 35 lies beyond the int range.
     EXPECT_EQ(Find({MakeRead("u", "chr1", 2147483647, sQ, {35})}, At(2147483647), 35, 0, false), "1 0 0: 35Z");
+}
+
+// Unique reads of 20, 36 and 50 bases around an alignment of 36 at 1000 (F = 0: reads ending at
+// 1000 or later and starting at 1035 or earlier): 960+50 (ends 1009), 985+20 (ends 1004) and
+// 1030+50 are in its window, 964+36 and 975+20 end before it. Read position 9 (1009) is covered by
+// 960 alone, 35 by 1030; with F = -5 the window starts at 1005 and loses 985, which still covers
+// read position 0. An alignment clipped at POS 1 starts at -4: its read position 5 lies at 1; F = 1
+// widens its window to the read at 32, which covers none of its bases.
+TEST(Evidence, WindowsAndCoveringReadsAtMixedLengthsAndClipEdges) {
+    const std::vector<Read> vMixed = {At(960, "chr1", 50), At(964), At(975, "chr1", 20), At(985, "chr1", 20),
+                                      At(1030, "chr1", 50), At(1036, "chr1", 20)};
+    std::string sQuality(36, 'I');
+    sQuality[1] = 'Q';
+    const std::vector<Read> vNearStart = {At(1, "chr1", 20), MakeRead("u", "chr1", 25, sQuality, {1}), At(32, "chr1", 20)};
+    struct Case { const std::vector<Read>& vUnique; int iPosition, k, iFlank; const char* sExpected; };
+    const Case cases[] = {
+        {vMixed, 1000, 0, 0, "3 0 4: 40 15"}, {vMixed, 1000, 9, 0, "3 0 4: 49"}, {vMixed, 1000, 35, 0, "3 0 4: 5"},
+        {vMixed, 1000, 0, -5, "2 0 4: 40"}, {vMixed, 1036, 0, 0, "2 4 5: 6 0"},
+        {vNearStart, -4, 0, 0, "2 0 1:"}, {vNearStart, -4, 5, 0, "2 0 1: 0"}, {vNearStart, -4, 26, 0, "2 0 1:"},
+        {vNearStart, -4, 30, 0, "2 0 1: 1Q"}, {vNearStart, -4, 35, 1, "3 0 2: 6"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(Find(c.vUnique, At(c.iPosition), c.k, c.iFlank, false), c.sExpected) << c.iPosition << " " << c.k;
 }
 
 TEST(JobCut, PartSlicesJobRangesAndFileNames) {
@@ -131,9 +155,10 @@ struct Model {
         (m.Size() == 1 ? vUnique : vMulti).push_back(m);
         return m;
     }
-    // The call_record lines of one multiread scored in mode.
-    std::vector<std::string> Score(MultiRead& m, ProbMode mode) {
-        MultiReadScorer scorer(model, m.Size(), mode);
+    // The call_record lines of one multiread scored in mode, by a new scorer or the one given.
+    std::vector<std::string> Score(MultiRead& m, ProbMode mode, MultiReadScorer* pScorer = nullptr) {
+        MultiReadScorer fresh(model, mode);
+        MultiReadScorer& scorer = pScorer ? *pScorer : fresh;
         const EvidenceIndex evidence(vUnique, vPositions, false, model);
         std::string sCallRecords;
         scorer.Score(m, evidence, errorScore, sCallRecords);
@@ -144,7 +169,7 @@ struct Model {
     MultiReadContainer vUnique, vMulti;
     std::vector<int> vPositions;
     std::map<char, double> errorScore{{'I', 0.01}, {'#', 0.3}};
-    ModelParameters model{36, 0, 0.1, 50, 10};
+    ModelParameters model{0, 0.1, 50, 10};
 };
 
 // The alignments with the fewest mismatches share the estimates: equally, and by their unique reads
@@ -214,6 +239,45 @@ TEST(MultiReadScorer, EvidenceOfAUniqueReadInEveryMode) {
             EXPECT_EQ(m.Reads(j).probability[0], c.adFirst[j]);
             EXPECT_EQ(m.Reads(j).probability[1], c.adSecond[j]);
         }
+    }
+}
+
+// Multireads of 2, 7 and 3 alignments and of 36 and 150 bases: alignment j lies on chrUn_j with
+// 6 - j unique reads beside it, and alignment 1 has a mismatch (at base 130 of the 150-base read).
+// Both values sum to 1 per multiread, and one scorer reused for all, its scratch growing and
+// shrinking, gives the bits of a new scorer for each.
+TEST(MultiReadScorer, AnyNumberOfAlignmentsAndAnyLength) {
+    Model data;
+    data.errorScore['#'] = 0.2;
+    for (int i = 0; i < 7; ++i)
+        for (int j = 0; j < i; ++j)  // ascending positions
+            data.Add({MakeRead("u", "chrUn_" + std::to_string(j), 900 + 10 * i, std::string(150, 'I'), {120})});
+    auto Multiread = [&](int N, int L, int iMismatchAt) {
+        std::vector<Read> vReads;
+        for (int j = 0; j < N; ++j)
+            vReads.push_back(MakeRead("m", "chrUn_" + std::to_string(j), 1000, std::string(L, j == 1 ? '#' : 'I'),
+                                      j == 1 ? std::vector<int>{iMismatchAt} : std::vector<int>{}));
+        return data.Add(vReads);
+    };
+    std::vector<MultiRead> vMultireads = {Multiread(2, 36, 20), Multiread(7, 36, 5), Multiread(3, 150, 130),
+                                          Multiread(2, 36, 20)};
+    MultiReadScorer reused(data.model, ProbMode::Both);
+    for (MultiRead& m : vMultireads) {
+        SCOPED_TRACE(testing::Message() << m.Size() << " x " << m.Length());
+        const std::vector<std::string> vFresh = data.Score(m, ProbMode::Both);
+        std::vector<double> vValues;
+        double adSum[2] = {0, 0};
+        for (int j = 0; j < m.Size(); ++j)
+            for (int i = 0; i < 2; ++i) {
+                vValues.push_back(m.Reads(j).probability[i]);
+                adSum[i] += m.Reads(j).probability[i];
+            }
+        EXPECT_NEAR(adSum[0], 1.0, 1e-12);
+        EXPECT_NEAR(adSum[1], 1.0, 1e-12);
+        EXPECT_LT(m.Reads(1).probability[1], m.Reads(0).probability[1]);  // its mismatch counts against it
+        EXPECT_EQ(data.Score(m, ProbMode::Both, &reused), vFresh);
+        for (int j = 0; j < m.Size(); ++j)
+            for (int i = 0; i < 2; ++i) EXPECT_EQ(m.Reads(j).probability[i], vValues[2 * j + i]);
     }
 }
 

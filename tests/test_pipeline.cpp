@@ -11,18 +11,17 @@
 
 const std::string BANNER = "KORVEX v2.0.0 -- probabilities of the alignments of multireads\n";
 
-// Without arguments: the usage, then no wait, whether standard input ends or stays open.
+// Without arguments: the usage that --help begins with, then no wait, whether standard input
+// ends or stays open.
 TEST(Cli, NoArgumentPrintsUsageAndReturnsAtOnce) {
-    const std::string sStderr = "\n" + BANNER + "\nKORVEX v2.0.0: invalid number of program arguments.\n"
-        "Usage: KORVEX v2.0.0 InputFilename [nparts  part] \n  where\n"
-        "InputFilename:\tthe name of a file containing additional input parameters (name/value pairs)\n"
-        "nparts\tnumber of parts to break the job into. [optional]\n"
-        "part\twhich part (of total number parts to process) is this run. [optional]\n";
+    TempDir helpDir;
+    const std::string sHelp = RunKorvex(helpDir.Path(), {"--help"}).sStdout;
     for (const std::string sInput : {"y\n", ""}) {  // an answer, or the end of input
         TempDir dir;
         ProgramResult result = RunKorvex(dir.Path(), {}, sInput);
         EXPECT_EQ(result.iExitStatus, 1);
-        EXPECT_EQ(result.sStderr, sStderr);
+        EXPECT_EQ(result.sStderr, sHelp.substr(0, sHelp.find("korvex --version\n") + 17));
+        EXPECT_EQ(result.sStderr.rfind(BANNER + "\nUsage:\n  korvex [-q] CONFIG", 0), 0u) << result.sStderr;
         EXPECT_EQ(result.sStdout, "");
         EXPECT_TRUE(FileNames(dir.Path()).empty());
     }
@@ -63,8 +62,8 @@ TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
          "KORVEX v2.0.0: the SAM file (/proc/self/mem) cannot be read: Input/output error", "run.log"},
         {{"run.cfg"}, 0, sNoLine + "all 3 alignment lines were rejected (the reasons are listed above). No output was "
          "written.", "run.log", "", "@HD\tVN:1.0\na" + sRecord + "b" + sRecord + "short\tline\n"},
-        {{"run.cfg"}, 0, sNoLine + "GetSequenceLenFromSAMFile: Couldn't open and read a valid Sequence line from the "
-         "map file, (example.sam). No output was written.", "run.log", "", "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n"}};
+        {{"run.cfg"}, 0, sNoLine + "it holds no alignment line, only header lines or none. No output was "
+         "written.", "run.log", "", "@HD\tVN:1.0\n@SQ\tSN:c1\tLN:100\n"}};
     for (const Case& c : cases) {
         ExampleDir dir("LOG_FILENAME=run.log\nMAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n");
         if (!c.sSam.empty()) WriteFile(dir.File("example.sam"), c.sSam);
@@ -267,11 +266,21 @@ TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
     for (int k = 1; k <= 3; ++k)
         for (const std::string& sFile : {Part(k), Part(k) + ".manifest"}) fs::copy(sFile, sKeep);
     const auto overwrite = fs::copy_options::overwrite_existing | fs::copy_options::recursive;
+    // Manifests of builds before MAX_ALIGNMENTS have none: their parts kept at most 5 alignments.
+    for (int k = 1; k <= 3; ++k) {
+        std::string sManifest = ReadFile(Part(k) + ".manifest");
+        const std::size_t iEntry = sManifest.find("MAX_ALIGNMENTS\t5\n");
+        ASSERT_NE(iEntry, std::string::npos);
+        WriteFile(Part(k) + ".manifest", sManifest.erase(iEntry, 17));
+    }
+    EXPECT_EQ(dir.Run({"merge", "run.cfg", "3"}).iExitStatus, 0);
+    fs::remove(dir.File("example.sam+"));
     const struct { std::function<void()> change; const char* pSetting; std::string sError; } cases[] = {
         {[&] { fs::remove(Part(2)); }, "", "part 2 of 3 is missing: (example.part2of3.sam+) is not there"},
         {[&] { for (const char* pEnd : {"", ".manifest"}) fs::copy_file(Part(1) + pEnd, Part(2) + pEnd, overwrite); },
          "", "is that of part 1, not of part 2: a part is given twice"},
         {[] {}, "TOTAL_ITERATIONS=99", "was computed with TOTAL_ITERATIONS = 100, but this merge has TOTAL_ITERATIONS = 99"},
+        {[] {}, "MAX_ALIGNMENTS=6", "was computed with MAX_ALIGNMENTS = 5, but this merge has MAX_ALIGNMENTS = 6"},
         {[&] { std::string s = ReadFile(Part(3)); WriteFile(Part(3), s.substr(0, s.size() - 3)); }, "",  // a value cut
          "(example.part3of3.sam+) has 518318 bytes, but its manifest says 518321: it was cut short"},
         {[&] { WriteFile(dir.File("example.sam"), ReadFile(TestDataPath("example.sam")) + "\n"); }, "",  // the last

@@ -1,7 +1,9 @@
 // Reading the SAM file: each line, the reads' texts and refusals, and the multiread containers.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include "Logger.h"
@@ -10,17 +12,18 @@
 #include "MultiReadCollectionMgr.h"
 #include "PlainLineSource.h"
 #include "TestHelpers.h"
-#include "utils.h"
 
 namespace {
 
 const std::string SEQ36 = "ACGTACGTACGTACGTACGTACGTACGTACGTACGT";
 const std::string QUAL36 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij";  // its character tells the offset
 
+// A SAM line whose CIGAR, unless given, aligns every base of SEQ (36 for SEQ "*").
 std::string SamLine(const std::string& name, const std::string& flag, const std::string& sSeq = SEQ36,
                     const std::string& sQual = QUAL36, const std::string& sTags = "MD:Z:36",
-                    const std::string& sRef = "c1", const std::string& sPos = "1234") {
-    return name + "\t" + flag + "\t" + sRef + "\t" + sPos + "\t255\t36M\t*\t0\t0\t" + sSeq + "\t" + sQual +
+                    const std::string& sRef = "c1", const std::string& sPos = "1234", std::string sCigar = "") {
+    if (sCigar.empty()) sCigar = std::to_string(sSeq == "*" ? 36 : sSeq.size()) + "M";
+    return name + "\t" + flag + "\t" + sRef + "\t" + sPos + "\t255\t" + sCigar + "\t*\t0\t0\t" + sSeq + "\t" + sQual +
            (sTags.empty() ? "" : "\t" + sTags) + "\n";
 }
 
@@ -44,13 +47,11 @@ ReadOutcome ReadSam(const std::string& samText) {
     ReadOutcome outcome;
     testing::internal::CaptureStderr();
     outcome.sError = ErrorOf<InputError>([&] {
-        std::string sError;
-        EXPECT_TRUE(reader.GetSequenceLenFromSAMFile(sError)) << sError;
         for (Read read; reader.Read_a_Line(read, outcome.iRejected);) {
             std::string s = std::to_string(read.lineNumber) + " " + read.strand + " " + read.readID + " " +
                             read.chromosome + " " + std::to_string(read.position) + " " + read.quality + " ";
-            for (const ReadMismatch& m : read.vMismatches)
-                if (m.position != -1) s += "[" + std::to_string(m.position) + "," + m.qualityChar + "]";
+            for (int i = 0; i < read.MismatchCount(); ++i)
+                s += "[" + std::to_string(read.Mismatch(i).position) + "," + read.Mismatch(i).qualityChar + "]";
             outcome.vReads.push_back(s);
         }
         reader.LogSuppressedWarnings();
@@ -84,13 +85,20 @@ std::string Containers(MultiReadCollectionMgr& collections) {
 
 std::string Reversed(std::string s) { return std::string(s.rbegin(), s.rend()); }
 
+std::vector<std::string> SplitWords(const std::string& sText) {
+    std::istringstream in(sText);
+    std::vector<std::string> vWords;
+    for (std::string sWord; in >> sWord;) vWords.push_back(sWord);
+    return vWords;
+}
+
 }  // namespace
 
 // One line after a good one: accepted (with its mismatches and strand), or rejected for its reason.
 TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
     auto Tagged = [](const std::string& sTags) { return SamLine("r", "0", SEQ36, QUAL36, sTags); };
     const std::string sLine2 = "ParseMismatchString: for Read of line number: 2 in SAM file: Warning: the ";
-    const std::string sLength = "), is not equal to the Sequence Length (36).\n";
+    const std::string sLength = "), is not equal to the number of aligned bases (36).\n";
     using R = RejectReason;
     struct Case { std::string sLine; std::string sRead; R reason = R::TooFewFields; std::string sWarning = ""; };
     const std::vector<Case> cases = {  // sRead empty: the line is rejected for reason
@@ -101,7 +109,8 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
         {SamLine("r", "0", SEQ36, QUAL36, "MD:Z:36", "c1", "2147483647"), "+ "},
         {SamLine("r", "0", SEQ36, QUAL36, "MD:Z:36", "c1", "2147483648"), "", R::BadPosition},
         {SamLine("r", "0", SEQ36, QUAL36, "MD:Z:36", "c1", "12x"), "", R::BadPosition},
-        {SamLine("r", "0", SEQ36.substr(1)), "", R::OtherLength}, {SamLine("r", "0", SEQ36 + "A"), "", R::OtherLength},
+        {SamLine("r", "0", SEQ36.substr(1), QUAL36.substr(1), "MD:Z:36", "c1", "1", "36M"), "", R::CigarOtherLength},
+        {SamLine("r", "0", SEQ36 + "A", QUAL36 + "k", "MD:Z:36", "c1", "1", "36M"), "", R::CigarOtherLength},
         {SamLine("r", "0", "N" + SEQ36.substr(1)), "", R::NotAcgt}, {SamLine("r", "0", "a" + SEQ36.substr(1)), "", R::NotAcgt},
         {SamLine("r", "0", "*"), "", R::NoSequence}, {"ten\t0\tchr1\t8\t255\t36M\t*\t0\t0\t" + SEQ36 + "\n", ""},
         {"r\t0\tc1\t1\t2\t3\t4\t5\t6\t" + SEQ36 + "\t" + QUAL36 + "\tMD:Z:3" + '\0' + "3\n", "", R::NulByte},
@@ -110,10 +119,7 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
         {SamLine("r", "0", SEQ36, QUAL36.substr(1), "MD:Z:10A25"), "", R::OtherQualityLength},
         {Tagged("MD:Z:0T35"), "+ [0,A]"}, {SamLine("r", "16", SEQ36, QUAL36, "MD:Z:10A25"), "- [10,K]"},
         {Tagged("MD:Z:35A0"), "+ [35,j]"}, {Tagged("MD:Z:5A0C29"), "+ [5,F][6,G]"},
-        {Tagged("MD:Z:1A1C1G1T28"), "", R::UnreadableMdTag,
-         "ParseMismatchString: Warning: The current number of mismatches is: (4), which exceeds the designated "
-         "maximum number (3) of mismatches allowed.\n"
-         "ParseMismatchString: No information will be extracted from this entry. Returning -1.\n"},
+        {Tagged("MD:Z:1A1C1G1T28"), "+ [1,B][3,D][5,F][7,H]"},
         {Tagged("MD:Z:10N25"), "", R::UnreadableMdTag,
          sLine2 + "length found in the mismatch string MD:Z:10N25 (10 " + sLength},
         {Tagged("MD:Z:10^AC24"), "", R::UnreadableMdTag,  // a deletion that clipping makes up for
@@ -139,20 +145,121 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
     }
 }
 
-// The MD:Z tag alone, for a read of 36 bases: "problem count described: offsets". Counts are read
-// as atoi reads them; a problem found first hides the others.
+// The strand, position and mismatches of an accepted line as ReadSam shows it.
+std::string PlaceAndMismatches(const std::string& sRead) {
+    const std::vector<std::string> vTokens = SplitWords(sRead);
+    return vTokens[1] + " " + vTokens[4] + " " + (vTokens.size() > 6 ? vTokens[6] : "");
+}
+
+// "[k,c]" for each read position k, c its character in sQuality.
+std::string Marks(const std::vector<int>& vPositions, const std::string& sQuality = QUAL36) {
+    std::string s;
+    for (int k : vPositions) s += "[" + std::to_string(k) + "," + sQuality[k] + "]";
+    return s;
+}
+
+std::vector<int> Span(int iFirst, int iEnd) {
+    std::vector<int> v;
+    for (int k = iFirst; k < iEnd; ++k) v.push_back(k);
+    return v;
+}
+
+// A line of read r at POS 2000 after r's first line (36 bases): accepted as the ungapped
+// alignment of the whole read, clipped bases mismatches at their read positions, or rejected
+// for what its CIGAR or FLAG says.
+TEST(MapFileReader, EveryCigarForm) {
+    using R = RejectReason;
+    const std::vector<int> vEnds = {0, 1, 2, 3, 4, 31, 32, 33, 34, 35};
+    std::vector<int> vEndsAndMd = vEnds;
+    vEndsAndMd.insert(vEndsAndMd.begin() + 5, 15);
+    const std::string sRev = Reversed(QUAL36);
+    struct Case { std::string sFlag, sSeq, sQual, sMd, sCigar, sPos; std::string sRead; R reason = R::TooFewFields; };
+    const std::vector<Case> cases = {  // sRead empty: rejected for reason
+        {"16", SEQ36, QUAL36, "26", "5S26M5S", "2000", "- 1995 " + Marks(vEnds)},
+        {"0", SEQ36, QUAL36, "0A25", "5S26M5S", "2000", "+ 1995 " + Marks({0, 1, 2, 3, 4, 5, 31, 32, 33, 34, 35})},
+        {"256", "*", "*", "10A15", "3H2S26M5S", "2000", "+ 1995 " + Marks(vEndsAndMd)},
+        {"272", "*", "*", "31", "5H31M", "2000", "- 1995 " + Marks(Span(0, 5), sRev)},  // SEQ orientation
+        {"256", "*", "*", "31", "31M5H", "2000", "+ 2000 " + Marks(Span(31, 36))},
+        {"0", SEQ36, QUAL36, "31", "5S31M", "1", "+ -4 " + Marks(Span(0, 5))},
+        {"0", SEQ36, QUAL36, "36", "*", "2000", "+ 2000 "}, {"0", SEQ36, QUAL36, "36", "6=1X29M", "2000", "+ 2000 "},
+        {"0", SEQ36, QUAL36, "0A0C0G0T0A0C30", "36M", "2000", "+ 2000 " + Marks(Span(0, 6))},
+        {"0", SEQ36.substr(5), QUAL36.substr(5), "31", "5H31M", "2000", "", R::OtherLength},
+        {"256", "*", "*", "36", "5H36M", "2000", "", R::CigarOtherLength},
+        {"0", SEQ36, QUAL36, "30", "30M", "2000", "", R::CigarOtherLength},
+        {"0", SEQ36, QUAL36, "36", "5S26M5S", "2000", "", R::UnreadableMdTag},
+        {"0", SEQ36, QUAL36, "36", "10M2I24M", "2000", "", R::InsertionOrDeletion},
+        {"0", SEQ36, QUAL36, "36", "10M2D26M", "2000", "", R::InsertionOrDeletion},
+        {"0", SEQ36, QUAL36, "36", "10M500N26M", "2000", "", R::Spliced},
+        {"0", SEQ36, QUAL36, "36", "10M2I500N24M", "2000", "", R::Spliced},
+        {"0", SEQ36, QUAL36, "36", "2P36M", "2000", "", R::Padded},
+        {"0", SEQ36, QUAL36, "36", "10M5S21M", "2000", "", R::MalformedCigar},
+        {"0", SEQ36, QUAL36, "36", "5S2H29M", "2000", "", R::MalformedCigar},
+        {"0", SEQ36, QUAL36, "36", "36S", "2000", "", R::MalformedCigar},
+        {"0", SEQ36, QUAL36, "36", "36Q", "2000", "", R::MalformedCigar},
+        {"0", SEQ36, QUAL36, "36", "M36", "2000", "", R::MalformedCigar},
+        {"0", SEQ36, QUAL36, "36", "0M36M", "2000", "", R::MalformedCigar},
+        {"2048", SEQ36, QUAL36, "36", "36M", "2000", "", R::Supplementary},
+        {"2064", "*", "*", "31", "5H31M", "2000", "", R::Supplementary}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sCigar + " " + c.sFlag);
+        ReadOutcome outcome = ReadSam(SamLine("r", "0") + SamLine("r", c.sFlag, c.sSeq, c.sQual, "MD:Z:" + c.sMd, "c1",
+                                                                   c.sPos, c.sCigar));
+        ASSERT_EQ(outcome.vReads.size(), c.sRead.empty() ? 1u : 2u);
+        if (!c.sRead.empty()) {
+            EXPECT_EQ(PlaceAndMismatches(outcome.vReads[1]), c.sRead);
+            continue;
+        }
+        EXPECT_EQ(outcome.rejections.Count(c.reason), 1) << DescribeRejectReason(c.reason);
+        if (c.reason == R::UnreadableMdTag) {  // the warning names the aligned bases, not the read's
+            EXPECT_NE(outcome.sWarnings.find("is not equal to the number of aligned bases (26)"), std::string::npos);
+        }
+    }
+}
+
+// Each read has the length of its first line with a sequence, whichever read comes first; a line
+// of another length is rejected, and so is every line of a read longer than 999 bases.
+TEST(MapFileReader, EachReadHasItsOwnLength) {
+    auto Bases = [](int n) { std::string s; for (int i = 0; i < n; ++i) s += "ACGT"[i % 4]; return s; };
+    auto ReadLine = [&](const std::string& sName, const std::string& sFlag, int n, int iPos) {
+        const bool bStar = n == 0;
+        return SamLine(sName, sFlag, bStar ? "*" : Bases(n), bStar ? "*" : std::string(n, 'I'),
+                       "MD:Z:" + std::to_string(bStar ? 36 : n), "c1", std::to_string(iPos), bStar ? "36M" : "");
+    };
+    const std::vector<std::string> vReads = {
+        ReadLine("a", "0", 20, 100) + SamLine("a", "256", "*", "*", "MD:Z:20", "c1", "200", "20M") +
+            ReadLine("a", "256", 36, 300),
+        ReadLine("b", "256", 0, 400) + ReadLine("b", "0", 36, 500) + ReadLine("b", "256", 20, 600),
+        ReadLine("c", "0", 150, 700), ReadLine("d", "0", 1000, 800)};
+    ReadOutcome forward = ReadSam(vReads[0] + vReads[1] + vReads[2] + vReads[3]);
+    ReadOutcome backward = ReadSam(vReads[3] + vReads[2] + vReads[1] + vReads[0]);
+    auto Accepted = [](const ReadOutcome& outcome) {
+        std::multiset<std::string> vLines;  // without line numbers
+        for (const std::string& s : outcome.vReads) vLines.insert(s.substr(s.find(' ')));
+        return vLines;
+    };
+    EXPECT_EQ(Accepted(forward).size(), 5u);
+    EXPECT_EQ(Accepted(forward), Accepted(backward));
+    for (const ReadOutcome* pOutcome : {&forward, &backward}) {
+        EXPECT_EQ(pOutcome->rejections.Count(RejectReason::OtherLength), 2);
+        EXPECT_EQ(pOutcome->rejections.Count(RejectReason::ReadTooLong), 1);
+    }
+}
+
+// The MD:Z tag alone, for 36 aligned bases: "problem count described: offsets". Counts are read
+// as atoi reads them; a problem found first hides the others; any number of mismatches is read.
 TEST(MismatchTag, OffsetsOrTheProblem) {
     const std::pair<const char*, const char*> cases[] = {
         {"MD:Z:36", "0 0 36:"}, {"MD:Z:036", "0 0 36:"}, {"MD:Z:0A0C0G33", "0 3 36: 0 1 2"},
         {"MD:Z:35A0", "0 1 36: 35"}, {"MD:Z: 5A+30", "0 1 36: 5"}, {"", "0 0 0:"}, {"MD:Z", "1 0 0:"},
         {"MD:Z:-1A36", "2 1 36:"}, {"MD:Z:40", "3 0 40:"}, {"MD:Z:10N25", "3 0 10:"},
-        {"MD:Z:1A1C1G1T28", "4 4 36:"}, {"MD:Z:1A1C1G1T1A", "3 5 10:"}, {"MD:Z:-1^A", "5 0 0:"}};
+        {"MD:Z:1A1C1G1T28", "0 4 36: 1 3 5 7"}, {"MD:Z:1A1C1G1T1A", "3 5 10:"}, {"MD:Z:-1^A", "4 0 0:"},
+        {"MD:Z:0A0C0G0T0A0C0G0T0A0C0G0T24", "0 12 36: 0 1 2 3 4 5 6 7 8 9 10 11"}, {"MD:Z:99A0", "3 1 100:"}};
+    std::vector<int> vOffsets = {99};  // emptied by every reading
     for (const auto& c : cases) {
-        const MismatchTagReading reading = ReadMismatchTag(c.first, 36);
+        const MismatchTagReading reading = ReadMismatchTag(c.first, 36, vOffsets);
         std::string s = std::to_string(static_cast<int>(reading.problem)) + " " +
                         std::to_string(reading.iMismatchCount) + " " + std::to_string(reading.iDescribedLength) + ":";
-        for (int i = 0; reading.problem == MismatchTagProblem::None && i < reading.iMismatchCount; ++i)
-            s += " " + std::to_string(reading.aiOffsets[i]);
+        for (int iOffset : vOffsets) s += " " + std::to_string(iOffset);
         EXPECT_EQ(s, c.second) << c.first;
     }
 }
@@ -205,27 +312,43 @@ TEST(MapFileReader, CapsWarnings) {
     const std::vector<std::string> vLines = SplitLines(outcome.sWarnings);
     ASSERT_EQ(vLines.size(), 11u);
     EXPECT_EQ(vLines.back(),
-              "ParseMismatchString: 2 more warnings about mismatch strings of another length than the read were not "
-              "shown (12 in all).");
+              "ParseMismatchString: 2 more warnings about mismatch strings of another length than the aligned bases "
+              "were not shown (12 in all).");
 }
 
+// The keep rules: kept alignments by container, and the drops ("reads above the limit, reads with
+// too many alignments, alignment lines above best + extra: first line of each").
 TEST(MultiReadCollectionMgr, KeepRules) {
-    struct Case { int iMax; int iExtra; std::vector<int> vMismatchCounts; std::string sKept; };
+    struct Case { int iMax, iExtra, iMaxAlignments; std::vector<int> vMismatchCounts; std::string sKept, sDrops; };
+    const std::vector<int> vSix(6, 0), vSeven(7, 0);
     const std::vector<Case> cases = {
-        {2, 1, {0}, "1:1"}, {2, 1, {0, 1, 2}, "2:1,2"}, {2, 1, {2, 1, 0}, "2:2,3"}, {2, 1, {3}, ""},
-        {2, 1, {0, 0, 0, 0, 0, 0}, ""}, {2, 1, {0, 0, 0, 0, 0}, "5:1,2,3,4,5"}, {2, 1, {2, 0, 2, 0, 2, 2}, "2:2,4"},
-        {2, 1, {2, 3, 3}, "3:1,2,3"}, {2, 5, {0, 3, 3, 1}, "4:1,2,3,4"}, {2, 0, {1, 2, 1}, "2:1,3"},
-        {0, 2, {1, 1}, ""}, {2, -1, {0, 0}, ""}};
+        {2, 1, 5, {0}, "1:1", "0 0 0"}, {2, 1, 5, {0, 1, 2}, "2:1,2", "0 0 1:3"}, {2, 1, 5, {2, 1, 0}, "2:2,3", "0 0 1:1"},
+        {2, 1, 5, {3}, "", "1:1 0 0"}, {2, 1, 5, vSix, "", "0 1:1 0"}, {2, 1, 6, vSix, "6:1,2,3,4,5,6", "0 0 0"},
+        {2, 1, 6, vSeven, "", "0 1:1 0"}, {2, 1, 5, {0, 0, 0, 0, 0}, "5:1,2,3,4,5", "0 0 0"},
+        {2, 1, 5, {2, 0, 2, 0, 2, 2}, "2:2,4", "0 0 4:1"}, {2, 1, 5, {2, 3, 3}, "3:1,2,3", "0 0 0"},
+        {2, 5, 5, {0, 3, 3, 1}, "4:1,2,3,4", "0 0 0"}, {2, 0, 5, {1, 2, 1}, "2:1,3", "0 0 1:2"},
+        {2, 2, 5, {2, 4}, "2:1,2", "0 0 0"},  // no cap at 3 mismatches
+        {10, 10, 5, {20, 10, 21}, "2:1,2", "0 0 1:3"}, {10, 0, 5, {11, 12}, "", "1:1 0 0"},
+        {0, 2, 5, {1, 1}, "", "1:1 0 0"}, {2, 1, 100, std::vector<int>(101, 0), "", "0 1:1 0"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.iMax << "+" << c.iExtra << testing::PrintToString(c.vMismatchCounts));
-        MultiReadCollectionMgr collections(c.iMax, c.iExtra);
+        MultiReadCollectionMgr collections(c.iMax, c.iExtra, c.iMaxAlignments);
+        EXPECT_EQ(collections.LargestAlignmentCount(), c.iMaxAlignments);
         TmpReadContainer tmp;
-        for (int iCount : c.vMismatchCounts) {
-            tmp.push_back(MakeRead("R", "c", 1, "IIIIIIIIII", std::vector<int>(iCount, 9)));  // iCount mismatches
+        for (int iCount : c.vMismatchCounts) {  // iCount mismatches
+            tmp.push_back(MakeRead("R", "c", 1, std::string(30, 'I'), Span(0, iCount)));
             tmp.back().lineNumber = static_cast<int>(tmp.size());
         }
         collections.ProcessCurrentTmpContainer(tmp);
         EXPECT_EQ(Containers(collections), c.sKept);
+        std::string sDrops;
+        for (int i = 0; i < DROP_REASON_COUNT; ++i) {
+            const DropReason reason = static_cast<DropReason>(i);
+            const int64_t iCount = collections.Drops().Count(reason);
+            sDrops += (i ? " " : "") + std::to_string(iCount) +
+                      (iCount ? ":" + std::to_string(collections.Drops().FirstLine(reason)) : "");
+        }
+        EXPECT_EQ(sDrops, c.sDrops);
     }
 }
 
@@ -244,6 +367,11 @@ TEST(MultiReadCollectionMgr, GroupsConsecutiveLines) {
     std::string sError;
     EXPECT_EQ(collections.BuildReadCollections("in.sam", sError), 8);
     EXPECT_EQ(Containers(collections), "1:2 1:10 1:11 2:3,5");
+    const KeepRuleDrops& drops = collections.Drops();  // R3 from its first line; R2's line 7 beside its best
+    EXPECT_EQ(std::make_pair(drops.Count(DropReason::BestAboveLimit), drops.FirstLine(DropReason::BestAboveLimit)),
+              std::make_pair(int64_t{1}, 8));
+    EXPECT_EQ(std::make_pair(drops.Count(DropReason::AboveBestPlusExtra), drops.FirstLine(DropReason::AboveBestPlusExtra)),
+              std::make_pair(int64_t{1}, 7));
     const Read& r2 = collections.Container(2)[0].Reads(1);
     EXPECT_EQ(std::string(r2.readID) + r2.strand + r2.chromosome + std::to_string(r2.position), "R2-chr122");
     // Unique reads keep no quality text; the alignments of multireads keep theirs.
@@ -277,4 +405,57 @@ TEST(MultiReadCollectionMgr, RefusesUnusableFiles) {
         std::string sError;
         EXPECT_EQ(ErrorOf<InputError>([&] { collections.BuildReadCollections("in.sam", sError); }), c.sError);
     }
+}
+
+// A whole run on reads of 30, 36 and 50 bases, clipped alignments among them and a read of 7
+// alignments (MAX_ALIGNMENTS=8), limits raised so that clipped bases keep their lines: the values of each read sum to 1, and the file with its reads in
+// the opposite order gives every line the same values.
+TEST(MultiReadCollectionMgr, ReadsInAnotherOrderScoreTheSameLines) {
+    auto Bases = [](int n) { std::string s; for (int i = 0; i < n; ++i) s += "ACGT"[i % 4]; return s; };
+    auto Alignment = [&](const std::string& sName, int iFlag, const std::string& sRef, int iPos, int n,
+                         const std::string& sCigar, const std::string& sMd) {
+        return sName + "\t" + std::to_string(iFlag) + "\t" + sRef + "\t" + std::to_string(iPos) + "\t255\t" + sCigar +
+               "\t*\t0\t0\t" + Bases(n) + "\t" + std::string(n, 'F') + "\tMD:Z:" + sMd + "\n";
+    };
+    std::vector<std::string> vReads;
+    for (int i = 0; i < 12; ++i) {  // unique reads of three lengths at distinct positions
+        const int n = i % 3 == 0 ? 30 : i % 3 == 1 ? 36 : 50;
+        vReads.push_back(Alignment("u" + std::to_string(i), 0, "c" + std::to_string(i % 4), 980 + 7 * i, n,
+                                   std::to_string(n) + "M", i % 2 ? std::to_string(n - 11) + "A10" : std::to_string(n)));
+    }
+    vReads.push_back(Alignment("m36", 0, "c0", 1000, 36, "36M", "36") + Alignment("m36", 16, "c1", 1001, 36, "36M", "10A25"));
+    vReads.push_back(Alignment("m50", 0, "c2", 1005, 50, "3S47M", "47") + Alignment("m50", 256, "c3", 990, 50, "50M", "50"));
+    std::string sSeven;
+    for (int j = 0; j < 7; ++j) sSeven += Alignment("m30", 0, "c" + std::to_string(j % 4), 1002 + j, 30, "30M", "30");
+    vReads.push_back(sSeven);
+    std::string sForward, sBackward;
+    for (std::size_t i = 0; i < vReads.size(); ++i) {
+        sForward += vReads[i];
+        sBackward += vReads[vReads.size() - 1 - i];
+    }
+    auto Values = [](const std::string& sSam) {  // line text -> its two values, and the sums per read
+        TempDir dir;
+        WriteFile(dir.File("in.sam"), sSam);
+        const ProgramResult result = RunKorvex(dir.Path(), {"MAP_FILENAME=in.sam", "STRANDNESS_OPTION=OFF",
+            "EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS=5", "MAX_ALIGNMENTS=8", "TOTAL_ITERATIONS=60",
+            "BURNIN_ITERATIONS=10"});
+        EXPECT_EQ(result.iExitStatus, 0) << result.sStderr;
+        std::map<std::string, std::string> values;
+        std::map<std::string, double> sums;
+        for (std::string sLine : SplitLines(ReadFile(dir.File("in.sam+")))) {
+            if (sLine[0] == '@') continue;
+            sLine.pop_back();  // each line ends with a tab
+            const std::size_t iPosterior = sLine.rfind('\t'), iShare = sLine.rfind('\t', iPosterior - 1);
+            values[sLine.substr(0, iShare)] = sLine.substr(iShare + 1);
+            const std::string sName = sLine.substr(0, sLine.find('\t'));
+            sums[sName + " share"] += std::stod(sLine.substr(iShare + 1));
+            sums[sName + " posterior"] += std::stod(sLine.substr(iPosterior + 1));
+        }
+        for (const auto& sum : sums) EXPECT_NEAR(sum.second, 1.0, 1e-5) << sum.first;
+        EXPECT_NE(ReadFile(dir.File("Logger.out")).find("map_7    now contains (1) items."), std::string::npos);
+        return values;
+    };
+    const std::map<std::string, std::string> forward = Values(sForward);
+    EXPECT_EQ(forward.size(), 23u);
+    EXPECT_EQ(Values(sBackward), forward);
 }

@@ -1,6 +1,6 @@
 // Whole runs on what aligners and samtools really write. A small genome with repeat families
 // and its reads are made here from fixed seeds; the aligners run in the test's own directory.
-// A case whose tool is missing is skipped with a message (Debian: bowtie, bowtie2, bwa, samtools).
+// A case whose tool is missing is skipped, naming its Debian package (bowtie, bowtie2, bwa, samtools).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,11 +14,18 @@ namespace {
 
 const std::string BOWTIE = "bowtie-build -q %D/genome.fa ref && bowtie -k 10 -v 2 --best -S ref %D/reads.fq";
 
-bool HaveTools(const std::string& sTools) {
-    if (RunShell("for t in " + sTools + "; do command -v $t >/dev/null || exit 1; done") == 0) return true;
-    std::cout << "[  SKIPPED ] needs " << sTools << " (apt-get install -y " << sTools << ")\n";
-    return false;
+// The tools of sTools (each installed by the Debian package of its name) that are missing.
+std::string MissingTools(const std::string& sTools) {
+    std::istringstream tools(sTools);
+    std::string sMissing;
+    for (std::string sTool; tools >> sTool;)
+        if (RunShell("command -v " + sTool + " >/dev/null") != 0) sMissing += (sMissing.empty() ? "" : " ") + sTool;
+    return sMissing;
 }
+
+#define SKIP_WITHOUT(sTools)                                                   \
+    if (const std::string sMissing = MissingTools(sTools); !sMissing.empty()) \
+    GTEST_SKIP() << "needs " << sMissing << ": apt-get install -y " << sMissing
 
 // A directory with genome.fa (50 kb holding four repeat families of two to four copies, 0 to 2 %
 // diverged) and reads.fq: 1500 reads of 50 bases from both strands with about 1 % substitutions
@@ -102,34 +109,47 @@ std::unique_ptr<TempDir> Align(std::string sCommand) {
 
 }  // namespace
 
+struct AlignerCase {
+    const char* sTool;
+    std::string sCommand;
+    const char* sRejection;  // a reason some lines are rejected for; none when null
+};
+
+void PrintTo(const AlignerCase& c, std::ostream* pOut) { *pOut << c.sTool; }  // the case as ctest lists it
+
+class AlignerOutput : public testing::TestWithParam<AlignerCase> {};
+
 // Each aligner's output gives multireads with real probabilities; bwa's secondary lines carry no
 // SEQ or QUAL and take them from their primary line; gapped alignments are rejected by reason.
-TEST(RealInput, AlignerOutputGetsProbabilities) {
-    const struct { const char* sTool; std::string sCommand; const char* sRejection; } cases[] = {
-        {"bowtie", BOWTIE, nullptr},
-        {"bowtie2", "bowtie2-build -q %D/genome.fa ref && bowtie2 -k 10 -x ref -U %D/reads.fq", "unreadable MD:Z tag"},
-        {"bwa", "cp %D/genome.fa . && bwa index genome.fa 2>/dev/null && bwa mem -a genome.fa %D/reads.fq",
-         "unreadable MD:Z tag"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sTool);
-        if (!HaveTools(c.sTool)) continue;
-        Outcome outcome = RunOn(Align(c.sCommand)->Path());
-        ASSERT_EQ(outcome.iExit, 0) << outcome.sLog;
-        EXPECT_GT(ScoredReads(outcome.sSamplus), 20u);
-        if (c.sRejection != nullptr) { EXPECT_NE(outcome.sLog.find(c.sRejection), std::string::npos) << outcome.sLog; }
-        if (std::string(c.sTool) != "bwa") continue;
-        const std::vector<std::string> vLines = SplitLines(outcome.sSamplus);
-        EXPECT_GT(std::count_if(vLines.begin(), vLines.end(), [](const std::string& s) {  // secondary, no SEQ, values
-                      return s.find("\t0\t0\t*\t*\t") != std::string::npos && s.find("\tNA\t") == std::string::npos &&
-                             (std::stoi(s.substr(s.find('\t') + 1)) & 256);
-                  }), 5);
-    }
+TEST_P(AlignerOutput, GetsProbabilities) {
+    const AlignerCase& c = GetParam();
+    SKIP_WITHOUT(c.sTool);
+    Outcome outcome = RunOn(Align(c.sCommand)->Path());
+    ASSERT_EQ(outcome.iExit, 0) << outcome.sLog;
+    EXPECT_GT(ScoredReads(outcome.sSamplus), 20u);
+    if (c.sRejection != nullptr) { EXPECT_NE(outcome.sLog.find(c.sRejection), std::string::npos) << outcome.sLog; }
+    if (std::string(c.sTool) != "bwa") return;
+    const std::vector<std::string> vLines = SplitLines(outcome.sSamplus);
+    EXPECT_GT(std::count_if(vLines.begin(), vLines.end(), [](const std::string& s) {  // secondary, no SEQ, values
+                  return s.find("\t0\t0\t*\t*\t") != std::string::npos && s.find("\tNA\t") == std::string::npos &&
+                         (std::stoi(s.substr(s.find('\t') + 1)) & 256);
+              }), 5);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    RealInput, AlignerOutput,
+    testing::Values(
+        AlignerCase{"bowtie", BOWTIE, nullptr},
+        AlignerCase{"bowtie2", "bowtie2-build -q %D/genome.fa ref && bowtie2 -k 10 -x ref -U %D/reads.fq",
+                    "insertion or deletion (I/D in CIGAR)"},
+        AlignerCase{"bwa", "cp %D/genome.fa . && bwa index genome.fa 2>/dev/null && bwa mem -a genome.fa %D/reads.fq",
+                    "insertion or deletion (I/D in CIGAR)"}),
+    [](const testing::TestParamInfo<AlignerCase>& test) { return std::string(test.param.sTool); });
 
 // samtools-prepared files: sorted by coordinate is refused, sorted by name runs; without MD tags
 // the run is refused until samtools calmd adds them.
 TEST(RealInput, SamtoolsPreparedFiles) {
-    if (!HaveTools("bowtie samtools")) return;
+    SKIP_WITHOUT("bowtie samtools");
     const std::unique_ptr<TempDir> pDir = Align(BOWTIE);
     const std::string sDir = pDir->Path(), sNoMd = "sed 's/\\tMD:Z:[^\\t]*//' bowtie.sam";
     const struct { std::string sPrepare; const char* sMessage; } cases[] = {  // sMessage: none when it runs
@@ -150,42 +170,46 @@ TEST(RealInput, SamtoolsPreparedFiles) {
 
 // One set of alignments gives the same values from SAM, gzip-compressed SAM, BAM and CRAM, on the
 // bundled example and on an aligner's output; the tags of BAM output carry the SAMplus values.
-TEST(RealInput, EveryContainerGivesTheSameValues) {
-    if (!HaveTools("samtools")) return;
-    std::vector<std::unique_ptr<TempDir>> vDirs;
-    vDirs.push_back(std::make_unique<TempDir>());
-    WriteFile(vDirs[0]->File("sam.sam"), ReadFile(TestDataPath("example.sam")));
-    if (HaveTools("bowtie")) vDirs.push_back(Align(BOWTIE));
-    for (const std::unique_ptr<TempDir>& pDir : vDirs) {
-        const std::string sDir = pDir->Path();
-        const Outcome whole = RunOn(sDir);
-        ASSERT_EQ(whole.iExit, 0) << whole.sLog;
-        const std::vector<std::string> vExpected = RecordValues(whole.sSamplus);
-        ASSERT_EQ(RunShell("cd " + sDir + " && gzip -c sam.sam > c.sam.gz && samtools view -b -o c.bam sam.sam"
-                           " && samtools view -C --output-fmt-option no_ref=1 -o c.cram sam.sam"), 0);
-        for (const char* sInput : {"c.sam.gz", "c.bam", "c.cram"}) {
-            const Outcome run = RunOn(sDir, {std::string("MAP_FILENAME=") + sInput, "OUTPUT_FORMAT=SAMPLUS"});
-            ASSERT_EQ(run.iExit, 0) << sInput << run.sStderr;
-            EXPECT_EQ(RecordValues(run.sSamplus), vExpected) << sInput;
-        }
-        // Tagged output: ZU and ZP (floats, shown with 6 digits) against the SAMplus values (6 digits).
-        ASSERT_EQ(RunOn(sDir, {"OUTPUT_FORMAT=BAM", "OUTPUT_FILE=out.bam"}).iExit, 0);
-        ASSERT_EQ(RunShell("cd " + sDir + " && samtools quickcheck out.bam && samtools view out.bam > tags.txt"), 0);
-        const std::vector<std::string> vTagged = SplitLines(ReadFile(sDir + "/tags.txt"));
-        ASSERT_EQ(vTagged.size(), vExpected.size());
-        for (std::size_t i = 0; i < vTagged.size(); ++i) {
-            const std::string& sLine = vTagged[i];
-            const std::size_t iZu = sLine.find("\tZU:f:"), iZp = sLine.find("\tZP:f:");
-            if (vExpected[i] == "NA\tNA") {
-                EXPECT_TRUE(iZu == std::string::npos && iZp == std::string::npos) << sLine;
-                continue;
-            }
-            ASSERT_TRUE(iZu != std::string::npos && iZp != std::string::npos) << sLine;
-            const double dShare = std::stod(vExpected[i]), dPosterior = std::stod(vExpected[i].substr(vExpected[i].find('\t')));
-            EXPECT_NEAR(std::stod(sLine.substr(iZu + 6)), dShare, 1.5e-5 * dShare + 1e-12) << sLine;
-            EXPECT_NEAR(std::stod(sLine.substr(iZp + 6)), dPosterior, 1.5e-5 * dPosterior + 1e-12) << sLine;
-        }
+void ExpectTheSameValuesFromEveryContainer(const std::string& sDir) {
+    const Outcome whole = RunOn(sDir);
+    ASSERT_EQ(whole.iExit, 0) << whole.sLog;
+    const std::vector<std::string> vExpected = RecordValues(whole.sSamplus);
+    ASSERT_EQ(RunShell("cd " + sDir + " && gzip -c sam.sam > c.sam.gz && samtools view -b -o c.bam sam.sam"
+                       " && samtools view -C --output-fmt-option no_ref=1 -o c.cram sam.sam"), 0);
+    for (const char* sInput : {"c.sam.gz", "c.bam", "c.cram"}) {
+        const Outcome run = RunOn(sDir, {std::string("MAP_FILENAME=") + sInput, "OUTPUT_FORMAT=SAMPLUS"});
+        ASSERT_EQ(run.iExit, 0) << sInput << run.sStderr;
+        EXPECT_EQ(RecordValues(run.sSamplus), vExpected) << sInput;
     }
+    // Tagged output: ZU and ZP (floats, shown with 6 digits) against the SAMplus values (6 digits).
+    ASSERT_EQ(RunOn(sDir, {"OUTPUT_FORMAT=BAM", "OUTPUT_FILE=out.bam"}).iExit, 0);
+    ASSERT_EQ(RunShell("cd " + sDir + " && samtools quickcheck out.bam && samtools view out.bam > tags.txt"), 0);
+    const std::vector<std::string> vTagged = SplitLines(ReadFile(sDir + "/tags.txt"));
+    ASSERT_EQ(vTagged.size(), vExpected.size());
+    for (std::size_t i = 0; i < vTagged.size(); ++i) {
+        const std::string& sLine = vTagged[i];
+        const std::size_t iZu = sLine.find("\tZU:f:"), iZp = sLine.find("\tZP:f:");
+        if (vExpected[i] == "NA\tNA") {
+            EXPECT_TRUE(iZu == std::string::npos && iZp == std::string::npos) << sLine;
+            continue;
+        }
+        ASSERT_TRUE(iZu != std::string::npos && iZp != std::string::npos) << sLine;
+        const double dShare = std::stod(vExpected[i]), dPosterior = std::stod(vExpected[i].substr(vExpected[i].find('\t')));
+        EXPECT_NEAR(std::stod(sLine.substr(iZu + 6)), dShare, 1.5e-5 * dShare + 1e-12) << sLine;
+        EXPECT_NEAR(std::stod(sLine.substr(iZp + 6)), dPosterior, 1.5e-5 * dPosterior + 1e-12) << sLine;
+    }
+}
+
+TEST(RealInput, EveryContainerGivesTheSameValuesOnTheExample) {
+    SKIP_WITHOUT("samtools");
+    TempDir dir;
+    WriteFile(dir.File("sam.sam"), ReadFile(TestDataPath("example.sam")));
+    ExpectTheSameValuesFromEveryContainer(dir.Path());
+}
+
+TEST(RealInput, EveryContainerGivesTheSameValuesOnAlignerOutput) {
+    SKIP_WITHOUT("bowtie samtools");
+    ExpectTheSameValuesFromEveryContainer(Align(BOWTIE)->Path());
 }
 
 // Read names of 43 characters and reference names of 10 give exactly the values of short names.

@@ -149,7 +149,7 @@ struct Multiread {
         std::vector<AlignmentEvidence> vAlignments;
         for (int j = 0; j < iN; ++j) vAlignments.push_back({&vEvidence[j], bZ[j], vQualities[j], vCounts[j]});
         if (bLiteral) literal::Run(iN, iL, iT, iB, dRate, vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
-        else MCMCcalculator(iN, ModelParameters{iL, 0, dRate, iT, iB}).Run(vAlignments, gScores, &vRow[0], vProb);
+        else MCMCcalculator(ModelParameters{0, dRate, iT, iB}).Run(vAlignments, iL, gScores, &vRow[0], vProb);
         vProb.insert(vProb.end(), vDraws.begin(), vDraws.end());
         return vProb;
     }

@@ -11,8 +11,8 @@
 #include "Logger.h"
 #include "ManPage.h"
 #include "Progress.h"
-#include "RunSummary.h"
 #include "Settings.h"
+#include "SummaryText.h"
 #include "TestHelpers.h"
 
 namespace {
@@ -72,9 +72,10 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
         {Sources({{"POLYMORPHISM_RATE", "abc"}}), {"POLYMORPHISM_RATE = abc is not a number"}},
         {Sources({{"POLYMORPHISM_RATE", "1.5"}}), {"POLYMORPHISM_RATE = 1.5 is outside 0 to 1 (exclusive)"}},
         {Sources({{"POLYMORPHISM_RATE", "0"}}), {"POLYMORPHISM_RATE = 0 is outside 0 to 1 (exclusive)"}},
-        {Sources({{"MAX_NUM_MISMATCHES_FOR_TOP_HITS", "5"}, {"EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", "4"}}),
-         {"MAX_NUM_MISMATCHES_FOR_TOP_HITS = 5 is outside 0 to 3",
-          "EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS = 4 is outside 0 to 3"}},
+        {Sources({{"MAX_NUM_MISMATCHES_FOR_TOP_HITS", "11"}, {"EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS", "-1"},
+                  {"MAX_ALIGNMENTS", "1"}}),
+         {"MAX_NUM_MISMATCHES_FOR_TOP_HITS = 11 is outside 0 to 10",
+          "EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS = -1 is outside 0 to 10", "MAX_ALIGNMENTS = 1 is outside 2 to 100"}},
         {Sources({{"TOTAL_ITERATIONS", "1e4"}, {"SEQ_FLANKING_VALUE", "12abc"}}),  // one line each, table order
          {"SEQ_FLANKING_VALUE = 12abc is not a whole number", "TOTAL_ITERATIONS = 1e4 is not a whole number"}},
         {Sources({{"TOTAL_ITERATIONS", "1"}}), {"TOTAL_ITERATIONS = 1 is outside 2 to 10000000"}},
@@ -115,7 +116,7 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
     EXPECT_EQ(std::vector<int>({s.nparts, s.part, s.iNumThreads, s.iTotalIterations}), std::vector<int>({3, 2, 6, 1000}));
     EXPECT_EQ(s.dPolymorphismRate, 0.25);
     EXPECT_EQ(s.sLogFilename, "my");  // the first word of a path
-    EXPECT_TRUE(s.strandness && s.bQuiet && s.bOutputFormatGiven && s.outputFormat == OutputFormat::Cram);
+    EXPECT_TRUE(s.strandness && s.bQuiet && s.outputFormat == OutputFormat::Cram);
     EXPECT_TRUE(s.probMode == ProbMode::Proportional && s.partOutput == PartOutput::Full);
     for (const char* sPiece :
          {"Contents of the configuration file (run.cfg): \n  LOG_FILENAME = my run.log\n  NUM_PARTS = 3\n",
@@ -214,8 +215,7 @@ TEST(RunSummary, Format) {
     summary.iLinesRead = 1234567;
     summary.vRejected = {{"non-standard format", 12, 7}, {"unmapped", 3, 1001}};
     summary.iUniqueReads = 1500;
-    summary.iMultireadsScored[2] = 2199;
-    summary.iMultireadsScored[5] = 4;
+    summary.vMultireadsScored = {0, 0, 2199, 0, 0, 4};
     summary.vOutputFiles = {"reads.sam+"};
     summary.dWallSeconds = 0.456;
     EXPECT_EQ(FormatRunSummary(summary, 16000),

@@ -1,0 +1,64 @@
+#include "ConfigFileReader.h"
+
+#include <fstream>
+#include <vector>
+
+#include "Trim.h"
+
+namespace {
+
+// Without blanks and tabs at either end (a CR is kept: the checks of the settings report it).
+std::string TrimBlanks(const std::string& sText) { return std::string(Trim(sText, SPACES_AND_TABS)); }
+
+const char* const BYTE_ORDER_MARK = "\xEF\xBB\xBF";  // UTF-8, as some editors start a file
+
+// Whether a line (read without its LF) holds a control character, the first stored in *pByte. A
+// tab is text, and a CR is the CR of a CR LF line end when it is the line's last byte.
+bool FindControlCharacter(const std::string& sLine, unsigned char* pByte) {
+    for (std::size_t i = 0; i < sLine.size(); ++i) {
+        const auto c = static_cast<unsigned char>(sLine[i]);
+        if (c == '\t' || (c == '\r' && i + 1 == sLine.size())) continue;
+        if (c < 0x20 || c == 0x7f) {
+            *pByte = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+ConfigFileReader::ConfigFileReader(const std::string& filename)
+    : sFilename(filename), cComment('#'), cLineDelimiter('\n'), cSeparator('=') {}
+
+std::size_t ConfigFileReader::ReadInputFile() {
+    std::vector<LineWithoutSeparator> vLines;
+    std::ifstream in(sFilename);
+    std::string sLine;
+    int iLineNumber = 0;
+    firstControl = ControlCharacter();
+    // getline also yields a last line that has no line delimiter after it.
+    while (in && std::getline(in, sLine, cLineDelimiter)) {
+        ++iLineNumber;
+        if (iLineNumber == 1 && sLine.compare(0, 3, BYTE_ORDER_MARK) == 0) sLine.erase(0, 3);
+        if (firstControl.iLine == 0 && FindControlCharacter(sLine, &firstControl.cByte))
+            firstControl.iLine = iLineNumber;
+        sLine = TrimBlanks(sLine);
+        std::size_t comment = sLine.find(cComment);
+        if (comment != std::string::npos) sLine.erase(comment);
+        if (!sLine.empty()) vLines.push_back({iLineNumber, sLine});
+    }
+    in.close();
+
+    if (!vLines.empty()) values.clear();
+    vWithoutSeparator.clear();
+    for (const LineWithoutSeparator& kept : vLines) {
+        std::size_t separator = kept.sText.find(cSeparator);
+        if (separator == std::string::npos) {
+            vWithoutSeparator.push_back({kept.iNumber, TrimBlanks(kept.sText)});
+            continue;
+        }
+        values[TrimBlanks(kept.sText.substr(0, separator))] = TrimBlanks(kept.sText.substr(separator + 1));
+    }
+    return values.size();
+}

@@ -1,0 +1,227 @@
+#include "TaggedWriter.h"
+
+#include <htslib/hfile.h>
+#include <htslib/kstring.h>
+#include <htslib/sam.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "AtomicFile.h"
+#include "InputFile.h"
+#include "LineSources.h"
+#include "RecordLines.h"
+#include "Version.h"
+
+namespace {
+
+const char* const PROGRAM_ID = "korvex";
+const char POSTERIOR_TAG[2] = {'Z', 'P'};
+const char UNIQUE_SHARE_TAG[2] = {'Z', 'U'};
+
+// The tagged output of htslib on an AtomicFile's temporary file; records go through Write.
+class TaggedWriter {
+public:
+    TaggedWriter(const OutputTarget& output, AtomicFile& file_) : file(file_), mode(output.mode), pFile(nullptr) {
+        const char* pMode = output.format == OutputFormat::Sam ? "w" : output.format == OutputFormat::Bam ? "wb" : "wc";
+        // Through the file's own descriptor, so that a read-only mode for the final file does not
+        // stop the writing, and under the target's name, which CRAM stores in its file id: the
+        // same run then gives the same bytes.
+        hFILE* pStream = hdopen(file.DuplicateDescriptor(), "w");
+        if (pStream == nullptr) throw OutputError(Describe() + " cannot be opened for writing");
+        pFile = hts_hopen(pStream, file.Target().c_str(), pMode);
+        if (pFile == nullptr) {
+            hclose_abruptly(pStream);
+            throw OutputError(Describe() + " cannot be opened for writing");
+        }
+        if (output.format == OutputFormat::Cram) UseReference(output.sReference);
+        // The threaded CRAM encoder may choose other codecs from run to run; on one thread the
+        // same run gives the same bytes.
+        if (output.iThreads > 1 && output.format != OutputFormat::Cram) hts_set_threads(pFile, output.iThreads);
+    }
+    ~TaggedWriter() {
+        if (pFile != nullptr) hts_close(pFile);
+    }
+    TaggedWriter(const TaggedWriter&) = delete;
+    TaggedWriter& operator=(const TaggedWriter&) = delete;
+
+    // Writes the input's header with this program's @PG line added; the header is kept for
+    // the records.
+    void WriteHeader(sam_hdr_t* pHeader, const std::string& sCommandLine) {
+        if (sam_hdr_add_pg(pHeader, PROGRAM_ID, "PN", PROGRAM_ID, "VN", PROGRAM_VERSION, "CL", sCommandLine.c_str(),
+                           static_cast<char*>(nullptr)) != 0 ||
+            sam_hdr_write(pFile, pHeader) != 0)
+            throw OutputError(Describe() + " cannot be written (its header)");
+        pOutHeader = pHeader;
+    }
+
+    // Writes the record with the tags of its values (nullptr: none). Tags of these names that
+    // the record brought from an earlier run are replaced or removed.
+    void Write(bam1_t* pRecord, const double* pdValues) {
+        double dPosterior = std::numeric_limits<double>::quiet_NaN(), dUniqueShare = dPosterior;
+        if (pdValues != nullptr) {
+            if (mode == ProbMode::Both) {
+                dUniqueShare = pdValues[0];
+                dPosterior = pdValues[1];
+            } else if (mode == ProbMode::Bayes) {
+                dPosterior = pdValues[0];
+            } else {
+                dUniqueShare = pdValues[0];
+            }
+        }
+        SetTag(pRecord, POSTERIOR_TAG, dPosterior);
+        SetTag(pRecord, UNIQUE_SHARE_TAG, dUniqueShare);
+        if (sam_write1(pFile, pOutHeader, pRecord) < 0) throw OutputError(Describe() + " cannot be written");
+    }
+
+    // Closes the htslib file with its checks; the AtomicFile is then ready for Commit.
+    void Close() {
+        int iResult = hts_close(pFile);
+        pFile = nullptr;
+        if (iResult != 0) throw OutputError(Describe() + " cannot be written (closing it failed)");
+    }
+
+private:
+    std::string Describe() const { return "the output file (" + file.Target() + ")"; }
+
+    // CRAM output is compressed against the reference given; without one the sequences are
+    // stored whole, so that the file never depends on a reference that may not be found.
+    void UseReference(const std::string& sReference) {
+        int iResult = sReference.empty() ? hts_set_opt(pFile, CRAM_OPT_NO_REF, 1)
+                                         : hts_set_fai_filename(pFile, sReference.c_str());
+        if (iResult != 0) throw OutputError(Describe() + ": the reference (" + sReference + ") cannot be used");
+    }
+
+    // A tag of this name that the record brings is updated in place when it holds a float, and
+    // removed when it holds another type (another tool's) or the record gets no value.
+    void SetTag(bam1_t* pRecord, const char acTag[2], double dValue) {
+        uint8_t* pExisting = bam_aux_get(pRecord, acTag);
+        if (pExisting != nullptr && (std::isnan(dValue) || *pExisting != 'f')) bam_aux_del(pRecord, pExisting);
+        if (std::isnan(dValue)) return;
+        if (bam_aux_update_float(pRecord, acTag, static_cast<float>(dValue)) != 0)
+            throw OutputError(Describe() + ": a record's tag cannot be set");
+    }
+
+    AtomicFile& file;
+    ProbMode mode;
+    htsFile* pFile;                  // owned; closed by Close or the destructor
+    sam_hdr_t* pOutHeader = nullptr;  // owned by the caller
+};
+
+struct RecordHolder {
+    bam1_t* p = bam_init1();
+    ~RecordHolder() { bam_destroy1(p); }
+};
+
+struct HeaderHolder {
+    sam_hdr_t* p = nullptr;
+    ~HeaderHolder() { sam_hdr_destroy(p); }
+};
+
+ContentChecksum WriteTaggedFromRecords(const InputFile& input, const InputOptions& inOptions,
+                                       const OutputTarget& output, ValueCursor& cursor, const EarlierReading& earlier) {
+    HtsRecordReader reader(input, inOptions);
+    AtomicFile out(output.sPath, &input);
+    TaggedWriter writer(output, out);
+    HeaderHolder header;
+    header.p = sam_hdr_dup(reader.Header());
+    if (header.p == nullptr) throw OutputError("the output file (" + output.sPath + "): the header cannot be copied");
+    const int64_t iHeaderLines = CountHeaderLines(reader.Header());
+    writer.WriteHeader(header.p, output.sCommandLine);
+    RecordHolder record;
+    while (reader.Next(record.p)) writer.Write(record.p, cursor.At(iHeaderLines + reader.RecordsRead()));
+    writer.Close();
+    CheckSecondReading(input, iHeaderLines + reader.RecordsRead(), reader.Checksum(), earlier, cursor);
+    const ContentChecksum written = out.Checksum();
+    out.Commit();
+    return written;
+}
+
+// The iField-th (0-based) tab-separated field of a line; empty when the line has fewer.
+std::string_view FieldOf(const LineView& line, int iField) {
+    std::string_view text(line.pData, line.iLength);
+    std::size_t iStart = 0;
+    for (int i = 0; i < iField; ++i) {
+        iStart = text.find('\t', iStart);
+        if (iStart == std::string_view::npos) return std::string_view();
+        ++iStart;
+    }
+    std::size_t iEnd = text.find('\t', iStart);
+    return text.substr(iStart, iEnd == std::string_view::npos ? std::string_view::npos : iEnd - iStart);
+}
+
+// htslib turns a record whose reference is missing from the header into an unmapped one;
+// such a record could not be written unchanged, so it is an error.
+void CheckReferencesKnown(const InputFile& input, int64_t iLine, const LineView& content, const bam1_t* pRecord) {
+    const int RNAME_FIELD = 2, RNEXT_FIELD = 6;
+    std::string_view sName;
+    if (pRecord->core.tid < 0 && FieldOf(content, RNAME_FIELD) != "*")
+        sName = FieldOf(content, RNAME_FIELD);
+    else if (pRecord->core.mtid < 0 && FieldOf(content, RNEXT_FIELD) != "*")
+        sName = FieldOf(content, RNEXT_FIELD);
+    else
+        return;
+    throw InputError(DescribeSamFile(input.Name()) + ", line " + std::to_string(iLine) + ": the reference " +
+                     std::string(sName) + " is not among the header's @SQ lines");
+}
+
+ContentChecksum WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputTarget& output,
+                                    ValueCursor& cursor, const EarlierReading& earlier) {
+    std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
+    AtomicFile out(output.sPath, &input);
+    TaggedWriter writer(output, out);
+    HeaderHolder header;
+    std::string sHeaderText;
+    RecordHolder record;
+    kstring_t text = KS_INITIALIZE;  // the current record line, NUL-terminated for the parser
+    auto finishHeader = [&]() {
+        header.p = sam_hdr_parse(sHeaderText.size(), sHeaderText.c_str());
+        if (header.p == nullptr) throw InputError(DescribeSamFile(input.Name()) + ": its header lines cannot be parsed");
+        writer.WriteHeader(header.p, output.sCommandLine);
+    };
+    LineView line;
+    int64_t iLine = 0;
+    try {
+        while (pLines->NextLine(line)) {
+            ++iLine;
+            LineView content = RecordText(line);
+            if (content.iLength == 0) continue;
+            if (content.pData[0] == '@') {
+                if (header.p != nullptr)
+                    throw InputError(DescribeSamFile(input.Name()) + ", line " + std::to_string(iLine) +
+                                     ": a header line after the first record");
+                sHeaderText.append(content.pData, content.iLength).push_back('\n');
+                continue;
+            }
+            if (header.p == nullptr) finishHeader();
+            ks_clear(&text);
+            if (kputsn(content.pData, content.iLength, &text) < 0 || sam_parse1(&text, header.p, record.p) < 0)
+                throw InputError(DescribeSamFile(input.Name()) + ", line " + std::to_string(iLine) +
+                                 ": the record cannot be read as SAM");
+            CheckReferencesKnown(input, iLine, content, record.p);
+            writer.Write(record.p, cursor.At(iLine));
+        }
+        if (header.p == nullptr) finishHeader();
+    } catch (...) {
+        ks_free(&text);
+        throw;
+    }
+    ks_free(&text);
+    writer.Close();
+    CheckSecondReading(input, iLine, pLines->Checksum(), earlier, cursor);
+    const ContentChecksum written = out.Checksum();
+    out.Commit();
+    return written;
+}
+
+}  // namespace
+
+ContentChecksum WriteTagged(const InputFile& input, const InputOptions& inOptions, const OutputTarget& output,
+                            LineValueSource& values, const EarlierReading& earlier) {
+    ValueCursor cursor(values, ValueColumns(output.mode));
+    if (input.Format() == InputFormat::Bam || input.Format() == InputFormat::Cram)
+        return WriteTaggedFromRecords(input, inOptions, output, cursor, earlier);
+    return WriteTaggedFromText(input, inOptions, output, cursor, earlier);
+}

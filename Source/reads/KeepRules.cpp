@@ -1,0 +1,42 @@
+#include "KeepRules.h"
+
+#include <algorithm>
+
+bool DropCountsReads(DropReason reason) { return reason != DropReason::AboveBestPlusExtra; }
+
+const char* DescribeDropReason(DropReason reason) {
+    static const char* const TEXTS[DROP_REASON_COUNT] = {
+        "reads whose best alignment has more mismatches than MAX_NUM_MISMATCHES_FOR_TOP_HITS",
+        "reads with more alignments than MAX_ALIGNMENTS",
+        "alignment lines with more mismatches than the best + EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS"};
+    return TEXTS[static_cast<int>(reason)];
+}
+
+void KeepRuleDrops::Add(DropReason reason, int iLineNumber) {
+    int i = static_cast<int>(reason);
+    if (aiCount[i]++ == 0) aiFirstLine[i] = iLineNumber;
+}
+
+int ApplyKeepRules(const KeepRuleLimits& limits, TmpReadContainer& tmp, KeepRuleDrops& drops) {
+    if (tmp.empty()) return 0;
+    const int iFirstLine = tmp[0].lineNumber;
+    int iBest = tmp[0].MismatchCount();
+    for (const Read& read : tmp) iBest = std::min(iBest, read.MismatchCount());
+    if (iBest > limits.iMaxMismatchesForTopHits) {
+        drops.Add(DropReason::BestAboveLimit, iFirstLine);
+        return 0;
+    }
+    const int iLimit = iBest + limits.iExtraMismatches;
+    auto itKept = tmp.begin();
+    for (const Read& read : tmp) {
+        if (read.MismatchCount() > iLimit) drops.Add(DropReason::AboveBestPlusExtra, read.lineNumber);
+        else *itKept++ = read;
+    }
+    tmp.erase(itKept, tmp.end());
+    const int iCount = static_cast<int>(tmp.size());
+    if (iCount > limits.iMaxAlignments) {
+        drops.Add(DropReason::TooManyAlignments, iFirstLine);
+        return 0;
+    }
+    return iCount;
+}

@@ -1,0 +1,99 @@
+#ifndef KORVEX_MULTIREADCOLLECTIONMGR_H
+#define KORVEX_MULTIREADCOLLECTIONMGR_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Arena.h"
+#include "ErrorScore.h"
+#include "KeepRules.h"
+#include "LineSource.h"
+#include "MapFileReader.h"
+#include "Read.h"
+#include "ReadIdSet.h"
+#include "ReferenceNames.h"
+
+// Every kept alignment, in ascending SAM line order.
+typedef std::vector<Read*> LineIndex;
+
+// The largest number of alignments a read may keep unless the settings say otherwise (MAX_ALIGNMENTS).
+const int DEFAULT_MAX_ALIGNMENTS = 5;
+
+// Reads the SAM file and files each read ID's kept alignments as a MultiRead into the container
+// of its number of alignments. Owns every Read, every text and every mismatch of the run in
+// arenas, so nothing is allocated or freed record by record; single-threaded.
+class MultiReadCollectionMgr {
+public:
+    MultiReadCollectionMgr(int maxMismatchesForTopHits, int extraMismatchesForAdditionalHits,
+                           int iMaxAlignments = DEFAULT_MAX_ALIGNMENTS);
+    virtual ~MultiReadCollectionMgr();
+    MultiReadCollectionMgr(const MultiReadCollectionMgr&) = delete;
+    MultiReadCollectionMgr& operator=(const MultiReadCollectionMgr&) = delete;
+
+    // Reads the lines of source (the file sFileName) and fills the containers; returns the
+    // number of alignment lines accepted. errorMessage says why when the file holds no
+    // alignment line at all. Throws InputError when the file cannot be read or the model cannot
+    // use it (not grouped by read, paired reads, no MD tags at all).
+    int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, std::string& errorMessage);
+    // The same for a plain text file.
+    int64_t BuildReadCollections(const std::string& samFileName, std::string& errorMessage);
+
+    // The reads with iAlignments kept alignments, 1 to LargestAlignmentCount() (MAX_ALIGNMENTS).
+    MultiReadContainer& Container(int iAlignments) { return vContainers[iAlignments]; }
+    const MultiReadContainer& Container(int iAlignments) const { return vContainers[iAlignments]; }
+    int LargestAlignmentCount() const { return static_cast<int>(vContainers.size()) - 1; }
+
+    // Applies the keep rules to the alignments of one read and files those kept.
+    void ProcessCurrentTmpContainer(TmpReadContainer& tmp);
+    void PutReadsIntoProperContainer(int count, TmpReadContainer& tmp);
+    // Forgets every container and every text.
+    void ClearContainers();
+
+    // The lines rejected by the last build, by reason, and the lines read in all.
+    const LineRejections& Rejections() const { return rejections; }
+    // The reads and alignment lines that the keep rules dropped in the last build, by reason.
+    const KeepRuleDrops& Drops() const { return drops; }
+    int LinesRead() const { return iLinesRead; }
+
+private:
+    void StartGroup(const Read& read);
+    void FileGroup(TmpReadContainer& tmp);
+    void RefuseUngroupedFile();
+    void LogRejections(int iRejected);
+    void LogDrops();
+    const ReadMismatch* StoreMismatches(const Read& read);
+    void ShuffleMultiReadContainers();
+
+    KeepRuleLimits limits;
+    std::string sInputName;  // the file being read, for messages
+    Arena records;         // the Reads of the MultiReads
+    Arena texts;           // read IDs and the qualities of multiread alignments
+    Arena mismatches;      // the mismatches of the Reads
+    ReferenceNames references;
+    ReadIdSet seenReadIds;
+    ErrorScoreCounter errorCounts;
+    Arena::Mark groupStart;     // texts of the group being gathered start here
+    Arena::Mark afterGroupName;
+    Arena::Mark groupMismatches;  // and its mismatches here
+    const char* pGroupName;     // the read ID of that group, in texts
+    int iFiledCount;            // alignments filed for the last group
+    LineRejections rejections;
+    KeepRuleDrops drops;
+    int iLinesRead;
+    // Index N: the container of N alignments; index 0 stays empty. Their Reads live in the
+    // records arena; workers only write probability values of their own jobs.
+    std::vector<MultiReadContainer> vContainers;
+
+public:
+    // Not owning: every kept alignment, in line order.
+    LineIndex LineNumberMap;
+    std::map<char, double> error_score;
+};
+
+// Sorts the unique reads by the position of their alignment, keeping the file order of equal
+// positions, and returns those positions in the new order.
+std::vector<int> SortUniqueReadsByPosition(MultiReadContainer& uniqueReads);
+
+#endif

@@ -13,6 +13,7 @@
 
 #include "InputFile.h"
 #include "LineSources.h"
+#include "OrderedBlocks.h"
 #include "OutputWriters.h"
 #include "PathNames.h"
 #include "RunPlan.h"
@@ -231,13 +232,61 @@ TEST(Samplus, EveryLineGetsItsValuesOrNA) {
         {"a\n\nb\n", 3, {{3, {1, 1}}}, ProbMode::Both, "a\tNA\tNA\t\n\tNA\tNA\t\nb\t1\t1\t\n"},
         {"", 0, {}, ProbMode::Both, ""}};
     TempDir dir;
-    for (const Case& c : cases) {
-        WriteFile(dir.File("reads.sam"), c.sInput);
-        MapValueSource source(c.values);
-        InputFile input(dir.File("reads.sam"));
-        WriteOutput(input, {}, {OutputFormat::Samplus, dir.File("reads.sam+"), c.mode, "", 1, ""}, source, {c.iLines, std::nullopt});
-        EXPECT_EQ(ReadFile(dir.File("reads.sam+")), c.sOutput) << c.sInput;
-    }
+    for (int iThreads : {1, 3})
+        for (const Case& c : cases) {
+            WriteFile(dir.File("reads.sam"), c.sInput);
+            MapValueSource source(c.values);
+            InputFile input(dir.File("reads.sam"));
+            WriteOutput(input, {}, {OutputFormat::Samplus, dir.File("reads.sam+"), c.mode, "", iThreads, ""}, source,
+                        {c.iLines, std::nullopt});
+            EXPECT_EQ(ReadFile(dir.File("reads.sam+")), c.sOutput) << c.sInput;
+        }
+}
+
+// Blocks are written whole and in order whatever the threads and the window. The first failure
+// of any stage reaches the caller, and no block from the failing one on is written.
+TEST(OrderedBlocks, WrittenInOrderUpToTheFirstFailure) {
+    struct Block { int iFirst = 0; std::vector<int> vValues; };
+    const int BLOCKS = 40, BLOCK_SIZE = 7, FAILING = 23;
+    enum Stage { None, Fill, Format, Write };
+    for (int iThreads : {1, 2, 5})
+        for (std::size_t iWindow : {1, 3, 16})
+            for (Stage failing : {None, Fill, Format, Write}) {
+                SCOPED_TRACE(std::to_string(iThreads) + " threads, window " + std::to_string(iWindow) + ", stage " +
+                             std::to_string(failing));
+                int iNext = 0;
+                std::vector<int> vWritten;
+                auto fail = [&](Stage stage, const Block& block) {
+                    if (stage == failing && block.iFirst == FAILING * BLOCK_SIZE) throw std::runtime_error("stage");
+                };
+                auto run = [&] {
+                    RunOrderedBlocks<Block>(
+                        iThreads, iWindow,
+                        [&](Block& block) {
+                            block.iFirst = iNext;
+                            fail(Fill, block);
+                            iNext += BLOCK_SIZE;
+                            return block.iFirst < BLOCKS * BLOCK_SIZE;
+                        },
+                        [&](Block& block) {
+                            fail(Format, block);
+                            block.vValues.clear();
+                            for (int i = 0; i < BLOCK_SIZE; ++i) block.vValues.push_back(block.iFirst + i);
+                        },
+                        [&](Block& block) {
+                            fail(Write, block);
+                            vWritten.insert(vWritten.end(), block.vValues.begin(), block.vValues.end());
+                        });
+                };
+                if (failing == None) {
+                    run();
+                    EXPECT_EQ(vWritten.size(), static_cast<std::size_t>(BLOCKS * BLOCK_SIZE));
+                } else {
+                    EXPECT_EQ(ErrorOf<std::runtime_error>(run), "stage");
+                    EXPECT_LE(vWritten.size(), static_cast<std::size_t>(FAILING * BLOCK_SIZE));
+                }
+                for (std::size_t i = 0; i < vWritten.size(); ++i) ASSERT_EQ(vWritten[i], static_cast<int>(i));
+            }
 }
 
 // Every record of a tagged output is its input line unchanged but for ZP and ZU, floats of the

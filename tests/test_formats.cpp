@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -243,48 +244,50 @@ TEST(Samplus, EveryLineGetsItsValuesOrNA) {
         }
 }
 
-// Blocks are written whole and in order whatever the threads and the window. The first failure
-// of any stage reaches the caller, and no block from the failing one on is written.
+// Blocks are written whole and in order whatever the threads and the window. Of several
+// failures the caller gets the one met first block by block, after every block before it.
 TEST(OrderedBlocks, WrittenInOrderUpToTheFirstFailure) {
-    struct Block { int iFirst = 0; std::vector<int> vValues; };
-    const int BLOCKS = 40, BLOCK_SIZE = 7, FAILING = 23;
-    enum Stage { None, Fill, Format, Write };
+    struct Block { int iIndex = 0; std::vector<int> vValues; };
+    const int BLOCKS = 40, BLOCK_SIZE = 7;
+    enum Stage { Fill, Format, Write };
+    struct Failure { Stage stage; int iBlock; };
+    const std::vector<std::vector<Failure>> cases = {
+        {}, {{Fill, 23}}, {{Format, 23}}, {{Write, 23}}, {{Format, 30}, {Write, 23}},
+        {{Fill, 30}, {Format, 23}}, {{Fill, 23}, {Write, 10}}, {{Format, 0}}};
     for (int iThreads : {1, 2, 5})
         for (std::size_t iWindow : {1, 3, 16})
-            for (Stage failing : {None, Fill, Format, Write}) {
-                SCOPED_TRACE(std::to_string(iThreads) + " threads, window " + std::to_string(iWindow) + ", stage " +
-                             std::to_string(failing));
+            for (const std::vector<Failure>& failures : cases) {
+                int iFirst = BLOCKS;  // the block of the failure expected
+                for (const Failure& f : failures) iFirst = std::min(iFirst, f.iBlock);
+                SCOPED_TRACE(std::to_string(iThreads) + " threads, window " + std::to_string(iWindow) +
+                             ", first failure in block " + std::to_string(iFirst));
+                auto check = [&](Stage stage, const Block& block) {
+                    for (const Failure& f : failures)
+                        if (f.stage == stage && f.iBlock == block.iIndex)
+                            throw std::runtime_error("block " + std::to_string(f.iBlock));
+                };
                 int iNext = 0;
                 std::vector<int> vWritten;
-                auto fail = [&](Stage stage, const Block& block) {
-                    if (stage == failing && block.iFirst == FAILING * BLOCK_SIZE) throw std::runtime_error("stage");
-                };
                 auto run = [&] {
                     RunOrderedBlocks<Block>(
                         iThreads, iWindow,
                         [&](Block& block) {
-                            block.iFirst = iNext;
-                            fail(Fill, block);
-                            iNext += BLOCK_SIZE;
-                            return block.iFirst < BLOCKS * BLOCK_SIZE;
+                            block.iIndex = iNext++;
+                            check(Fill, block);
+                            return block.iIndex < BLOCKS;
                         },
                         [&](Block& block) {
-                            fail(Format, block);
+                            check(Format, block);
                             block.vValues.clear();
-                            for (int i = 0; i < BLOCK_SIZE; ++i) block.vValues.push_back(block.iFirst + i);
+                            for (int i = 0; i < BLOCK_SIZE; ++i) block.vValues.push_back(block.iIndex * BLOCK_SIZE + i);
                         },
                         [&](Block& block) {
-                            fail(Write, block);
+                            check(Write, block);
                             vWritten.insert(vWritten.end(), block.vValues.begin(), block.vValues.end());
                         });
                 };
-                if (failing == None) {
-                    run();
-                    EXPECT_EQ(vWritten.size(), static_cast<std::size_t>(BLOCKS * BLOCK_SIZE));
-                } else {
-                    EXPECT_EQ(ErrorOf<std::runtime_error>(run), "stage");
-                    EXPECT_LE(vWritten.size(), static_cast<std::size_t>(FAILING * BLOCK_SIZE));
-                }
+                EXPECT_EQ(ErrorOf<std::runtime_error>(run), failures.empty() ? "" : "block " + std::to_string(iFirst));
+                ASSERT_EQ(vWritten.size(), static_cast<std::size_t>(iFirst * BLOCK_SIZE));
                 for (std::size_t i = 0; i < vWritten.size(); ++i) ASSERT_EQ(vWritten[i], static_cast<int>(i));
             }
 }

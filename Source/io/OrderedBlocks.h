@@ -16,9 +16,10 @@
 // iWindow blocks are in flight, in a ring whose storage is reused.
 //
 // Threads that wait sleep rather than spin, so that a machine shared with other work loses
-// nothing to them. The first failure (in any of the three) stops the work: no later block is
-// written, and it is rethrown on the calling thread once the helpers have ended. On one thread
-// the three run one after another, block by block.
+// nothing to them. A failure stops the work at its block: no block from it on is filled,
+// formatted or written, while the blocks before it still are. The failure rethrown on the
+// calling thread, once the helpers have ended, is the one of the earliest block, the one that
+// running the three block by block would have met first. On one thread they run just so.
 template <class Block, class Fill, class Format, class Write>
 void RunOrderedBlocks(int iThreads, std::size_t iWindow, Fill fill, Format format, Write write) {
     std::vector<Block> vBlocks(iWindow < 1 ? 1 : iWindow);
@@ -40,16 +41,22 @@ void RunOrderedBlocks(int iThreads, std::size_t iWindow, Fill fill, Format forma
     std::condition_variable cvWritten;  // a slot to fill again, or a failure
     std::vector<char> vFormatted(iSlots, 0);
     uint64_t iFilled = 0, iTaken = 0, iWritten = 0;
+    uint64_t iFailedBlock = UINT64_MAX;  // the earliest block that failed
     bool bEnd = false, bWriting = false;
     std::exception_ptr pError;
 
-    auto fail = [&](std::exception_ptr pFailure) {  // with the lock held
-        if (!pError) pError = pFailure;
+    auto fail = [&](uint64_t iBlock, std::exception_ptr pFailure) {  // with the lock held
+        if (iBlock < iFailedBlock) {
+            iFailedBlock = iBlock;
+            pError = pFailure;
+        }
         cvFilled.notify_all();
         cvWritten.notify_all();
     };
+    // Blocks below this one are to be formatted and written.
+    auto limit = [&] { return iFilled < iFailedBlock ? iFilled : iFailedBlock; };
     auto writeInOrder = [&](std::unique_lock<std::mutex>& lock) {
-        while (!pError && iWritten < iFilled && vFormatted[iWritten % iSlots]) {
+        while (iWritten < limit() && vFormatted[iWritten % iSlots]) {
             Block& block = vBlocks[iWritten % iSlots];
             lock.unlock();
             std::exception_ptr pFailure;
@@ -59,7 +66,7 @@ void RunOrderedBlocks(int iThreads, std::size_t iWindow, Fill fill, Format forma
                 pFailure = std::current_exception();
             }
             lock.lock();
-            if (pFailure) fail(pFailure);
+            if (pFailure) fail(iWritten, pFailure);
             vFormatted[iWritten % iSlots] = 0;
             ++iWritten;
             cvWritten.notify_one();
@@ -68,8 +75,8 @@ void RunOrderedBlocks(int iThreads, std::size_t iWindow, Fill fill, Format forma
     auto help = [&]() {
         std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
-            cvFilled.wait(lock, [&] { return pError || iTaken < iFilled || bEnd; });
-            if (pError || iTaken == iFilled) return;
+            cvFilled.wait(lock, [&] { return iTaken < limit() || bEnd; });
+            if (iTaken >= limit()) return;
             const uint64_t iBlock = iTaken++;
             lock.unlock();
             std::exception_ptr pFailure;
@@ -79,7 +86,7 @@ void RunOrderedBlocks(int iThreads, std::size_t iWindow, Fill fill, Format forma
                 pFailure = std::current_exception();
             }
             lock.lock();
-            if (pFailure) fail(pFailure);
+            if (pFailure) fail(iBlock, pFailure);
             vFormatted[iBlock % iSlots] = 1;
             if (!bWriting) {
                 bWriting = true;
@@ -118,8 +125,8 @@ void RunOrderedBlocks(int iThreads, std::size_t iWindow, Fill fill, Format forma
             pFailure = std::current_exception();
         }
         lock.lock();
-        if (pFailure) fail(pFailure);
-        if (pFailure || !bMore) break;
+        if (pFailure) fail(iFilled, pFailure);
+        if (pError || !bMore) break;
         ++iFilled;
         cvFilled.notify_one();
     }

@@ -11,8 +11,9 @@
 
 // Work on a stream in blocks: fill(block) reads the next block on the calling thread, in
 // order, and returns false when there was nothing left to read; format(block) runs on one of
-// iThreads - 1 helper threads; write(block) runs in block order, one block at a time, on the
-// helper that formatted the block that is next, so that writing overlaps with reading. At most
+// iThreads - 1 helper threads, or on the calling thread while all blocks are in flight;
+// write(block) runs in block order, one block at a time, on the thread that formatted the
+// block that is next, so that writing overlaps with reading. At most
 // iWindow blocks are in flight, in a ring whose storage is reused.
 //
 // Threads that wait sleep rather than spin, so that a machine shared with other work loses
@@ -72,27 +73,32 @@ void RunOrderedBlocks(int iThreads, std::size_t iWindow, Fill fill, Format forma
             cvWritten.notify_one();
         }
     };
+    // Formats the next block to take (there must be one) and, unless another thread is writing,
+    // writes what is next; with the lock held.
+    auto formatNext = [&](std::unique_lock<std::mutex>& lock) {
+        const uint64_t iBlock = iTaken++;
+        lock.unlock();
+        std::exception_ptr pFailure;
+        try {
+            format(vBlocks[iBlock % iSlots]);
+        } catch (...) {
+            pFailure = std::current_exception();
+        }
+        lock.lock();
+        if (pFailure) fail(iBlock, pFailure);
+        vFormatted[iBlock % iSlots] = 1;
+        if (!bWriting) {
+            bWriting = true;
+            writeInOrder(lock);
+            bWriting = false;
+        }
+    };
     auto help = [&]() {
         std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
             cvFilled.wait(lock, [&] { return iTaken < limit() || bEnd; });
             if (iTaken >= limit()) return;
-            const uint64_t iBlock = iTaken++;
-            lock.unlock();
-            std::exception_ptr pFailure;
-            try {
-                format(vBlocks[iBlock % iSlots]);
-            } catch (...) {
-                pFailure = std::current_exception();
-            }
-            lock.lock();
-            if (pFailure) fail(iBlock, pFailure);
-            vFormatted[iBlock % iSlots] = 1;
-            if (!bWriting) {
-                bWriting = true;
-                writeInOrder(lock);
-                bWriting = false;
-            }
+            formatNext(lock);
         }
     };
 
@@ -112,8 +118,14 @@ void RunOrderedBlocks(int iThreads, std::size_t iWindow, Fill fill, Format forma
         throw;
     }
     for (;;) {
+        // With every slot in flight, the reading thread formats rather than waits.
         std::unique_lock<std::mutex> lock(mutex);
-        cvWritten.wait(lock, [&] { return pError || iFilled - iWritten < iSlots; });
+        while (!pError && iFilled - iWritten >= iSlots) {
+            if (iTaken < limit())
+                formatNext(lock);
+            else
+                cvWritten.wait(lock);
+        }
         if (pError) break;
         Block& block = vBlocks[iFilled % iSlots];
         lock.unlock();

@@ -156,6 +156,10 @@ TEST(Pipeline, GoldenFileWhateverTheThreadsJobsAndMode) {
         if (c.bQuiet) {
             EXPECT_EQ(run.sStdout.substr(0, run.sStdout.find("  wall time")),
                       "\nSummary\n  lines read:        3,481\n  lines rejected:    1\n    unmapped: 1 (first at line 2,323)\n"
+                      "  reads dropped:     182\n    reads whose best alignment has more mismatches than "
+                      "MAX_NUM_MISMATCHES_FOR_TOP_HITS: 34 (first at line 95)\n    reads with more alignments than "
+                      "MAX_ALIGNMENTS: 148 (first at line 24)\n  lines dropped:     13\n    alignment lines with more "
+                      "mismatches than the best + EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS: 13 (first at line 770)\n"
                       "  unique reads:      1,665\n  multireads scored: 56 with 2, 16 with 3, 11 with 4, 66 with 5 "
                       "alignments\n  output:            example.sam+\n");
         } else {

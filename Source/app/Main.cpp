@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "EndOfRunWarnings.h"
 #include "InputFile.h"
 #include "Korvex.h"
 #include "Logger.h"
@@ -168,6 +169,7 @@ int RunCommand(const std::vector<std::string>& vArguments, double dStartSeconds)
     if (iExitStatus == 0) {
         summary.dWallSeconds = dSeconds;
         GetLogger()->Write("\n" + FormatRunSummary(summary, PeakMemoryKibibytes()), LogLevel::Summary);
+        WriteLines("main", EndOfRunWarnings(summary), LogLevel::Warning);
     }
     WriteTimeTaken("main", dSeconds);
     return FailWhenTheLogLostRecords("main", iExitStatus);

@@ -85,6 +85,35 @@ TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
               std::string::npos);
 }
 
+// Reads, sequences, settings and alignments given in each other's place: one line on standard
+// error naming the file and what it looks like, status 1, whether the file or standard input.
+TEST(Cli, InputThatIsNotAlignmentsIsRefusedInOneLine) {
+    const std::string sFastq = "@r1\nACGT\n+\nIIII\n", sSam = ReadFile(TestDataPath("example.sam"));
+    const std::string sNotInput = "KORVEX v2.0.0: the SAM file (", sNotConfig = "main: the configuration file (data) looks like ";
+    const std::string sReads = ", not alignments: align the reads first and give the aligner's SAM, BAM or CRAM output";
+    const std::string sGiveConfig = ", not KEY=VALUE lines: give the configuration file first and the alignments as MAP_FILENAME";
+    const struct { std::string sData; std::vector<std::string> vArgs; std::string sError; bool bStdin = false; } cases[] = {
+        {sFastq, {"run.cfg"}, sNotInput + "data) looks like FASTQ reads" + sReads},
+        {sFastq, {"run.cfg", "MAP_FILENAME=-"}, sNotInput + "-) looks like FASTQ reads" + sReads, true},
+        {">chr1\nACGTACGT\n", {"run.cfg"}, sNotInput + "data) looks like FASTA sequences" + sReads},
+        {"# settings\n\nSTRANDNESS_OPTION=ON\n", {"run.cfg"}, sNotInput + "data) looks like a configuration file "
+         "(STRANDNESS_OPTION= on its first line of settings), not alignments: give the SAM, BAM or CRAM file as MAP_FILENAME"},
+        {sSam, {"data"}, sNotConfig + "a SAM file" + sGiveConfig},
+        {sSam.substr(sSam.find("\nr") + 1), {"data"}, sNotConfig + "a SAM file" + sGiveConfig},
+        {std::string("\x1f\x8b\x08\x04\0\0", 6), {"data"},
+         sNotConfig + "compressed data (gzip or BGZF, as a BAM file or compressed SAM)" + sGiveConfig},
+        {"CRAM\3\0", {"data"}, sNotConfig + "a CRAM file" + sGiveConfig},
+        {sFastq, {"data"}, sNotConfig + "FASTQ reads" + sGiveConfig}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir.File("run.cfg"), "MAP_FILENAME=data\nSTRANDNESS_OPTION=OFF\n");
+        WriteFile(dir.File("data"), c.sData);
+        const ProgramResult result = RunKorvex(dir.Path(), c.vArgs, c.bStdin ? c.sData : "");
+        EXPECT_EQ(result.iExitStatus, 1) << c.sError;
+        EXPECT_EQ(result.sStderr, c.sError + "\n");
+    }
+}
+
 namespace fs = std::filesystem;
 
 // A run or a merge never writes a file it reads, nor one file in two roles, by any name or link:

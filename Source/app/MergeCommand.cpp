@@ -32,6 +32,7 @@
 #include "RecordLines.h"
 #include "RunPlan.h"
 #include "RunSettings.h"
+#include "SettingsAsInput.h"
 #include "ValuesFile.h"
 
 namespace {
@@ -433,7 +434,9 @@ std::unique_ptr<InputFile> OpenMergeInput(const RunSettings& settings) {
                          ": a merge needs the parts of a run divided in 2 or more");
     if (settings.sMapFileName == "-")
         throw InputError("the parts read standard input (MAP_FILENAME=-), which a merge cannot read again");
-    return std::make_unique<InputFile>(settings.sMapFileName);
+    auto pInput = std::make_unique<InputFile>(settings.sMapFileName);
+    RefuseSettingsGivenAsInput(*pInput);
+    return pInput;
 }
 
 int RunMergeCommand(const RunSettings& settings, const InputFile& input) { return Merge(settings, input); }

@@ -28,6 +28,7 @@
 #include "RunPlan.h"
 #include "RunSettings.h"
 #include "RunSummary.h"
+#include "SettingsAsInput.h"
 #include "StepProgress.h"
 #include "ThreadDataMgr.h"
 #include "ValuesFile.h"
@@ -285,7 +286,9 @@ void FillSummary(const Step1Data& data, RunSummary& summary) {
 
 std::unique_ptr<InputFile> OpenRunInput(const RunSettings& settings) {
     if (settings.sMapFileName.empty()) throw InputError("process2: no SAM file was given: set MAP_FILENAME");
-    return std::make_unique<InputFile>(settings.sMapFileName);
+    auto pInput = std::make_unique<InputFile>(settings.sMapFileName);
+    RefuseSettingsGivenAsInput(*pInput);
+    return pInput;
 }
 
 void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary, StepProgress& progress) {

@@ -245,6 +245,12 @@ std::string WithoutChecksums(const std::string& sManifest) {
 // the parts' files carry the part in their names and no intermediate file is left. A part whose
 // manifest an earlier build wrote merges with a warning; a part changed in place, its size kept
 // (a value's digit, or a byte of a BAM block header that the decoder does not check), is refused.
+// The summary on a command's standard output, up to its wall time; empty when there is none.
+static std::string SummaryFigures(const std::string& sStdout) {
+    const std::size_t iStart = sStdout.find("Summary\n"), iEnd = sStdout.find("  wall time");
+    return iStart < iEnd && iEnd != std::string::npos ? sStdout.substr(iStart, iEnd - iStart) : "";
+}
+
 TEST(Parts, MergeGivesTheFileOfAWholeRunFromUnchangedPartsAlone) {
     const struct { const char* sSetting; const char* sOutput; std::string sPartFile, sAfterDigit; } cases[] = {
         {"", "example.sam+", "example.part2of3.sam+", "\t\n"},
@@ -253,11 +259,15 @@ TEST(Parts, MergeGivesTheFileOfAWholeRunFromUnchangedPartsAlone) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sPartFile);
         ExampleDir dir(PARTS + c.sSetting);
-        ASSERT_EQ(dir.Run({"run.cfg"}).iExitStatus, 0);
+        const ProgramResult whole = dir.Run({"run.cfg"});
+        ASSERT_EQ(whole.iExitStatus, 0);
         fs::rename(dir.File(c.sOutput), dir.File("whole"));
         RunPartsAtOnce(dir);
-        ASSERT_EQ(dir.Run({"merge", "run.cfg", "3"}).iExitStatus, 0) << ReadFile(dir.File("run.merge.log"));
+        const ProgramResult merged = dir.Run({"merge", "run.cfg", "3"});
+        ASSERT_EQ(merged.iExitStatus, 0) << ReadFile(dir.File("run.merge.log"));
         EXPECT_EQ(ReadFile(dir.File(c.sOutput)), ReadFile(dir.File("whole")));
+        EXPECT_NE(SummaryFigures(whole.sStdout), "");
+        EXPECT_EQ(SummaryFigures(merged.sStdout), SummaryFigures(whole.sStdout));  // the merge's from the manifests
         const std::set<std::string> vFiles = FileNames(dir.Path());
         for (const std::string& sFile : {c.sPartFile, c.sPartFile + ".manifest", std::string("run.part2of3.log")})
             EXPECT_EQ(vFiles.count(sFile), 1u) << sFile;

@@ -230,6 +230,7 @@ PartWork WorkOfThePart(const Step1Data& data, const RunSummary& summary, const C
     for (int64_t iScored : summary.vMultireadsScored) work.iMultireadsComputed += iScored;
     work.input = data.inputContent;
     work.output = written;
+    work.summary = summary;
     return work;
 }
 

@@ -30,6 +30,8 @@
 #include "PartOutputs.h"
 #include "PlainLineSource.h"
 #include "RecordLines.h"
+#include "RunFigures.h"
+#include "RunReports.h"
 #include "RunPlan.h"
 #include "RunSettings.h"
 #include "ValuesFile.h"
@@ -391,6 +393,23 @@ private:
     int64_t iMerged;
 };
 
+// The figures of the whole run, from those the parts' manifests record. Parts of an earlier build
+// record none: the merge then says so and writes no report files.
+RunSummary FiguresOfTheParts(const std::vector<Part>& vParts) {
+    std::vector<RunSummary> vFigures;
+    std::vector<std::string> vNames;
+    for (const Part& part : vParts) {
+        vFigures.push_back(FiguresFromManifest(part.manifest, part.files.sManifest));
+        vNames.push_back(part.files.sManifest);
+        if (vFigures.back().figures.bComplete) continue;
+        GetLogger()->Write("merge: the manifest (" + part.files.sManifest + ") records no figures (it was written "
+                           "by an earlier build): no stats file and no MultiQC sections are written\n",
+                           LogLevel::Warning);
+        return RunSummary();
+    }
+    return AddUpParts(vFigures, vNames);
+}
+
 std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& input, const InputOptions& options,
                                             const OutputTarget& output, int64_t iInputLines) {
     const int iColumns = ValueColumns(output.mode);
@@ -400,18 +419,22 @@ std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& i
     return std::make_unique<TaggedPartValues>(part.files.sOutput, input, options, output.mode);
 }
 
-int Merge(const RunSettings& settings, const InputFile& input) {
+int Merge(const RunSettings& settings, const InputFile& input, RunSummary& summary) {
     const int iNumParts = settings.nparts;
     const InputOptions options = InputOptionsOf(settings);
     const OutputTarget output = FinalOutputTarget(settings, input);
     const Manifest expected = SharedManifestEntries(settings, input, options);
     const bool bValuesOnly = settings.partOutput == PartOutput::Values;
+    const ReportFiles reports = ReportFilesOf(true, settings, output.sPath);
+    ProbeReportFiles(reports, input);
 
     std::vector<Part> vParts;
     for (int k = 1; k <= iNumParts; ++k) vParts.push_back(FindPart(k, iNumParts, output.sPath, bValuesOnly, expected));
     CheckSameStep1(vParts);
     WarnOfPartsWithoutChecksums(vParts);
     const EarlierReading partsReading = ReadingOfTheParts(vParts);
+    summary = FiguresOfTheParts(vParts);
+    RemoveOldReports(reports);
 
     std::vector<std::unique_ptr<PartValueSource>> vSources;
     for (const Part& part : vParts) vSources.push_back(PartValues(part, input, options, output, partsReading.iLines));
@@ -436,4 +459,6 @@ std::unique_ptr<InputFile> OpenMergeInput(const RunSettings& settings) {
     return std::make_unique<InputFile>(settings.sMapFileName);
 }
 
-int RunMergeCommand(const RunSettings& settings, const InputFile& input) { return Merge(settings, input); }
+int RunMergeCommand(const RunSettings& settings, const InputFile& input, RunSummary& summary) {
+    return Merge(settings, input, summary);
+}

@@ -5,12 +5,14 @@
 
 class InputFile;
 struct RunSettings;
+struct RunSummary;
 
 // The input of a merge, after the checks that need no file; throws InputError naming the problem.
 std::unique_ptr<InputFile> OpenMergeInput(const RunSettings& settings);
 
 // korvex merge: combines the output of the NUM_PARTS parts of a divided run of this input into
-// the output of the whole run. Returns the exit status.
-int RunMergeCommand(const RunSettings& settings, const InputFile& input);
+// the output of the whole run, and fills summary with the figures of the whole run that the
+// parts' manifests record (incomplete when they record none). Returns the exit status.
+int RunMergeCommand(const RunSettings& settings, const InputFile& input, RunSummary& summary);
 
 #endif

@@ -85,6 +85,7 @@ void WritePartManifest(const PartFiles& files, const RunSettings& settings, cons
     manifest.Set("output", files.sOutput);
     manifest.Set("output_bytes", FileSize(files.sOutput));
     manifest.Set("output_crc32", work.output.Hex());
+    for (const auto& [sKey, sValue] : work.figures.Entries()) manifest.Set(sKey, sValue);
     AtomicFile file(files.sManifest, &input);
     const std::string sText = manifest.Text();
     file.Write(sText.data(), sText.size());

@@ -35,6 +35,7 @@ struct PartWork {
     int64_t iMultireadsComputed = 0;
     ContentChecksum input;
     ContentChecksum output;
+    Manifest figures;  // the run's figures (RunFigures.h), which the merge adds up
 };
 
 // Writes the manifest of a part, atomically, after its output is in place; it records the

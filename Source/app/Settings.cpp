@@ -36,6 +36,9 @@ const char* const USAGE_EXPLANATION =
     "A path is the first word of its value. An unknown key is refused on the command line and\n"
     "a warning in CONFIG. -q is short for QUIET=1; the options below set their key like a\n"
     "KEY=VALUE argument at their place.\n"
+    "Beside the output (OUTPUT_FILE) a run writes its figures as JSON to OUTPUT.stats.json and,\n"
+    "unless MULTIQC=0 or divided, MultiQC sections to SAMPLE.korvex_*_mqc.json (SAMPLE: the\n"
+    "output's name without directory and extensions).\n"
     "merge combines the output of the NPARTS parts of a divided run.\n";
 
 const char* const MERGE_USAGE = "korvex merge CONFIG NPARTS [KEY=VALUE ...]";

@@ -21,7 +21,7 @@ TEST(Cli, NoArgumentPrintsUsageAndReturnsAtOnce) {
         ProgramResult result = RunKorvex(dir.Path(), {}, sInput);
         EXPECT_EQ(result.iExitStatus, 1);
         EXPECT_EQ(result.sStderr, sHelp.substr(0, sHelp.find("korvex --version\n") + 17));
-        EXPECT_EQ(result.sStderr.rfind(BANNER + "\nUsage:\n  korvex [-q] CONFIG", 0), 0u) << result.sStderr;
+        EXPECT_EQ(result.sStderr.rfind(BANNER + "\nUsage:\n  korvex [-q] [-t N] [-o PATH] CONFIG", 0), 0u) << result.sStderr;
         EXPECT_EQ(result.sStdout, "");
         EXPECT_TRUE(FileNames(dir.Path()).empty());
     }
@@ -114,6 +114,37 @@ TEST(Cli, InputThatIsNotAlignmentsIsRefusedInOneLine) {
     }
 }
 
+// The options that set a key, and the traps of a first run: a part whose configuration file
+// divides the run otherwise, and a key mistyped on the command line, are refused with the fix.
+TEST(Cli, OptionsAndFirstRunTraps) {
+    const std::string sDivided = "main: the configuration file (run.cfg) sets ";
+    const std::string sFix = ", but the command line runs a part of a divided run: remove NUM_PARTS and PART_TO_RUN "
+                             "from the configuration file and give them on the command line (korvex run.cfg NPARTS PART)";
+    const struct { std::string sConfig; std::vector<std::string> vArgs; int iExit; std::string sLastLine, sOutput = ""; } cases[] = {
+        {"NUM_PARTS=1\nPART_TO_RUN=1\n", {"run.cfg", "3", "2"}, 1, sDivided + "NUM_PARTS = 1 and PART_TO_RUN = 1" + sFix},
+        {"PART_TO_RUN=1\n", {"run.cfg", "NUM_PARTS=3"}, 1, sDivided + "PART_TO_RUN = 1" + sFix},
+        {"NUM_PARTS=3\nPART_TO_RUN=2\n", {"run.cfg", "3", "2"}, 0, "", "example.part2of3.sam+"},
+        {"NUM_PARTS=1\nPART_TO_RUN=1\n", {"run.cfg", "NUM_PARTS=3", "PART_TO_RUN=2"}, 0, "", "example.part2of3.sam+"},
+        {"", {"run.cfg", "TOTAL_ITERATION=500"}, 1,
+         "main: TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS? (on the command line; korvex --help "
+         "lists the keys)"},
+        {"TOTAL_ITERATION=500\n", {"run.cfg", "-o", "o.sam+"}, 0, "", "o.sam+"},  // in the file: a warning
+        {"", {"-t", "2", "run.cfg", "--output=p.sam+"}, 0, "", "p.sam+"},
+        {"", {"run.cfg", "-t"}, 1, "main: option -t needs a value: -t N sets NUM_THREADS"},
+        {"", {"run.cfg", "--threads", "two"}, 1, "main: NUM_THREADS = two is not a whole number"},
+        {"", {"run.cfg", "--thread=2"}, 1, "main: unknown option --thread=2 (korvex --help lists the options)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.vArgs.back());
+        ExampleDir dir("LOG_FILENAME=run.log\nMAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\nMULTIQC=0\n" + c.sConfig);
+        const ProgramResult result = dir.Run(c.vArgs);
+        EXPECT_EQ(result.iExitStatus, c.iExit);
+        if (c.iExit != 0) { EXPECT_EQ(LastLine(result.sStderr), c.sLastLine); }
+        for (const std::string& sFile : FileNames(dir.Path()))  // a refusal writes nothing but its log
+            EXPECT_TRUE(c.iExit == 0 || sFile.find(".sam+") == std::string::npos) << sFile;
+        if (!c.sOutput.empty()) { EXPECT_TRUE(FileExists(dir.File(c.sOutput + ".stats.json"))) << result.sStderr; }
+    }
+}
+
 namespace fs = std::filesystem;
 
 // A run or a merge never writes a file it reads, nor one file in two roles, by any name or link:
@@ -170,19 +201,22 @@ std::string KeepColumn(const std::string& sLine, int iColumn) {
 TEST(Pipeline, GoldenFileWhateverTheThreadsJobsAndMode) {
     const std::string sGolden = ReadFile(TestDataPath("golden/example_default.sam+"));
     const std::vector<std::string> vGolden = SplitLines(sGolden);
-    const struct { std::vector<std::string> vArgs; std::string sThreads; int iColumn; bool bQuiet; } cases[] = {
-        {{"run.cfg"}, "1", 0, false}, {{"run.cfg", "NUM_THREADS=2"}, "2", 0, false},  // iColumn 0: both kept
-        {{"run.cfg", "NUM_THREADS=7", "-q"}, "2", 0, true}, {{"run.cfg", "NUM_THREADS=64"}, "2", 0, false},
-        {{"run.cfg", "NUM_THREADS=1024"}, "2", 0, false},
+    const struct { std::vector<std::string> vArgs; std::string sThreads; int iColumn; bool bQuiet, bMultiqc = true; } cases[] = {
+        {{"run.cfg"}, "1", 0, false}, {{"run.cfg", "-t", "2"}, "2", 0, false},  // iColumn 0: both kept
+        {{"run.cfg", "NUM_THREADS=7", "-q", "MULTIQC=0"}, "2", 0, true, false},
+        {{"run.cfg", "--threads", "64"}, "2", 0, false}, {{"run.cfg", "NUM_THREADS=1024"}, "2", 0, false},
         {{"MAP_FILENAME=example.sam", "STRANDNESS_OPTION=OFF", "QUIET=1"}, "2", 0, true},
         {{"run.cfg", "PROB_OUTPUT=PROP"}, "2", 1, false},
-        {{"run.cfg", "PROB_OUTPUT=BAYES", "NUM_THREADS=4"}, "2", 2, false}};
+        {{"run.cfg", "PROB_OUTPUT=BAYES", "--threads=4"}, "2", 2, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.vArgs.back());
         ExampleDir dir("MAP_FILENAME=example.sam\nSTRANDNESS_OPTION=OFF\n");
         const ProgramResult run = dir.Run(c.vArgs, {"OMP_NUM_THREADS=" + c.sThreads});
         EXPECT_EQ(run.iExitStatus, 0) << run.sStderr;
-        EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"run.cfg", "Logger.out", "example.sam", "example.sam+"}));
+        std::set<std::string> vFiles{"run.cfg", "Logger.out", "example.sam", "example.sam+", "example.sam+.stats.json"};
+        for (const char* pSection : {"general", "fates", "top_value"})
+            if (c.bMultiqc) vFiles.insert("example.korvex_" + std::string(pSection) + "_mqc.json");
+        EXPECT_EQ(FileNames(dir.Path()), vFiles);
         if (c.bQuiet) {
             EXPECT_EQ(run.sStdout.substr(0, run.sStdout.find("  wall time")),
                       "\nSummary\n  lines read:        3,481\n  lines rejected:    1\n    unmapped: 1 (first at line 2,323)\n"
@@ -371,4 +405,38 @@ TEST(Parts, MergeRefusesAnInputChangedInItsMiddle) {
     EXPECT_NE(LastLine(result.sStderr).find("differs from what the parts read, as the manifest (example.part1of3.sam+"
                                             ".manifest) records"), std::string::npos);
     EXPECT_FALSE(FileExists(dir.File("example.sam+")));
+}
+
+// The stats file of a merge holds the figures of a whole run: the parts' counts of multireads and
+// top values add up to them, and the figures of the input are every part's. Parts whose figures
+// disagree are refused, and the merge then leaves no stats file.
+TEST(Parts, StatsOfAMergeAreThoseOfAWholeRun) {
+    ExampleDir dir(PARTS + "PROB_OUTPUT=BAYES\n");
+    ASSERT_EQ(dir.Run({"run.cfg"}).iExitStatus, 0);
+    fs::rename(dir.File("example.sam+.stats.json"), dir.File("whole.json"));
+    RunPartsAtOnce(dir);
+    ASSERT_EQ(dir.Run({"merge", "run.cfg", "3"}).iExitStatus, 0);
+    WriteFile(dir.File("check.py"), R"(import json
+whole, merged = [json.load(open(name)) for name in ("whole.json", "example.sam+.stats.json")]
+parts = [json.load(open("example.part%dof3.sam+.stats.json" % k)) for k in (1, 2, 3)]
+for key in ("lines_read", "lines_rejected", "rejected", "dropped", "unique_reads", "multireads_scored",
+            "top_value_of", "top_value_bins", "multireads_resolved", "share_resolved"):
+    assert whole[key] == merged[key], key
+    assert key not in ("lines_read", "rejected", "dropped", "unique_reads") or all(p[key] == merged[key] for p in parts), key
+assert [p["part"] for p in parts] == [1, 2, 3] and merged["command"] == "merge" and whole["command"] == "run"
+assert [sum(p["top_value_bins"][i] for p in parts) for i in range(10)] == merged["top_value_bins"]
+total = merged["multireads_scored"]["total"]
+assert sum(p["multireads_scored"]["total"] for p in parts) == total == sum(merged["top_value_bins"]) > 0
+assert merged["top_value_of"] == "posterior" and merged["settings"]["TOTAL_ITERATIONS"] == 100
+)");
+    EXPECT_EQ(RunShell("cd " + dir.Path() + " && python3 check.py"), 0);
+
+    const std::string sManifest = dir.File("example.part2of3.sam+.manifest"), sText = ReadFile(sManifest);
+    const std::size_t iUnique = sText.find("figure_unique_reads\t") + 20;
+    WriteFile(sManifest, sText.substr(0, iUnique) + "7" + sText.substr(iUnique));
+    for (const char* pFile : {"example.sam+", "example.sam+.stats.json"}) fs::remove(dir.File(pFile));
+    const ProgramResult changed = dir.Run({"merge", "run.cfg", "3"});
+    EXPECT_EQ(changed.iExitStatus, 1);
+    EXPECT_NE(changed.sStderr.find("disagree on the figures of the input"), std::string::npos) << changed.sStderr;
+    EXPECT_FALSE(FileExists(dir.File("example.sam+")) || FileExists(dir.File("example.sam+.stats.json")));
 }

@@ -22,6 +22,7 @@
 #include "MergeCommand.h"
 #include "Progress.h"
 #include "RunPlan.h"
+#include "RunReports.h"
 #include "Settings.h"
 #include "SummaryText.h"
 #include "Version.h"
@@ -135,6 +136,16 @@ int Guarded(Work work) {
     return 1;
 }
 
+// The stats file and the MultiQC sections of a run or merge that ended well with figures (a run
+// that found no usable line, and a merge of parts of an earlier build, have none).
+int WriteReportsOfARun(bool bMerge, const RunSettings& settings, const InputFile& input, RunSummary& summary,
+                       double dStartSeconds) {
+    if (!summary.figures.bComplete) return 0;
+    summary.dWallSeconds = WallClockSeconds() - dStartSeconds;
+    WriteReports(bMerge, settings, input, summary);
+    return 0;
+}
+
 // A run whose log lost records has not left the record it promises: it fails, saying so last.
 int FailWhenTheLogLostRecords(const char* pCommand, int iExitStatus) {
     if (!GetLogger()->LostRecords()) return iExitStatus;
@@ -170,7 +181,7 @@ int RunCommand(const std::vector<std::string>& vArguments, double dStartSeconds)
         if (!bSettled) return 1;
         Progress progress;
         RunPipeline(settings, input.File(), summary, progress);
-        return 0;
+        return WriteReportsOfARun(false, settings, input.File(), summary, dStartSeconds);
     });
     if (!bSettled) return iExitStatus;  // refused: the refusals end the log
     const double dSeconds = WallClockSeconds() - dStartSeconds;
@@ -189,7 +200,8 @@ int MergeCommand(const std::vector<std::string>& vArguments, double dStartSecond
     bool bSettled = false;
     int iExitStatus = Guarded([&] {
         bSettled = SettleAndLog("merge", sources, settings, input);
-        return bSettled ? RunMergeCommand(settings, input.File(), summary) : 1;
+        if (!bSettled || RunMergeCommand(settings, input.File(), summary) != 0) return 1;
+        return summary ? WriteReportsOfARun(true, settings, input.File(), *summary, dStartSeconds) : 0;
     });
     if (!bSettled) return iExitStatus;
     const double dSeconds = WallClockSeconds() - dStartSeconds;

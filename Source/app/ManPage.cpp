@@ -51,6 +51,16 @@ const std::pair<const char*, const char*> FILES[] = {
      "What part 2 of a divided run into 3 writes: its output, holding values only for its own "
      "alignments, and the manifest that korvex merge checks it by. With PART_OUTPUT=VALUES the part "
      "writes reads.part2of3.sam+.values, its values alone, instead of the output."},
+    {"reads.sam+.stats.json",
+     "The stats file beside the file a run writes (a part's reads.part2of3.sam+.stats.json; a merge's "
+     "beside the merged output): one JSON object of the run's figures (lines read, rejected and dropped "
+     "by reason, unique reads, multireads scored by number of alignments, ten bins of the top value per "
+     "multiread and the share of those at least 0.9), its wall time, processor time and peak memory, "
+     "the settings in force and the version. README.md lists its keys."},
+    {"reads.korvex_general_mqc.json, reads.korvex_fates_mqc.json, reads.korvex_top_value_mqc.json",
+     "The MultiQC sections of a run that is not divided, or of a merge, unless MULTIQC=0: files that "
+     "multiqc shows without a plugin. The sample, which begins their names, is the output's file name "
+     "without its directory and extensions."},
     {"korvex-run-XXXXXX/",
      "The private directory of a run, under TMPDIR when it is set, else beside the output, with one "
      "call_record file per container. It is removed at the end of a successful run and when a "
@@ -129,8 +139,8 @@ std::string SettingEntries(const std::vector<SettingHelp>& vSettings) {
     std::string sText = Paragraph(
         "Every setting is a KEY=VALUE line of the configuration file or a KEY=VALUE argument. Every value "
         "is checked before any work: a value that is not a number of its type or lies outside its range "
-        "is refused naming the key, and the run ends with status 1. An unknown key is a warning naming the "
-        "nearest known key.");
+        "is refused naming the key, and the run ends with status 1. An unknown key is refused on the command "
+        "line and a warning in the configuration file, both naming the nearest known key.");
     for (const SettingHelp& setting : vSettings)
         sText += Entry(Bold(setting.sName), RoffEscape(Sentence(setting.sMeaning)) + "\n.br\n" +
                                                 RoffEscape("Default: " + setting.sDefault + ". Allowed: " +
@@ -167,6 +177,8 @@ std::string ManPageText() {
     for (const char* pParagraph : DESCRIPTION) sPage += Paragraph(pParagraph);
     sPage += Paragraph(help.sExplanation);
     sPage += Section("OPTIONS") + Entries(OPTIONS);
+    for (const OptionHelp& option : help.vOptions)
+        sPage += Entry(Bold(option.sForms), RoffEscape(Sentence(option.sMeaning)));
     sPage += Section("SETTINGS") + SettingEntries(help.vSettings);
     sPage += Section("FILES") + Entries(FILES);
     sPage += Section("ENVIRONMENT") + Entries(ENVIRONMENT);

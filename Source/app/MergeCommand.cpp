@@ -30,6 +30,8 @@
 #include "PartOutputs.h"
 #include "PlainLineSource.h"
 #include "RecordLines.h"
+#include "RunFigures.h"
+#include "RunReports.h"
 #include "RunPlan.h"
 #include "RunSettings.h"
 #include "SettingsAsInput.h"
@@ -393,6 +395,23 @@ private:
     int64_t iMerged;
 };
 
+// The figures of the whole run, from those the parts' manifests record. Parts of an earlier build
+// record none: the merge then says so and writes no report files.
+RunSummary FiguresOfTheParts(const std::vector<Part>& vParts) {
+    std::vector<RunSummary> vFigures;
+    std::vector<std::string> vNames;
+    for (const Part& part : vParts) {
+        vFigures.push_back(FiguresFromManifest(part.manifest, part.files.sManifest));
+        vNames.push_back(part.files.sManifest);
+        if (vFigures.back().figures.bComplete) continue;
+        GetLogger()->Write("merge: the manifest (" + part.files.sManifest + ") records no figures (it was written "
+                           "by an earlier build): no stats file and no MultiQC sections are written\n",
+                           LogLevel::Warning);
+        return RunSummary();
+    }
+    return AddUpParts(vFigures, vNames);
+}
+
 std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& input, const InputOptions& options,
                                             const OutputTarget& output, int64_t iInputLines) {
     const int iColumns = ValueColumns(output.mode);
@@ -408,6 +427,8 @@ int Merge(const RunSettings& settings, const InputFile& input, std::optional<Run
     const OutputTarget output = FinalOutputTarget(settings, input);
     const Manifest expected = SharedManifestEntries(settings, input, options);
     const bool bValuesOnly = settings.partOutput == PartOutput::Values;
+    const ReportFiles reports = ReportFilesOf(true, settings, output.sPath);
+    ProbeReportFiles(reports, input);
 
     std::vector<Part> vParts;
     for (int k = 1; k <= iNumParts; ++k) vParts.push_back(FindPart(k, iNumParts, output.sPath, bValuesOnly, expected));
@@ -417,7 +438,12 @@ int Merge(const RunSettings& settings, const InputFile& input, std::optional<Run
     std::vector<const Manifest*> vManifests;  // read before the output, which a manifest it cannot read stops
     for (const Part& part : vParts) vManifests.push_back(&part.manifest);
     summary = MergedSummary(vManifests);
-    if (summary) summary->vOutputFiles = {output.sPath};
+    const RunFigures figures = FiguresOfTheParts(vParts).figures;
+    if (summary) {
+        summary->vOutputFiles = {output.sPath};
+        summary->figures = figures;
+    }
+    RemoveOldReports(reports);
 
     std::vector<std::unique_ptr<PartValueSource>> vSources;
     for (const Part& part : vParts) vSources.push_back(PartValues(part, input, options, output, partsReading.iLines));

@@ -8,6 +8,7 @@
 
 class InputFile;
 struct RunSettings;
+struct RunSummary;
 
 // The input of a merge, after the checks that need no file; throws InputError naming the problem.
 std::unique_ptr<InputFile> OpenMergeInput(const RunSettings& settings);

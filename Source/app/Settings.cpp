@@ -21,8 +21,8 @@
 namespace {
 
 const char* const USAGE_LINES[] = {
-    "korvex [-q] CONFIG [nparts [part]] [KEY=VALUE ...]",
-    "korvex [-q] KEY=VALUE ...",
+    "korvex [-q] [-t N] [-o PATH] CONFIG [nparts [part]] [KEY=VALUE ...]",
+    "korvex [-q] [-t N] [-o PATH] KEY=VALUE ...",
     "korvex merge CONFIG NPARTS [KEY=VALUE ...]",
     "korvex --help | -h",
     "korvex --version",
@@ -30,9 +30,15 @@ const char* const USAGE_LINES[] = {
 
 const char* const USAGE_EXPLANATION =
     "CONFIG is a file of KEY=VALUE lines; '#' starts a comment. A KEY=VALUE argument wins over\n"
-    "the file, the file over nparts and part, and those over the defaults. When the first\n"
-    "argument is KEY=VALUE, all settings come from the command line. A path is the first word\n"
-    "of its value. -q is short for QUIET=1.\n"
+    "the file, the file over the defaults. nparts and part run one part of a divided run\n"
+    "(NUM_PARTS and PART_TO_RUN); a file that would set another NUM_PARTS or PART_TO_RUN is\n"
+    "then refused. When the first argument is KEY=VALUE, all settings come from the command line.\n"
+    "A path is the first word of its value. An unknown key is refused on the command line and\n"
+    "a warning in CONFIG. -q is short for QUIET=1; the options below set their key like a\n"
+    "KEY=VALUE argument at their place.\n"
+    "Beside the output (OUTPUT_FILE) a run writes its figures as JSON to OUTPUT.stats.json and,\n"
+    "unless MULTIQC=0 or divided, MultiQC sections to SAMPLE.korvex_*_mqc.json (SAMPLE: the\n"
+    "output's name without directory and extensions).\n"
     "merge combines the output of the NPARTS parts of a divided run.\n";
 
 const char* const MERGE_USAGE = "korvex merge CONFIG NPARTS [KEY=VALUE ...]";
@@ -120,16 +126,33 @@ FoundValue FindValue(const SettingInfo& info, const SettingSources& sources) {
     return found;
 }
 
-// nparts and part on the command line yield to NUM_PARTS and PART_TO_RUN of the file; a run
-// that was meant as a part must not quietly run as another, so the user is told.
-void WarnWhenTheFileOverridesAnArgument(const SettingInfo& info, const FoundValue& found, const std::string& sValue,
-                                        const SettingSources& sources, std::vector<std::string>& vWarnings) {
-    if (info.pPositional == nullptr || found.source != ValueSource::File) return;
-    const std::string& sArgument = std::strcmp(info.pPositional, "nparts") == 0 ? sources.sNparts : sources.sPart;
-    if (sArgument.empty() || Trim(sArgument, WHITE_SPACE) == sValue) return;
-    vWarnings.push_back(std::string(info.pName) + " = " + sValue + " in the configuration file wins over the " +
-                        info.pPositional + " argument " + sArgument + "; give " + info.pName + "=" + sArgument +
-                        " on the command line to run that part");
+const std::string* CommandLinePair(const SettingSources& sources, const char* pKey) {
+    for (auto it = sources.vCommandLinePairs.rbegin(); it != sources.vCommandLinePairs.rend(); ++it)
+        if (it->first == pKey) return &it->second;
+    return nullptr;
+}
+
+// A part of a divided run named on the command line (nparts, or NUM_PARTS=) whose configuration
+// file would decide NUM_PARTS or PART_TO_RUN otherwise (the file wins over nparts and part) would
+// not run the part it was meant to: with a file copied from a whole run, every part would compute
+// the same share and write the same file. Refused with the fix. A KEY=VALUE setting wins over the
+// file, so a file's value that one overrides is harmless.
+void RefuseADivisionTheFileContradicts(const SettingSources& sources, std::vector<std::string>& vErrors) {
+    if (sources.bMerge || (sources.sNparts.empty() && CommandLinePair(sources, "NUM_PARTS") == nullptr)) return;
+    std::string sContradicting;
+    for (const char* pKey : {"NUM_PARTS", "PART_TO_RUN"}) {
+        auto inFile = sources.filePairs.find(pKey);
+        if (inFile == sources.filePairs.end() || CommandLinePair(sources, pKey) != nullptr) continue;
+        const std::string sInFile(Trim(inFile->second, WHITE_SPACE));
+        const std::string& sArgument = std::strcmp(pKey, "NUM_PARTS") == 0 ? sources.sNparts : sources.sPart;
+        if (!sArgument.empty() && std::string(Trim(sArgument, WHITE_SPACE)) == sInFile) continue;
+        sContradicting += (sContradicting.empty() ? "" : " and ") + std::string(pKey) + " = " + sInFile;
+    }
+    if (sContradicting.empty()) return;
+    vErrors.push_back("the configuration file (" + sources.sConfigFile + ") sets " + sContradicting +
+                      ", but the command line runs a part of a divided run: remove NUM_PARTS and PART_TO_RUN "
+                      "from the configuration file and give them on the command line (korvex " +
+                      sources.sConfigFile + " NPARTS PART)");
 }
 
 std::string SourceText(const SettingInfo& info, ValueSource source) {
@@ -206,12 +229,15 @@ std::string UnknownKeyWarning(const std::string& sName) {
     return sWarning;
 }
 
-void WarnIgnoredSettings(const SettingSources& sources, std::vector<std::string>& vWarnings) {
-    vWarnings.insert(vWarnings.end(), sources.vFileWarnings.begin(), sources.vFileWarnings.end());
+// An unknown key of the configuration file is a warning; on the command line, where it is
+// typed for this run, it is refused: the run would otherwise go on without the setting meant.
+void CheckUnknownKeys(const SettingSources& sources, SettledSettings& settled) {
+    settled.vWarnings.insert(settled.vWarnings.end(), sources.vFileWarnings.begin(), sources.vFileWarnings.end());
     for (const auto& pair : sources.filePairs)
-        if (!IsKnownKey(pair.first)) vWarnings.push_back(UnknownKeyWarning(pair.first));
+        if (!IsKnownKey(pair.first)) settled.vWarnings.push_back(UnknownKeyWarning(pair.first));
     for (const auto& pair : sources.vCommandLinePairs)
-        if (!IsKnownKey(pair.first)) vWarnings.push_back(UnknownKeyWarning(pair.first));
+        if (!IsKnownKey(pair.first))
+            settled.vErrors.push_back(UnknownKeyWarning(pair.first) + " (on the command line; korvex --help lists the keys)");
 }
 
 std::string PairLines(const std::string& sKey, const std::string& sValue) {
@@ -270,16 +296,41 @@ bool IsSettingArgument(const std::string& sArgument) {
     return true;
 }
 
+namespace {
+
+// An option that sets a key: "-t N", "--threads N" or "--threads=N" becomes NUM_THREADS=N. i is
+// the option's index and moves past a value given as the next argument.
+std::string ParseOption(const std::vector<std::string>& vArguments, std::size_t& i, SettingSources& sources) {
+    const std::string& sArgument = vArguments[i];
+    const std::size_t iEquals = sArgument.rfind("--", 0) == 0 ? sArgument.find('=') : std::string::npos;
+    const std::string sOption = sArgument.substr(0, iEquals);
+    const SettingInfo* pInfo = FindOption(sOption);
+    if (pInfo == nullptr) return "unknown option " + sArgument + " (korvex --help lists the options)";
+    if (iEquals != std::string::npos) {
+        sources.vCommandLinePairs.emplace_back(pInfo->pName, sArgument.substr(iEquals + 1));
+        return std::string();
+    }
+    if (i + 1 == vArguments.size())
+        return "option " + sOption + " needs a value: " + sOption + " " + pInfo->pOptionValue + " sets " + pInfo->pName;
+    sources.vCommandLinePairs.emplace_back(pInfo->pName, vArguments[++i]);
+    return std::string();
+}
+
+}  // namespace
+
 std::string ParseArguments(const std::vector<std::string>& vArguments, bool bMerge, SettingSources& sources) {
     std::vector<std::string> vPositional;
     bool bSettingSeen = false;
-    for (const std::string& sArgument : vArguments) {
+    sources.bMerge = bMerge;
+    for (std::size_t i = 0; i < vArguments.size(); ++i) {
+        const std::string& sArgument = vArguments[i];
         const bool bOption = sArgument.size() > 1 && sArgument[0] == '-' &&
                              !std::isdigit(static_cast<unsigned char>(sArgument[1]));  // -1 is a number
         if (sArgument == "-q") {
             sources.vCommandLinePairs.emplace_back("QUIET", "1");
         } else if (bOption) {
-            return "unknown option " + sArgument + " (korvex --help lists the options)";
+            const std::string sProblem = ParseOption(vArguments, i, sources);
+            if (!sProblem.empty()) return sProblem;
         } else if (IsSettingArgument(sArgument)) {
             const std::size_t iEquals = sArgument.find('=');
             sources.vCommandLinePairs.emplace_back(sArgument.substr(0, iEquals), sArgument.substr(iEquals + 1));
@@ -357,7 +408,6 @@ SettledSettings SettleSettings(const SettingSources& sources) {
         const FoundValue found = FindValue(info, sources);
         const std::string sValue =
             found.pText != nullptr ? std::string(Trim(*found.pText, WHITE_SPACE)) : std::string();
-        WarnWhenTheFileOverridesAnArgument(info, found, sValue, sources, settled.vWarnings);
         std::string sShown;  // the value in force as the log shows it
         const bool bBoundRefused =
             info.pMaxKey != nullptr && std::find(vRefused.begin(), vRefused.end(), info.pMaxKey) != vRefused.end();
@@ -390,7 +440,8 @@ SettledSettings SettleSettings(const SettingSources& sources) {
                                   std::to_string(settled.settings.nparts) +
                                   " parts: their merge must read the input again; save it to a file first");
     settled.settings.sCommandLine = CommandLineText(sources);
-    WarnIgnoredSettings(sources, settled.vWarnings);
+    RefuseADivisionTheFileContradicts(sources, settled.vErrors);
+    CheckUnknownKeys(sources, settled);
     settled.sDump = Dump(sources, sInForce);
     return settled;
 }
@@ -399,8 +450,14 @@ HelpContents HelpContentsOfSettings() {
     HelpContents contents;
     contents.vUsageLines.assign(std::begin(USAGE_LINES), std::end(USAGE_LINES));
     contents.sExplanation = USAGE_EXPLANATION;
-    for (const SettingInfo& info : SettingTable())
+    for (const SettingInfo& info : SettingTable()) {
         contents.vSettings.push_back({info.pName, DefaultText(info), AllowedText(info), info.pHelp});
+        if (info.pShortOption == nullptr) continue;
+        const std::string sValue = std::string(" ") + info.pOptionValue;
+        contents.vOptions.push_back({info.pShortOption + sValue + ", " + info.pLongOption + sValue,
+                                     std::string("sets ") + info.pName + " (also " + info.pLongOption + "=" +
+                                         info.pOptionValue + ")"});
+    }
     return contents;
 }
 
@@ -412,7 +469,13 @@ std::string UsageText() {
 
 std::string HelpText() {
     const HelpContents contents = HelpContentsOfSettings();
-    std::string sText = UsageText() + "\n" + contents.sExplanation + "\nSettings (default; allowed values):\n";
+    std::string sText = UsageText() + "\n" + contents.sExplanation + "\nOptions:\n";
+    for (const OptionHelp& option : contents.vOptions) {
+        char sForms[32];
+        std::snprintf(sForms, sizeof(sForms), "  %-26s", option.sForms.c_str());
+        sText += sForms + option.sMeaning + "\n";
+    }
+    sText += "\nSettings (default; allowed values):\n";
     for (const SettingHelp& setting : contents.vSettings)
         sText += "  " + setting.sName + " (" + setting.sDefault + "; " + setting.sAllowed + ")\n      " +
                  setting.sMeaning + "\n";

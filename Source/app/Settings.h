@@ -17,6 +17,7 @@ struct SettingSources {
     std::string sNparts;  // the positional arguments as given; empty when absent
     std::string sPart;
     std::vector<std::string> vFileWarnings;  // lines of the configuration file that hold no pair
+    bool bMerge = false;                     // the sources of korvex merge
 };
 
 // The outcome of settling: the settings, and every message for the log. The texts carry
@@ -24,8 +25,8 @@ struct SettingSources {
 struct SettledSettings {
     RunSettings settings;
     std::vector<std::string> vMissing;   // "failed to find" lines of keys left at their default
-    std::vector<std::string> vWarnings;  // unknown keys, lines without a pair
-    std::vector<std::string> vErrors;    // refusals: the run must not start
+    std::vector<std::string> vWarnings;  // unknown keys of the file, its lines without a pair
+    std::vector<std::string> vErrors;    // refusals (also unknown keys of the command line): the run must not start
     std::string sDump;                   // the configuration file, the command line and the values in force
 };
 
@@ -35,7 +36,8 @@ bool IsSettingArgument(const std::string& sArgument);
 // Sorts the arguments that follow the program name (bMerge: that follow "merge") into
 // sources: [-q] CONFIG [nparts [part]] [KEY=VALUE ...], or [-q] KEY=VALUE ... without a
 // configuration file; for merge CONFIG NPARTS [KEY=VALUE ...], NPARTS taking the place of
-// nparts. -q is QUIET=1 at its place. Returns what is wrong with them, empty when nothing.
+// nparts. -q is QUIET=1 at its place, and an option of the settings table (-t N, --threads N,
+// --threads=N) is its KEY=VALUE at its place. Returns what is wrong with them, empty when nothing.
 std::string ParseArguments(const std::vector<std::string>& vArguments, bool bMerge, SettingSources& sources);
 
 // Reads sources.sConfigFile into sources.filePairs. Returns the refusal when the file cannot
@@ -54,9 +56,14 @@ struct SettingHelp {
     std::string sAllowed;
     std::string sMeaning;
 };
+struct OptionHelp {
+    std::string sForms;    // "-t N, --threads N"
+    std::string sMeaning;  // "sets NUM_THREADS"
+};
 struct HelpContents {
     std::vector<std::string> vUsageLines;
     std::string sExplanation;
+    std::vector<OptionHelp> vOptions;  // the options of the settings table
     std::vector<SettingHelp> vSettings;
 };
 HelpContents HelpContentsOfSettings();

@@ -25,7 +25,9 @@
 #include "PartOutputs.h"
 #include "PathNames.h"
 #include "RunDirectory.h"
+#include "RunFigures.h"
 #include "RunPlan.h"
+#include "RunReports.h"
 #include "RunSettings.h"
 #include "RunSummary.h"
 #include "SettingsAsInput.h"
@@ -231,6 +233,7 @@ PartWork WorkOfThePart(const Step1Data& data, const RunSummary& summary, const C
     work.input = data.inputContent;
     work.output = written;
     work.summary = summary;
+    AddFiguresToManifest(summary, work.figures);
     return work;
 }
 
@@ -296,9 +299,11 @@ std::unique_ptr<InputFile> OpenRunInput(const RunSettings& settings) {
 void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary, StepProgress& progress) {
     const OutputTarget finalOutput = FinalOutputTarget(settings, input);
     const PartFiles files = PartFilesOf(finalOutput.sPath, settings);
+    const ReportFiles reports = ReportFilesOf(false, settings, finalOutput.sPath);
     // Before any work: an output that cannot be written is refused now, not after hours.
     for (const std::string& sFile : {files.sOutput, files.sManifest})
         if (!sFile.empty()) AtomicFile probe(sFile, &input);
+    ProbeReportFiles(reports, input);
     const RunContext run{settings, input, summary, progress};
     Step1Data data(settings);
     const bool bUsable = RunStep1(run, data);
@@ -311,5 +316,7 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
                     input.IsStandardInput() ? input.Path() : std::string());
     RunStep2(run, data, workDirectory.Path());
     KeepOnlyValuesOwnedByThisPart(data.collections, settings);
+    CollectRunFigures(data.collections, settings.probMode, summary);
+    RemoveOldReports(reports);
     WriteResults(run, data, finalOutput, files);
 }

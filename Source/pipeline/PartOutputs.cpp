@@ -87,6 +87,7 @@ void WritePartManifest(const PartFiles& files, const RunSettings& settings, cons
     manifest.Set("output_bytes", FileSize(files.sOutput));
     manifest.Set("output_crc32", work.output.Hex());
     RecordSummary(work.summary, manifest);
+    for (const auto& [sKey, sValue] : work.figures.Entries()) manifest.Set(sKey, sValue);
     AtomicFile file(files.sManifest, &input);
     const std::string sText = manifest.Text();
     file.Write(sText.data(), sText.size());

@@ -37,6 +37,7 @@ struct PartWork {
     ContentChecksum input;
     ContentChecksum output;
     RunSummary summary;  // the part's summary so far, for its merge's
+    Manifest figures;  // the run's figures (RunFigures.h), which the merge adds up
 };
 
 // Writes the manifest of a part, atomically, after its output is in place; it records the

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "InputFile.h"
+#include "MultiqcFiles.h"
 #include "PathNames.h"
 #include "RunSettings.h"
 
@@ -70,6 +71,19 @@ std::string PartFileName(const std::string& sPath, int iPart, int iNumParts) {
     return InsertBeforeExtensions(sPath, ".part" + std::to_string(iPart) + "of" + std::to_string(iNumParts));
 }
 
+ReportFiles ReportFilesOf(bool bMerge, const RunSettings& settings, const std::string& sFinalOutput) {
+    ReportFiles files;
+    files.sStats = (bMerge ? sFinalOutput : PartFilesOf(sFinalOutput, settings).sOutput) + ".stats.json";
+    const std::size_t iSlash = sFinalOutput.rfind('/');
+    const std::string sName = sFinalOutput.substr(iSlash == std::string::npos ? 0 : iSlash + 1);
+    files.sSample = sName.substr(0, sName.find('.', 1));
+    if (!settings.bMultiqc || (!bMerge && settings.nparts > 1)) return files;
+    const std::string sDirectory = iSlash == std::string::npos ? std::string() : sFinalOutput.substr(0, iSlash + 1);
+    for (const std::string& sSection : MultiqcSectionNames())
+        files.vMultiqc.push_back(sDirectory + files.sSample + ".korvex_" + sSection + "_mqc.json");
+    return files;
+}
+
 RunFiles FilesOfCommand(bool bMerge, const std::string& sConfigFile, const RunSettings& settings,
                         const InputFile* pInput) {
     RunFiles files;
@@ -89,6 +103,10 @@ RunFiles FilesOfCommand(bool bMerge, const std::string& sConfigFile, const RunSe
             files.Writes(part.bValuesOnly ? "the values file" : "the output file", part.sOutput, "OUTPUT_FILE");
             if (!part.sManifest.empty()) files.Writes("the manifest", part.sManifest, "OUTPUT_FILE");
         }
+        const ReportFiles reports = ReportFilesOf(bMerge, settings, sFinalOutput);
+        files.Writes("the stats file", reports.sStats, "OUTPUT_FILE");
+        for (const std::string& sFile : reports.vMultiqc)
+            files.Writes("the MultiQC file", sFile, "OUTPUT_FILE (or set MULTIQC=0)");
     }
     files.Writes("the log file", LogFileName(bMerge, settings), "LOG_FILENAME");
     return files;

@@ -2,6 +2,7 @@
 #define KORVEX_RUNPLAN_H
 
 #include <string>
+#include <vector>
 
 #include "LineSources.h"
 #include "OutputTarget.h"
@@ -38,6 +39,18 @@ PartFiles PartFilesOf(const std::string& sFinalOutput, const RunSettings& settin
 // A run that is not divided keeps the name.
 std::string PartFileName(const std::string& sPath, int iPart, int iNumParts);
 
+// The files a run or merge writes beside its output for pipelines and reports, once the output is
+// in place: the stats file of the file it wrote ("reads.sam+.stats.json"; a part's
+// "reads.part2of3.sam+.stats.json") and, for a run that is not divided and for a merge, unless
+// MULTIQC=0, the MultiQC sections of the sample: the final output's name without its directory and
+// extensions ("reads"), as "reads.korvex_general_mqc.json" and so on beside the output.
+struct ReportFiles {
+    std::string sStats;
+    std::string sSample;
+    std::vector<std::string> vMultiqc;  // in the order of MultiqcSectionNames()
+};
+ReportFiles ReportFilesOf(bool bMerge, const RunSettings& settings, const std::string& sFinalOutput);
+
 // The log of a run or a merge. The log of a part of a divided run carries the part in its name,
 // and the log of a merge ".merge", so that no two runs of one data set write the same log.
 std::string LogFileName(bool bMerge, const RunSettings& settings);
@@ -45,7 +58,7 @@ std::string LogFileName(bool bMerge, const RunSettings& settings);
 // The files of a run, or of a merge (bMerge), with these settings: what it reads (the
 // configuration file, the SAM file or the copy of standard input, the reference; a merge also
 // the files and manifests of the parts), then what it writes (the output, or a part's output or
-// values file and its manifest; then the log). Without pInput (settings refused, or an input that
+// values file and its manifest, the report files; then the log). Without pInput (settings refused, or an input that
 // cannot be opened) the command writes nothing but its log, and only the log is listed as written.
 RunFiles FilesOfCommand(bool bMerge, const std::string& sConfigFile, const RunSettings& settings,
                         const InputFile* pInput);

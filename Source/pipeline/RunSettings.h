@@ -33,6 +33,7 @@ struct RunSettings {
     std::string sReference;                    // FASTA reference for CRAM
     bool bQuiet = false;
     PartOutput partOutput = PartOutput::Full;
+    bool bMultiqc = true;  // MultiQC sections beside the output of a whole run or a merge
     // Not a setting: the command as "korvex [CONFIG] [KEY=VALUE ...]", recorded in the @PG
     // header line of tagged output (a part's nparts and part and -q are left out, so that a
     // divided run merges into the very file of a whole run).

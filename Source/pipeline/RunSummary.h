@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Input lines left out of a run for one reason.
@@ -21,6 +22,21 @@ struct DroppedByKeepRules {
     bool bReads = true;      // whether iCount counts reads
 };
 
+// A count under a stable key ("unmapped").
+typedef std::vector<std::pair<std::string, int64_t>> KeyedCounts;
+
+// The figures of the stats file and the MultiQC sections (RunFigures.h): those of Step 1, the
+// same in every part of a divided run, and those of the multireads whose values the run writes,
+// which the parts' figures add up to.
+struct RunFigures {
+    bool bComplete = false;     // false: not known (an empty run; a merge of parts of an earlier build)
+    KeyedCounts vRejected;      // every reason, zero or not, in a fixed order
+    KeyedCounts vDropped;       // every reason of the keep rules, zero or not
+    std::vector<int64_t> vMultireadsWritten;  // index: number of kept alignments; 0 and 1 stay 0
+    std::vector<int64_t> vTopValueBins;       // ten bins of the top value per multiread
+    std::string sTopValueOf;                  // "posterior" or "unique_share"
+};
+
 // The figures a run reports at its end; the pipeline fills them, the entry point adds the wall
 // time and writes them (SummaryText.h).
 struct RunSummary {
@@ -33,6 +49,7 @@ struct RunSummary {
     std::vector<int64_t> vMultireadsScored;  // index: number of kept alignments, 2 to the largest container's
     std::vector<std::string> vOutputFiles;
     double dWallSeconds = 0.0;
+    RunFigures figures;
 };
 
 #endif

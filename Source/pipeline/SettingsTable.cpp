@@ -31,6 +31,13 @@ struct Row : SettingInfo {
         row.pDefaultShown = "none, required";
         return row;
     }
+    Row Option(const char* pShort, const char* pLong, const char* pValue) const {
+        Row row = *this;
+        row.pShortOption = pShort;
+        row.pLongOption = pLong;
+        row.pOptionValue = pValue;
+        return row;
+    }
     Row SharedByParts() const {
         Row row = *this;
         row.bSharedByParts = true;
@@ -127,7 +134,8 @@ const std::vector<SettingInfo>& SettingTable() {
             .UpTo(&S::nparts, "NUM_PARTS")
             .SetBy("part", "the part argument, else 1"),
         Integer("NUM_THREADS", &S::iNumThreads, 1, MAX_THREADS,
-                "largest number of jobs, and so of worker threads, per container (set it to the cores)"),
+                "largest number of jobs, and so of worker threads, per container (set it to the cores)")
+            .Option("-t", "--threads", "N"),
         Path("MAP_FILENAME", &S::sMapFileName, "SAM file to read").Shown("none"),
         Rate("POLYMORPHISM_RATE", &S::dPolymorphismRate, "polymorphism rate of the Bayesian model").SharedByParts(),
         Integer("TOTAL_ITERATIONS", &S::iTotalIterations, 2, MAX_ITERATIONS, "iterations of each MCMC chain")
@@ -138,12 +146,16 @@ const std::vector<SettingInfo>& SettingTable() {
         Choice("OUTPUT_FORMAT", &S::outputFormat, OutputFormatWords(),
                "SAMPLUS: the SAM lines with probability fields; SAM, BAM, CRAM: the records with probability tags")
             .Shown("chosen by the input"),
-        Path("OUTPUT_FILE", &S::sOutputFile, "output file").Shown("derived from MAP_FILENAME"),
+        Path("OUTPUT_FILE", &S::sOutputFile, "output file")
+            .Shown("derived from MAP_FILENAME")
+            .Option("-o", "--output", "PATH"),
         Path("REFERENCE", &S::sReference, "FASTA reference, for CRAM").Shown("none"),
         Choice("QUIET", &S::bQuiet, {{"0", false}, {"1", true}},
                "1: the console shows only warnings, errors, progress and the summary (-q)"),
         Choice("PART_OUTPUT", &S::partOutput, {{"FULL", PartOutput::Full}, {"VALUES", PartOutput::Values}},
                "what a part of a divided run writes: FULL the whole output, VALUES its values for merge"),
+        Choice("MULTIQC", &S::bMultiqc, {{"0", false}, {"1", true}},
+               "1: a run that is not divided, and a merge, write the MultiQC sections beside the output"),
     };
     return vTable;
 }
@@ -151,6 +163,13 @@ const std::vector<SettingInfo>& SettingTable() {
 const SettingInfo* FindSetting(const std::string& sName) {
     for (const SettingInfo& info : SettingTable())
         if (sName == info.pName) return &info;
+    return nullptr;
+}
+
+const SettingInfo* FindOption(const std::string& sOption) {
+    for (const SettingInfo& info : SettingTable())
+        if (info.pShortOption != nullptr && (sOption == info.pShortOption || sOption == info.pLongOption))
+            return &info;
     return nullptr;
 }
 

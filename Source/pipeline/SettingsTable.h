@@ -37,6 +37,9 @@ struct SettingInfo {
     const char* pPositional = nullptr;     // "nparts" or "part": the positional argument that sets this key
     bool bRequired = false;
     bool bSharedByParts = false;  // it changes the numbers: the parts of a divided run and their merge must agree
+    const char* pShortOption = nullptr;  // "-t": an option that takes the value as the next argument
+    const char* pLongOption = nullptr;   // "--threads": the same, or joined with '=' (--threads=4)
+    const char* pOptionValue = nullptr;  // what the value is, as --help shows it ("N")
 };
 
 // Every key once, in the order the log reports missing keys. A key whose upper bound is another
@@ -45,6 +48,9 @@ const std::vector<SettingInfo>& SettingTable();
 
 // The row of a key; nullptr for an unknown key.
 const SettingInfo* FindSetting(const std::string& sName);
+
+// The row of a key set by an option ("-t", "--threads"); nullptr when no key is.
+const SettingInfo* FindOption(const std::string& sOption);
 
 // The index of sWord among the words of a Choice row; -1 when it is none of them.
 int WordIndex(const SettingInfo& info, const std::string& sWord);

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <numeric>
 #include <optional>
 #include <random>
 
@@ -234,9 +235,7 @@ private:
                 return Same("cut at " + std::to_string(iCut) + ", end marker given back",
                             s.substr(0, iCut) + container.layout.sEnd);
             }
-            case 6: return Reordered("swapped", Swap());
-            case 7: return Reordered("repeated", Repeat());
-            default: return Reordered("dropped", Drop());
+            default: return Reordered(iKind - 6);
         }
     }
 
@@ -257,9 +256,17 @@ private:
         return s;
     }
     Mutant Same(const std::string& sLabel, const std::string& sBytes) { return {sLabel, sBytes, container.vLines}; }
-    Mutant Reordered(const std::string& sHow, const std::vector<std::size_t>& vOrder) {
-        std::string sLabel = "units " + sHow + ":";
-        for (std::size_t i : vOrder) sLabel += " " + std::to_string(i);
+    // The units swapped (iHow 0), one repeated (1) or dropped (2).
+    Mutant Reordered(int iHow) {
+        std::vector<std::size_t> vOrder(container.layout.vUnits.size());
+        std::iota(vOrder.begin(), vOrder.end(), 0);
+        const std::size_t i = Below(vOrder.size() - (iHow == 0 ? 1 : 0));
+        const auto itAt = vOrder.begin() + static_cast<std::ptrdiff_t>(i);
+        if (iHow == 0) std::swap(vOrder[i], vOrder[i + 1 + Below(vOrder.size() - i - 1)]);
+        if (iHow == 1) vOrder.insert(itAt, i);
+        if (iHow == 2) vOrder.erase(itAt);
+        std::string sLabel = std::string("units ") + std::array{"swapped", "repeated", "dropped"}[iHow] + ":";
+        for (std::size_t iUnit : vOrder) sLabel += " " + std::to_string(iUnit);
         return {sLabel, container.layout.Join(vOrder), LinesInOrder(container, vOrder, dir)};
     }
     std::size_t UnitStart(std::size_t iUnit) const {
@@ -271,28 +278,6 @@ private:
     std::size_t CutInsideUnit() {
         const std::size_t iUnit = Below(container.layout.vUnits.size());
         return UnitStart(iUnit) + 1 + Below(container.layout.vUnits[iUnit].size() - 1);
-    }
-    std::vector<std::size_t> InOrder() const {
-        std::vector<std::size_t> vOrder(container.layout.vUnits.size());
-        for (std::size_t i = 0; i < vOrder.size(); ++i) vOrder[i] = i;
-        return vOrder;
-    }
-    std::vector<std::size_t> Swap() {
-        std::vector<std::size_t> vOrder = InOrder();
-        const std::size_t i = Below(vOrder.size() - 1);
-        std::swap(vOrder[i], vOrder[i + 1 + Below(vOrder.size() - i - 1)]);
-        return vOrder;
-    }
-    std::vector<std::size_t> Repeat() {
-        std::vector<std::size_t> vOrder = InOrder();
-        const std::size_t i = Below(vOrder.size());
-        vOrder.insert(vOrder.begin() + static_cast<std::ptrdiff_t>(i), i);
-        return vOrder;
-    }
-    std::vector<std::size_t> Drop() {
-        std::vector<std::size_t> vOrder = InOrder();
-        vOrder.erase(vOrder.begin() + static_cast<std::ptrdiff_t>(Below(vOrder.size())));
-        return vOrder;
     }
 
     const Container& container;

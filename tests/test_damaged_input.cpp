@@ -27,15 +27,6 @@ using Lines = std::vector<std::string>;
 
 const int MUTANT_SECONDS = 20;  // a mutant read longer than this hangs
 
-// The lines of a file, or nothing when it is refused.
-std::optional<Lines> LinesOrRefusal(const std::string& sPath) {
-    try {
-        return Drain(sPath);
-    } catch (const InputError&) {
-        return std::nullopt;
-    }
-}
-
 // The results of the jobs, one line each, computed one after the other in one child process.
 // Fewer results than jobs: the next job ran longer than iSeconds or ended the child, as its
 // result says.
@@ -194,7 +185,11 @@ std::optional<Lines> LinesInOrder(const Container& container, const std::vector<
     bgzf_close(pIn);
     WriteFile(dir.File("reordered.txt"), sText);
     Compress(dir.File("reordered.txt"), dir.File("oracle.gz"), "w1");
-    return LinesOrRefusal(dir.File("oracle.gz"));
+    try {
+        return Drain(dir.File("oracle.gz"));
+    } catch (const InputError&) {
+        return std::nullopt;
+    }
 }
 
 struct Mutant {

@@ -1,6 +1,5 @@
 // Input containers, the SAMplus and tagged outputs, and the values files of parts.
 #include <gtest/gtest.h>
-#include <htslib/bgzf.h>
 #include <htslib/sam.h>
 #include <sys/stat.h>
 #include <fcntl.h>

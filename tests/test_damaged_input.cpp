@@ -74,10 +74,11 @@ std::string ReadMutant(const std::string& sPath, int iThreads, const std::option
                " header lines): " + error.what();
     }
     if (expected && vLines == *expected) return "same";
+    if (!expected) return "read " + std::to_string(vLines.size()) + " lines where it must be refused";
     std::size_t i = 0;
-    while (expected && i < vLines.size() && i < expected->size() && vLines[i] == (*expected)[i]) ++i;
-    return "read " + std::to_string(vLines.size()) + " lines, the first " + std::to_string(i) + " as expected" +
-           (expected ? "" : ", where it must be refused");
+    while (i < vLines.size() && i < expected->size() && vLines[i] == (*expected)[i]) ++i;
+    return "read " + std::to_string(vLines.size()) + " lines instead of " + std::to_string(expected->size()) +
+           ", the first " + std::to_string(i) + " as expected";
 }
 
 // A refusal names the file, and once lines were handed out, the line or record after which

@@ -59,12 +59,11 @@ static std::string ShellQuote(const std::string& s) {
 }
 
 ProgramResult RunKorvex(const std::string& sDir, const std::vector<std::string>& vArgs, const std::string& sStdin,
-                        const std::vector<std::string>& vEnv, int iTimeoutSeconds) {
+                        const std::vector<std::string>& vEnv) {
     TempDir io;
     WriteFile(io.File("stdin"), sStdin);
     std::string sCommand = "cd " + ShellQuote(sDir) + " && env";
     for (const std::string& sSetting : vEnv) sCommand += " " + ShellQuote(sSetting);
-    if (iTimeoutSeconds > 0) sCommand += " timeout " + std::to_string(iTimeoutSeconds);
     sCommand += " " + ShellQuote(KORVEX_BINARY);
     for (const std::string& sArg : vArgs) sCommand += " " + ShellQuote(sArg);
     const int iStatus = RunShell(sCommand + " <" + ShellQuote(io.File("stdin")) + " >" + ShellQuote(io.File("stdout")) +

@@ -56,11 +56,9 @@ struct ProgramResult {
     std::string sStdout, sStderr;
 };
 
-// Runs the built korvex in sDir; vEnv holds extra NAME=VALUE settings. A run still going after
-// iTimeoutSeconds (0: no limit) is stopped and gives status 124.
+// Runs the built korvex in sDir; vEnv holds extra NAME=VALUE settings.
 ProgramResult RunKorvex(const std::string& sDir, const std::vector<std::string>& vArgs,
-                        const std::string& sStdin = "", const std::vector<std::string>& vEnv = {},
-                        int iTimeoutSeconds = 0);
+                        const std::string& sStdin = "", const std::vector<std::string>& vEnv = {});
 int RunShell(const std::string& sCommand);  // the exit status, -1 when it did not exit normally
 
 // A directory holding a copy of tests/data/example.sam and a run.cfg with the text given.

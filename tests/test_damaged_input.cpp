@@ -180,7 +180,7 @@ std::optional<Lines> LinesInOrder(const Container& container, const std::vector<
     }
     WriteFile(dir.File("reordered.gz"), container.layout.Join(vOrder));
     BGZF* pIn = bgzf_open(dir.File("reordered.gz").c_str(), "r");
-    BGZF* pOut = bgzf_open(dir.File("oracle.gz").c_str(), "w1");
+    BGZF* pOut = bgzf_open(dir.File("oracle.gz").c_str(), "w0");
     char acBuffer[65536];
     bool bWritten = true;
     for (ssize_t iRead; (iRead = bgzf_read(pIn, acBuffer, sizeof(acBuffer))) > 0;)

@@ -5,6 +5,8 @@
 //   - Step 1 (reading, grouping, keep rules, error scores, the sorted unique reads) on each;
 //   - writing the tagged BAM output (the second pass: reading the input again, tagging and
 //     compressing) from SAM and from BAM input, against `samtools view -b` on the same file;
+//   - writing the SAMplus file (the second pass: reading the SAM file again and appending the
+//     values);
 //   - the CRC-32 that a run takes of what it reads and writes, over the bytes of the SAM file
 //     held in memory, in the 1 MB pieces the readers hand it (a part of a divided run takes it
 //     of the input twice and of its output once).
@@ -17,6 +19,7 @@
 
 #include <benchmark/benchmark.h>
 #include <htslib/sam.h>
+#include <omp.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -195,22 +198,29 @@ void BM_SamtoolsCount(benchmark::State& state) {
     RunCommand(state, "samtools view -c '" + PathOf(static_cast<int>(state.range(0))) + "' >/dev/null");
 }
 
-// Arguments: input container (0 SAM, 1 BAM), threads.
-void BM_WriteTaggedBam(benchmark::State& state) {
+// Writes the output of the given format; the threads are the runtime's, as in a run.
+void WriteOutputOf(benchmark::State& state, OutputFormat format) {
     if (SkipWithoutFiles(state)) return;
     const std::string& sInput = PathOf(static_cast<int>(state.range(0)));
     const int iThreads = static_cast<int>(state.range(1));
+    omp_set_num_threads(iThreads);
     const int64_t iLines = DrainLines(sInput, 1);
     InputFile input(sInput);
     CpuMeter cpu(RUSAGE_SELF);
     for (auto _ : state) {
         EveryOtherLine values(iLines);
-        WriteOutput(input, {"", iThreads}, {OutputFormat::Bam, Files().sOutput, ProbMode::Both, "", iThreads, "bench"},
-                    values, EarlierReading{iLines, std::nullopt});
+        WriteOutput(input, {"", iThreads}, {format, Files().sOutput, ProbMode::Both, "", iThreads, "bench"}, values,
+                    EarlierReading{iLines, std::nullopt});
     }
     cpu.Report(state);
     SetLineRate(state, iLines);
 }
+
+// Arguments: input container (0 SAM, 1 BAM), threads.
+void BM_WriteTaggedBam(benchmark::State& state) { WriteOutputOf(state, OutputFormat::Bam); }
+
+// The SAMplus file of the SAM file. Arguments: 0 (SAM), threads.
+void BM_WriteSamplus(benchmark::State& state) { WriteOutputOf(state, OutputFormat::Samplus); }
 
 // Arguments: input container (0 SAM, 1 BAM), threads (samtools -@ counts the extra ones).
 void BM_SamtoolsWriteBam(benchmark::State& state) {
@@ -246,6 +256,7 @@ BENCHMARK(BM_DrainLineSource)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(be
 BENCHMARK(BM_Step1)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SamtoolsCount)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_WriteTaggedBam)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_WriteSamplus)->Args({0, 1})->Args({0, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SamtoolsWriteBam)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 BENCHMARK_MAIN();

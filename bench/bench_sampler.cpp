@@ -2,15 +2,20 @@
 // simulated evidence, beside the plain step-by-step sampler kept for the tests.
 // Arguments: N alignments, read length L, mean depth D of covering unique reads; D = 0 is
 // the common sparse case where only the first alignment has unique reads nearby.
-// BM_SamplerRatio runs both samplers alternately on the same workload and reports their CPU
-// times per multiread (fast_ms, plain_ms) and fast_ms / plain_ms (ratio); the quotable table:
+// BM_SamplerFloor times the floor of a profile (bench/ForcedPrimitives.h): the uniforms, logs,
+// exps and pows that its random stream forces, at their isolated costs.
+// BM_SamplerRatio runs the sampler, the plain sampler and the floor in turn on the same
+// workload and reports their CPU times per multiread (fast_ms, plain_ms, floor_ms) and the
+// ratios fast/floor and fast/plain; the quotable table, best of five on a busy machine
+// (the rows ending in _min):
 //   build/bench_sampler --benchmark_filter=Ratio --benchmark_counters_tabular=true
-// (add --benchmark_repetitions=3 --benchmark_report_aggregates_only=true for medians when the
-// machine is busy).
+//       --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include <benchmark/benchmark.h>
 #include <time.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <random>
@@ -18,6 +23,7 @@
 #include <vector>
 
 #include "../tests/LiteralSampler.h"
+#include "ForcedPrimitives.h"
 #include "MC2.h"
 
 namespace {
@@ -86,6 +92,22 @@ void Reset(Workload& w, std::vector<double>& prob) {
     std::fill(prob.begin(), prob.end(), 0.0);
 }
 
+// The forced primitives of the workload's chain. The recording and the sampler must give the
+// bits of the plain sampler, or the times would be of other chains: false when one does not.
+bool RecordFloor(Workload& w, MCMCcalculator& calc, ForcedPrimitives& floor) {
+    std::vector<double> prob(w.iN), fastProb(w.iN), plainProb(w.iN);
+    Reset(w, plainProb);
+    RunPlain(w, plainProb);
+    Reset(w, fastProb);
+    RunFast(w, calc, fastProb);
+    w.ResetDraws();
+    floor.Record(w.iN, w.iL, T, B, RATE, w.vEvidence, w.vZRows.data(), w.error_score, w.vDrawRows[0], prob,
+                 w.vQualities, w.vCounts);
+    const std::size_t iBytes = prob.size() * sizeof(double);
+    return std::memcmp(prob.data(), plainProb.data(), iBytes) == 0 &&
+           std::memcmp(fastProb.data(), plainProb.data(), iBytes) == 0;
+}
+
 void BM_SamplerRun(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     MCMCcalculator calc(ModelParameters{0, RATE, T, B});
@@ -111,6 +133,18 @@ void BM_PlainSamplerRun(benchmark::State& state) {
     }
 }
 
+void BM_SamplerFloor(benchmark::State& state) {
+    Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    MCMCcalculator calc(ModelParameters{0, RATE, T, B});
+    ForcedPrimitives floor;
+    if (!RecordFloor(w, calc, floor)) state.SkipWithError("a chain differs from the plain sampler's");
+    for (auto _ : state) benchmark::DoNotOptimize(floor.Replay());
+    state.counters["uniforms"] = static_cast<double>(floor.iUniforms);
+    state.counters["logs"] = static_cast<double>(floor.iLogs);
+    state.counters["exps"] = static_cast<double>(floor.iExps);
+    state.counters["pows"] = static_cast<double>(floor.iPows);
+}
+
 // CPU time of the calling thread, so that other work on the machine does not count.
 double ThreadSeconds() {
     timespec ts;
@@ -118,35 +152,55 @@ double ThreadSeconds() {
     return ts.tv_sec + 1e-9 * ts.tv_nsec;
 }
 
-// Both samplers in every iteration, in alternating order, each timed on its own.
+// The sampler, the plain sampler and the floor in every iteration, in rotating order, each
+// timed on its own.
 void BM_SamplerRatio(benchmark::State& state) {
     Workload w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     MCMCcalculator calc(ModelParameters{0, RATE, T, B});
+    ForcedPrimitives floor;
+    if (!RecordFloor(w, calc, floor)) state.SkipWithError("a chain differs from the plain sampler's");
     std::vector<double> prob(w.iN);
-    double dFast = 0;
-    double dPlain = 0;
-    bool bFastFirst = true;
+    double adSeconds[3] = {0, 0, 0};  // fast, plain, floor
+    int iFirst = 0;
     for (auto _ : state) {
-        for (int i = 0; i < 2; ++i) {
-            bool bFast = (i == 0) == bFastFirst;
+        for (int i = 0; i < 3; ++i) {
+            int iRun = (iFirst + i) % 3;
             Reset(w, prob);
             double dStart = ThreadSeconds();
-            if (bFast) RunFast(w, calc, prob);
-            else RunPlain(w, prob);
+            if (iRun == 0) RunFast(w, calc, prob);
+            else if (iRun == 1) RunPlain(w, prob);
+            else benchmark::DoNotOptimize(floor.Replay());
             benchmark::DoNotOptimize(prob.data());
-            (bFast ? dFast : dPlain) += ThreadSeconds() - dStart;
+            adSeconds[iRun] += ThreadSeconds() - dStart;
         }
-        bFastFirst = !bFastFirst;
+        iFirst = (iFirst + 1) % 3;
     }
     double dIterations = static_cast<double>(state.iterations());
-    state.counters["fast_ms"] = 1e3 * dFast / dIterations;
-    state.counters["plain_ms"] = 1e3 * dPlain / dIterations;
-    state.counters["ratio"] = dFast / dPlain;
+    state.counters["fast_ms"] = 1e3 * adSeconds[0] / dIterations;
+    state.counters["plain_ms"] = 1e3 * adSeconds[1] / dIterations;
+    state.counters["floor_ms"] = 1e3 * adSeconds[2] / dIterations;
+    state.counters["fast/floor"] = adSeconds[0] / adSeconds[2];
+    state.counters["fast/plain"] = adSeconds[0] / adSeconds[1];
+}
+
+// With repetitions, "min" gives the best of them, the figure least disturbed by other work on
+// the machine.
+void Settings(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"N", "L", "D"})->Unit(benchmark::kMillisecond);
+    b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
 }
 
 void Profiles(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"N", "L", "D"})->Unit(benchmark::kMillisecond);
+    Settings(b);
     for (int n : {2, 3, 4, 5})
+        for (int l : {36, 100})
+            for (int d : {0, 2, 10, 30}) b->Args({n, l, d});
+}
+
+// The profiles compared with their floor: the fewest and the most alignments.
+void FloorProfiles(benchmark::internal::Benchmark* b) {
+    Settings(b);
+    for (int n : {2, 5})
         for (int l : {36, 100})
             for (int d : {0, 2, 10, 30}) b->Args({n, l, d});
 }
@@ -155,5 +209,6 @@ void Profiles(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_SamplerRun)->Apply(Profiles);
 BENCHMARK(BM_PlainSamplerRun)->Apply(Profiles);
-BENCHMARK(BM_SamplerRatio)->Apply(Profiles);
+BENCHMARK(BM_SamplerFloor)->Apply(FloorProfiles);
+BENCHMARK(BM_SamplerRatio)->Apply(FloorProfiles);
 BENCHMARK_MAIN();

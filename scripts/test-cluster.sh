@@ -158,7 +158,7 @@ test_sbatch_array() {
 
 test_failed_part_cancels_merge() {
     local submitted merge_job
-    submitted=$(KORVEX=$korvex "$repo/workflow/slurm/submit.sh" quick.cfg "$NUM_PARTS" NUM_THREADS=99)
+    submitted=$(KORVEX=$korvex "$repo/workflow/slurm/submit.sh" quick.cfg "$NUM_PARTS" NUM_THREADS=0)
     merge_job=$(sed -n 's/.*merge: job \([0-9]*\)$/\1/p' <<<"$submitted")
     wait_for_no_jobs "$JOB_LIMIT_SECONDS" || fail "failing parts: jobs still queued after $JOB_LIMIT_SECONDS s"
     [[ $(job_state "$merge_job") == CANCELLED ]] || fail "failing parts: the merge job ended $(job_state "$merge_job")"

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -12,6 +13,7 @@
 
 #include "InputFile.h"
 #include "LineSources.h"
+#include "OrderedBlocks.h"
 #include "OutputWriters.h"
 #include "PathNames.h"
 #include "RunPlan.h"
@@ -190,13 +192,63 @@ TEST(Samplus, EveryLineGetsItsValuesOrNA) {
         {"a\n\nb\n", 3, {{3, {1, 1}}}, ProbMode::Both, "a\tNA\tNA\t\n\tNA\tNA\t\nb\t1\t1\t\n"},
         {"", 0, {}, ProbMode::Both, ""}};
     TempDir dir;
-    for (const Case& c : cases) {
-        WriteFile(dir.File("reads.sam"), c.sInput);
-        MapValueSource source(c.values);
-        InputFile input(dir.File("reads.sam"));
-        WriteOutput(input, {}, {OutputFormat::Samplus, dir.File("reads.sam+"), c.mode, "", 1, ""}, source, {c.iLines, std::nullopt});
-        EXPECT_EQ(ReadFile(dir.File("reads.sam+")), c.sOutput) << c.sInput;
-    }
+    for (int iThreads : {1, 3})
+        for (const Case& c : cases) {
+            WriteFile(dir.File("reads.sam"), c.sInput);
+            MapValueSource source(c.values);
+            InputFile input(dir.File("reads.sam"));
+            WriteOutput(input, {}, {OutputFormat::Samplus, dir.File("reads.sam+"), c.mode, "", iThreads, ""}, source,
+                        {c.iLines, std::nullopt});
+            EXPECT_EQ(ReadFile(dir.File("reads.sam+")), c.sOutput) << c.sInput;
+        }
+}
+
+// Blocks are written whole and in order whatever the threads and the window. Of several
+// failures the caller gets the one met first block by block, after every block before it.
+TEST(OrderedBlocks, WrittenInOrderUpToTheFirstFailure) {
+    struct Block { int iIndex = 0; std::vector<int> vValues; };
+    const int BLOCKS = 40, BLOCK_SIZE = 7;
+    enum Stage { Fill, Format, Write };
+    struct Failure { Stage stage; int iBlock; };
+    const std::vector<std::vector<Failure>> cases = {
+        {}, {{Fill, 23}}, {{Format, 23}}, {{Write, 23}}, {{Format, 30}, {Write, 23}},
+        {{Fill, 30}, {Format, 23}}, {{Fill, 23}, {Write, 10}}, {{Format, 0}}};
+    for (int iThreads : {1, 2, 5})
+        for (std::size_t iWindow : {1, 3, 16})
+            for (const std::vector<Failure>& failures : cases) {
+                int iFirst = BLOCKS;  // the block of the failure expected
+                for (const Failure& f : failures) iFirst = std::min(iFirst, f.iBlock);
+                SCOPED_TRACE(std::to_string(iThreads) + " threads, window " + std::to_string(iWindow) +
+                             ", first failure in block " + std::to_string(iFirst));
+                auto check = [&](Stage stage, const Block& block) {
+                    for (const Failure& f : failures)
+                        if (f.stage == stage && f.iBlock == block.iIndex)
+                            throw std::runtime_error("block " + std::to_string(f.iBlock));
+                };
+                int iNext = 0;
+                std::vector<int> vWritten;
+                auto run = [&] {
+                    RunOrderedBlocks<Block>(
+                        iThreads, iWindow,
+                        [&](Block& block) {
+                            block.iIndex = iNext++;
+                            check(Fill, block);
+                            return block.iIndex < BLOCKS;
+                        },
+                        [&](Block& block) {
+                            check(Format, block);
+                            block.vValues.clear();
+                            for (int i = 0; i < BLOCK_SIZE; ++i) block.vValues.push_back(block.iIndex * BLOCK_SIZE + i);
+                        },
+                        [&](Block& block) {
+                            check(Write, block);
+                            vWritten.insert(vWritten.end(), block.vValues.begin(), block.vValues.end());
+                        });
+                };
+                EXPECT_EQ(ErrorOf<std::runtime_error>(run), failures.empty() ? "" : "block " + std::to_string(iFirst));
+                ASSERT_EQ(vWritten.size(), static_cast<std::size_t>(iFirst * BLOCK_SIZE));
+                for (std::size_t i = 0; i < vWritten.size(); ++i) ASSERT_EQ(vWritten[i], static_cast<int>(i));
+            }
 }
 
 // Every record of a tagged output is its input line unchanged but for ZP and ZU, floats of the

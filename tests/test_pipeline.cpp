@@ -46,7 +46,7 @@ TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
         {{"run.cfg", "NUM_THREADS=2", "--help"}, 0, "", nullptr, BANNER}, {{"--version"}, 0, "", nullptr, "KORVEX v2.0.0\n"},
         {{"merge", "--help"}, 0, "", nullptr, "Usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]\n"},
         {{"absent.cfg"}, 1, "main: the configuration file (absent.cfg) could not be opened: No such file or directory", nullptr},
-        {{"run.cfg", "NUM_THREADS=8"}, 1, "main: NUM_THREADS = 8 is outside 1 to 7", "run.log"},
+        {{"run.cfg", "NUM_THREADS=1025"}, 1, "main: NUM_THREADS = 1025 is outside 1 to 1024", "run.log"},
         {{"run.cfg", "2", "3"}, 1, "main: PART_TO_RUN = 3 (the part argument) is outside 1 to 2 (NUM_PARTS)",
          "run.part1of2.log"},  // the refused part keeps its default
         {{"run.cfg", "-x"}, 1, "main: unknown option -x (korvex --help lists the options)", nullptr},
@@ -95,7 +95,7 @@ TEST(Cli, NoFileIsWrittenThatTheCommandReadsOrWritesElsewhere) {
         {{"run.cfg", "LOG_FILENAME=example.sam"}, sLog + "example.sam) is the SAM file (example.sam)" + sChoose},
         {{"MAP_FILENAME=example.sam", "STRANDNESS_OPTION=OFF", "LOG_FILENAME=link.log"},
          sLog + "link.log) is the SAM file (example.sam)" + sChoose},
-        {{"run.cfg", "LOG_FILENAME=hard.log", "NUM_THREADS=8"}, sLog + "hard.log) is the SAM file (example.sam)" + sChoose},
+        {{"run.cfg", "LOG_FILENAME=hard.log", "NUM_THREADS=0"}, sLog + "hard.log) is the SAM file (example.sam)" + sChoose},
         {{"run.cfg", "OUTPUT_FILE=o.sam+", "LOG_FILENAME=o.sam+"}, sLog + "o.sam+) is the output file (o.sam+)" + sChoose},
         {{"run.cfg", "LOG_FILENAME=run.cfg"}, sLog + "run.cfg) is the configuration file (run.cfg)" + sChoose},
         {{"run.cfg", "OUTPUT_FILE=./link.log"},
@@ -136,14 +136,15 @@ std::string KeepColumn(const std::string& sLine, int iColumn) {
 
 // The SAMplus file of the example at the default settings is checked in: any change of a number
 // shows here (regenerate it only for an intended change of the results). Other thread and job
-// counts, and the same settings on the command line alone, give the same bytes; PROP keeps the
-// unique-read share and BAYES the posterior of BOTH. Quiet, the console shows the summary alone.
+// counts (up to 1024 jobs on two threads), and the same settings on the command line alone, give
+// the same bytes; PROP keeps the unique-read share and BAYES the posterior of BOTH. Quiet, the console shows the summary alone.
 TEST(Pipeline, GoldenFileWhateverTheThreadsJobsAndMode) {
     const std::string sGolden = ReadFile(TestDataPath("golden/example_default.sam+"));
     const std::vector<std::string> vGolden = SplitLines(sGolden);
     const struct { std::vector<std::string> vArgs; std::string sThreads; int iColumn; bool bQuiet; } cases[] = {
-        {{"run.cfg"}, "1", 0, false}, {{"run.cfg", "NUM_THREADS=3"}, "2", 0, false},  // iColumn 0: both kept
-        {{"run.cfg", "NUM_THREADS=7", "-q"}, "2", 0, true},
+        {{"run.cfg"}, "1", 0, false}, {{"run.cfg", "NUM_THREADS=2"}, "2", 0, false},  // iColumn 0: both kept
+        {{"run.cfg", "NUM_THREADS=7", "-q"}, "2", 0, true}, {{"run.cfg", "NUM_THREADS=64"}, "2", 0, false},
+        {{"run.cfg", "NUM_THREADS=1024"}, "2", 0, false},
         {{"MAP_FILENAME=example.sam", "STRANDNESS_OPTION=OFF", "QUIET=1"}, "2", 0, true},
         {{"run.cfg", "PROB_OUTPUT=PROP"}, "2", 1, false},
         {{"run.cfg", "PROB_OUTPUT=BAYES", "NUM_THREADS=4"}, "2", 2, false}};

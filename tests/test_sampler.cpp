@@ -10,6 +10,8 @@
 #include "GammaBounds.h"
 #include "LiteralSampler.h"
 #include "MC2.h"
+#include "TangentJumps.h"
+#include "UniformTable.h"
 
 // The stream from the default seeds; SetState(0, 0) stays at zero.
 TEST(SimpleRNG, KnownStream) {
@@ -22,17 +24,118 @@ TEST(SimpleRNG, KnownStream) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(rng.GetUniform(), 0.0);
 }
 
+// The sampler's draws against the literal ones from one generator, bit for bit, in a random mix
+// of kinds and shapes (whole shapes from 1 to 60 with and without the tests of a fractional
+// part, fractional ones, uniforms) over three million uniforms: through the shared table, its
+// end and many generated blocks, with reads of up to eight values after one check.
+TEST(DistSampler, DrawsMatchTheLiteralDrawsAcrossTheTableAndBlocks) {
+    std::mt19937 gen(7);
+    SimpleRNG rng;
+    UniformBlock block;
+    DistSampler sampler(UniformTable::Shared(), block);
+    std::vector<DistSampler::GammaShape> vShapes;
+    for (double a : {0.1, 1.1, 2.0, 3.0, 4.0, 5.0, 5.1, 6.0, 11.0, 40.5, 60.0, 0.999}) vShapes.push_back(DistSampler::MakeGammaShape(a));
+    const DistSampler::GammaShape& variant = vShapes[0];
+    for (long iDraws = 0; iDraws < 700000; ++iDraws) {
+        const DistSampler::GammaShape& shape = vShapes[gen() % vShapes.size()];
+        const double a = shape.iWhole + shape.dFraction;
+        double dExpected = 0;
+        double dDrawn = 0;
+        switch (gen() % 3) {
+            case 0:
+                dExpected = rng.GetUniform();
+                dDrawn = sampler.runif();
+                break;
+            case 1:
+                dExpected = literal::rgamma(rng, a, 10.0);
+                dDrawn = sampler.rgamma(shape, 10.0);
+                break;
+            default: {
+                if (shape.dFraction != 0.0) continue;
+                const double g1 = literal::rgamma(rng, 0.1, 10.0);
+                const double g2 = literal::rgamma(rng, a, 10.0);
+                dExpected = g1 / (g1 + g2);
+                dDrawn = sampler.rbetaWhole(variant, shape);
+            }
+        }
+        ASSERT_EQ(std::memcmp(&dExpected, &dDrawn, sizeof(double)), 0) << "draw " << iDraws << " shape " << a;
+    }
+    // How far the stream went: the steps from the default seeds to the generator's state.
+    unsigned int w = 0, z = 0, w0 = 0, z0 = 0;
+    rng.GetState(w, z);
+    SimpleRNG counter;
+    long iUniforms = 0;
+    for (counter.GetState(w0, z0); (w0 != w || z0 != z) && iUniforms < 10000000; counter.GetState(w0, z0)) {
+        counter.GetUint();
+        ++iUniforms;
+    }
+    EXPECT_GT(iUniforms, 3000000);
+    EXPECT_EQ(rng.GetUniform(), sampler.runif());
+}
+
+// Draws that start at each of the last positions of the shared table, at its end and just
+// after it, against the literal draws.
+TEST(DistSampler, DrawsAtTheEndOfTheTableMatchTheLiteralDraws) {
+    const DistSampler::GammaShape variant = DistSampler::MakeGammaShape(0.1);
+    for (int n : {3, 11, 61}) {
+        const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(n);
+        for (long iSkip = UniformTable::kSize - 12; iSkip <= static_cast<long>(UniformTable::kSize) + 2; ++iSkip) {
+            SimpleRNG rng;
+            UniformBlock block;
+            DistSampler sampler(UniformTable::Shared(), block);
+            for (long i = 0; i < iSkip; ++i) ASSERT_EQ(rng.GetUniform(), sampler.runif());
+            for (int i = 0; i < 3; ++i) {
+                const double g1 = literal::rgamma(rng, 0.1, 10.0);
+                const double g2 = literal::rgamma(rng, n, 10.0);
+                const double dExpected = g1 / (g1 + g2), dDrawn = sampler.rbetaWhole(variant, shape);
+                ASSERT_EQ(std::memcmp(&dExpected, &dDrawn, sizeof(double)), 0) << "shape " << n << " start " << iSkip;
+            }
+        }
+    }
+}
+
+// The jumps against the tangent rejection loop as the literal draw runs it, from every start in
+// the shared table (chunk ends and the table's end included), for the smallest and largest
+// shapes kept and two between. It runs before the chains below, which fill the process's
+// budget of jumps with other shapes.
+TEST(TangentJumps, AgreeWithTheRejectionLoopFromEveryStart) {
+    EXPECT_EQ(TangentJumps::Shared(5), nullptr);
+    EXPECT_EQ(TangentJumps::Shared(TangentJumps::kMaxShape + 1), nullptr);
+    const double* U = UniformTable::Shared().Begin();
+    const long iSize = UniformTable::kSize;
+    for (int n : {6, 11, 45, TangentJumps::kMaxShape}) {
+        const TangentJumps* pJumps = TangentJumps::Shared(n);
+        ASSERT_NE(pJumps, nullptr);
+        const double am = n - 1, s = std::sqrt(2 * am + 1);
+        long iFar = 0;
+        for (long q = 0; q < iSize; ++q) {
+            long r = q;
+            for (; r + 2 < iSize && r - q < TangentJumps::kFar; r += 3) {
+                const double d1 = U[r], d2 = 2 * U[r + 1] - 1;
+                if (d1 * d1 + d2 * d2 > 1) { --r; continue; }
+                const double y = d2 / d1, x = s * y + am;
+                if (x <= 0) { --r; continue; }
+                if (!(U[r + 2] > (1 + y * y) * std::exp(am * std::log(x / am) - s * y))) break;
+            }
+            const long iExpected = r + 2 < iSize && r - q < TangentJumps::kFar ? r - q : TangentJumps::kFar;
+            ASSERT_EQ(pJumps->Jump(q), iExpected) << "shape " << n << " start " << q;
+            iFar += iExpected == TangentJumps::kFar;
+        }
+        EXPECT_LT(iFar, iSize / 20);  // not vacuous: most starts jump
+    }
+}
+
 // error_score as the sampler gets it (read-only, any thread); '!' and '*' have no score.
 static std::map<char, double> gScores = {{'#', 0.5}, {'5', 0.05}, {'A', 0.01}, {'I', 0.001}, {'Z', 0.0}};
 
-// One multiread (N <= 5, L <= 999, score 0 everywhere) and the chain settings; draws start at dStart.
+// One multiread (N <= 8, L <= 999, score 0 everywhere) and the chain settings; draws start at dStart.
 struct Multiread {
     int iN, iL, iT, iB;
     double dRate = 0.1, dStart = 1e-06;
     std::vector<std::vector<std::vector<MisMatchData>>> vEvidence;  // N x L lists
     std::vector<std::string> vQualities;
     std::vector<int> vCounts;
-    bool bZ[5][999] = {};
+    bool bZ[8][999] = {};
     Multiread(int n, int l, int t, int b)
         : iN(n), iL(l), iT(t), iB(b), vEvidence(n, std::vector<std::vector<MisMatchData>>(l)),
           vQualities(n, std::string(l, 'Z')), vCounts(n, 0) {}
@@ -42,7 +145,7 @@ struct Multiread {
         std::vector<double> vProb(iN), vDraws(static_cast<size_t>(iT) * iN * iL, dStart);
         std::vector<double*> vRow;
         for (int t = 0; t < iT; ++t) vRow.push_back(vDraws.data() + static_cast<size_t>(t) * iN * iL);
-        bool* pZ[5] = {bZ[0], bZ[1], bZ[2], bZ[3], bZ[4]};
+        bool* pZ[8] = {bZ[0], bZ[1], bZ[2], bZ[3], bZ[4], bZ[5], bZ[6], bZ[7]};
         std::vector<AlignmentEvidence> vAlignments;
         for (int j = 0; j < iN; ++j) vAlignments.push_back({&vEvidence[j], bZ[j], vQualities[j], vCounts[j]});
         if (bLiteral) literal::Run(iN, iL, iT, iB, dRate, vEvidence, pZ, gScores, &vRow[0], vProb, vQualities, vCounts);
@@ -74,9 +177,11 @@ TEST(MCMCcalculator, SameInputsGiveIdenticalResultsOnAnyThread) {
 }
 
 // The optimised sampler against the literal one on thousands of random multireads, bit for bit:
-// depth 0 to 60, flagged entries with and without a score (score 0 makes every one a variant,
-// so variant shapes exceed 5), rates whose fractions are 0, near 0 (1 / f beyond the bounds'
-// reach) and near 1, reads up to 999 long, chains up to 120 iterations, QUAL "*".
+// 2 to 8 alignments, depth 0 to 60, flagged entries with and without a score (score 0 makes
+// every one a variant, so variant shapes exceed 5), often all of a position's entries flagged
+// with a few shared quality characters, rates whose fractions are 0, near 0 (1 / f beyond the
+// bounds' reach) and near 1, reads up to 999 long, chains up to 120 iterations (past the
+// shared table of uniforms and across blocks of generated ones), QUAL "*".
 TEST(MCMCcalculator, MatchesTheLiteralSamplerBitForBit) {
     std::mt19937 gen(2024);
     auto pick = [&gen](int iMax) { return static_cast<int>(gen() % (iMax + 1)); };
@@ -84,10 +189,11 @@ TEST(MCMCcalculator, MatchesTheLiteralSamplerBitForBit) {
     const double rates[] = {0.1, 0.1, 0.5, 1.0, 2.3, 0.999, 0.0015, 1e-9, 7.25, 0.1};
     const double starts[] = {1e-06, 1e-06, 1e-300, 0.3, 0.0, 1.0};  // 0 and 1 give logs of 0; 1e-300 underflows
     for (int iCase = 0; iCase < 3000; ++iCase) {
-        int iKind = iCase % 20;  // 18: a long chain, 19: a long read
-        int iL = iKind == 19 ? 100 + pick(899) : 1 + pick(39);
-        int iT = iKind == 19 ? 1 + pick(2) : iKind == 18 ? 30 + pick(90) : 1 + pick(13);
-        int iN = 2 + pick(3), iCover = pick(99), iFlag = pick(3) ? pick(33) : 100, iDepth = pick(3) ? 30 : 60;
+        int iKind = iCase % 20;  // 17: a deep chain of many alignments, 18: a long chain, 19: a long read
+        int iL = iKind == 19 ? 100 + pick(899) : iKind == 17 ? 100 + pick(50) : 1 + pick(39);
+        int iT = iKind == 19 ? 1 + pick(2) : iKind == 18 ? 30 + pick(90) : iKind == 17 ? 20 + pick(20) : 1 + pick(13);
+        int iN = 2 + pick(iKind == 17 ? 6 : 3), iCover = pick(99), iFlag = pick(3) ? pick(33) : 100;
+        int iDepth = pick(3) ? 30 : 60;
         Multiread m(iN, iL, iT, pick(iT + 3));
         m.dRate = rates[iCase % 10];
         m.dStart = starts[(iCase / 10) % 6];

@@ -67,8 +67,8 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
     struct Case { SettingSources sources; std::vector<std::string> vErrors; };
     const Case cases[] = {
         {Sources({{"NUM_THREADS", "four"}}), {"NUM_THREADS = four is not a whole number"}},
-        {Sources({{"NUM_THREADS", "7"}}, {{"NUM_THREADS", "8"}}), {"NUM_THREADS = 8 is outside 1 to 7"}},
-        {Sources({{"NUM_THREADS", "0"}}), {"NUM_THREADS = 0 is outside 1 to 7"}},
+        {Sources({{"NUM_THREADS", "1024"}}, {{"NUM_THREADS", "1025"}}), {"NUM_THREADS = 1025 is outside 1 to 1024"}},
+        {Sources({{"NUM_THREADS", "0"}}), {"NUM_THREADS = 0 is outside 1 to 1024"}},
         {Sources({{"POLYMORPHISM_RATE", "abc"}}), {"POLYMORPHISM_RATE = abc is not a number"}},
         {Sources({{"POLYMORPHISM_RATE", "1.5"}}), {"POLYMORPHISM_RATE = 1.5 is outside 0 to 1 (exclusive)"}},
         {Sources({{"POLYMORPHISM_RATE", "0"}}), {"POLYMORPHISM_RATE = 0 is outside 0 to 1 (exclusive)"}},
@@ -95,7 +95,7 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
          {"MAP_FILENAME = - (standard input) cannot be divided into NUM_PARTS = 2 parts: their merge must read the "
           "input again; save it to a file first"}},
         {Sources({}, {}, "3", "0"), {"PART_TO_RUN = 0 (the part argument) is outside 1 to 3 (NUM_PARTS)"}},
-        {Sources({{"NUM_THREADS", "99999999999"}}), {"NUM_THREADS = 99999999999 is outside 1 to 7"}},
+        {Sources({{"NUM_THREADS", "99999999999"}}), {"NUM_THREADS = 99999999999 is outside 1 to 1024"}},
         {Sources({{"NUM_THREADS", ""}}), {"NUM_THREADS = \"\" is not a whole number"}},
         {Sources({{"PROB_OUTPUT", "bayes"}}), {"PROB_OUTPUT = bayes must be BOTH, BAYES or PROP"}},
         {Sources({{"STRANDNESS_OPTION", "on"}, {"QUIET", "yes"}}),

@@ -1,28 +1,26 @@
 #include "DistSampler.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 const double E = 2.718281828459045;
-const std::size_t UNIFORM_TABLE_SIZE = 1 << 20;
 }  // namespace
 
-UniformTable::UniformTable(std::size_t iSize) : vValues(iSize) {
-    SimpleRNG rng;
-    for (double& d : vValues) d = rng.GetUniform();
-    rng.GetState(uEndW, uEndZ);
+DistSampler::DistSampler(const UniformTable& table, UniformBlock& block)
+    : pNext(table.Begin()), pEnd(table.End()), pBlock(&block), pTable(table.Begin()), pTableEnd(table.End()) {
+    table.GetEndState(block.uW, block.uZ);
 }
 
-const UniformTable& UniformTable::Shared() {
-    static const UniformTable table(UNIFORM_TABLE_SIZE);
-    return table;
-}
-
-DistSampler::DistSampler(const UniformTable& table) : pNext(table.Begin()), pEnd(table.End()) {
-    unsigned int w = 0;
-    unsigned int z = 0;
-    table.GetEndState(w, z);
-    rng.SetState(w, z);
+const double* DistSampler::Refill(const double* pNext, const double* pEnd, UniformBlock* pBlock) {
+    const std::ptrdiff_t iLeft = pEnd - pNext;
+    std::memmove(pBlock->adValues, pNext, static_cast<std::size_t>(iLeft) * sizeof(double));
+    unsigned int w = pBlock->uW;
+    unsigned int z = pBlock->uZ;
+    for (int i = static_cast<int>(iLeft); i < UniformBlock::kSize; ++i) pBlock->adValues[i] = SimpleRNG::GetUniform(w, z);
+    pBlock->uW = w;
+    pBlock->uZ = z;
+    return pBlock->adValues;
 }
 
 DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {
@@ -36,5 +34,6 @@ DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {
     shape.dRoot = std::sqrt(2.0 * shape.dAm + 1.0);
     shape.pFraction = shape.dFraction > 0.0 ? FractionBounds::Shared(shape.dInverseFraction) : nullptr;
     shape.pTangent = TangentBounds::Shared(shape.iWhole);
+    shape.pJumps = TangentJumps::Shared(shape.iWhole);
     return shape;
 }

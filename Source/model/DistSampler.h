@@ -7,6 +7,8 @@
 
 #include "GammaBounds.h"
 #include "SimpleRNG.h"
+#include "TangentJumps.h"
+#include "UniformTable.h"
 
 // The draws are forced inline into the sampler's loops: only then does a local DistSampler
 // stay in registers (its address must not escape to a call).
@@ -16,29 +18,18 @@
 #define KORVEX_FORCE_INLINE inline
 #endif
 
-// The first uniforms of the stream from the default seeds, computed once per process. Every
-// multiread's sampler starts from the default seeds and so reads a prefix of this one stream;
-// reading it from memory is cheaper than generating it again for every multiread.
-class UniformTable {
-public:
-    // Built on first use (thread-safe), then shared read-only by all threads.
-    static const UniformTable& Shared();
-
-    const double* Begin() const { return vValues.data(); }
-    const double* End() const { return vValues.data() + vValues.size(); }
-    // The generator state after the last value, where the stream continues.
-    void GetEndState(unsigned int& u, unsigned int& v) const { u = uEndW; v = uEndZ; }
-
-private:
-    explicit UniformTable(std::size_t iSize);
-
-    std::vector<double> vValues;  // owned; filled by the constructor, read-only afterwards
-    unsigned int uEndW;
-    unsigned int uEndZ;
+// The values of the stream that follow the shared table, generated in blocks, and the
+// generator's state after the last of them. Owned by the caller of one sampler (one per
+// thread) and reused from multiread to multiread.
+struct UniformBlock {
+    static const int kSize = 4096;
+    unsigned int uW;  // the generator's state after adValues[kSize - 1]
+    unsigned int uZ;
+    double adValues[kSize];
 };
 
-// Uniform, gamma and beta variates drawn from one SimpleRNG. The stream of variates is
-// fixed by the seeds: every draw consumes a fixed pattern of uniforms.
+// Uniform, gamma and beta variates drawn from the stream of the default seeds. The stream of
+// variates is fixed by the seeds: every draw consumes a fixed pattern of uniforms.
 class DistSampler {
 public:
     // The constants of a gamma draw of one shape a, computed once so that a caller drawing
@@ -53,30 +44,58 @@ public:
         double dRoot;            // sqrt(2 (n - 1) + 1), used when n > 5
         const FractionBounds* pFraction;  // shared, when f > 0: decides most rounds of Gamma(f)
         const TangentBounds* pTangent;    // shared, when n > 5: decides most tangent proposals
+        const TangentJumps* pJumps;       // shared, when 5 < n <= TangentJumps::kMaxShape
     };
     static GammaShape MakeGammaShape(double a);
 
-    // Draws from a fresh generator with the default seeds.
-    DistSampler() : pNext(nullptr), pEnd(nullptr) {}
-    // Draws the same stream as DistSampler(), reading its start from table.
-    explicit DistSampler(const UniformTable& table);
+    // Reads the stream from table, then from values generated into block, which this sampler
+    // and its copies then use (the copy that draws last carries the stream on).
+    DistSampler(const UniformTable& table, UniformBlock& block);
 
-    double runif() { return NextUniform(); }
+    double runif() {
+        Ensure(1);
+        return *pNext++;
+    }
     // One Gamma(a) variate divided by rate.
     double rgamma(double a, double rate) { return rgamma(MakeGammaShape(a), rate); }
     KORVEX_FORCE_INLINE double rgamma(const GammaShape& shape, double rate);
     // One Beta(a, b) variate, as G1 / (G1 + G2) of two gamma draws at rate 10, G1 first.
     double rbeta(double a, double b) { return rbeta(MakeGammaShape(a), MakeGammaShape(b)); }
     KORVEX_FORCE_INLINE double rbeta(const GammaShape& a, const GammaShape& b);
+    // The same for a whole b (no fractional part), with fewer tests.
+    KORVEX_FORCE_INLINE double rbetaWhole(const GammaShape& a, const GammaShape& b);
+    // Asks the processor to load the jump of a tangent draw of shape that would start
+    // iAhead values on; a jump's cache line serves 128 starts, so a near guess is enough.
+    void PrefetchJump(const GammaShape& shape, int iAhead) const {
+        if (shape.pJumps && pEnd == pTableEnd && pEnd - pNext > iAhead)
+            shape.pJumps->Prefetch(static_cast<std::size_t>(pNext + iAhead - pTable));
+    }
 
 private:
-    double NextUniform() { return pNext != pEnd ? *pNext++ : rng.GetUniform(); }
+    // The longest run of values read after one check.
+    static const int kMaxRun = 8;
+
+    // Makes the next n <= kMaxRun values readable at pNext.
+    KORVEX_FORCE_INLINE void Ensure(int n) {
+        if (pEnd - pNext < n) {
+            pNext = Refill(pNext, pEnd, pBlock);
+            pEnd = pBlock->adValues + UniformBlock::kSize;
+        }
+    }
+    // Moves the unread values to the start of the block and generates the rest of it. Static,
+    // so that a sampler kept in registers never has its address taken.
+    static const double* Refill(const double* pNext, const double* pEnd, UniformBlock* pBlock);
     KORVEX_FORCE_INLINE double GammaWholePart(const GammaShape& shape);
+    KORVEX_FORCE_INLINE double GammaWhole(const GammaShape& shape, double rate);
+    KORVEX_FORCE_INLINE static double ProductOf(const double* pValues, int n);
+    KORVEX_FORCE_INLINE double GammaTangent(const GammaShape& shape);
     KORVEX_FORCE_INLINE double GammaFractionPart(const GammaShape& shape);
 
-    SimpleRNG rng;         // continues the stream once the table is used up
-    const double* pNext;   // next unread value of the shared table, or pEnd
-    const double* pEnd;    // end of the shared table (not owned)
+    const double* pNext;   // next unread value, in the shared table or in *pBlock
+    const double* pEnd;    // end of the values readable there
+    UniformBlock* pBlock;  // not owned
+    const double* pTable;     // the shared table's values (not owned), where pEnd == pTableEnd
+    const double* pTableEnd;
 };
 
 KORVEX_FORCE_INLINE double DistSampler::rgamma(const GammaShape& shape, double rate) {
@@ -92,36 +111,79 @@ KORVEX_FORCE_INLINE double DistSampler::rbeta(const GammaShape& a, const GammaSh
     return g1 / (g1 + g2);
 }
 
-// Gamma(n) for the integer part n of the shape: the tangent rejection method above 5,
-// the log of a product of n uniforms from 1 to 5, nothing below 1. The bounds decide most
-// tangent proposals; only the undecided ones evaluate the threshold.
-KORVEX_FORCE_INLINE double DistSampler::GammaWholePart(const GammaShape& shape) {
+KORVEX_FORCE_INLINE double DistSampler::rbetaWhole(const GammaShape& a, const GammaShape& b) {
+    const double rate = 10.0;
+    double g1 = rgamma(a, rate);
+    double g2 = GammaWhole(b, rate);
+    return g1 / (g1 + g2);
+}
+
+// rgamma for a whole shape: the fractional part f = 0 consumes three uniforms and adds +0.
+// From 1 to 5, the product and those three are read after one check.
+KORVEX_FORCE_INLINE double DistSampler::GammaWhole(const GammaShape& shape, double rate) {
+    double x = 0.0;
     if (shape.iWhole > 5) {
-        const double am = shape.dAm;
-        const double s = shape.dRoot;
-        for (;;) {
-            double d1;
-            double d2;
-            do {
-                d1 = NextUniform();
-                d2 = 2.0 * NextUniform() - 1.0;
-            } while (d1 * d1 + d2 * d2 > 1.0);
-            double y = d2 / d1;
-            double x = s * y + am;
-            if (x <= 0.0) continue;
-            double u = NextUniform();
-            Verdict verdict = shape.pTangent ? shape.pTangent->Decide(y, u) : Verdict::Undecided;
-            if (verdict == Verdict::Reject) continue;
-            if (verdict == Verdict::Undecided && u > TangentBounds::Ratio(am, s, y)) continue;
-            return x;
-        }
+        x = GammaTangent(shape);
+        Ensure(3);
+        pNext += 3;
+    } else if (shape.iWhole >= 1) {
+        Ensure(8);  // the five values of the product and the three of the fraction
+        x = -std::log(ProductOf(pNext, shape.iWhole));
+        pNext += shape.iWhole + 3;
+    } else {
+        Ensure(3);
+        pNext += 3;
     }
+    return (x + 0.0) / rate;
+}
+
+// The product of the n <= 5 values from pValues, in order; past the n-th it multiplies by 1.0
+// (exact) rather than branching on n, so all five must be readable.
+KORVEX_FORCE_INLINE double DistSampler::ProductOf(const double* pValues, int n) {
+    double product = pValues[0];
+    product *= n > 1 ? pValues[1] : 1.0;
+    product *= n > 2 ? pValues[2] : 1.0;
+    product *= n > 3 ? pValues[3] : 1.0;
+    product *= n > 4 ? pValues[4] : 1.0;
+    return product;
+}
+
+// Gamma(n) for the integer part n of the shape: the tangent rejection method above 5,
+// the log of a product of n uniforms from 1 to 5, nothing below 1.
+KORVEX_FORCE_INLINE double DistSampler::GammaWholePart(const GammaShape& shape) {
+    if (shape.iWhole > 5) return GammaTangent(shape);
     if (shape.iWhole >= 1) {
-        double product = 1.0;
-        for (int i = 0; i < shape.iWhole; ++i) product *= NextUniform();
+        Ensure(5);
+        const double product = ProductOf(pNext, shape.iWhole);
+        pNext += shape.iWhole;
         return -std::log(product);
     }
     return 0.0;
+}
+
+// Gamma(n) for n > 5 by tangent rejection. In the shared table, the jumps give the accepted
+// proposal at once; elsewhere the proposals are tried one by one.
+KORVEX_FORCE_INLINE double DistSampler::GammaTangent(const GammaShape& shape) {
+    const double am = shape.dAm;
+    const double s = shape.dRoot;
+    if (shape.pJumps && pEnd == pTableEnd && pNext != pTableEnd) {
+        const int iJump = shape.pJumps->Jump(static_cast<std::size_t>(pNext - pTable));
+        if (iJump != TangentJumps::kFar) {
+            const double* p = pNext + iJump;
+            pNext = p + 3;
+            return s * ((2.0 * p[1] - 1.0) / p[0]) + am;
+        }
+    }
+    for (;;) {
+        Ensure(3);
+        const int iStep = TangentProposal(pNext, am, s, shape.pTangent);
+        if (iStep == 0) {
+            const double x = s * ((2.0 * pNext[1] - 1.0) / pNext[0]) + am;
+            pNext += 3;
+            return x;
+        }
+        pNext += iStep;
+    }
 }
 
 // Gamma(f) for the fractional part 0 <= f < 1 by acceptance-rejection. With f = 0 the first
@@ -130,15 +192,16 @@ KORVEX_FORCE_INLINE double DistSampler::GammaWholePart(const GammaShape& shape) 
 // most rounds; pow(v1, 1 / f) is then computed only for the accepted one.
 KORVEX_FORCE_INLINE double DistSampler::GammaFractionPart(const GammaShape& shape) {
     if (shape.dFraction == 0.0) {
-        NextUniform();
-        NextUniform();
-        NextUniform();
+        Ensure(3);
+        pNext += 3;
         return 0.0;
     }
     for (;;) {
-        double v0 = NextUniform();
-        double v1 = NextUniform();
-        double v2 = NextUniform();
+        Ensure(3);
+        const double v0 = pNext[0];
+        const double v1 = pNext[1];
+        const double v2 = pNext[2];
+        pNext += 3;
         if (shape.dFractionBound >= v0) {
             Verdict verdict = shape.pFraction->DecideFirst(v1, v2);
             if (verdict == Verdict::Reject) continue;

@@ -10,17 +10,24 @@
 // plain iteration-by-iteration description (kept in tests/LiteralSampler.h and compared bit for
 // bit by the tests); what is constant across iterations is prepared once per call:
 // - error scores come from a 256-entry table instead of a map lookup per use;
-// - the flagged entries of each position are gathered once, with their scores;
+// - the flagged entries of each position are gathered once and grouped by quality character:
+//   entries of one character share the ratio (1 - e) theta / p of an iteration, so it is
+//   computed once per character and compared with each entry's own uniform;
+// - each site points at the constants of its second beta shape n - m + 1, fixed per multiread;
 // - a position without covering unique reads never changes theta, so its likelihood term is a
 //   constant; the terms before an alignment's first covered position are summed ahead in
 //   position order, the later ones are still added one by one in position order, and an
 //   alignment without covered positions has a constant weight;
 // - each row of theta is updated in place, since a position's chain reads only its own value;
 // - the gamma draws decide most accept/reject tests by bounds (GammaBounds.h) instead of pow,
-//   log and exp, run inline on a local copy of the sampler, and a site's likelihood term is
-//   added after the next site's draw, so that its log need not wait for theta.
+//   log and exp; a draw of a whole shape above 5 that starts in the shared table of uniforms
+//   reads where it accepts from that shape's jumps (TangentJumps.h) instead of running its
+//   rejection loop; the draws run inline on a local copy of the sampler, which reads the
+//   uniforms after one check per round; and a site's likelihood term is added after the next
+//   site's draw, so that its log need not wait for theta.
 
-MCMCcalculator::MCMCcalculator(const ModelParameters& model_) : model(model_), dScoreTable() {}
+MCMCcalculator::MCMCcalculator(const ModelParameters& model_)
+    : model(model_), dScoreTable(), pUniformBlock(new UniformBlock) {}
 
 MCMCcalculator::~MCMCcalculator() {}
 
@@ -60,15 +67,9 @@ void MCMCcalculator::PlanAlignment(int j, const AlignmentEvidence& alignment, co
             continue;
         }
         Site site;
+        site.pUnflagged = nullptr;
         site.iColumn = k;
-        site.iFirstFlag = static_cast<int>(vFlags.size());
-        for (const MisMatchData& entry : E) {
-            if (!entry.bMisMatch) continue;
-            double eFlag = dScoreTable[static_cast<unsigned char>(entry.cQuality)];
-            vFlags.push_back(Flag{1 - eFlag, eFlag});
-        }
-        site.iEndFlag = static_cast<int>(vFlags.size());
-        site.iUnflagged = static_cast<int>(E.size()) - (site.iEndFlag - site.iFirstFlag);
+        PlanFlags(E, site);
         site.dOneMinusE = 1 - e;
         site.dE = e;
         site.bMismatch = Z[k];
@@ -80,11 +81,43 @@ void MCMCcalculator::PlanAlignment(int j, const AlignmentEvidence& alignment, co
     vPlans[j] = plan;
 }
 
-void MCMCcalculator::EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged) {
+// Gathers the flagged entries of a site and groups them by quality character.
+void MCMCcalculator::PlanFlags(const std::vector<MisMatchData>& E, Site& site) {
+    site.iFirstFlag = static_cast<int>(vFlagGroups.size());
+    site.iFirstGroup = static_cast<int>(vGroups.size());
+    unsigned char acGroupChars[256];  // the character of each group so far, by group index
+    int iGroups = 0;
+    for (const MisMatchData& entry : E) {
+        if (!entry.bMisMatch) continue;
+        const unsigned char c = static_cast<unsigned char>(entry.cQuality);
+        int iGroup = 0;
+        while (iGroup < iGroups && acGroupChars[iGroup] != c) ++iGroup;
+        if (iGroup == iGroups) {
+            acGroupChars[iGroups++] = c;
+            const double e = dScoreTable[c];
+            vGroups.push_back(FlagGroup{1 - e, e});
+        }
+        vFlagGroups.push_back(static_cast<unsigned char>(iGroup));
+    }
+    site.iEndFlag = static_cast<int>(vFlagGroups.size());
+    site.iEndGroup = static_cast<int>(vGroups.size());
+    site.iUnflagged = static_cast<int>(E.size()) - (site.iEndFlag - site.iFirstFlag);
+}
+
+// Grows the tables of gamma constants to the largest counts of this multiread's sites, then
+// points every site at its second beta shape.
+void MCMCcalculator::PrepareGammaShapes() {
+    int iMaxFlagged = 0;
+    int iMaxUnflagged = 0;
+    for (const Site& site : vSites) {
+        iMaxFlagged = std::max(iMaxFlagged, site.iEndFlag - site.iFirstFlag);
+        iMaxUnflagged = std::max(iMaxUnflagged, site.iUnflagged);
+    }
     for (int c = static_cast<int>(vVariantShapes.size()); c <= iMaxFlagged; ++c)
         vVariantShapes.push_back(DistSampler::MakeGammaShape(c + model.dPolymorphismRate));
     for (int u = static_cast<int>(vUnflaggedShapes.size()); u <= iMaxUnflagged; ++u)
         vUnflaggedShapes.push_back(DistSampler::MakeGammaShape(u + 1.0));
+    for (Site& site : vSites) site.pUnflagged = &vUnflaggedShapes[site.iUnflagged];
 }
 
 // One iteration of alignment j: the Gibbs step at each covered position and, after burn-in,
@@ -94,7 +127,10 @@ double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     const AlignmentPlan& plan = vPlans[j];
     double* row = vCurrentDraw.data() + static_cast<std::size_t>(j) * iReadLength;
     const Site* pSites = vSites.data();
-    const Flag* pFlags = vFlags.data();
+    const unsigned char* pFlagGroups = vFlagGroups.data();
+    const FlagGroup* pGroups = vGroups.data();
+    const DistSampler::GammaShape* pVariantShapes = vVariantShapes.data();
+    double* pRatios = vRatios.data();
     DistSampler sampler(shared);  // a local copy stays in registers
     double loglik = plan.dPrefixLogLik;
     int iConstant = plan.iFirstConstant;
@@ -110,15 +146,21 @@ double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     };
     for (int s = plan.iFirstSite; s < plan.iEndSite; ++s) {
         const Site& site = pSites[s];
+        // The second draw of the site after next starts about 28 values on.
+        if (s + 2 < plan.iEndSite) sampler.PrefetchJump(*pSites[s + 2].pUnflagged, 28);
         double theta = row[site.iColumn];
         int iVariants = 0;
-        for (int f = site.iFirstFlag; f < site.iEndFlag; ++f) {
-            double dVariant = pFlags[f].dOneMinusE * theta;
-            double p = dVariant + pFlags[f].dE;
-            double u = sampler.runif();
-            if (dVariant / p > u) ++iVariants;
+        if (site.iFirstFlag != site.iEndFlag) {
+            // The ratio of each quality character once, then each entry against its own uniform.
+            for (int g = site.iFirstGroup; g < site.iEndGroup; ++g) {
+                double dVariant = pGroups[g].dOneMinusE * theta;
+                double p = dVariant + pGroups[g].dE;
+                pRatios[g - site.iFirstGroup] = dVariant / p;
+            }
+            for (int f = site.iFirstFlag; f < site.iEndFlag; ++f)
+                iVariants += pRatios[pFlagGroups[f]] > sampler.runif();
         }
-        theta = sampler.rbeta(vVariantShapes[iVariants], vUnflaggedShapes[site.iUnflagged]);
+        theta = sampler.rbetaWhole(pVariantShapes[iVariants], *site.pUnflagged);
         row[site.iColumn] = theta;
         if (!bPost) continue;
         if (pLast) addLastTerm();
@@ -161,27 +203,25 @@ double MCMCcalculator::Run(const std::vector<AlignmentEvidence>& alignments, int
     const int N = static_cast<int>(alignments.size());
     iNumAlignments = N;
     iReadLength = L;
-    DistSampler sampler(UniformTable::Shared());
+    DistSampler sampler(UniformTable::Shared(), *pUniformBlock);
     vCurrentDraw.resize(static_cast<std::size_t>(N) * L);
 
     FillScoreTable(error_score);
     vSites.clear();
-    vFlags.clear();
+    vFlagGroups.clear();
+    vGroups.clear();
     vConstantTerms.clear();
     vPlans.resize(N);
     vWeight.assign(N, 0.0);
     vLogLik.assign(N, 0.0);
-    int iMaxFlagged = 0;
-    int iMaxUnflagged = 0;
     for (int j = 0; j < N; ++j) {
         PlanAlignment(j, alignments[j], draws[0] + j * L);
         std::memcpy(vCurrentDraw.data() + static_cast<std::size_t>(j) * L, draws[0] + j * L, L * sizeof(double));
     }
-    for (const Site& site : vSites) {
-        iMaxFlagged = std::max(iMaxFlagged, site.iEndFlag - site.iFirstFlag);
-        iMaxUnflagged = std::max(iMaxUnflagged, site.iUnflagged);
-    }
-    EnsureGammaShapes(iMaxFlagged, iMaxUnflagged);
+    PrepareGammaShapes();
+    int iMaxGroups = 0;
+    for (const Site& site : vSites) iMaxGroups = std::max(iMaxGroups, site.iEndGroup - site.iFirstGroup);
+    vRatios.resize(iMaxGroups);
 
     for (int t = 1; t < model.iTotalIterations; ++t) {
         bool bPost = t > model.iBurninIterations - 2;

@@ -2,6 +2,7 @@
 #define KORVEX_MC2_H
 
 #include <map>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -36,18 +37,22 @@ public:
 private:
     // A read position with covering unique reads: its theta is redrawn in every iteration.
     struct Site {
+        const DistSampler::GammaShape* pUnflagged;  // the second beta shape, n - m + 1
         int iColumn;          // read position k
-        int iFirstFlag;       // first of its flagged entries in vFlags
-        int iEndFlag;         // one past its last flagged entry
+        int iFirstFlag;       // its flagged entries: vFlagGroups[iFirstFlag, iEndFlag)
+        int iEndFlag;
+        int iFirstGroup;      // the distinct quality characters of its flagged entries:
+        int iEndGroup;        // vGroups[iFirstGroup, iEndGroup)
         int iUnflagged;       // n - m, unique reads without a mismatch here
-        double dOneMinusE;    // 1 - e of the alignment's own quality character at k
-        double dE;            // e of that character
-        bool bMismatch;       // Z[j][k]
         int iEndConstant;     // the likelihood terms of the uncovered positions after this one,
                               // up to the next site, end at this index of vConstantTerms
+        bool bMismatch;       // Z[j][k]
+        double dOneMinusE;    // 1 - e of the alignment's own quality character at k
+        double dE;            // e of that character
     };
-    // A flagged unique read of a site: the error score of its quality character.
-    struct Flag {
+    // One quality character among the flagged entries of a site: its error score. All its
+    // entries share one ratio (1 - e) theta / p per iteration.
+    struct FlagGroup {
         double dOneMinusE;
         double dE;
     };
@@ -64,7 +69,8 @@ private:
     void FillScoreTable(const std::map<char, double>& error_score);
     double QualityScore(std::string_view quality, int k) const;
     void PlanAlignment(int j, const AlignmentEvidence& alignment, const double* startDraws);
-    void EnsureGammaShapes(int iMaxFlagged, int iMaxUnflagged);
+    void PlanFlags(const std::vector<MisMatchData>& E, Site& site);
+    void PrepareGammaShapes();
     double RunAlignment(int j, bool bPost, DistSampler& sampler);
     void AddPosterior(std::vector<double>& prob);
 
@@ -76,16 +82,22 @@ private:
     // here and touched only by the thread calling Run.
     double dScoreTable[256];                // error score by quality character, 0 where none
     std::vector<Site> vSites;               // the sites of all alignments, alignment by alignment
-    std::vector<Flag> vFlags;               // flagged entries of all sites, site by site
+    std::vector<unsigned char> vFlagGroups; // flagged entries of all sites, site by site, in
+                                            // evidence order: the index of each one's group
+                                            // among its site's groups
+    std::vector<FlagGroup> vGroups;         // the groups of all sites, site by site
+    std::vector<double> vRatios;            // a site's ratios of one iteration, group by group
     std::vector<double> vConstantTerms;     // likelihood terms of uncovered positions after a site
     std::vector<double> vCurrentDraw;       // the chain's latest row: N rows of L values
     std::vector<AlignmentPlan> vPlans;      // one per alignment
     std::vector<double> vWeight;            // per alignment, of the current iteration
     std::vector<double> vLogLik;            // per alignment, of the current iteration
     // Gamma constants of the beta shapes, depending only on the count and the rate, so kept
-    // across calls and grown when needed: variant count c gives c + rate; unflagged count u gives u + 1.
+    // across calls and grown when needed: variant count c gives c + rate; unflagged count u
+    // gives u + 1. The sites point into vUnflaggedShapes, so it only grows before they are set.
     std::vector<DistSampler::GammaShape> vVariantShapes;
     std::vector<DistSampler::GammaShape> vUnflaggedShapes;
+    std::unique_ptr<UniformBlock> pUniformBlock;  // the stream's values after the shared table
 };
 
 #endif

@@ -240,6 +240,7 @@ void WriteResults(const RunContext& run, const Step1Data& data, const OutputTarg
     std::ostringstream message;
     message << "process2: Writing final output to (" << files.sOutput << ")." << std::endl;
     GetLogger()->Write(message, true);
+    const double dStart = WallClockSeconds();
     LineIndexValues values(data.collections.LineNumberMap, ValueColumns(settings.probMode));
     OutputTarget output = finalOutput;
     output.sPath = files.sOutput;
@@ -254,7 +255,7 @@ void WriteResults(const RunContext& run, const Step1Data& data, const OutputTarg
         WritePartManifest(files, settings, run.input, WorkOfThePart(data, run.summary, written));
         run.summary.vOutputFiles.push_back(files.sManifest);
     }
-    message << "process2: Finished generating the output file." << std::endl;
+    message << "process2: Finished generating the output file (" << WallClockSeconds() - dStart << " secs)." << std::endl;
     GetLogger()->Write(message, true);
 }
 

@@ -12,9 +12,12 @@
 namespace {
 
 // Threads that may decode the input and compress the output. Reading and writing are not
-// divided into jobs, so they may use every processor the runtime grants the process
-// (OMP_NUM_THREADS, or the processors it may run on), whatever NUM_THREADS allows the jobs.
-int IoThreads() { return std::max(1, omp_get_max_threads()); }
+// divided into jobs, so they may use the processors the runtime grants the process
+// (OMP_NUM_THREADS, or the processors it may run on), whatever NUM_THREADS allows the jobs; but
+// no more than MAX_IO_THREADS: the records are parsed and formatted in order on one thread,
+// which that many BGZF threads already outpace, and each pool thread holds blocks in flight.
+const int MAX_IO_THREADS = 16;
+int IoThreads() { return std::clamp(omp_get_max_threads(), 1, MAX_IO_THREADS); }
 
 // The parts a merge reads, in part order. The merge refuses at the first missing part and reads
 // none after it, so the list ends with that part (by name: a link may point to it).

@@ -92,6 +92,9 @@ std::vector<std::pair<const char*, std::optional<OutputFormat>>> OutputFormatWor
 // Iterations of one chain: far beyond any useful run, so that a mistyped number is refused
 // rather than running for days.
 const int MAX_ITERATIONS = 10000000;
+// Jobs per container: beyond the cores of today's largest servers; a job costs only a line in the
+// log, and the threads that run the jobs are no more than the runtime grants.
+const int MAX_THREADS = 1024;
 
 }  // namespace
 
@@ -123,8 +126,8 @@ const std::vector<SettingInfo>& SettingTable() {
         Integer("PART_TO_RUN", &S::part, 1, INT_MAX, "which of them this run computes")
             .UpTo(&S::nparts, "NUM_PARTS")
             .SetBy("part", "the part argument, else 1"),
-        Integer("NUM_THREADS", &S::iNumThreads, 1, 7,
-                "largest number of jobs, and so of worker threads, per container"),
+        Integer("NUM_THREADS", &S::iNumThreads, 1, MAX_THREADS,
+                "largest number of jobs, and so of worker threads, per container (set it to the cores)"),
         Path("MAP_FILENAME", &S::sMapFileName, "SAM file to read").Shown("none"),
         Rate("POLYMORPHISM_RATE", &S::dPolymorphismRate, "polymorphism rate of the Bayesian model").SharedByParts(),
         Integer("TOTAL_ITERATIONS", &S::iTotalIterations, 2, MAX_ITERATIONS, "iterations of each MCMC chain")

@@ -23,7 +23,7 @@ all: build
 BUILD_PACKAGES = cmake g++ make pkg-config libhts-dev libdeflate-dev
 # dpkg-dev and file: the package's dependencies (dpkg-shlibdeps); groff-base: the manual page's check.
 PACKAGE_PACKAGES = dpkg-dev file
-TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa snakemake $(PACKAGE_PACKAGES) groff-base
+TEST_PACKAGES = $(BUILD_PACKAGES) libgtest-dev samtools bowtie bowtie2 bwa hisat2 minimap2 snakemake $(PACKAGE_PACKAGES) groff-base
 
 check-build-tools:
 	@scripts/ensure-packages.sh $(BUILD_PACKAGES)

@@ -85,6 +85,35 @@ TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
               std::string::npos);
 }
 
+// Reads, sequences, settings and alignments given in each other's place: one line on standard
+// error naming the file and what it looks like, status 1, whether the file or standard input.
+TEST(Cli, InputThatIsNotAlignmentsIsRefusedInOneLine) {
+    const std::string sFastq = "@r1\nACGT\n+\nIIII\n", sSam = ReadFile(TestDataPath("example.sam"));
+    const std::string sNotInput = "KORVEX v2.0.0: the SAM file (", sNotConfig = "main: the configuration file (data) looks like ";
+    const std::string sReads = ", not alignments: align the reads first and give the aligner's SAM, BAM or CRAM output";
+    const std::string sGiveConfig = ", not KEY=VALUE lines: give the configuration file first and the alignments as MAP_FILENAME";
+    const struct { std::string sData; std::vector<std::string> vArgs; std::string sError; bool bStdin = false; } cases[] = {
+        {sFastq, {"run.cfg"}, sNotInput + "data) looks like FASTQ reads" + sReads},
+        {sFastq, {"run.cfg", "MAP_FILENAME=-"}, sNotInput + "-) looks like FASTQ reads" + sReads, true},
+        {">chr1\nACGTACGT\n", {"run.cfg"}, sNotInput + "data) looks like FASTA sequences" + sReads},
+        {"# settings\n\nSTRANDNESS_OPTION=ON\n", {"run.cfg"}, sNotInput + "data) looks like a configuration file "
+         "(STRANDNESS_OPTION= on its first line of settings), not alignments: give the SAM, BAM or CRAM file as MAP_FILENAME"},
+        {sSam, {"data"}, sNotConfig + "a SAM file" + sGiveConfig},
+        {sSam.substr(sSam.find("\nr") + 1), {"data"}, sNotConfig + "a SAM file" + sGiveConfig},
+        {std::string("\x1f\x8b\x08\x04\0\0", 6), {"data"},
+         sNotConfig + "compressed data (gzip or BGZF, as a BAM file or compressed SAM)" + sGiveConfig},
+        {"CRAM\3\0", {"data"}, sNotConfig + "a CRAM file" + sGiveConfig},
+        {sFastq, {"data"}, sNotConfig + "FASTQ reads" + sGiveConfig}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFile(dir.File("run.cfg"), "MAP_FILENAME=data\nSTRANDNESS_OPTION=OFF\n");
+        WriteFile(dir.File("data"), c.sData);
+        const ProgramResult result = RunKorvex(dir.Path(), c.vArgs, c.bStdin ? c.sData : "");
+        EXPECT_EQ(result.iExitStatus, 1) << c.sError;
+        EXPECT_EQ(result.sStderr, c.sError + "\n");
+    }
+}
+
 namespace fs = std::filesystem;
 
 // A run or a merge never writes a file it reads, nor one file in two roles, by any name or link:
@@ -157,6 +186,10 @@ TEST(Pipeline, GoldenFileWhateverTheThreadsJobsAndMode) {
         if (c.bQuiet) {
             EXPECT_EQ(run.sStdout.substr(0, run.sStdout.find("  wall time")),
                       "\nSummary\n  lines read:        3,481\n  lines rejected:    1\n    unmapped: 1 (first at line 2,323)\n"
+                      "  reads dropped:     182\n    reads whose best alignment has more mismatches than "
+                      "MAX_NUM_MISMATCHES_FOR_TOP_HITS: 34 (first at line 95)\n    reads with more alignments than "
+                      "MAX_ALIGNMENTS: 148 (first at line 24)\n  lines dropped:     13\n    alignment lines with more "
+                      "mismatches than the best + EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS: 13 (first at line 770)\n"
                       "  unique reads:      1,665\n  multireads scored: 56 with 2, 16 with 3, 11 with 4, 66 with 5 "
                       "alignments\n  output:            example.sam+\n");
         } else {
@@ -213,6 +246,12 @@ std::string WithoutChecksums(const std::string& sManifest) {
 // the parts' files carry the part in their names and no intermediate file is left. A part whose
 // manifest an earlier build wrote merges with a warning; a part changed in place, its size kept
 // (a value's digit, or a byte of a BAM block header that the decoder does not check), is refused.
+// The summary on a command's standard output, up to its wall time; empty when there is none.
+static std::string SummaryFigures(const std::string& sStdout) {
+    const std::size_t iStart = sStdout.find("Summary\n"), iEnd = sStdout.find("  wall time");
+    return iStart < iEnd && iEnd != std::string::npos ? sStdout.substr(iStart, iEnd - iStart) : "";
+}
+
 TEST(Parts, MergeGivesTheFileOfAWholeRunFromUnchangedPartsAlone) {
     const struct { const char* sSetting; const char* sOutput; std::string sPartFile, sAfterDigit; } cases[] = {
         {"", "example.sam+", "example.part2of3.sam+", "\t\n"},
@@ -221,11 +260,15 @@ TEST(Parts, MergeGivesTheFileOfAWholeRunFromUnchangedPartsAlone) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sPartFile);
         ExampleDir dir(PARTS + c.sSetting);
-        ASSERT_EQ(dir.Run({"run.cfg"}).iExitStatus, 0);
+        const ProgramResult whole = dir.Run({"run.cfg"});
+        ASSERT_EQ(whole.iExitStatus, 0);
         fs::rename(dir.File(c.sOutput), dir.File("whole"));
         RunPartsAtOnce(dir);
-        ASSERT_EQ(dir.Run({"merge", "run.cfg", "3"}).iExitStatus, 0) << ReadFile(dir.File("run.merge.log"));
+        const ProgramResult merged = dir.Run({"merge", "run.cfg", "3"});
+        ASSERT_EQ(merged.iExitStatus, 0) << ReadFile(dir.File("run.merge.log"));
         EXPECT_EQ(ReadFile(dir.File(c.sOutput)), ReadFile(dir.File("whole")));
+        EXPECT_NE(SummaryFigures(whole.sStdout), "");
+        EXPECT_EQ(SummaryFigures(merged.sStdout), SummaryFigures(whole.sStdout));  // the merge's from the manifests
         const std::set<std::string> vFiles = FileNames(dir.Path());
         for (const std::string& sFile : {c.sPartFile, c.sPartFile + ".manifest", std::string("run.part2of3.log")})
             EXPECT_EQ(vFiles.count(sFile), 1u) << sFile;

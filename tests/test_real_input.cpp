@@ -1,9 +1,11 @@
 // Whole runs on what aligners and samtools really write. A small genome with repeat families
 // and its reads are made here from fixed seeds; the aligners run in the test's own directory.
-// A case whose tool is missing is skipped, naming its Debian package (bowtie, bowtie2, bwa, samtools).
+// A case whose tool is missing is skipped, naming its Debian package (bowtie, bowtie2, bwa, hisat2,
+// minimap2, samtools).
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -27,10 +29,33 @@ std::string MissingTools(const std::string& sTools) {
     if (const std::string sMissing = MissingTools(sTools); !sMissing.empty()) \
     GTEST_SKIP() << "needs " << sMissing << ": apt-get install -y " << sMissing
 
+// A read of the genome from base iStart, about 1 % substituted (quality '#' there), from either strand.
+std::string FastqRecord(const std::string& sName, std::string sRead, std::mt19937& rng) {
+    std::string sQuality(sRead.size(), 'I');
+    for (std::size_t k = 0; k < sRead.size(); ++k)
+        if (rng() % 100 == 0) { sRead[k] = sRead[k] == 'A' ? 'C' : 'A'; sQuality[k] = '#'; }
+    if (rng() % 2) {  // the reverse strand
+        std::reverse(sRead.begin(), sRead.end());
+        for (char& c : sRead) c = c == 'A' ? 'T' : c == 'T' ? 'A' : c == 'C' ? 'G' : 'C';
+        std::reverse(sQuality.begin(), sQuality.end());
+    }
+    return "@" + sName + "\n" + sRead + "\n+\n" + sQuality + "\n";
+}
+
+// 100 bases across an intron: 50 before a GT, 50 from after an AG 80 to 400 bases further on.
+std::string SplicedRead(const std::string& sGenome, std::mt19937& rng) {
+    for (;;) {
+        const std::size_t iDonor = sGenome.find("GT", 3000 + rng() % (sGenome.size() - 7000));
+        const std::size_t iAcceptor = sGenome.find("AG", iDonor + 80);
+        if (iAcceptor < iDonor + 400) return sGenome.substr(iDonor - 50, 50) + sGenome.substr(iAcceptor + 2, 50);
+    }
+}
+
 // A directory with genome.fa (50 kb holding four repeat families of two to four copies, 0 to 2 %
-// diverged) and reads.fq: 1500 reads of 50 bases from both strands with about 1 % substitutions
-// (quality '#' there), every twentieth with a two-base deletion so that gapped aligners write MD
-// tags of another length. Made once for all cases.
+// diverged) and three sets of 1500 reads from both strands with about 1 % substitutions, made
+// once for all cases: reads.fq of 50 bases, every twentieth with a two-base deletion so that
+// gapped aligners write MD tags of another length; srna.fq of 18 to 32 bases; long.fq of 100
+// bases, every tenth across an intron and every tenth with its last two bases changed.
 const TempDir& Data() {
     static const struct AlignerData : TempDir {
         AlignerData() {
@@ -47,20 +72,21 @@ const TempDir& Data() {
                 }
             for (std::size_t i = 0; i < sGenome.size(); i += 60) sFasta += sGenome.substr(i, 60) + "\n";
             WriteFile(File("genome.fa"), sFasta);
-            std::ostringstream reads;
+            auto Start = [&] { return 3000 + rng() % (sGenome.size() - 6000); };
+            std::string sReads, sSmall, sLong;
             for (int i = 0; i < 1500; ++i) {
-                std::string sRead = sGenome.substr(3000 + rng() % (sGenome.size() - 6000), 52), sQuality(50, 'I');
+                std::string sRead = sGenome.substr(Start(), 52);
                 if (i % 20 == 0) sRead.erase(25, 2); else sRead.resize(50);
-                for (int k = 0; k < 50; ++k)
-                    if (rng() % 100 == 0) { sRead[k] = sRead[k] == 'A' ? 'C' : 'A'; sQuality[k] = '#'; }
-                if (rng() % 2) {  // the reverse strand
-                    std::reverse(sRead.begin(), sRead.end());
-                    for (char& c : sRead) c = c == 'A' ? 'T' : c == 'T' ? 'A' : c == 'C' ? 'G' : 'C';
-                    std::reverse(sQuality.begin(), sQuality.end());
-                }
-                reads << "@read_" << i << "\n" << sRead << "\n+\n" << sQuality << "\n";
+                sReads += FastqRecord("read_" + std::to_string(i), sRead, rng);
+                sSmall += FastqRecord("small_" + std::to_string(i), sGenome.substr(Start(), 18 + rng() % 15), rng);
+                sRead = i % 10 == 0 ? SplicedRead(sGenome, rng) : sGenome.substr(Start(), 100);
+                if (i % 10 == 1)  // clipped by local aligners
+                    for (std::size_t k = 98; k < 100; ++k) sRead[k] = sRead[k] == 'G' ? 'T' : 'G';
+                sLong += FastqRecord("long_" + std::to_string(i), sRead, rng);
             }
-            WriteFile(File("reads.fq"), reads.str());
+            WriteFile(File("reads.fq"), sReads);
+            WriteFile(File("srna.fq"), sSmall);
+            WriteFile(File("long.fq"), sLong);
         }
     } data;
     return data;
@@ -110,25 +136,67 @@ std::unique_ptr<TempDir> Align(std::string sCommand) {
 }  // namespace
 
 struct AlignerCase {
-    const char* sTool;
+    const char* sName;
+    const char* sTools;  // each installed by the Debian package of its name
     std::string sCommand;
     const char* sRejection;  // a reason some lines are rejected for; none when null
+    double dMinShare;        // of the alignment lines, those that get values
 };
 
-void PrintTo(const AlignerCase& c, std::ostream* pOut) { *pOut << c.sTool; }  // the case as ctest lists it
+void PrintTo(const AlignerCase& c, std::ostream* pOut) { *pOut << c.sName; }  // the case as ctest lists it
+
+// The values of the alignment lines of one read.
+struct ReadValues {
+    int iLines = 0, iValued = 0;
+    double dShares = 0.0, dPosteriors = 0.0;
+};
+
+// By read: its lines, those with values and their sums. Lines with N in their CIGAR must carry none;
+// iClipped counts the lines with soft clips that carry values.
+std::map<std::string, ReadValues> ValuesByRead(const std::string& sSamplus, int& iClipped) {
+    std::map<std::string, ReadValues> reads;
+    iClipped = 0;
+    for (const std::string& sLine : SplitLines(sSamplus)) {
+        if (sLine[0] == '@') continue;
+        std::vector<std::string> vFields;
+        std::istringstream fields(sLine);
+        for (std::string sField; std::getline(fields, sField, '\t');) vFields.push_back(sField);
+        ReadValues& read = reads[vFields[0]];
+        ++read.iLines;
+        const std::string& sShare = vFields[vFields.size() - 2];
+        if (sShare == "NA") continue;
+        EXPECT_EQ(vFields[5].find('N'), std::string::npos) << sLine;
+        iClipped += vFields[5].find('S') != std::string::npos;
+        ++read.iValued;
+        read.dShares += std::stod(sShare);
+        read.dPosteriors += std::stod(vFields.back());
+    }
+    return reads;
+}
 
 class AlignerOutput : public testing::TestWithParam<AlignerCase> {};
 
-// Each aligner's output gives multireads with real probabilities; bwa's secondary lines carry no
-// SEQ or QUAL and take them from their primary line; gapped alignments are rejected by reason.
+// Each aligner's output gives multireads with real probabilities that sum to 1 over each read,
+// on at least a floor of its lines; bwa's secondary lines carry no SEQ or QUAL and take them from
+// their primary line; gapped and spliced alignments are rejected by reason.
 TEST_P(AlignerOutput, GetsProbabilities) {
     const AlignerCase& c = GetParam();
-    SKIP_WITHOUT(c.sTool);
+    SKIP_WITHOUT(c.sTools);
     Outcome outcome = RunOn(Align(c.sCommand)->Path());
     ASSERT_EQ(outcome.iExit, 0) << outcome.sLog;
     EXPECT_GT(ScoredReads(outcome.sSamplus), 20u);
     if (c.sRejection != nullptr) { EXPECT_NE(outcome.sLog.find(c.sRejection), std::string::npos) << outcome.sLog; }
-    if (std::string(c.sTool) != "bwa") return;
+    int iLines = 0, iValued = 0, iClipped = 0;
+    for (const auto& [sRead, read] : ValuesByRead(outcome.sSamplus, iClipped)) {
+        iLines += read.iLines;
+        iValued += read.iValued;
+        if (read.iValued == 0) continue;
+        EXPECT_NEAR(read.dShares, 1.0, 1e-4) << sRead;
+        EXPECT_NEAR(read.dPosteriors, 1.0, 1e-4) << sRead;
+    }
+    EXPECT_GE(iValued, c.dMinShare * iLines) << iValued << " of " << iLines;
+    if (std::string(c.sCommand).find("long.fq") != std::string::npos) { EXPECT_GT(iClipped, 20) << "clipped"; }
+    if (std::string(c.sName) != "bwa") return;
     const std::vector<std::string> vLines = SplitLines(outcome.sSamplus);
     EXPECT_GT(std::count_if(vLines.begin(), vLines.end(), [](const std::string& s) {  // secondary, no SEQ, values
                   return s.find("\t0\t0\t*\t*\t") != std::string::npos && s.find("\tNA\t") == std::string::npos &&
@@ -136,15 +204,27 @@ TEST_P(AlignerOutput, GetsProbabilities) {
               }), 5);
 }
 
+const char* const INDEL = "insertion or deletion (I/D in CIGAR)";
+
 INSTANTIATE_TEST_SUITE_P(
     RealInput, AlignerOutput,
-    testing::Values(
-        AlignerCase{"bowtie", BOWTIE, nullptr},
-        AlignerCase{"bowtie2", "bowtie2-build -q %D/genome.fa ref && bowtie2 -k 10 -x ref -U %D/reads.fq",
-                    "insertion or deletion (I/D in CIGAR)"},
-        AlignerCase{"bwa", "cp %D/genome.fa . && bwa index genome.fa 2>/dev/null && bwa mem -a genome.fa %D/reads.fq",
-                    "insertion or deletion (I/D in CIGAR)"}),
-    [](const testing::TestParamInfo<AlignerCase>& test) { return std::string(test.param.sTool); });
+    testing::Values(  // floors: the shares measured when the case was written, less 5 points
+        AlignerCase{"bowtie", "bowtie", BOWTIE, nullptr, 0.75},
+        AlignerCase{"bowtie_small_rna", "bowtie", "bowtie-build -q %D/genome.fa ref && bowtie -k 10 -v 2 --best -S ref "
+                    "%D/srna.fq", nullptr, 0.78},
+        AlignerCase{"bowtie2", "bowtie2", "bowtie2-build -q %D/genome.fa ref && bowtie2 -k 10 -x ref -U %D/reads.fq",
+                    INDEL, 0.70},
+        AlignerCase{"bowtie2_local", "bowtie2", "bowtie2-build -q %D/genome.fa ref && bowtie2 --local -k 10 -x ref -U "
+                    "%D/long.fq", nullptr, 0.49},
+        AlignerCase{"bwa", "bwa", "cp %D/genome.fa . && bwa index genome.fa 2>/dev/null && bwa mem -a genome.fa "
+                    "%D/reads.fq", INDEL, 0.70},
+        AlignerCase{"bwa_clipped", "bwa", "cp %D/genome.fa . && bwa index genome.fa 2>/dev/null && bwa mem -a genome.fa "
+                    "%D/long.fq", nullptr, 0.54},
+        AlignerCase{"hisat2", "hisat2", "hisat2-build -q %D/genome.fa ref && hisat2 -k 10 -x ref -U %D/long.fq",
+                    "spliced (N in CIGAR)", 0.71},
+        AlignerCase{"minimap2", "minimap2", "minimap2 -ax sr --secondary=yes -N 10 --MD %D/genome.fa %D/long.fq",
+                    nullptr, 0.56}),
+    [](const testing::TestParamInfo<AlignerCase>& test) { return std::string(test.param.sName); });
 
 // samtools-prepared files: sorted by coordinate is refused, sorted by name runs; without MD tags
 // the run is refused until samtools calmd adds them.

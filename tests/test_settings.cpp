@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "EndOfRunWarnings.h"
 #include "Logger.h"
 #include "ManPage.h"
 #include "Progress.h"
@@ -214,16 +215,46 @@ TEST(RunSummary, Format) {
     RunSummary summary;
     summary.iLinesRead = 1234567;
     summary.vRejected = {{"non-standard format", 12, 7}, {"unmapped", 3, 1001}};
+    summary.vDropped = {{"reads over the limit", 20, 9, 30, true}, {"lines over the limit", 2, 40, 2, false}};
     summary.iUniqueReads = 1500;
-    summary.vMultireadsScored = {0, 0, 2199, 0, 0, 4};
+    summary.vMultireadsScored = {0, 0, 2199, 0, 0, 4, 0, 0, 0, 7, 0};  // empty containers are left out
     summary.vOutputFiles = {"reads.sam+"};
     summary.dWallSeconds = 0.456;
     EXPECT_EQ(FormatRunSummary(summary, 16000),
               "Summary\n  lines read:        1,234,567\n  lines rejected:    15\n"
               "    non-standard format: 12 (first at line 7)\n    unmapped: 3 (first at line 1,001)\n"
-              "  unique reads:      1,500\n  multireads scored: 2,199 with 2, 0 with 3, 0 with 4, 4 with 5 alignments\n"
+              "  reads dropped:     20\n    reads over the limit: 20 (first at line 9)\n"
+              "  lines dropped:     2\n    lines over the limit: 2 (first at line 40)\n"
+              "  unique reads:      1,500\n  multireads scored: 2,199 with 2, 4 with 5, 7 with 9 alignments\n"
               "  output:            reads.sam+\n  wall time:         0.46 s\n  peak memory:       15.6 MiB\n");
     EXPECT_GT(PeakMemoryKibibytes(), 0);
+}
+
+// Which end-of-run warnings a summary gives: one alignment per read, one reason for most lines.
+TEST(RunSummary, EndOfRunWarnings) {
+    struct Case {
+        int64_t iSeveral;
+        std::vector<RejectedLines> vRejected;
+        std::vector<DroppedByKeepRules> vDropped;
+        std::vector<std::string> vExpected;  // the start of each warning
+    } aCases[] = {
+        {5, {{"unmapped", 50, 3}}, {{"reads with more alignments than MAX_ALIGNMENTS", 10, 4, 50, true}}, {}},
+        {0, {{"unmapped", 10, 3}}, {}, {"not a single read has two or more alignments"}},
+        {5, {{"spliced", 51, 8}}, {}, {"51 of the 100 alignment lines (51.0 %) were rejected: spliced (first at line 8)"}},
+        {5, {}, {{"reads with more alignments than MAX_ALIGNMENTS", 9, 4, 60, true}},
+         {"60 of the 100 alignment lines (60.0 %) were dropped by the keep rules: reads with more"}},
+        {0, {{"unmapped", 100, 1}}, {}, {}},
+    };
+    for (const Case& c : aCases) {
+        RunSummary summary;
+        summary.iAlignmentLines = 100;
+        summary.iReadsWithSeveralAlignments = c.iSeveral;
+        summary.vRejected = c.vRejected;
+        summary.vDropped = c.vDropped;
+        const std::vector<std::string> vWarnings = EndOfRunWarnings(summary);
+        ASSERT_EQ(vWarnings.size(), c.vExpected.size()) << c.iSeveral;
+        for (std::size_t i = 0; i < vWarnings.size(); ++i) EXPECT_EQ(vWarnings[i].rfind(c.vExpected[i], 0), 0u) << vWarnings[i];
+    }
 }
 
 // A console whose first write throws through pThrow; later writes are kept.

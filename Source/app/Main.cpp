@@ -10,10 +10,12 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "EndOfRunWarnings.h"
 #include "InputFile.h"
 #include "Korvex.h"
 #include "Logger.h"
@@ -148,6 +150,13 @@ void WriteTimeTaken(const char* pCommand, double dSeconds) {
     GetLogger()->Write(message.str(), LogLevel::Detail);
 }
 
+// The summary of a command that ended well, then the warnings that it calls for.
+void WriteSummary(const char* pCommand, RunSummary& summary, double dSeconds) {
+    summary.dWallSeconds = dSeconds;
+    GetLogger()->Write("\n" + FormatRunSummary(summary, PeakMemoryKibibytes()), LogLevel::Summary);
+    WriteLines(pCommand, EndOfRunWarnings(summary), LogLevel::Warning);
+}
+
 int RunCommand(const std::vector<std::string>& vArguments, double dStartSeconds) {
     SettingSources sources;
     std::string sProblem = ParseArguments(vArguments, false, sources);
@@ -165,10 +174,7 @@ int RunCommand(const std::vector<std::string>& vArguments, double dStartSeconds)
     });
     if (!bSettled) return iExitStatus;  // refused: the refusals end the log
     const double dSeconds = WallClockSeconds() - dStartSeconds;
-    if (iExitStatus == 0) {
-        summary.dWallSeconds = dSeconds;
-        GetLogger()->Write("\n" + FormatRunSummary(summary, PeakMemoryKibibytes()), LogLevel::Summary);
-    }
+    if (iExitStatus == 0) WriteSummary("main", summary, dSeconds);
     WriteTimeTaken("main", dSeconds);
     return FailWhenTheLogLostRecords("main", iExitStatus);
 }
@@ -179,13 +185,16 @@ int MergeCommand(const std::vector<std::string>& vArguments, double dStartSecond
     if (!sProblem.empty()) return RefuseBeforeTheLog("merge", sProblem);
     RunSettings settings;
     OpenedInput input;
+    std::optional<RunSummary> summary;
     bool bSettled = false;
     int iExitStatus = Guarded([&] {
         bSettled = SettleAndLog("merge", sources, settings, input);
-        return bSettled ? RunMergeCommand(settings, input.File()) : 1;
+        return bSettled ? RunMergeCommand(settings, input.File(), summary) : 1;
     });
     if (!bSettled) return iExitStatus;
-    WriteTimeTaken("merge", WallClockSeconds() - dStartSeconds);
+    const double dSeconds = WallClockSeconds() - dStartSeconds;
+    if (iExitStatus == 0 && summary) WriteSummary("merge", *summary, dSeconds);
+    WriteTimeTaken("merge", dSeconds);
     return FailWhenTheLogLostRecords("merge", iExitStatus);
 }
 

@@ -32,6 +32,8 @@
 #include "RecordLines.h"
 #include "RunPlan.h"
 #include "RunSettings.h"
+#include "SettingsAsInput.h"
+#include "SummaryRecord.h"
 #include "ValuesFile.h"
 
 namespace {
@@ -400,7 +402,7 @@ std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& i
     return std::make_unique<TaggedPartValues>(part.files.sOutput, input, options, output.mode);
 }
 
-int Merge(const RunSettings& settings, const InputFile& input) {
+int Merge(const RunSettings& settings, const InputFile& input, std::optional<RunSummary>& summary) {
     const int iNumParts = settings.nparts;
     const InputOptions options = InputOptionsOf(settings);
     const OutputTarget output = FinalOutputTarget(settings, input);
@@ -412,6 +414,10 @@ int Merge(const RunSettings& settings, const InputFile& input) {
     CheckSameStep1(vParts);
     WarnOfPartsWithoutChecksums(vParts);
     const EarlierReading partsReading = ReadingOfTheParts(vParts);
+    std::vector<const Manifest*> vManifests;  // read before the output, which a manifest it cannot read stops
+    for (const Part& part : vParts) vManifests.push_back(&part.manifest);
+    summary = MergedSummary(vManifests);
+    if (summary) summary->vOutputFiles = {output.sPath};
 
     std::vector<std::unique_ptr<PartValueSource>> vSources;
     for (const Part& part : vParts) vSources.push_back(PartValues(part, input, options, output, partsReading.iLines));
@@ -433,7 +439,11 @@ std::unique_ptr<InputFile> OpenMergeInput(const RunSettings& settings) {
                          ": a merge needs the parts of a run divided in 2 or more");
     if (settings.sMapFileName == "-")
         throw InputError("the parts read standard input (MAP_FILENAME=-), which a merge cannot read again");
-    return std::make_unique<InputFile>(settings.sMapFileName);
+    auto pInput = std::make_unique<InputFile>(settings.sMapFileName);
+    RefuseSettingsGivenAsInput(*pInput);
+    return pInput;
 }
 
-int RunMergeCommand(const RunSettings& settings, const InputFile& input) { return Merge(settings, input); }
+int RunMergeCommand(const RunSettings& settings, const InputFile& input, std::optional<RunSummary>& summary) {
+    return Merge(settings, input, summary);
+}

@@ -2,6 +2,9 @@
 #define KORVEX_MERGECOMMAND_H
 
 #include <memory>
+#include <optional>
+
+#include "RunSummary.h"
 
 class InputFile;
 struct RunSettings;
@@ -10,7 +13,8 @@ struct RunSettings;
 std::unique_ptr<InputFile> OpenMergeInput(const RunSettings& settings);
 
 // korvex merge: combines the output of the NUM_PARTS parts of a divided run of this input into
-// the output of the whole run. Returns the exit status.
-int RunMergeCommand(const RunSettings& settings, const InputFile& input);
+// the output of the whole run, and gives the whole run's summary from the parts' manifests (none
+// from the manifests of an earlier build). Returns the exit status.
+int RunMergeCommand(const RunSettings& settings, const InputFile& input, std::optional<RunSummary>& summary);
 
 #endif

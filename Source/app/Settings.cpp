@@ -313,6 +313,9 @@ std::string ReadConfigurationFile(SettingSources& sources) {
         return "the configuration file (" + sources.sConfigFile + ") could not be opened: " + sReason;
     ConfigFileReader reader(sources.sConfigFile);
     reader.ReadInputFile();
+    if (reader.LooksLike() != nullptr)
+        return "the configuration file (" + sources.sConfigFile + ") looks like " + reader.LooksLike() +
+               ", not KEY=VALUE lines: give the configuration file first and the alignments as MAP_FILENAME";
     const ControlCharacter& control = reader.FirstControlCharacter();
     if (control.iLine > 0) {
         char acByte[8];

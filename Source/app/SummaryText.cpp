@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "Progress.h"
 
@@ -27,6 +28,35 @@ std::string WallTime(double dSeconds) {
     return sText;
 }
 
+// One reason under its item: its count and its first line.
+std::string ReasonLine(const std::string& sReason, int64_t iCount, int64_t iFirstLine) {
+    return "    " + sReason + ": " + FormatCount(iCount) + " (first at line " + FormatCount(iFirstLine) + ")\n";
+}
+
+// The reads (bReads) or the alignment lines of kept reads that the keep rules dropped, in all
+// and by reason; nothing when there are none.
+std::string DroppedItem(const char* pLabel, const std::vector<DroppedByKeepRules>& vDropped, bool bReads) {
+    int64_t iTotal = 0;
+    std::string sReasons;
+    for (const DroppedByKeepRules& dropped : vDropped) {
+        if (dropped.bReads != bReads) continue;
+        iTotal += dropped.iCount;
+        sReasons += ReasonLine(dropped.sReason, dropped.iCount, dropped.iFirstLine);
+    }
+    return iTotal == 0 ? std::string() : Item(pLabel, FormatCount(iTotal)) + sReasons;
+}
+
+// The containers that hold multireads, "56 with 2, 16 with 3 alignments"; with many allowed
+// alignments most containers are empty, and they are left out.
+std::string MultireadsScored(const std::vector<int64_t>& vScored) {
+    std::string sScored;
+    for (std::size_t k = 2; k < vScored.size(); ++k) {
+        if (vScored[k] == 0) continue;
+        sScored += (sScored.empty() ? "" : ", ") + FormatCount(vScored[k]) + " with " + std::to_string(k);
+    }
+    return sScored.empty() ? "none" : sScored + " alignments";
+}
+
 }  // namespace
 
 std::string FormatRunSummary(const RunSummary& summary, long iPeakKibibytes) {
@@ -35,13 +65,10 @@ std::string FormatRunSummary(const RunSummary& summary, long iPeakKibibytes) {
     std::string sText = "Summary\n" + Item("lines read:", FormatCount(summary.iLinesRead)) +
                         Item("lines rejected:", FormatCount(iRejected));
     for (const RejectedLines& rejected : summary.vRejected)
-        sText += "    " + rejected.sReason + ": " + FormatCount(rejected.iCount) + " (first at line " +
-                 FormatCount(rejected.iFirstLine) + ")\n";
+        sText += ReasonLine(rejected.sReason, rejected.iCount, rejected.iFirstLine);
+    sText += DroppedItem("reads dropped:", summary.vDropped, true) + DroppedItem("lines dropped:", summary.vDropped, false);
     sText += Item("unique reads:", FormatCount(summary.iUniqueReads));
-    std::string sScored;
-    for (std::size_t k = 2; k < summary.vMultireadsScored.size(); ++k)
-        sScored += (k > 2 ? ", " : "") + FormatCount(summary.vMultireadsScored[k]) + " with " + std::to_string(k);
-    sText += Item("multireads scored:", sScored + " alignments");
+    sText += Item("multireads scored:", MultireadsScored(summary.vMultireadsScored));
     std::string sOutputs;
     for (const std::string& sFile : summary.vOutputFiles) sOutputs += (sOutputs.empty() ? "" : ", ") + sFile;
     sText += Item("output:", sOutputs.empty() ? "none" : sOutputs);

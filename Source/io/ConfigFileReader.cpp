@@ -3,12 +3,15 @@
 #include <fstream>
 #include <vector>
 
+#include "ContentSniff.h"
 #include "Trim.h"
 
 namespace {
 
 // Without blanks and tabs at either end (a CR is kept: the checks of the settings report it).
 std::string TrimBlanks(const std::string& sText) { return std::string(Trim(sText, SPACES_AND_TABS)); }
+
+const std::size_t FIRST_LINES = 3;
 
 const char* const BYTE_ORDER_MARK = "\xEF\xBB\xBF";  // UTF-8, as some editors start a file
 
@@ -37,18 +40,31 @@ std::size_t ConfigFileReader::ReadInputFile() {
     std::string sLine;
     int iLineNumber = 0;
     firstControl = ControlCharacter();
-    // getline also yields a last line that has no line delimiter after it.
+    pLooksLike = nullptr;
+    std::vector<std::string> vFirstLines;  // enough to recognise sequence data
+    // getline also yields a last line that has no line delimiter after it. Reading stops at the
+    // first sign of data other than settings, which would only give one warning per line.
     while (in && std::getline(in, sLine, cLineDelimiter)) {
         ++iLineNumber;
         if (iLineNumber == 1 && sLine.compare(0, 3, BYTE_ORDER_MARK) == 0) sLine.erase(0, 3);
-        if (firstControl.iLine == 0 && FindControlCharacter(sLine, &firstControl.cByte))
+        if (vFirstLines.size() < FIRST_LINES) vFirstLines.push_back(sLine);
+        if (IsSamLine(sLine)) {
+            pLooksLike = "a SAM file";
+            break;
+        }
+        if (firstControl.iLine == 0 && FindControlCharacter(sLine, &firstControl.cByte)) {
             firstControl.iLine = iLineNumber;
+            break;
+        }
         sLine = TrimBlanks(sLine);
         std::size_t comment = sLine.find(cComment);
         if (comment != std::string::npos) sLine.erase(comment);
         if (!sLine.empty()) vLines.push_back({iLineNumber, sLine});
     }
     in.close();
+    if (const char* pData = DescribeSequenceData(std::vector<std::string_view>(vFirstLines.begin(), vFirstLines.end())))
+        pLooksLike = pData;
+    if (pLooksLike != nullptr) return 0;
 
     if (!vLines.empty()) values.clear();
     vWithoutSeparator.clear();

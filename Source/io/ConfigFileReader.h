@@ -32,6 +32,9 @@ public:
     // The first control character the last ReadInputFile met; a file holding one is no
     // configuration file, and its pairs are not to be trusted.
     const ControlCharacter& FirstControlCharacter() const { return firstControl; }
+    // What the file looks like when the last ReadInputFile found sequence data instead of
+    // settings ("a SAM file", ...; see ContentSniff.h), else nullptr. Reading stops there.
+    const char* LooksLike() const { return pLooksLike; }
 
 private:
     std::string sFilename;
@@ -41,6 +44,7 @@ private:
     char cSeparator;
     std::vector<LineWithoutSeparator> vWithoutSeparator;
     ControlCharacter firstControl;
+    const char* pLooksLike = nullptr;
 };
 
 #endif

@@ -32,8 +32,13 @@ bool IsTextFormat(enum htsExactFormat iFormat) {
     }
 }
 
-// The container of an opened file by its first bytes; throws when it is none korvex reads.
+// The container of an opened file by its first bytes; throws when it is none korvex reads, or
+// reads that were never aligned.
 InputFormat Recognise(const std::string& sName, const htsFormat& detected) {
+    if (detected.format == fastq_format || detected.format == fasta_format)
+        throw InputError(DescribeSamFile(sName) + " looks like " +
+                         (detected.format == fastq_format ? "FASTQ reads" : "FASTA sequences") +
+                         ", not alignments: align the reads first and give the aligner's SAM, BAM or CRAM output");
     if (detected.format == bam) return InputFormat::Bam;
     if (detected.format == cram) return InputFormat::Cram;
     if (IsTextFormat(detected.format)) {

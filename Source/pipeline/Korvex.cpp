@@ -28,6 +28,7 @@
 #include "RunPlan.h"
 #include "RunSettings.h"
 #include "RunSummary.h"
+#include "SettingsAsInput.h"
 #include "StepProgress.h"
 #include "ThreadDataMgr.h"
 #include "ValuesFile.h"
@@ -229,6 +230,7 @@ PartWork WorkOfThePart(const Step1Data& data, const RunSummary& summary, const C
     for (int64_t iScored : summary.vMultireadsScored) work.iMultireadsComputed += iScored;
     work.input = data.inputContent;
     work.output = written;
+    work.summary = summary;
     return work;
 }
 
@@ -259,14 +261,25 @@ void WriteResults(const RunContext& run, const Step1Data& data, const OutputTarg
     GetLogger()->Write(message, true);
 }
 
-void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary) {
+void FillSummary(const Step1Data& data, RunSummary& summary) {
+    const MultiReadCollectionMgr& collections = data.collections;
     summary.iLinesRead = collections.LinesRead();
     const LineRejections& rejections = collections.Rejections();
+    summary.iAlignmentLines = std::max<int64_t>(data.iLinesAccepted, 0) + rejections.Total();
     for (int i = 0; i < REJECT_REASON_COUNT; ++i) {
         if (rejections.aiCount[i] == 0) continue;
         summary.vRejected.push_back(RejectedLines{DescribeRejectReason(static_cast<RejectReason>(i)),
                                                   rejections.aiCount[i], rejections.aiFirstLine[i]});
     }
+    const KeepRuleDrops& drops = collections.Drops();
+    for (int i = 0; i < DROP_REASON_COUNT; ++i) {
+        const auto reason = static_cast<DropReason>(i);
+        if (drops.Count(reason) == 0) continue;
+        summary.vDropped.push_back(DroppedByKeepRules{DescribeDropReason(reason), drops.Count(reason),
+                                                      drops.FirstLine(reason), drops.Lines(reason),
+                                                      DropCountsReads(reason)});
+    }
+    summary.iReadsWithSeveralAlignments = collections.ReadsWithSeveralAlignments();
     summary.iUniqueReads = static_cast<int64_t>(collections.Container(1).size());
     summary.vMultireadsScored.assign(collections.LargestAlignmentCount() + 1, 0);
 }
@@ -275,7 +288,9 @@ void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary)
 
 std::unique_ptr<InputFile> OpenRunInput(const RunSettings& settings) {
     if (settings.sMapFileName.empty()) throw InputError("process2: no SAM file was given: set MAP_FILENAME");
-    return std::make_unique<InputFile>(settings.sMapFileName);
+    auto pInput = std::make_unique<InputFile>(settings.sMapFileName);
+    RefuseSettingsGivenAsInput(*pInput);
+    return pInput;
 }
 
 void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary& summary, StepProgress& progress) {
@@ -287,7 +302,7 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
     const RunContext run{settings, input, summary, progress};
     Step1Data data(settings);
     const bool bUsable = RunStep1(run, data);
-    FillSummary(data.collections, summary);
+    FillSummary(data, summary);
     if (!bUsable) return;
 
     // Removed when the run ends well; kept after a failure, since it then holds what was computed.

@@ -14,6 +14,7 @@
 #include "RunPlan.h"
 #include "RunSettings.h"
 #include "SettingsTable.h"
+#include "SummaryRecord.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ void WritePartManifest(const PartFiles& files, const RunSettings& settings, cons
     manifest.Set("output", files.sOutput);
     manifest.Set("output_bytes", FileSize(files.sOutput));
     manifest.Set("output_crc32", work.output.Hex());
+    RecordSummary(work.summary, manifest);
     AtomicFile file(files.sManifest, &input);
     const std::string sText = manifest.Text();
     file.Write(sText.data(), sText.size());

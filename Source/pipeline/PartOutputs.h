@@ -7,6 +7,7 @@
 #include "ContentChecksum.h"
 #include "Manifest.h"
 #include "RunPlan.h"
+#include "RunSummary.h"
 
 class InputFile;
 class MultiReadCollectionMgr;
@@ -35,6 +36,7 @@ struct PartWork {
     int64_t iMultireadsComputed = 0;
     ContentChecksum input;
     ContentChecksum output;
+    RunSummary summary;  // the part's summary so far, for its merge's
 };
 
 // Writes the manifest of a part, atomically, after its output is in place; it records the

@@ -12,11 +12,23 @@ struct RejectedLines {
     int64_t iFirstLine = 0;  // 1-based number of the first such line
 };
 
+// What the keep rules left out for one reason: reads (or alignment lines of kept reads).
+struct DroppedByKeepRules {
+    std::string sReason;
+    int64_t iCount = 0;      // reads, or lines for a reason that drops lines
+    int64_t iFirstLine = 0;  // of the first such read or line
+    int64_t iLines = 0;      // the alignment lines left out
+    bool bReads = true;      // whether iCount counts reads
+};
+
 // The figures a run reports at its end; the pipeline fills them, the entry point adds the wall
 // time and writes them (SummaryText.h).
 struct RunSummary {
     int64_t iLinesRead = 0;
+    int64_t iAlignmentLines = 0;  // lines other than header lines: accepted or rejected
     std::vector<RejectedLines> vRejected;
+    std::vector<DroppedByKeepRules> vDropped;
+    int64_t iReadsWithSeveralAlignments = 0;  // reads with two or more accepted lines, before the keep rules
     int64_t iUniqueReads = 0;
     std::vector<int64_t> vMultireadsScored;  // index: number of kept alignments, 2 to the largest container's
     std::vector<std::string> vOutputFiles;

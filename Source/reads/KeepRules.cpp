@@ -12,9 +12,10 @@ const char* DescribeDropReason(DropReason reason) {
     return TEXTS[static_cast<int>(reason)];
 }
 
-void KeepRuleDrops::Add(DropReason reason, int iLineNumber) {
+void KeepRuleDrops::Add(DropReason reason, int iLineNumber, int64_t iLines) {
     int i = static_cast<int>(reason);
     if (aiCount[i]++ == 0) aiFirstLine[i] = iLineNumber;
+    aiLines[i] += iLines;
 }
 
 int ApplyKeepRules(const KeepRuleLimits& limits, TmpReadContainer& tmp, KeepRuleDrops& drops) {
@@ -23,7 +24,7 @@ int ApplyKeepRules(const KeepRuleLimits& limits, TmpReadContainer& tmp, KeepRule
     int iBest = tmp[0].MismatchCount();
     for (const Read& read : tmp) iBest = std::min(iBest, read.MismatchCount());
     if (iBest > limits.iMaxMismatchesForTopHits) {
-        drops.Add(DropReason::BestAboveLimit, iFirstLine);
+        drops.Add(DropReason::BestAboveLimit, iFirstLine, static_cast<int64_t>(tmp.size()));
         return 0;
     }
     const int iLimit = iBest + limits.iExtraMismatches;
@@ -35,7 +36,7 @@ int ApplyKeepRules(const KeepRuleLimits& limits, TmpReadContainer& tmp, KeepRule
     tmp.erase(itKept, tmp.end());
     const int iCount = static_cast<int>(tmp.size());
     if (iCount > limits.iMaxAlignments) {
-        drops.Add(DropReason::TooManyAlignments, iFirstLine);
+        drops.Add(DropReason::TooManyAlignments, iFirstLine, iCount);
         return 0;
     }
     return iCount;

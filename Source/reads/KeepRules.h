@@ -29,15 +29,17 @@ bool DropCountsReads(DropReason reason);
 // The reason in words, with the setting that decides it, for the log and the summary.
 const char* DescribeDropReason(DropReason reason);
 
-// The drops of a file: how many for each reason, and the first line of each (for a read,
-// its first alignment line).
+// The drops of a file: how many for each reason, the first line of each (for a read, its first
+// alignment line), and the alignment lines they left out (for a read, those it still had).
 struct KeepRuleDrops {
     int64_t aiCount[DROP_REASON_COUNT] = {};
     int aiFirstLine[DROP_REASON_COUNT] = {};
+    int64_t aiLines[DROP_REASON_COUNT] = {};
 
-    void Add(DropReason reason, int iLineNumber);
+    void Add(DropReason reason, int iLineNumber, int64_t iLines = 1);
     int64_t Count(DropReason reason) const { return aiCount[static_cast<int>(reason)]; }
     int FirstLine(DropReason reason) const { return aiFirstLine[static_cast<int>(reason)]; }
+    int64_t Lines(DropReason reason) const { return aiLines[static_cast<int>(reason)]; }
 };
 
 // Applies the keep rules to the alignments of one read: removes those with more mismatches than

@@ -41,6 +41,7 @@ MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMisma
       groupMismatches{0, 0},
       pGroupName(nullptr),
       iFiledCount(0),
+      iReadsWithSeveralAlignments(0),
       iLinesRead(0),
       vContainers(static_cast<std::size_t>(iMaxAlignments) + 1) {}
 
@@ -96,6 +97,7 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     references.Clear();
     errorCounts = ErrorScoreCounter();
     drops = KeepRuleDrops();
+    iReadsWithSeveralAlignments = 0;
     MapFileReader reader(source, sFileName);
     int iRejected = 0;
     int64_t iAccepted = 0;
@@ -195,6 +197,7 @@ void MultiReadCollectionMgr::ShuffleMultiReadContainers() {
 }
 
 void MultiReadCollectionMgr::ProcessCurrentTmpContainer(TmpReadContainer& tmp) {
+    if (tmp.size() >= 2) ++iReadsWithSeveralAlignments;
     const int iCount = ApplyKeepRules(limits, tmp, drops);
     if (iCount > 0) PutReadsIntoProperContainer(iCount, tmp);
 }

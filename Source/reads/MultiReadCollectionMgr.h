@@ -55,6 +55,8 @@ public:
     const LineRejections& Rejections() const { return rejections; }
     // The reads and alignment lines that the keep rules dropped in the last build, by reason.
     const KeepRuleDrops& Drops() const { return drops; }
+    // The reads of the last build with two or more accepted alignment lines, kept or dropped.
+    int64_t ReadsWithSeveralAlignments() const { return iReadsWithSeveralAlignments; }
     int LinesRead() const { return iLinesRead; }
 
 private:
@@ -81,6 +83,7 @@ private:
     int iFiledCount;            // alignments filed for the last group
     LineRejections rejections;
     KeepRuleDrops drops;
+    int64_t iReadsWithSeveralAlignments;
     int iLinesRead;
     // Index N: the container of N alignments; index 0 stays empty. Their Reads live in the
     // records arena; workers only write probability values of their own jobs.

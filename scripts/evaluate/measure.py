@@ -499,7 +499,7 @@ def where_the_rest_went(result):
         if reason == "unmapped":
             continue
         amount = percent(fraction) if fraction is not None else "{:,}".format(count)
-        unit = "" if fraction is not None else " " + section.split()[0]
+        unit = "" if fraction is not None or reason.startswith(section.split()[0]) else " " + section.split()[0]
         parts.append("%s%s %s" % (amount, unit, reason))
     text = "; ".join(parts) if parts else "none rejected"
     estimates = sorted(result.get("sam_fates", {}).items(), key=lambda item: -item[1])

@@ -1,5 +1,8 @@
 #include "TestHelpers.h"
 
+#include <gtest/gtest.h>
+#include <htslib/bgzf.h>
+#include <htslib/sam.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -76,6 +79,49 @@ int RunShell(const std::string& sCommand) {
 ExampleDir::ExampleDir(const std::string& sConfig) {
     std::filesystem::copy_file(TestDataPath("example.sam"), File("example.sam"));
     WriteFile(File("run.cfg"), sConfig);
+}
+
+std::vector<std::string> Drain(const std::string& sPath, const InputOptions& options) {
+    InputFile input(sPath);
+    std::unique_ptr<LineSource> pLines = OpenLineSource(input, options);
+    std::vector<std::string> vLines;
+    for (LineView line; pLines->NextLine(line);) vLines.emplace_back(line.pData, line.iLength);
+    return vLines;
+}
+
+void Compress(const std::string& sFrom, const std::string& sTo, const char* pMode) {
+    const std::string sText = ReadFile(sFrom);
+    BGZF* pOut = bgzf_open(sTo.c_str(), pMode);
+    ASSERT_NE(pOut, nullptr);
+    ASSERT_EQ(bgzf_write(pOut, sText.data(), sText.size()), static_cast<ssize_t>(sText.size()));
+    ASSERT_EQ(bgzf_close(pOut), 0);
+}
+
+void Convert(const std::string& sFrom, const std::string& sTo, const char* pMode, const std::string& sReference) {
+    htsFile* pIn = hts_open(sFrom.c_str(), "r");
+    htsFile* pOut = hts_open(sTo.c_str(), pMode);
+    ASSERT_TRUE(pIn != nullptr && pOut != nullptr);
+    if (pMode[1] == 'c') {
+        ASSERT_EQ(sReference.empty() ? hts_set_opt(pOut, CRAM_OPT_NO_REF, 1) : hts_set_fai_filename(pOut, sReference.c_str()), 0);
+    }
+    sam_hdr_t* pHeader = sam_hdr_read(pIn);
+    ASSERT_EQ(sam_hdr_write(pOut, pHeader), 0);
+    bam1_t* pRecord = bam_init1();
+    while (sam_read1(pIn, pHeader, pRecord) >= 0) ASSERT_GE(sam_write1(pOut, pHeader, pRecord), 0);
+    bam_destroy1(pRecord);
+    sam_hdr_destroy(pHeader);
+    EXPECT_EQ(hts_close(pOut) | hts_close(pIn), 0);
+}
+
+void WriteExampleContainers(const TempDir& dir) {
+    setenv("REF_PATH", dir.Path().c_str(), 1);
+    setenv("REF_CACHE", dir.Path().c_str(), 1);
+    const std::string sSam = dir.File("example.sam");
+    std::filesystem::copy_file(TestDataPath("example.sam"), sSam);
+    Compress(sSam, sSam + ".gz", "wg");
+    Compress(sSam, sSam + ".bgz", "w");
+    Convert(sSam, dir.File("example.bam"), "wb");
+    Convert(sSam, dir.File("example.cram"), "wc");
 }
 
 const char* KeepText(const std::string& sText) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "LineSources.h"
 #include "Read.h"
 
 // A fresh directory under /tmp, removed with its contents on destruction (kept when the
@@ -67,6 +68,17 @@ struct ExampleDir : TempDir {
         return RunKorvex(Path(), vArgs, "", vEnv);
     }
 };
+
+// The lines of a file in any container, as a run reads them.
+std::vector<std::string> Drain(const std::string& sPath, const InputOptions& options = {});
+// The bytes of sFrom compressed into sTo: "wg" gzip, "w" BGZF ("w0": stored as they are).
+void Compress(const std::string& sFrom, const std::string& sTo, const char* pMode);
+// The records of sFrom copied with htslib: "wb" BAM, "wc" CRAM (against sReference, or with whole
+// sequences when it is empty); "wb0" and "wc0" store the data uncompressed.
+void Convert(const std::string& sFrom, const std::string& sTo, const char* pMode, const std::string& sReference = "");
+// The example in dir as example.sam, .sam.gz (gzip), .sam.bgz, .bam and .cram (whole sequences);
+// a CRAM reference is looked for in dir alone.
+void WriteExampleContainers(const TempDir& dir);
 
 // A copy of the text that lives as long as the test program (for the texts of Reads).
 const char* KeepText(const std::string& sText);

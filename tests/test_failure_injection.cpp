@@ -1,11 +1,8 @@
-// Writing files: the atomic file alone, and every file a run writes with a fault injected (its
-// directory cannot be written, or its disk is full: /dev/full behind a fixed name, or as root a
-// filled tmpfs). A final output that cannot be written fails the run (status 1) naming the file,
-// and nothing half-written stays under its name; an intermediate file that cannot be written is
-// reported and loses nothing. As root, an unwritable directory is tested by running a copy of the
-// program as nobody, since root writes anywhere and the build tree may lie where nobody cannot go.
+// Writing files: the atomic file alone, and every file a run writes with a fault injected (an
+// unwritable directory, /dev/full behind its name, or as root a full tmpfs): a final output fails
+// the run naming the file and leaves nothing half-written; an intermediate one loses nothing. As
+// root, an unwritable directory needs a copy of the program run as nobody.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -34,8 +31,8 @@ std::set<std::string> Listing(const std::string& sDir) {
     return vNames;
 }
 
-// The directories of one run, each writable by whoever runs the program: the working directory
-// (also TMPDIR, where the call_record files go), the SAM file's (where the output goes) and the log's.
+// The directories of one run, writable by anyone: the working directory (also TMPDIR, for the
+// call_record files), the SAM file's (for the output) and the log's.
 struct RunDirectories : TempDir {
     std::string sWork = File("work"), sData = File("data"), sLogs = File("logs"), sMount;
     bool bAsNobody = false;
@@ -58,8 +55,7 @@ struct RunDirectories : TempDir {
         fs::copy_file(TestDataPath("example.sam"), sData + "/example.sam");
         if (bPrevious) WriteFile(sData + "/" + FILE_NAMES[file], "previous run\n");
     }
-    // Sets the fault up; returns why it cannot be injected here (the package or privilege it
-    // needs), empty when it was.
+    // Sets the fault up; returns why it cannot be injected here, empty when it was.
     std::string Inject(FileKind file, Fault fault) {
         const bool bRoot = ::geteuid() == 0;
         if (fault == Fault::UnwritableDirectory) {
@@ -157,30 +153,21 @@ TEST(FailureInjection, StoppedRunLeavesNoCopyOfStandardInput) {
 }
 
 // Starts the built korvex in sDir with the extra environment vEnv, standard input from sStdin
-// (/dev/null when empty), its console to sConsoleDir, and the signal iIgnored ignored as nohup does.
+// (/dev/null when empty), its console in sConsoleDir, and the signal iIgnored ignored as nohup does.
 pid_t StartKorvex(const std::string& sDir, const std::vector<std::string>& vArgs, const std::vector<std::string>& vEnv,
                   const std::string& sStdin, const std::string& sConsoleDir, int iIgnored = 0) {
-    std::vector<std::string> vArgv = {KORVEX_BINARY}, vEnvironment = vEnv;
-    vArgv.insert(vArgv.end(), vArgs.begin(), vArgs.end());
-    for (char** p = environ; *p != nullptr; ++p) vEnvironment.push_back(*p);  // the first of a name wins
-    std::vector<char*> vpArgv, vpEnv;
-    for (std::string& sArg : vArgv) vpArgv.push_back(&sArg[0]);
-    for (std::string& sSetting : vEnvironment) vpEnv.push_back(&sSetting[0]);
-    vpArgv.push_back(nullptr);
-    vpEnv.push_back(nullptr);
-    const std::string sIn = sStdin.empty() ? "/dev/null" : sStdin, sOut = sConsoleDir + "/stdout",
-                      sErr = sConsoleDir + "/stderr";
+    std::string sCommand = "cd '" + sDir + "' && exec env";
+    for (const std::string& sWord : vEnv) sCommand += " '" + sWord + "'";
+    sCommand += " '" KORVEX_BINARY "'";
+    for (const std::string& sWord : vArgs) sCommand += " '" + sWord + "'";
+    sCommand += " <'" + (sStdin.empty() ? "/dev/null" : sStdin) + "' >'" + sConsoleDir + "/stdout' 2>'" + sConsoleDir + "/stderr'";
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
-    // The child: only async-signal-safe calls until exec.
-    ::dup2(::open(sIn.c_str(), O_RDONLY), 0);
-    ::dup2(::open(sOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-    ::dup2(::open(sErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     for (int iSignal : {SIGHUP, SIGINT, SIGTERM}) ::signal(iSignal, iSignal == iIgnored ? SIG_IGN : SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (::chdir(sDir.c_str()) == 0) ::execve(vpArgv[0], vpArgv.data(), vpEnv.data());
+    ::execl("/bin/sh", "sh", "-c", sCommand.c_str(), static_cast<char*>(nullptr));  // sh execs korvex: the same process
     ::_exit(127);
 }
 

@@ -42,6 +42,9 @@ std::string FormatRunSummary(const RunSummary& summary, long iPeakKibibytes) {
     for (std::size_t k = 2; k < summary.vMultireadsScored.size(); ++k)
         sScored += (k > 2 ? ", " : "") + FormatCount(summary.vMultireadsScored[k]) + " with " + std::to_string(k);
     sText += Item("multireads scored:", sScored + " alignments");
+    if (summary.iUniquePairs + summary.iPairMultireads > 0)
+        sText += Item("pairs:", FormatCount(summary.iUniquePairs) + " unique, " +
+                                    FormatCount(summary.iPairMultireads) + " with 2 or more pair alignments");
     std::string sOutputs;
     for (const std::string& sFile : summary.vOutputFiles) sOutputs += (sOutputs.empty() ? "" : ", ") + sFile;
     sText += Item("output:", sOutputs.empty() ? "none" : sOutputs);

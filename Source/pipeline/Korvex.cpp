@@ -49,7 +49,7 @@ struct RunContext {
 struct Step1Data {
     explicit Step1Data(const RunSettings& settings)
         : collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits,
-                      settings.iMaxAlignments) {}
+                      settings.iMaxAlignments, settings.iMaxFragmentLength) {}
 
     MultiReadCollectionMgr collections;
     int64_t iLinesAccepted = 0;
@@ -267,6 +267,8 @@ void FillSummary(const MultiReadCollectionMgr& collections, RunSummary& summary)
                                                   rejections.aiCount[i], rejections.aiFirstLine[i]});
     }
     summary.iUniqueReads = static_cast<int64_t>(collections.Container(1).size());
+    summary.iUniquePairs = collections.UniquePairs();
+    summary.iPairMultireads = collections.PairMultireads();
     summary.vMultireadsScored.assign(collections.LargestAlignmentCount() + 1, 0);
 }
 
@@ -295,5 +297,6 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
                     input.IsStandardInput() ? input.Path() : std::string());
     RunStep2(run, data, workDirectory.Path());
     KeepOnlyValuesOwnedByThisPart(data.collections, settings);
+    data.collections.SumPairValuesOnLines();
     WriteResults(run, data, finalOutput, files);
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-bool DropCountsReads(DropReason reason) { return reason != DropReason::AboveBestPlusExtra; }
+bool DropCountsReads(DropReason reason) {
+    return reason == DropReason::BestAboveLimit || reason == DropReason::TooManyAlignments;
+}
 
 const char* DescribeDropReason(DropReason reason) {
     static const char* const TEXTS[DROP_REASON_COUNT] = {

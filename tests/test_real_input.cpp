@@ -3,7 +3,9 @@
 // A case whose tool is missing is skipped, naming its Debian package (bowtie, bowtie2, bwa, samtools).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -30,7 +32,8 @@ std::string MissingTools(const std::string& sTools) {
 // A directory with genome.fa (50 kb holding four repeat families of two to four copies, 0 to 2 %
 // diverged) and reads.fq: 1500 reads of 50 bases from both strands with about 1 % substitutions
 // (quality '#' there), every twentieth with a two-base deletion so that gapped aligners write MD
-// tags of another length. Made once for all cases.
+// tags of another length; and mates_1.fq, mates_2.fq: 600 pairs of 50-base mates from fragments
+// of 150 to 250 bases. Made once for all cases.
 const TempDir& Data() {
     static const struct AlignerData : TempDir {
         AlignerData() {
@@ -61,6 +64,24 @@ const TempDir& Data() {
                 reads << "@read_" << i << "\n" << sRead << "\n+\n" << sQuality << "\n";
             }
             WriteFile(File("reads.fq"), reads.str());
+            auto ReverseComplement = [](std::string s) {
+                std::reverse(s.begin(), s.end());
+                for (char& c : s) c = c == 'A' ? 'T' : c == 'T' ? 'A' : c == 'C' ? 'G' : 'C';
+                return s;
+            };
+            std::ostringstream mates1, mates2;
+            for (int i = 0; i < 600; ++i) {
+                std::string sFragment = sGenome.substr(3000 + rng() % (sGenome.size() - 6000), 150 + rng() % 101);
+                if (rng() % 2) sFragment = ReverseComplement(sFragment);
+                std::string sMate1 = sFragment.substr(0, 50), sMate2 = ReverseComplement(sFragment.substr(sFragment.size() - 50));
+                for (std::string* pMate : {&sMate1, &sMate2})
+                    for (char& c : *pMate)
+                        if (rng() % 100 == 0) c = c == 'A' ? 'C' : 'A';
+                mates1 << "@pair_" << i << "/1\n" << sMate1 << "\n+\n" << std::string(50, 'I') << "\n";
+                mates2 << "@pair_" << i << "/2\n" << sMate2 << "\n+\n" << std::string(50, 'I') << "\n";
+            }
+            WriteFile(File("mates_1.fq"), mates1.str());
+            WriteFile(File("mates_2.fq"), mates2.str());
         }
     } data;
     return data;
@@ -210,6 +231,50 @@ TEST(RealInput, EveryContainerGivesTheSameValuesOnTheExample) {
 TEST(RealInput, EveryContainerGivesTheSameValuesOnAlignerOutput) {
     SKIP_WITHOUT("bowtie samtools");
     ExpectTheSameValuesFromEveryContainer(Align(BOWTIE)->Path());
+}
+
+// Paired aligner output, with the other places of each pair (bowtie2 -k 10; bwa mem -a -P, whose
+// secondary lines carry no SEQ and place each mate alone, so that many lie in no pair alignment):
+// most mate lines get a value, each mate's values sum to 1, pairs in
+// repeats are scored; bowtie2's output gives the same values from BAM and CRAM and on three threads.
+TEST(RealInput, PairedAlignerOutput) {
+    const struct { const char* sTools; std::string sCommand; double dValued; } cases[] = {
+        {"bowtie2 samtools", "bowtie2-build -q %D/genome.fa ref && bowtie2 -k 10 -x ref -1 %D/mates_1.fq -2 %D/mates_2.fq",
+         0.85},
+        {"bwa", "cp %D/genome.fa . && bwa index genome.fa 2>/dev/null && bwa mem -a -P genome.fa %D/mates_1.fq "
+                "%D/mates_2.fq", 0.65}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sCommand);
+        SKIP_WITHOUT(c.sTools);
+        const std::unique_ptr<TempDir> pDir = Align(c.sCommand);
+        const Outcome outcome = RunOn(pDir->Path());
+        ASSERT_EQ(outcome.iExit, 0) << outcome.sLog;
+        const std::vector<std::string> vLines = SplitLines(outcome.sSamplus), vValues = RecordValues(outcome.sSamplus);
+        std::map<std::string, std::pair<double, double>> sums;  // by read and mate flag
+        std::size_t iMapped = 0, iValued = 0, iBetween = 0;
+        for (std::size_t i = vLines.size() - vValues.size(), j = 0; j < vValues.size(); ++i, ++j) {
+            const std::string& sLine = vLines[i];
+            const int iFlag = std::stoi(sLine.substr(sLine.find('\t') + 1));
+            if (iFlag & 4) continue;
+            ++iMapped;
+            if (vValues[j] == "NA\tNA") continue;
+            ++iValued;
+            const double dShare = std::stod(vValues[j]), dPosterior = std::stod(vValues[j].substr(vValues[j].find('\t')));
+            iBetween += dPosterior > 0 && dPosterior < 1;
+            std::pair<double, double>& sum = sums[sLine.substr(0, sLine.find('\t')) + std::to_string(iFlag & 0xC0)];
+            sum.first += dShare;
+            sum.second += dPosterior;
+        }
+        EXPECT_GT(static_cast<double>(iValued), c.dValued * static_cast<double>(iMapped));
+        EXPECT_GT(iBetween, 20u);
+        for (const auto& [sMate, sum] : sums) {
+            EXPECT_NEAR(sum.first, 1.0, 1e-5) << sMate;
+            EXPECT_NEAR(sum.second, 1.0, 1e-5) << sMate;
+        }
+        if (std::string(c.sTools) != "bowtie2 samtools") continue;
+        ExpectTheSameValuesFromEveryContainer(pDir->Path());
+        EXPECT_EQ(RecordValues(RunOn(pDir->Path(), {"NUM_THREADS=3"}).sSamplus), vValues);
+    }
 }
 
 // Read names of 43 characters and reference names of 10 give exactly the values of short names.

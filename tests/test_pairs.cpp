@@ -172,7 +172,10 @@ TEST(PairAlignments, WholeRun) {
     WriteFile(dir.File("in.sam"), sSam);
     WriteFile(dir.File("run.cfg"), "MAP_FILENAME=in.sam\nSTRANDNESS_OPTION=ON\nTOTAL_ITERATIONS=100\n"
                                    "BURNIN_ITERATIONS=10\nOUTPUT_FILE=out.sam+\n");
-    ASSERT_EQ(RunKorvex(dir.Path(), {"run.cfg"}).iExitStatus, 0) << ReadFile(dir.File("Logger.out"));
+    const ProgramResult whole = RunKorvex(dir.Path(), {"run.cfg"});
+    ASSERT_EQ(whole.iExitStatus, 0) << ReadFile(dir.File("Logger.out"));
+    EXPECT_NE(whole.sStdout.find("  pairs:             1 unique, 1 with 2 or more pair alignments\n"), std::string::npos)
+        << whole.sStdout;
     const std::string sWhole = ReadFile(dir.File("out.sam+"));
     std::vector<std::string> vValues;
     for (const std::string& sLine : SplitLines(sWhole)) {

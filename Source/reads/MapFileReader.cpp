@@ -197,8 +197,10 @@ bool MapFileReader::NeedsSequenceFromAnotherLine() const {
 // The mate of the split line: 1 or 2 for a line of a pair (FLAG 0x1) with 0x40 or 0x80, else 0.
 // A line whose FLAG is no number counts as single-end; it is rejected for that later.
 int MapFileReader::MateOfSplitLine() const {
+    // An even FLAG, as every single-end line has, ends in an even digit: no need to read it.
+    if (iFieldCount < MANDATORY_FIELDS || Field(1).empty() || (Field(1).back() - '0') % 2 == 0) return 0;
     long long iFlag = 0;
-    if (iFieldCount < MANDATORY_FIELDS || !ParseUnsigned(Field(1), 65535, iFlag) || !(iFlag & 1)) return 0;
+    if (!ParseUnsigned(Field(1), 65535, iFlag) || !(iFlag & 1)) return 0;
     if (iFlag & 0x40) return 1;
     return (iFlag & 0x80) ? 2 : 0;
 }
@@ -217,7 +219,7 @@ void MapFileReader::RememberSequenceDonor() {
     if (Field(0) == aMateDonors[0].sName) return;
     long long iFlag = 0;
     if (!ParseUnsigned(Field(1), 65535, iFlag)) return;
-    std::swap(aMateDonors[0], aMateDonors[1]);
+    if (!vWaiting.empty()) std::swap(aMateDonors[0], aMateDonors[1]);  // the waiting lines may need it
     CopyInto(aMateDonors[0].sName, Field(0));
     CopyInto(aMateDonors[0].sSequence, Field(SEQUENCE_FIELD));
     CopyInto(aMateDonors[0].sQuality, Field(QUALITY_FIELD));
@@ -229,7 +231,7 @@ void MapFileReader::RememberReadLength() {
     if (iFieldCount < MANDATORY_FIELDS || Field(SEQUENCE_FIELD) == "*") return;
     KnownLength* aMateLengths = aLengths[iLineMate];
     if (Field(0) == aMateLengths[0].sName) return;
-    std::swap(aMateLengths[0], aMateLengths[1]);
+    if (!vWaiting.empty()) std::swap(aMateLengths[0], aMateLengths[1]);
     CopyInto(aMateLengths[0].sName, Field(0));
     aMateLengths[0].iLength = static_cast<int>(std::min<std::size_t>(Field(SEQUENCE_FIELD).size(), INT_MAX));
 }

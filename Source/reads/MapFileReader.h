@@ -134,8 +134,8 @@ private:
     bool bSawAlignment;
     bool bSawMismatchTag;
 
-    // For each mate (0 for single-end reads): of the newest read and of the one before, whose held
-    // lines may still be processed after a line of the newest came.
+    // For each mate (0 for single-end reads): of the newest read and, when a line of it came while
+    // lines of the read before waited, of that read, whose lines are processed after it.
     static const int MATE_KINDS = 3;
     SequenceDonor aDonors[MATE_KINDS][2];
     KnownLength aLengths[MATE_KINDS][2];

@@ -3,6 +3,7 @@
 // position. A refusal (InputError) is a normal outcome; what is built must be consistent.
 #include <climits>
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "FuzzSupport.h"
@@ -26,16 +27,35 @@ void CheckRead(const Read& read, int iLinesRead, int iSeqLength) {
     }
 }
 
+// A pair alignment joins a line of mate 1 and one of mate 2 of its read; it is as long as both.
+void CheckPair(const Read& pair, const MateLines& lines, int iLinesRead) {
+    const Read& first = *lines.pFirst;
+    const Read& second = *lines.pSecond;
+    FUZZ_CHECK(first.iMate == 1 && second.iMate == 2 && first.readID == second.readID);
+    CheckRead(first, iLinesRead, first.iLength);
+    CheckRead(second, iLinesRead, second.iLength);
+    FUZZ_CHECK(pair.iLength == first.iLength + second.iLength);
+    FUZZ_CHECK(pair.MismatchCount() == first.MismatchCount() + second.MismatchCount());
+}
+
 void CheckCollections(MultiReadCollectionMgr& collections, int64_t iAccepted) {
     FUZZ_CHECK(iAccepted + collections.Rejections().Total() <= collections.LinesRead());
     std::size_t iFiled = 0;
     for (int k = 1; k <= collections.LargestAlignmentCount(); ++k) {
         for (const MultiRead& multiRead : collections.Container(k)) {
             FUZZ_CHECK(multiRead.Size() == k);
-            for (int j = 0; j < k; ++j)
-                CheckRead(multiRead.Reads(j), collections.LinesRead(), multiRead.Reads(0).iLength);
+            std::set<const Read*> lines;  // of a pair read, each filed once however many pairs hold it
+            for (int j = 0; j < k; ++j) {
+                if (!multiRead.IsPair()) {
+                    CheckRead(multiRead.Reads(j), collections.LinesRead(), multiRead.Reads(0).iLength);
+                    continue;
+                }
+                CheckPair(multiRead.Reads(j), multiRead.pJoins[j], collections.LinesRead());
+                lines.insert(multiRead.pJoins[j].pFirst);
+                lines.insert(multiRead.pJoins[j].pSecond);
+            }
+            iFiled += multiRead.IsPair() ? lines.size() : static_cast<std::size_t>(k);
         }
-        iFiled += static_cast<std::size_t>(k) * collections.Container(k).size();
     }
     FUZZ_CHECK(iFiled == collections.LineNumberMap.size() && iFiled <= static_cast<std::size_t>(iAccepted));
     for (std::size_t i = 1; i < collections.LineNumberMap.size(); ++i)

@@ -344,12 +344,16 @@ TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
     for (int k = 1; k <= 3; ++k)
         for (const std::string& sFile : {Part(k), Part(k) + ".manifest"}) fs::copy(sFile, sKeep);
     const auto overwrite = fs::copy_options::overwrite_existing | fs::copy_options::recursive;
-    // Manifests of builds before MAX_ALIGNMENTS have none: their parts kept at most 5 alignments.
+    // Manifests of builds before MAX_ALIGNMENTS have none: their parts kept at most 5 alignments;
+    // before MAX_FRAGMENT_LENGTH they read no pairs, so any limit gives their numbers.
     for (int k = 1; k <= 3; ++k) {
         std::string sManifest = ReadFile(Part(k) + ".manifest");
-        const std::size_t iEntry = sManifest.find("MAX_ALIGNMENTS\t5\n");
-        ASSERT_NE(iEntry, std::string::npos);
-        WriteFile(Part(k) + ".manifest", sManifest.erase(iEntry, 17));
+        for (const std::string sEntry : {"MAX_ALIGNMENTS\t5\n", "MAX_FRAGMENT_LENGTH\t1000\n"}) {
+            const std::size_t iEntry = sManifest.find(sEntry);
+            ASSERT_NE(iEntry, std::string::npos) << sEntry;
+            sManifest.erase(iEntry, sEntry.size());
+        }
+        WriteFile(Part(k) + ".manifest", sManifest);
     }
     EXPECT_EQ(dir.Run({"merge", "run.cfg", "3"}).iExitStatus, 0);
     fs::remove(dir.File("example.sam+"));

@@ -342,7 +342,7 @@ TEST(MultiReadCollectionMgr, KeepRules) {
         collections.ProcessCurrentTmpContainer(tmp);
         EXPECT_EQ(Containers(collections), c.sKept);
         std::string sDrops;
-        for (int i = 0; i < DROP_REASON_COUNT; ++i) {
+        for (int i = 0; i <= static_cast<int>(DropReason::AboveBestPlusExtra); ++i) {  // those of single-end reads
             const DropReason reason = static_cast<DropReason>(i);
             const int64_t iCount = collections.Drops().Count(reason);
             sDrops += (i ? " " : "") + std::to_string(iCount) +
@@ -380,16 +380,13 @@ TEST(MultiReadCollectionMgr, GroupsConsecutiveLines) {
 }
 
 // Input the model cannot use is refused with the file, the line and the remedy: sorted by
-// coordinate, paired, not grouped by read, or without a single MD tag.
+// coordinate, not grouped by read, or without a single MD tag.
 TEST(MultiReadCollectionMgr, RefusesUnusableFiles) {
     const struct { std::string sText, sError; } cases[] = {
         {"@HD\tVN:1.6\tSO:coordinate\n" + SamLine("a", "0"),
          "the SAM file (in.sam), line 1: the alignments are sorted by coordinate (@HD SO:coordinate), but KORVEX "
          "needs the alignments of each read on consecutive lines; group the alignments of each read first, for "
          "example with `samtools collate` or `samtools sort -n`."},
-        {"@HD\tVN:1.6\tSO:queryname\n" + SamLine("a", "0") + SamLine("b", "4") + SamLine("c", "65"),
-         "the SAM file (in.sam), line 4: read c is one of a pair (FLAG 0x1), but KORVEX scores single-end reads "
-         "only; align the reads of each mate file as single-end reads and run KORVEX on that output."},
         {Line("R1", "0", 10, "MD:Z:36") + Line("R2", "0", 20, "MD:Z:36") + Line("R1", "0", 30, "MD:Z:36"),
          "the SAM file (in.sam), line 3: the read whose alignments start on line 1 appears again after other reads "
          "came between, but KORVEX needs the alignments of each read on consecutive lines; group the alignments "

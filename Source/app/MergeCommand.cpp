@@ -64,10 +64,14 @@ const std::string& Entry(const Part& part, const std::string& sKey) {
 }
 
 // The value of an entry that SharedManifestEntries writes. Manifests of earlier builds have no
-// MAX_ALIGNMENTS: their parts kept at most 5 alignments per read, as the default does.
-const std::string& SharedEntry(const Part& part, const std::string& sKey) {
+// MAX_ALIGNMENTS or MAX_FRAGMENT_LENGTH: their parts kept at most 5 alignments per read, as the
+// default does, and refused pairs, so that any fragment limit gives their numbers.
+const std::string& SharedEntry(const Part& part, const std::string& sKey, const std::string& sMergeValue) {
     static const std::string sEarlierMaxAlignments = "5";
-    if (sKey == "MAX_ALIGNMENTS" && part.manifest.Find(sKey) == nullptr) return sEarlierMaxAlignments;
+    if (part.manifest.Find(sKey) == nullptr) {
+        if (sKey == "MAX_ALIGNMENTS") return sEarlierMaxAlignments;
+        if (sKey == "MAX_FRAGMENT_LENGTH") return sMergeValue;
+    }
     return Entry(part, sKey);
 }
 
@@ -105,9 +109,9 @@ Part FindPart(int k, int iNumParts, const std::string& sFinalOutput, bool bValue
         throw InputError("the manifest (" + part.files.sManifest + ") is that of part " + Entry(part, "part") +
                          ", not of part " + std::to_string(k) + ": a part is given twice");
     for (const auto& entry : expected.Entries()) {
-        if (SharedEntry(part, entry.first) == entry.second) continue;
+        if (SharedEntry(part, entry.first, entry.second) == entry.second) continue;
         throw InputError("part " + std::to_string(k) + " (" + part.files.sOutput + ") was computed with " +
-                         entry.first + " = " + SharedEntry(part, entry.first) + ", but this merge has " + entry.first +
+                         entry.first + " = " + SharedEntry(part, entry.first, entry.second) + ", but this merge has " + entry.first +
                          " = " + entry.second + ": the parts come from another input or other settings");
     }
     CheckSize(part);

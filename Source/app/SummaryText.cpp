@@ -69,6 +69,9 @@ std::string FormatRunSummary(const RunSummary& summary, long iPeakKibibytes) {
     sText += DroppedItem("reads dropped:", summary.vDropped, true) + DroppedItem("lines dropped:", summary.vDropped, false);
     sText += Item("unique reads:", FormatCount(summary.iUniqueReads));
     sText += Item("multireads scored:", MultireadsScored(summary.vMultireadsScored));
+    if (summary.iUniquePairs + summary.iPairMultireads > 0)
+        sText += Item("pairs:", FormatCount(summary.iUniquePairs) + " unique, " +
+                                    FormatCount(summary.iPairMultireads) + " with 2 or more pair alignments");
     std::string sOutputs;
     for (const std::string& sFile : summary.vOutputFiles) sOutputs += (sOutputs.empty() ? "" : ", ") + sFile;
     sText += Item("output:", sOutputs.empty() ? "none" : sOutputs);

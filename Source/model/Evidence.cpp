@@ -50,22 +50,22 @@ EvidenceIndex::EvidenceIndex(const MultiReadContainer& uniqueReads_, const std::
       iLongestUnique(LongestRead(uniqueReads_)),
       iFlankingValue(model.iFlankingValue) {}
 
-// A unique read is evidence for r when it lies on the same reference and, with strandness, on
-// r's strand. Alignments read from one file share one text per reference name, so equal
+// A unique read is evidence for r when it lies on the same reference and, with strandness, comes
+// from a fragment of r's fragment strand (for single-end reads: on r's strand). Alignments read from one file share one text per reference name, so equal
 // pointers settle most comparisons.
 bool EvidenceIndex::Matches(const Read& u, const Read& r) const {
     if (u.chromosome != r.chromosome && std::strcmp(u.chromosome, r.chromosome) != 0) return false;
-    return !bStrandness || u.strand == r.strand;
+    return !bStrandness || u.FragmentStrand() == r.FragmentStrand();
 }
 
-EvidenceWindow EvidenceIndex::WindowOf(const Read& r) const {
+EvidenceWindow EvidenceIndex::WindowOfSpan(long long iFirst, long long iLast) const {
     // A unique read of the window ends at or after lowestEnd, so it starts after
     // lowestEnd - longest; it starts at or before hi.
-    const long long lowestEnd = static_cast<long long>(r.position) - iFlankingValue;
-    const long long hi = static_cast<long long>(r.position) + r.iLength - 1 + iFlankingValue;
+    const long long lowestEnd = iFirst - iFlankingValue;
+    const long long hi = iLast + iFlankingValue;
     const int iSize = static_cast<int>(uniquePositions.size());
-    const int iFirst = UpperBound(uniquePositions, 0, iSize, lowestEnd - iLongestUnique);
-    return EvidenceWindow{iFirst, UpperBound(uniquePositions, iFirst, iSize, hi) - 1, lowestEnd};
+    const int iFirstIndex = UpperBound(uniquePositions, 0, iSize, lowestEnd - iLongestUnique);
+    return EvidenceWindow{iFirstIndex, UpperBound(uniquePositions, iFirstIndex, iSize, hi) - 1, lowestEnd};
 }
 
 int EvidenceIndex::CountMatching(const Read& r, EvidenceWindow window) const {

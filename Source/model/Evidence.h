@@ -24,8 +24,8 @@ struct EvidenceWindow {
 };
 
 // The unique reads sorted by position, searched for the evidence of alignments. A unique read of
-// length Lu at position p covers genome positions p to p + Lu - 1. Read-only once built, so all
-// threads share one.
+// length Lu at position p covers genome positions p to p + Lu - 1; each mate of a unique pair is
+// a unique read. Read-only once built, so all threads share one.
 class EvidenceIndex {
 public:
     // uniqueReads sorted by position, uniquePositions their positions; with bStrandness a unique
@@ -35,8 +35,13 @@ public:
 
     // The unique reads whose bases overlap r's bases widened by the flanking value F on each
     // side: p <= r.position + L - 1 + F and p + Lu - 1 >= r.position - F.
-    EvidenceWindow WindowOf(const Read& r) const;
-    // How many unique reads of the window lie on r's reference (and strand, with strandness).
+    EvidenceWindow WindowOf(const Read& r) const {
+        return WindowOfSpan(r.position, static_cast<long long>(r.position) + r.iLength - 1);
+    }
+    // The same for the genome positions iFirst to iLast, as a pair alignment spans its fragment.
+    EvidenceWindow WindowOfSpan(long long iFirst, long long iLast) const;
+    // How many unique reads of the window lie on r's reference (and, with strandness, come from a
+    // fragment of r's fragment strand).
     int CountMatching(const Read& r, EvidenceWindow window) const;
     // Appends the evidence of every matching unique read of the window that covers read position
     // k of r, in position order.

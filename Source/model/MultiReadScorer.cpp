@@ -65,6 +65,30 @@ int GatherEvidence(const EvidenceIndex& evidence, const Read& r, bool bNeedLists
     return iCount;
 }
 
+// The same for pair alignment r joining mate lines a and b: the window spans the fragment (both
+// mates' bases), and the evidence at each read position is that of its own mate's genome position.
+int GatherPairEvidence(const EvidenceIndex& evidence, const MateLines& lines, bool bNeedLists,
+                       std::vector<std::vector<MisMatchData>>& vRow) {
+    const Read& a = *lines.pFirst;
+    const Read& b = *lines.pSecond;
+    const long long iFirst = std::min(a.position, b.position);
+    const long long iLast = std::max(static_cast<long long>(a.position) + a.iLength - 1,
+                                     static_cast<long long>(b.position) + b.iLength - 1);
+    const EvidenceWindow window = evidence.WindowOfSpan(iFirst, iLast);
+    const int iCount = evidence.CountMatching(a, window);
+    if (!bNeedLists) return iCount;
+    for (int k = 0; k < a.iLength; ++k) {
+        vRow[k].clear();
+        if (iCount > 0) evidence.AppendCovering(a, k, window, vRow[k]);
+    }
+    for (int k = 0; k < b.iLength; ++k) {
+        std::vector<MisMatchData>& vEntries = vRow[a.iLength + k];
+        vEntries.clear();
+        if (iCount > 0) evidence.AppendCovering(b, k, window, vEntries);
+    }
+    return iCount;
+}
+
 // Z row: one flag per read position holding a mismatch of the alignment; returns their number.
 int FillMismatchFlags(const Read& r, bool* pRow, int iLength) {
     std::fill(pRow, pRow + iLength, false);
@@ -153,7 +177,8 @@ double MultiReadScorer::Score(MultiRead& m, const EvidenceIndex& evidence, const
     for (int j = 0; j < N; ++j) {
         const Read& r = m.Reads(j);
         bool* pZRow = scratch.pZCells.get() + static_cast<std::size_t>(j) * L;
-        scratch.vCounts[j] = GatherEvidence(evidence, r, bSampler, scratch.vEvidence[j]);
+        scratch.vCounts[j] = m.IsPair() ? GatherPairEvidence(evidence, m.pJoins[j], bSampler, scratch.vEvidence[j])
+                                        : GatherEvidence(evidence, r, bSampler, scratch.vEvidence[j]);
         scratch.vMismatchCounts[j] = FillMismatchFlags(r, pZRow, L);
         scratch.vAlignments[j] = AlignmentEvidence{&scratch.vEvidence[j], pZRow, r.quality, scratch.vCounts[j]};
     }

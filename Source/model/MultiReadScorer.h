@@ -14,7 +14,8 @@
 
 // Scores multireads one at a time: the window counts and evidence of each alignment, the
 // posterior when the mode asks for it, the proportional estimates, the call_record lines and the
-// stored probabilities. Each multiread has its own number of alignments N and read length L;
+// stored probabilities. A pair read is scored like any multiread, its pair alignments of
+// L = L1 + L2 read positions as its N alignments. Each multiread has its own N and L;
 // the working data grows to the largest N and L seen and is reused, so scoring allocates
 // nothing once warm. One per thread: it is touched only by the thread that owns it.
 class MultiReadScorer {

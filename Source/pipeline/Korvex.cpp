@@ -52,7 +52,7 @@ struct RunContext {
 struct Step1Data {
     explicit Step1Data(const RunSettings& settings)
         : collections(settings.maxMismatchesForTopHits, settings.extraMismatchesForAdditionalHits,
-                      settings.iMaxAlignments) {}
+                      settings.iMaxAlignments, settings.iMaxFragmentLength) {}
 
     MultiReadCollectionMgr collections;
     int64_t iLinesAccepted = 0;
@@ -284,6 +284,8 @@ void FillSummary(const Step1Data& data, RunSummary& summary) {
     }
     summary.iReadsWithSeveralAlignments = collections.ReadsWithSeveralAlignments();
     summary.iUniqueReads = static_cast<int64_t>(collections.Container(1).size());
+    summary.iUniquePairs = collections.UniquePairs();
+    summary.iPairMultireads = collections.PairMultireads();
     summary.vMultireadsScored.assign(collections.LargestAlignmentCount() + 1, 0);
 }
 
@@ -316,6 +318,7 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
                     input.IsStandardInput() ? input.Path() : std::string());
     RunStep2(run, data, workDirectory.Path());
     KeepOnlyValuesOwnedByThisPart(data.collections, settings);
+    data.collections.SumPairValuesOnLines();
     CollectRunFigures(data.collections, settings.probMode, summary);
     RemoveOldReports(reports);
     WriteResults(run, data, finalOutput, files);

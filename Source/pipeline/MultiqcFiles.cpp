@@ -55,7 +55,7 @@ std::string LinesByFate(const std::string& sSample, const RunSummary& summary) {
                                             {"ylab", JsonString("count")}});
     return Section("fates", "Reads and lines by fate",
                    "Multireads scored and unique reads (reads), lines rejected (alignment lines) and dropped by "
-                   "the keep rules (reads, or lines for lines_above_best_plus_extra).",
+                   "the keep rules (reads, or lines for the keys that begin with lines_).",
                    "bargraph", sConfig, sSample, JsonCounts(vFates));
 }
 

@@ -19,7 +19,7 @@ const char* const REJECT_KEYS[] = {
 static_assert(sizeof(REJECT_KEYS) / sizeof(REJECT_KEYS[0]) == REJECT_REASON_COUNT, "a key for every reject reason");
 
 const char* const DROP_KEYS[] = {"reads_best_above_max_mismatches", "reads_above_max_alignments",
-                                 "lines_above_best_plus_extra"};
+                                 "lines_above_best_plus_extra", "lines_mate_in_no_pair"};
 static_assert(sizeof(DROP_KEYS) / sizeof(DROP_KEYS[0]) == DROP_REASON_COUNT, "a key for every drop reason");
 
 // The lower edges of bins 1 to 9, as literals: a top value of at least 0.9 falls in the last bin

@@ -18,6 +18,7 @@ struct RunSettings {
     int maxMismatchesForTopHits = 2;
     int extraMismatchesForAdditionalHits = 2;
     int iMaxAlignments = 5;
+    int iMaxFragmentLength = 1000;
     int iFlankingValue = 0;
     bool strandness = false;  // STRANDNESS_OPTION=ON: unique reads count only on the alignment's strand
     ProbMode probMode = ProbMode::Both;

@@ -46,6 +46,8 @@ struct RunSummary {
     std::vector<DroppedByKeepRules> vDropped;
     int64_t iReadsWithSeveralAlignments = 0;  // reads with two or more accepted lines, before the keep rules
     int64_t iUniqueReads = 0;
+    int64_t iUniquePairs = 0;     // pair reads with one kept pair alignment: each mate is a unique read
+    int64_t iPairMultireads = 0;  // pair reads with two or more, among the multireads
     std::vector<int64_t> vMultireadsScored;  // index: number of kept alignments, 2 to the largest container's
     std::vector<std::string> vOutputFiles;
     double dWallSeconds = 0.0;

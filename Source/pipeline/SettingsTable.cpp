@@ -117,6 +117,9 @@ const std::vector<SettingInfo>& SettingTable() {
             .SharedByParts(),
         Integer("MAX_ALIGNMENTS", &S::iMaxAlignments, 2, 100, "a read is dropped when it keeps more alignments")
             .SharedByParts(),
+        Integer("MAX_FRAGMENT_LENGTH", &S::iMaxFragmentLength, 1, 100000,
+                "longest fragment of a pair alignment, from the first aligned base of its mates to the last")
+            .SharedByParts(),
         Integer("SEQ_FLANKING_VALUE", &S::iFlankingValue, INT_MIN, INT_MAX,
                 "how far the window of unique reads reaches beyond an alignment on each side")
             .SharedByParts(),

@@ -21,8 +21,9 @@ enum class DropReason {
     BestAboveLimit,     // a read whose best alignment has more mismatches than the limit
     TooManyAlignments,  // a read with more kept alignments than the limit
     AboveBestPlusExtra, // an alignment line with more mismatches than the best + the extra
+    MateInNoPair,       // a mate line in no pair alignment of a read that has pair alignments
 };
-constexpr int DROP_REASON_COUNT = 3;
+constexpr int DROP_REASON_COUNT = 4;
 
 // Whether a reason counts reads (true) or alignment lines.
 bool DropCountsReads(DropReason reason);

@@ -123,7 +123,6 @@ MapFileReader::MapFileReader(LineSource& source_, std::string sFileName)
       currentLineNumber(0),
       bSawAlignment(false),
       bSawMismatchTag(false),
-      bDonorReverse(false),
       currentLine{std::string(), 0} {}
 
 bool MapFileReader::NextFileLine(LineView& line) {
@@ -195,22 +194,46 @@ bool MapFileReader::NeedsSequenceFromAnotherLine() const {
     return iFieldCount == MANDATORY_FIELDS && (Field(SEQUENCE_FIELD) == "*" || Field(QUALITY_FIELD) == "*");
 }
 
-// The first line of a read that carries both SEQ and QUAL lends them to the read's other lines.
-void MapFileReader::RememberSequenceDonor() {
-    if (iFieldCount < MANDATORY_FIELDS || Field(0) == sDonorName || NeedsSequenceFromAnotherLine()) return;
+// The mate of the split line: 1 or 2 for a line of a pair (FLAG 0x1) with 0x40 or 0x80, else 0.
+// A line whose FLAG is no number counts as single-end; it is rejected for that later.
+int MapFileReader::MateOfSplitLine() const {
+    // An even FLAG, as every single-end line has, ends in an even digit: no need to read it.
+    if (iFieldCount < MANDATORY_FIELDS || Field(1).empty() || (Field(1).back() - '0') % 2 == 0) return 0;
     long long iFlag = 0;
-    if (!ParseUnsigned(Field(1), 65535, iFlag)) return;
-    CopyInto(sDonorName, Field(0));
-    CopyInto(sDonorSequence, Field(SEQUENCE_FIELD));
-    CopyInto(sDonorQuality, Field(QUALITY_FIELD));
-    bDonorReverse = (iFlag & 16) != 0;
+    if (!ParseUnsigned(Field(1), 65535, iFlag) || !(iFlag & 1)) return 0;
+    if (iFlag & 0x40) return 1;
+    return (iFlag & 0x80) ? 2 : 0;
 }
 
-// The first line of a read that has a sequence fixes the read's length.
+// The donor of the split line's read and mate, or none yet.
+const MapFileReader::SequenceDonor* MapFileReader::FindDonor() const {
+    for (const SequenceDonor& donor : aDonors[iLineMate])
+        if (donor.sName == Field(0)) return &donor;
+    return nullptr;
+}
+
+// The first line of a read's mate that carries both SEQ and QUAL lends them to the mate's other lines.
+void MapFileReader::RememberSequenceDonor() {
+    if (iFieldCount < MANDATORY_FIELDS || NeedsSequenceFromAnotherLine()) return;
+    SequenceDonor* aMateDonors = aDonors[iLineMate];
+    if (Field(0) == aMateDonors[0].sName) return;
+    long long iFlag = 0;
+    if (!ParseUnsigned(Field(1), 65535, iFlag)) return;
+    if (!vWaiting.empty()) std::swap(aMateDonors[0], aMateDonors[1]);  // the waiting lines may need it
+    CopyInto(aMateDonors[0].sName, Field(0));
+    CopyInto(aMateDonors[0].sSequence, Field(SEQUENCE_FIELD));
+    CopyInto(aMateDonors[0].sQuality, Field(QUALITY_FIELD));
+    aMateDonors[0].bReverse = (iFlag & 16) != 0;
+}
+
+// The first line of a read's mate that has a sequence fixes the mate's length.
 void MapFileReader::RememberReadLength() {
-    if (iFieldCount < MANDATORY_FIELDS || Field(SEQUENCE_FIELD) == "*" || Field(0) == sLengthName) return;
-    CopyInto(sLengthName, Field(0));
-    iLengthOfRead = static_cast<int>(std::min<std::size_t>(Field(SEQUENCE_FIELD).size(), INT_MAX));
+    if (iFieldCount < MANDATORY_FIELDS || Field(SEQUENCE_FIELD) == "*") return;
+    KnownLength* aMateLengths = aLengths[iLineMate];
+    if (Field(0) == aMateLengths[0].sName) return;
+    if (!vWaiting.empty()) std::swap(aMateLengths[0], aMateLengths[1]);
+    CopyInto(aMateLengths[0].sName, Field(0));
+    aMateLengths[0].iLength = static_cast<int>(std::min<std::size_t>(Field(SEQUENCE_FIELD).size(), INT_MAX));
 }
 
 // Decides for a split alignment line whether it must wait: for the line of its read that
@@ -218,12 +241,14 @@ void MapFileReader::RememberReadLength() {
 // queue (as a copy); false when it can be processed at once.
 bool MapFileReader::HoldUntilSequenceKnown(const LineView& line, int iLineNumber) {
     const bool bSameReadWaits = !vWaiting.empty() && Field(0) == sWaitingName;
-    if (!vWaiting.empty() && !bSameReadWaits) ReleaseWaitingLines();  // its donor never came
-    const bool bLacksSequence = NeedsSequenceFromAnotherLine() && Field(0) != sDonorName;
+    if (!vWaiting.empty() && !bSameReadWaits) ReleaseWaitingLines();  // a donor never came
+    const bool bLacksSequence = NeedsSequenceFromAnotherLine() && FindDonor() == nullptr;
     if (vWaiting.empty() && bLacksSequence) sWaitingName.assign(Field(0).data(), Field(0).size());
     if (bSameReadWaits || bLacksSequence) {
         vWaiting.push_back(HeldLine{std::string(line.pData, line.iLength), iLineNumber});
-        if (bSameReadWaits && Field(0) == sDonorName) ReleaseWaitingLines();  // the donor has come
+        if (bLacksSequence) iWaitingMates |= 1 << iLineMate;
+        if (FindDonor() != nullptr) iWaitingMates &= ~(1 << iLineMate);
+        if (iWaitingMates == 0) ReleaseWaitingLines();  // every donor has come
         return true;
     }
     if (vReady.empty()) return false;
@@ -234,6 +259,7 @@ bool MapFileReader::HoldUntilSequenceKnown(const LineView& line, int iLineNumber
 void MapFileReader::ReleaseWaitingLines() {
     for (HeldLine& held : vWaiting) vReady.push_back(std::move(held));
     vWaiting.clear();
+    iWaitingMates = 0;
 }
 
 bool MapFileReader::Read_a_Line(Read& read, int& rejectedCount) {
@@ -242,6 +268,7 @@ bool MapFileReader::Read_a_Line(Read& read, int& rejectedCount) {
             currentLine = std::move(vReady.front());
             vReady.pop_front();
             SplitFields(currentLine.sText.data(), currentLine.sText.size());
+            iLineMate = MateOfSplitLine();
             if (ProcessAlignmentLine(currentLine.iLineNumber, read, rejectedCount)) return true;
             continue;
         }
@@ -253,6 +280,7 @@ bool MapFileReader::Read_a_Line(Read& read, int& rejectedCount) {
         }
         const int iLineNumber = currentLineNumber;
         SplitFields(line.pData, line.iLength);
+        iLineMate = MateOfSplitLine();
         RememberSequenceDonor();
         RememberReadLength();
         if (HoldUntilSequenceKnown(line, iLineNumber)) continue;
@@ -274,10 +302,11 @@ bool MapFileReader::TakeSequenceAndQuality(long long iFlag, std::string_view& se
     sequence = Field(SEQUENCE_FIELD);
     quality = Field(QUALITY_FIELD);
     if (sequence != "*" && quality != "*") return true;
-    if (Field(0) != sDonorName) return false;
-    const bool bReverse = ((iFlag & 16) != 0) != bDonorReverse;
-    sFilledSequence = sDonorSequence;
-    sFilledQuality = sDonorQuality;
+    const SequenceDonor* pDonor = FindDonor();
+    if (pDonor == nullptr) return false;
+    const bool bReverse = ((iFlag & 16) != 0) != pDonor->bReverse;
+    sFilledSequence = pDonor->sSequence;
+    sFilledQuality = pDonor->sQuality;
     if (bReverse) {
         std::reverse(sFilledSequence.begin(), sFilledSequence.end());
         for (char& c : sFilledSequence) c = Complement(c);
@@ -305,10 +334,6 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
     if (iFieldCount < MANDATORY_FIELDS) return Reject(RejectReason::TooFewFields, iLineNumber, rejectedCount);
     long long iFlag = 0;  // FLAG
     if (!ParseUnsigned(Field(1), 65535, iFlag)) return Reject(RejectReason::BadFlag, iLineNumber, rejectedCount);
-    if (iFlag & 1)
-        Refuse(iLineNumber, "read " + std::string(Field(0)) +
-                                " is one of a pair (FLAG 0x1), but KORVEX scores single-end reads only",
-               "align the reads of each mate file as single-end reads and run KORVEX on that output");
     const char strand = (iFlag & 16) ? '-' : '+';  // reverse strand counts as mapped whatever bit 4 says
     if (strand == '+' && (iFlag & 4)) return Reject(RejectReason::Unmapped, iLineNumber, rejectedCount);
     if (iFlag & 0x800) return Reject(RejectReason::Supplementary, iLineNumber, rejectedCount);
@@ -318,8 +343,13 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
     std::string_view sequence, quality;  // SEQ, QUAL
     if (!TakeSequenceAndQuality(iFlag, sequence, quality))
         return Reject(RejectReason::NoSequence, iLineNumber, rejectedCount);
-    // The read's length, known once a line of it had a sequence: this one's at the latest.
-    const int iReadLength = Field(0) == sLengthName ? iLengthOfRead : static_cast<int>(sequence.size());
+    // The length of the read's mate, known once a line of it had a sequence: this one's at the latest.
+    int iReadLength = static_cast<int>(std::min<std::size_t>(sequence.size(), INT_MAX));
+    for (const KnownLength& known : aLengths[iLineMate]) {
+        if (known.sName != Field(0)) continue;
+        iReadLength = known.iLength;
+        break;
+    }
     const CigarShape cigar = ReadCigar(Field(5), static_cast<int>(std::min<std::size_t>(sequence.size(), INT_MAX)));
     if (cigar.problem != CigarProblem::None)
         return Reject(CigarRejectReason(cigar.problem), iLineNumber, rejectedCount);
@@ -342,6 +372,8 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
     read.quality = Terminated(quality);
     read.iLength = static_cast<int16_t>(iReadLength);
     read.strand = strand;
+    read.iMate = static_cast<int8_t>(iLineMate);
+    lastSpan = AlignedSpan{iPosition, cigar.iAligned};
     if (!TakeMismatches(read, mdField, cigar)) return Reject(RejectReason::UnreadableMdTag, iLineNumber, rejectedCount);
     return true;
 }

@@ -48,11 +48,20 @@ struct LineRejections {
     int64_t Total() const;
 };
 
+// Where the aligned bases of a line lie on its reference, clipped bases left out: POS and the
+// number of M, = and X bases.
+struct AlignedSpan {
+    long long iFirst;
+    long long iCount;
+
+    long long Last() const { return iFirst + iCount - 1; }
+};
+
 // Reads the lines of a SAM file and turns each usable alignment line into a Read: the ungapped
-// alignment of the whole read, its clipped bases counted as mismatches. Each read ID has its own
-// length, the SEQ length of its first line that has a sequence. Header lines are skipped; a file
-// the model cannot use (sorted by coordinate, paired reads) is refused with an InputError that
-// names the file, the line and the remedy.
+// alignment of the whole read, its clipped bases counted as mismatches. Each read ID, and each
+// mate of a pair read, has its own length, the SEQ length of its first line that has a sequence.
+// Header lines are skipped; a file sorted by coordinate is refused with an InputError that names
+// the file, the line and the remedy.
 class MapFileReader {
 public:
     // source yields the file's lines; sFileName names the file in messages.
@@ -69,6 +78,8 @@ public:
     int LinesRead() const { return currentLineNumber; }
     // Whether any alignment line so far had an MD:Z tag.
     bool SawMismatchTag() const { return bSawMismatchTag; }
+    // The aligned bases of the last accepted line: for pair rules, which leave clipped bases out.
+    AlignedSpan LastAlignedSpan() const { return lastSpan; }
     // Logs, for each kind of warning printed for more than the first lines, how many were not shown.
     void LogSuppressedWarnings();
 
@@ -79,6 +90,18 @@ private:
         std::string sText;
         int iLineNumber;
     };
+    // The first line of a read's mate that carries both SEQ and QUAL (the donor), and the SEQ
+    // length of its first line that has a sequence.
+    struct SequenceDonor {
+        std::string sName;
+        std::string sSequence;
+        std::string sQuality;
+        bool bReverse = false;
+    };
+    struct KnownLength {
+        std::string sName;
+        int iLength = 0;
+    };
 
     bool NextFileLine(LineView& line);
     bool NextFileAlignmentLine(LineView& line);
@@ -86,6 +109,8 @@ private:
     bool SplitFields(char* pText, std::size_t iLength);
     std::string_view Field(int i) const { return aFields[i]; }
     bool NeedsSequenceFromAnotherLine() const;
+    int MateOfSplitLine() const;
+    const SequenceDonor* FindDonor() const;
     void RememberSequenceDonor();
     void RememberReadLength();
     bool HoldUntilSequenceKnown(const LineView& line, int iLineNumber);
@@ -109,22 +134,21 @@ private:
     bool bSawAlignment;
     bool bSawMismatchTag;
 
-    // The first line of the current read that carries both SEQ and QUAL.
-    std::string sDonorName;
-    std::string sDonorSequence;
-    std::string sDonorQuality;
-    bool bDonorReverse;
+    // For each mate (0 for single-end reads): of the newest read and, when a line of it came while
+    // lines of the read before waited, of that read, whose lines are processed after it.
+    static const int MATE_KINDS = 3;
+    SequenceDonor aDonors[MATE_KINDS][2];
+    KnownLength aLengths[MATE_KINDS][2];
+    int iLineMate = 0;            // the mate of the split line: 0, 1 or 2
     std::string sFilledSequence;  // SEQ and QUAL given to a line from the donor; reused
     std::string sFilledQuality;
 
-    std::vector<HeldLine> vWaiting;  // lines of one read waiting for its donor, in file order
+    std::vector<HeldLine> vWaiting;  // lines of one read waiting for donors, in file order
     std::string sWaitingName;        // their read ID
+    int iWaitingMates = 0;           // bit m: a waiting line of mate m has no donor yet
     std::deque<HeldLine> vReady;     // lines to process before the next line of the file
     HeldLine currentLine;            // the held line being processed; its text backs the Read
-
-    // The read whose length is known: the SEQ length of its first line that has a sequence.
-    std::string sLengthName;
-    int iLengthOfRead = 0;
+    AlignedSpan lastSpan{0, 0};      // of the last accepted line
 
     std::vector<int> vMdOffsets;              // offsets of one MD:Z tag; reused
     std::vector<ReadMismatch> vMismatches;    // the mismatches of the last accepted line; reused

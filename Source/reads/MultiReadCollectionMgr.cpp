@@ -34,8 +34,10 @@ void ShuffleContainer(MultiReadContainer& container) {
 
 }  // namespace
 
-MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMismatches, int iMaxAlignments)
+MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMismatches, int iMaxAlignments,
+                                               int iMaxFragment)
     : limits{maxMismatches, extraMismatches, iMaxAlignments},
+      iMaxFragmentLength(iMaxFragment),
       groupStart{0, 0},
       afterGroupName{0, 0},
       groupMismatches{0, 0},
@@ -74,6 +76,14 @@ const ReadMismatch* MultiReadCollectionMgr::StoreMismatches(const Read& read) {
 // for a dropped read, the name alone for a unique read (its quality has been counted for the
 // error scores by then). The mismatches of a kept read's dropped alignments stay unused.
 void MultiReadCollectionMgr::FileGroup(TmpReadContainer& tmp) {
+    if (bGroupHasMates) {
+        FilePairedGroup(tmp);
+        tmp.clear();
+        vGroupSpans.clear();
+        bGroupHasMates = false;
+        return;
+    }
+    vGroupSpans.clear();
     iFiledCount = 0;
     ProcessCurrentTmpContainer(tmp);
     tmp.clear();
@@ -98,6 +108,7 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     errorCounts = ErrorScoreCounter();
     drops = KeepRuleDrops();
     iReadsWithSeveralAlignments = 0;
+    iUniquePairs = iPairMultireads = 0;
     MapFileReader reader(source, sFileName);
     int iRejected = 0;
     int64_t iAccepted = 0;
@@ -117,6 +128,8 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
         stored.quality = texts.StoreText(read.quality);
         stored.pMismatches = StoreMismatches(read);
         tmp.push_back(stored);
+        vGroupSpans.push_back(reader.LastAlignedSpan());
+        bGroupHasMates |= read.iMate != 0;
     }
     if (!tmp.empty()) FileGroup(tmp);
     rejections = reader.Rejections();

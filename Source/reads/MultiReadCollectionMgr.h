@@ -11,6 +11,7 @@
 #include "KeepRules.h"
 #include "LineSource.h"
 #include "MapFileReader.h"
+#include "PairAlignments.h"
 #include "Read.h"
 #include "ReadIdSet.h"
 #include "ReferenceNames.h"
@@ -22,12 +23,15 @@ typedef std::vector<Read*> LineIndex;
 const int DEFAULT_MAX_ALIGNMENTS = 5;
 
 // Reads the SAM file and files each read ID's kept alignments as a MultiRead into the container
-// of its number of alignments. Owns every Read, every text and every mismatch of the run in
+// of its number of alignments. A pair read (lines of mate 1 and mate 2) is filed by its pair
+// alignments: with one kept, each mate is a unique read; with more, a MultiRead of pair
+// alignments; with none at all, each mate's lines as a single-end read. Owns every Read, every text and every mismatch of the run in
 // arenas, so nothing is allocated or freed record by record; single-threaded.
 class MultiReadCollectionMgr {
 public:
     MultiReadCollectionMgr(int maxMismatchesForTopHits, int extraMismatchesForAdditionalHits,
-                           int iMaxAlignments = DEFAULT_MAX_ALIGNMENTS);
+                           int iMaxAlignments = DEFAULT_MAX_ALIGNMENTS,
+                           int iMaxFragmentLength = DEFAULT_MAX_FRAGMENT_LENGTH);
     virtual ~MultiReadCollectionMgr();
     MultiReadCollectionMgr(const MultiReadCollectionMgr&) = delete;
     MultiReadCollectionMgr& operator=(const MultiReadCollectionMgr&) = delete;
@@ -58,6 +62,13 @@ public:
     // The reads of the last build with two or more accepted alignment lines, kept or dropped.
     int64_t ReadsWithSeveralAlignments() const { return iReadsWithSeveralAlignments; }
     int LinesRead() const { return iLinesRead; }
+    // Pair reads of the last build with one kept pair alignment, and with two or more.
+    int64_t UniquePairs() const { return iUniquePairs; }
+    int64_t PairMultireads() const { return iPairMultireads; }
+
+    // Gives each mate line of a pair multiread the sum of the values of the pair alignments it
+    // belongs to, NaN when they have none (computed by another part); single-end reads keep theirs.
+    void SumPairValuesOnLines();
 
 private:
     void StartGroup(const Read& read);
@@ -67,8 +78,21 @@ private:
     void LogDrops();
     const ReadMismatch* StoreMismatches(const Read& read);
     void ShuffleMultiReadContainers();
+    void FilePairedGroup(TmpReadContainer& tmp);
+    int FileSingleEndLines(const std::vector<MateLine>& vLines);
+    int FilePairs(const std::vector<MateLine> (&avMates)[3], std::vector<PairCandidate>& vPairs,
+                  const TmpReadContainer& tmp);
+    void FileUniqueLine(const Read& line);
+    void FilePairMultiread(const std::vector<MateLine> (&avMates)[3], const std::vector<PairCandidate>& vPairs,
+                           const TmpReadContainer& tmp);
+    Read MakePairAlignment(const Read& first, const Read& second);
 
     KeepRuleLimits limits;
+    int iMaxFragmentLength;
+    std::vector<AlignedSpan> vGroupSpans;  // of the lines of the group being gathered
+    bool bGroupHasMates = false;           // whether a line of it is a mate of a pair
+    int64_t iUniquePairs = 0;
+    int64_t iPairMultireads = 0;
     std::string sInputName;  // the file being read, for messages
     Arena records;         // the Reads of the MultiReads
     Arena texts;           // read IDs and the qualities of multiread alignments

@@ -331,6 +331,13 @@ class Figures:
         c["spliced_with_value"] += sum(line.spliced for line in valued)
         c["spliced_with_value_1_wrong"] += sum(line.spliced and line.zp == 1.0 and not line.right
                                                for line in valued)
+        if len(mapped) >= 2 and valued and all(line.zp is not None for line in valued):
+            # every unit the aligner placed twice or more that got a value, a unique one included:
+            # for pairs, most mates that their pairing places alone
+            c["valued_twice"] += 1
+            c["primary_right_valued_twice"] += primary.right
+            top = max(range(len(valued)), key=lambda i: (valued[i].zp, -i))
+            c["top_ZP_right_valued_twice"] += valued[top].right
         if len(valued) == 1:
             c["unique"] += 1
             c["unique_wrong"] += not valued[0].right
@@ -452,6 +459,8 @@ def score(args):
         "primary_right_aligned_twice": share(c["primary_right_aligned_twice"],
                                              c["units_aligned_twice"]),
         "primary_right_all": share(c["primary_right_all"], c["units"]),
+        "top_ZP_right_valued_twice": share(c["top_ZP_right_valued_twice"], c["valued_twice"]),
+        "primary_right_valued_twice": share(c["primary_right_valued_twice"], c["valued_twice"]),
         "summary_items": items, "summary_reasons": reasons,
         "stderr_last_line": last_error(args.errors),
         "calibration": {}, "calibration_mad": {},
@@ -536,6 +545,9 @@ TABLE_COLUMNS = [
     ("primary right (aligned twice or more)", lambda r: "%s of %s" % (
         percent(r["primary_right_aligned_twice"]),
         "{:,}".format(r["counts"].get("units_aligned_twice", 0)))),
+    ("top ZP right (aligned twice or more, with a value; primary)", lambda r: "%s of %s (%s)" % (
+        percent(r.get("top_ZP_right_valued_twice")), "{:,}".format(r["counts"].get("valued_twice", 0)),
+        percent(r.get("primary_right_valued_twice")))),
     ("ZP calibration", lambda r: number(r["calibration_mad"]["ZP"])),
     ("ZU calibration", lambda r: number(r["calibration_mad"]["ZU"])),
     ("one value, wrong place", lambda r: single_values_wrong(r) if r["korvex_ran"] else ""),

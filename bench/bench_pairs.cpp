@@ -1,0 +1,115 @@
+// Times the scoring of a pair read (N pair alignments of two 100-base mates, fragments of 300
+// bases) beside the scoring of the same mates as two single-end reads of N alignments each,
+// against the same unique reads (depth D, every third with a mismatch), at the default chain
+// length. Each iteration scores both, in alternating order, each timed in processor time:
+//   build/bench_pairs --benchmark_counters_tabular=true
+// reports pair_ms, single_ms (both mates) and pair_ms / single_ms (ratio).
+
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <deque>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Evidence.h"
+#include "MultiReadCollectionMgr.h"
+#include "MultiReadScorer.h"
+
+namespace {
+
+const int L = 100;
+const int FRAGMENT = 300;
+const int GENOME = 200000;
+
+double ThreadSeconds() {
+    struct timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + 1e-9 * ts.tv_nsec;
+}
+
+struct Workload {
+    Workload(int N, int iDepth) : rng(static_cast<unsigned>(N * 1000 + iDepth)), sQuality(L, 'I'),
+                                  sPairQuality(2 * L, 'I') {
+        for (int i = 0; i < GENOME / L * iDepth; ++i)
+            vUniqueReads.push_back(Make(static_cast<int>(rng() % GENOME), rng() % 2 ? '+' : '-', 0));
+        for (Read& read : vUniqueReads) vUniques.push_back(MultiRead{&read, 1});
+        vPositions = SortUniqueReadsByPosition(vUniques);
+        for (int j = 0; j < N; ++j) {
+            const int iPosition = static_cast<int>(rng() % (GENOME - FRAGMENT));
+            vFirst.push_back(Make(iPosition, '+', 1));
+            vSecond.push_back(Make(iPosition + FRAGMENT - L, '-', 2));
+        }
+        for (int j = 0; j < N; ++j) {
+            vJoins.push_back(MateLines{&vFirst[j], &vSecond[j]});
+            Read pair = vFirst[j];
+            pair.iLength = 2 * L;
+            pair.quality = sPairQuality.c_str();
+            vPairs.push_back(pair);
+        }
+    }
+
+    Read Make(int iPosition, char cStrand, int iMate) {
+        Read read;
+        read.readID = "r";
+        read.chromosome = "c1";
+        read.quality = sQuality.c_str();
+        read.position = iPosition;
+        read.iLength = L;
+        read.strand = cStrand;
+        read.iMate = static_cast<int8_t>(iMate);
+        if (rng() % 3 == 0) {
+            read.pMismatches = &vMismatches.emplace_back(static_cast<int16_t>(rng() % L), 'I');
+            read.iMismatchCount = 1;
+        }
+        return read;
+    }
+
+    std::mt19937 rng;
+    std::string sQuality, sPairQuality;
+    std::deque<ReadMismatch> vMismatches;
+    std::vector<Read> vUniqueReads, vFirst, vSecond, vPairs;
+    std::vector<MateLines> vJoins;
+    MultiReadContainer vUniques;
+    std::vector<int> vPositions;
+};
+
+void BM_PairRatio(benchmark::State& state) {
+    const int N = static_cast<int>(state.range(0));
+    Workload w(N, static_cast<int>(state.range(1)));
+    const ModelParameters model{0, 0.1, 1000, 200};
+    const EvidenceIndex evidence(w.vUniques, w.vPositions, false, model);
+    const std::map<char, double> errorScores{{'I', 0.001}};
+    MultiReadScorer scorer(model, ProbMode::Both);
+    std::string sRecords;
+    double dPair = 0, dSingle = 0;
+    bool bPairFirst = true;
+    for (auto _ : state) {
+        for (int i = 0; i < 2; ++i) {
+            const bool bPair = (i == 0) == bPairFirst;
+            const double dStart = ThreadSeconds();
+            if (bPair) {
+                MultiRead pair{w.vPairs.data(), N, w.vJoins.data()};
+                scorer.Score(pair, evidence, errorScores, sRecords);
+            } else {
+                MultiRead first{w.vFirst.data(), N}, second{w.vSecond.data(), N};
+                scorer.Score(first, evidence, errorScores, sRecords);
+                scorer.Score(second, evidence, errorScores, sRecords);
+            }
+            (bPair ? dPair : dSingle) += ThreadSeconds() - dStart;
+            sRecords.clear();
+        }
+        bPairFirst = !bPairFirst;
+    }
+    const double dIterations = static_cast<double>(state.iterations());
+    state.counters["pair_ms"] = 1e3 * dPair / dIterations;
+    state.counters["single_ms"] = 1e3 * dSingle / dIterations;
+    state.counters["ratio"] = dPair / dSingle;
+}
+
+}  // namespace
+
+BENCHMARK(BM_PairRatio)->ArgNames({"N", "D"})->Unit(benchmark::kMillisecond)->Args({2, 2})->Args({2, 15})->Args({5, 2})->Args({5, 15});
+BENCHMARK_MAIN();

@@ -267,11 +267,13 @@ std::string WithOneDigitChanged(std::string sText, const std::string& sAfter) {
     return sText;
 }
 
-// A manifest as an earlier build wrote it: without the checksums of the whole input and output.
-std::string WithoutChecksums(const std::string& sManifest) {
+// A manifest as an earlier build wrote it: without the checksums of the whole input and output,
+// and without the run's figures.
+std::string AsAnEarlierBuildWroteIt(const std::string& sManifest) {
     std::string sOld;
     for (const std::string& sLine : SplitLines(sManifest))
-        if (sLine.find("_crc32\t") == std::string::npos && sLine.find("input_content_bytes\t") == std::string::npos)
+        if (sLine.find("_crc32\t") == std::string::npos && sLine.find("input_content_bytes\t") == std::string::npos &&
+            sLine.rfind("figure_", 0) != 0)
             sOld += sLine + "\n";
     return sOld;
 }
@@ -309,13 +311,16 @@ TEST(Parts, MergeGivesTheFileOfAWholeRunFromUnchangedPartsAlone) {
         for (const std::string& sFile : vFiles) EXPECT_EQ(sFile.find("tmp"), std::string::npos) << sFile;
 
         const std::string sPart = dir.File(c.sPartFile), sManifest = ReadFile(sPart + ".manifest");
-        WriteFile(sPart + ".manifest", WithoutChecksums(sManifest));
+        WriteFile(sPart + ".manifest", AsAnEarlierBuildWroteIt(sManifest));
         fs::remove(dir.File(c.sOutput));
         const ProgramResult old = dir.Run({"merge", "run.cfg", "3"});
         EXPECT_EQ(old.iExitStatus, 0);
-        EXPECT_NE(old.sStderr.find("merge: the manifest (" + c.sPartFile + ".manifest) records no checksum of the "
-                                   "whole input and output"), std::string::npos) << old.sStderr;
+        for (const char* pWarning : {") records no checksum of the whole input and output", ") records no figures"})
+            EXPECT_NE(old.sStderr.find("merge: the manifest (" + c.sPartFile + ".manifest" + pWarning),
+                      std::string::npos) << old.sStderr;
         EXPECT_EQ(ReadFile(dir.File(c.sOutput)), ReadFile(dir.File("whole")));
+        EXPECT_EQ(SummaryFigures(old.sStdout), "");
+        EXPECT_FALSE(FileExists(dir.File(std::string(c.sOutput) + ".stats.json")));
 
         WriteFile(sPart + ".manifest", sManifest);
         std::string sChanged = ReadFile(sPart);
@@ -413,7 +418,7 @@ TEST(Parts, MergeRefusesAnInputChangedInItsMiddle) {
 
 // The stats file of a merge holds the figures of a whole run: the parts' counts of multireads and
 // top values add up to them, and the figures of the input are every part's. Parts whose figures
-// disagree are refused, and the merge then leaves no stats file.
+// disagree, or a damaged entry, are refused, and the merge then leaves no stats file.
 TEST(Parts, StatsOfAMergeAreThoseOfAWholeRun) {
     ExampleDir dir(PARTS + "PROB_OUTPUT=BAYES\n");
     ASSERT_EQ(dir.Run({"run.cfg"}).iExitStatus, 0);
@@ -435,12 +440,21 @@ assert merged["top_value_of"] == "posterior" and merged["settings"]["TOTAL_ITERA
 )");
     EXPECT_EQ(RunShell("cd " + dir.Path() + " && python3 check.py"), 0);
 
+    // A part that reports other figures of the input, and a damaged entry, both naming the manifests.
     const std::string sManifest = dir.File("example.part2of3.sam+.manifest"), sText = ReadFile(sManifest);
-    const std::size_t iUnique = sText.find("figure_unique_reads\t") + 20;
-    WriteFile(sManifest, sText.substr(0, iUnique) + "7" + sText.substr(iUnique));
-    for (const char* pFile : {"example.sam+", "example.sam+.stats.json"}) fs::remove(dir.File(pFile));
-    const ProgramResult changed = dir.Run({"merge", "run.cfg", "3"});
-    EXPECT_EQ(changed.iExitStatus, 1);
-    EXPECT_NE(changed.sStderr.find("disagree on the figures of the input"), std::string::npos) << changed.sStderr;
-    EXPECT_FALSE(FileExists(dir.File("example.sam+")) || FileExists(dir.File("example.sam+.stats.json")));
+    const struct { const char* pKey; const char* pInserted; const char* pError; } cases[] = {
+        {"figure_unique_reads\t", "7", "(example.part2of3.sam+.manifest) disagree on the figures of the input"},
+        {"figure_first_line_rejected_unmapped\t", "x", "(example.part2of3.sam+.manifest): "
+                                                       "figure_first_line_rejected_unmapped is not a count"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pKey);
+        const std::size_t iValue = sText.find(c.pKey) + std::string(c.pKey).size();
+        ASSERT_LT(iValue, sText.size());
+        WriteFile(sManifest, sText.substr(0, iValue) + c.pInserted + sText.substr(iValue));
+        for (const char* pFile : {"example.sam+", "example.sam+.stats.json"}) fs::remove(dir.File(pFile));
+        const ProgramResult changed = dir.Run({"merge", "run.cfg", "3"});
+        EXPECT_EQ(changed.iExitStatus, 1);
+        EXPECT_NE(changed.sStderr.find(c.pError), std::string::npos) << changed.sStderr;
+        EXPECT_FALSE(FileExists(dir.File("example.sam+")) || FileExists(dir.File("example.sam+.stats.json")));
+    }
 }

@@ -35,7 +35,6 @@
 #include "RunPlan.h"
 #include "RunSettings.h"
 #include "SettingsAsInput.h"
-#include "SummaryRecord.h"
 #include "ValuesFile.h"
 
 namespace {
@@ -399,21 +398,24 @@ private:
     int64_t iMerged;
 };
 
-// The figures of the whole run, from those the parts' manifests record. Parts of an earlier build
-// record none: the merge then says so and writes no report files.
-RunSummary FiguresOfTheParts(const std::vector<Part>& vParts) {
-    std::vector<RunSummary> vFigures;
+// The summary of the whole run, from those the parts' manifests record. Parts of an earlier build
+// record none: the merge then says so and gives no summary and writes no report files.
+std::optional<RunSummary> SummaryOfTheParts(const std::vector<Part>& vParts) {
+    std::vector<RunSummary> vSummaries;
     std::vector<std::string> vNames;
     for (const Part& part : vParts) {
-        vFigures.push_back(FiguresFromManifest(part.manifest, part.files.sManifest));
+        std::optional<RunSummary> summary = FiguresFromManifest(part.manifest, part.files.sManifest);
+        if (!summary) {
+            GetLogger()->Write("merge: the manifest (" + part.files.sManifest + ") records no figures (it was "
+                               "written by an earlier build): no summary, no stats file and no MultiQC sections "
+                               "are written\n",
+                               LogLevel::Warning);
+            return std::nullopt;
+        }
+        vSummaries.push_back(std::move(*summary));
         vNames.push_back(part.files.sManifest);
-        if (vFigures.back().figures.bComplete) continue;
-        GetLogger()->Write("merge: the manifest (" + part.files.sManifest + ") records no figures (it was written "
-                           "by an earlier build): no stats file and no MultiQC sections are written\n",
-                           LogLevel::Warning);
-        return RunSummary();
     }
-    return AddUpParts(vFigures, vNames);
+    return AddUpParts(vSummaries, vNames);
 }
 
 std::unique_ptr<PartValueSource> PartValues(const Part& part, const InputFile& input, const InputOptions& options,
@@ -439,14 +441,8 @@ int Merge(const RunSettings& settings, const InputFile& input, std::optional<Run
     CheckSameStep1(vParts);
     WarnOfPartsWithoutChecksums(vParts);
     const EarlierReading partsReading = ReadingOfTheParts(vParts);
-    std::vector<const Manifest*> vManifests;  // read before the output, which a manifest it cannot read stops
-    for (const Part& part : vParts) vManifests.push_back(&part.manifest);
-    summary = MergedSummary(vManifests);
-    const RunFigures figures = FiguresOfTheParts(vParts).figures;
-    if (summary) {
-        summary->vOutputFiles = {output.sPath};
-        summary->figures = figures;
-    }
+    summary = SummaryOfTheParts(vParts);  // before the output, which a manifest it cannot read stops
+    if (summary) summary->vOutputFiles = {output.sPath};
     RemoveOldReports(reports);
 
     std::vector<std::unique_ptr<PartValueSource>> vSources;

@@ -233,7 +233,6 @@ PartWork WorkOfThePart(const Step1Data& data, const RunSummary& summary, const C
     work.input = data.inputContent;
     work.output = written;
     work.summary = summary;
-    AddFiguresToManifest(summary, work.figures);
     return work;
 }
 

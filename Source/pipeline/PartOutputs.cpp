@@ -11,10 +11,10 @@
 #include "InputFile.h"
 #include "LineSources.h"
 #include "MultiReadCollectionMgr.h"
+#include "RunFigures.h"
 #include "RunPlan.h"
 #include "RunSettings.h"
 #include "SettingsTable.h"
-#include "SummaryRecord.h"
 
 namespace {
 
@@ -86,8 +86,7 @@ void WritePartManifest(const PartFiles& files, const RunSettings& settings, cons
     manifest.Set("output", files.sOutput);
     manifest.Set("output_bytes", FileSize(files.sOutput));
     manifest.Set("output_crc32", work.output.Hex());
-    RecordSummary(work.summary, manifest);
-    for (const auto& [sKey, sValue] : work.figures.Entries()) manifest.Set(sKey, sValue);
+    AddFiguresToManifest(work.summary, manifest);
     AtomicFile file(files.sManifest, &input);
     const std::string sText = manifest.Text();
     file.Write(sText.data(), sText.size());

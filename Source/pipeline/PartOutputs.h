@@ -36,8 +36,7 @@ struct PartWork {
     int64_t iMultireadsComputed = 0;
     ContentChecksum input;
     ContentChecksum output;
-    RunSummary summary;  // the part's summary so far, for its merge's
-    Manifest figures;  // the run's figures (RunFigures.h), which the merge adds up
+    RunSummary summary;  // the part's summary and figures, which the merge adds up (RunFigures.h)
 };
 
 // Writes the manifest of a part, atomically, after its output is in place; it records the

@@ -43,18 +43,57 @@ int64_t ParseCount(const std::string& sText, const std::string& sKey, const std:
     return iValue;
 }
 
-// The number at the end of a key, below iLimit.
-std::size_t IndexOf(const std::string& sText, std::size_t iLimit, const std::string& sKey,
-                    const std::string& sManifestName) {
-    const int64_t iIndex = ParseCount(sText, sKey, sManifestName);
-    if (iIndex >= static_cast<int64_t>(iLimit))
-        throw std::runtime_error("the manifest (" + sManifestName + "): " + sKey + " is not a key of its figures");
-    return static_cast<std::size_t>(iIndex);
-}
+// Reads the "figure_" entries of one manifest, naming it in every error.
+class FigureEntries {
+public:
+    FigureEntries(const Manifest& read, const std::string& sName) : manifest(read), sManifestName(sName) {}
+    bool Has(const std::string& sName) const { return manifest.Find(PREFIX + sName) != nullptr; }
+    const std::string& Text(const std::string& sName) const {
+        const std::string* pText = manifest.Find(PREFIX + sName);
+        if (pText == nullptr)
+            throw std::runtime_error("the manifest (" + sManifestName + "): " + PREFIX + sName + " is missing");
+        return *pText;
+    }
+    int64_t Count(const std::string& sName) const { return ParseCount(Text(sName), PREFIX + sName, sManifestName); }
+    // The counts of the keys sStart + k for k = 2, 3, ... as long as the manifest has them; 0 and 1 stay 0.
+    std::vector<int64_t> CountsFromTwo(const std::string& sStart) const {
+        std::vector<int64_t> vCounts(2, 0);
+        for (std::string sKey; Has(sKey = sStart + std::to_string(vCounts.size()));) vCounts.push_back(Count(sKey));
+        return vCounts;
+    }
+
+private:
+    const Manifest& manifest;
+    const std::string& sManifestName;
+};
 
 void AddAt(std::vector<int64_t>& vSums, std::size_t i, int64_t iCount) {
     if (vSums.size() <= i) vSums.resize(i + 1, 0);
     vSums[i] += iCount;
+}
+
+void AddFrom(std::vector<int64_t>& vSums, const std::vector<int64_t>& vCounts) {
+    for (std::size_t k = 0; k < vCounts.size(); ++k) AddAt(vSums, k, vCounts[k]);
+}
+
+void SetFromTwo(Manifest& manifest, const std::string& sStart, const std::vector<int64_t>& vCounts) {
+    for (std::size_t k = 2; k < vCounts.size(); ++k) manifest.Set(PREFIX + sStart + std::to_string(k), vCounts[k]);
+}
+
+// A reason of a summary's list by its text; nullptr when the run met none.
+template <class Reason>
+const Reason* Described(const std::vector<Reason>& vReasons, const char* pText) {
+    for (const Reason& reason : vReasons)
+        if (reason.sReason == pText) return &reason;
+    return nullptr;
+}
+
+// Whether two parts report the same figures of the input, which Step 1 of every part counts alike.
+bool SameStep1(const RunSummary& a, const RunSummary& b) {
+    return a.iLinesRead == b.iLinesRead && a.iAlignmentLines == b.iAlignmentLines && a.vRejected == b.vRejected &&
+           a.vDropped == b.vDropped && a.iReadsWithSeveralAlignments == b.iReadsWithSeveralAlignments &&
+           a.iUniqueReads == b.iUniqueReads && a.figures.vRejected == b.figures.vRejected &&
+           a.figures.vDropped == b.figures.vDropped && a.figures.sTopValueOf == b.figures.sTopValueOf;
 }
 
 }  // namespace
@@ -97,43 +136,62 @@ int64_t MultireadsResolved(const RunFigures& figures) {
 void AddFiguresToManifest(const RunSummary& summary, Manifest& manifest) {
     const RunFigures& figures = summary.figures;
     manifest.Set(PREFIX + "lines_read", summary.iLinesRead);
+    manifest.Set(PREFIX + "alignment_lines", summary.iAlignmentLines);
+    manifest.Set(PREFIX + "reads_with_several_alignments", summary.iReadsWithSeveralAlignments);
     manifest.Set(PREFIX + "unique_reads", summary.iUniqueReads);
     for (const auto& [sKey, iCount] : figures.vRejected) manifest.Set(PREFIX + "rejected_" + sKey, iCount);
+    for (int i = 0; i < REJECT_REASON_COUNT; ++i) {
+        const auto pRejected = Described(summary.vRejected, DescribeRejectReason(static_cast<RejectReason>(i)));
+        manifest.Set(PREFIX + "first_line_rejected_" + REJECT_KEYS[i], pRejected ? pRejected->iFirstLine : 0);
+    }
     for (const auto& [sKey, iCount] : figures.vDropped) manifest.Set(PREFIX + "dropped_" + sKey, iCount);
-    for (std::size_t k = 2; k < figures.vMultireadsWritten.size(); ++k)
-        manifest.Set(PREFIX + "multireads_" + std::to_string(k), figures.vMultireadsWritten[k]);
+    for (int i = 0; i < DROP_REASON_COUNT; ++i) {
+        const auto pDropped = Described(summary.vDropped, DescribeDropReason(static_cast<DropReason>(i)));
+        manifest.Set(PREFIX + "first_line_dropped_" + DROP_KEYS[i], pDropped ? pDropped->iFirstLine : 0);
+        manifest.Set(PREFIX + "lines_dropped_" + DROP_KEYS[i], pDropped ? pDropped->iLines : 0);
+    }
+    SetFromTwo(manifest, "multireads_scored_", summary.vMultireadsScored);
+    SetFromTwo(manifest, "multireads_", figures.vMultireadsWritten);
     for (std::size_t i = 0; i < figures.vTopValueBins.size(); ++i)
         manifest.Set(PREFIX + "top_value_bin_" + std::to_string(i), figures.vTopValueBins[i]);
     manifest.Set(PREFIX + "top_value_of", figures.sTopValueOf);
 }
 
-RunSummary FiguresFromManifest(const Manifest& manifest, const std::string& sManifestName) {
+std::optional<RunSummary> FiguresFromManifest(const Manifest& manifest, const std::string& sManifestName) {
+    const FigureEntries entries(manifest, sManifestName);
+    if (!entries.Has("lines_read")) return std::nullopt;
     RunSummary summary;
-    if (manifest.Find(PREFIX + "lines_read") == nullptr) return summary;
     RunFigures& figures = summary.figures;
-    figures.vMultireadsWritten.assign(2, 0);
-    for (const auto& [sKey, sValue] : manifest.Entries()) {
-        if (sKey.rfind(PREFIX, 0) != 0) continue;
-        const std::string sName = sKey.substr(PREFIX.size());
-        if (sName == "top_value_of") {
-            figures.sTopValueOf = sValue;
-            continue;
-        }
-        const int64_t iCount = ParseCount(sValue, sKey, sManifestName);
-        auto After = [&](const std::string& sStart) { return sName.substr(sStart.size()); };
-        if (sName == "lines_read") summary.iLinesRead = iCount;
-        else if (sName == "unique_reads") summary.iUniqueReads = iCount;
-        else if (sName.rfind("rejected_", 0) == 0) figures.vRejected.emplace_back(After("rejected_"), iCount);
-        else if (sName.rfind("dropped_", 0) == 0) figures.vDropped.emplace_back(After("dropped_"), iCount);
-        else if (sName.rfind("multireads_", 0) == 0)
-            AddAt(figures.vMultireadsWritten, IndexOf(After("multireads_"), 1000, sKey, sManifestName), iCount);
-        else if (sName.rfind("top_value_bin_", 0) == 0)
-            AddAt(figures.vTopValueBins, IndexOf(After("top_value_bin_"), TOP_VALUE_BINS, sKey, sManifestName), iCount);
+    summary.iLinesRead = entries.Count("lines_read");
+    summary.iAlignmentLines = entries.Count("alignment_lines");
+    summary.iReadsWithSeveralAlignments = entries.Count("reads_with_several_alignments");
+    summary.iUniqueReads = entries.Count("unique_reads");
+    for (int i = 0; i < REJECT_REASON_COUNT; ++i) {
+        const int64_t iCount = entries.Count(std::string("rejected_") + REJECT_KEYS[i]);
+        figures.vRejected.emplace_back(REJECT_KEYS[i], iCount);
+        const int64_t iFirstLine = entries.Count(std::string("first_line_rejected_") + REJECT_KEYS[i]);
+        if (iCount != 0)
+            summary.vRejected.push_back({DescribeRejectReason(static_cast<RejectReason>(i)), iCount, iFirstLine});
     }
+    for (int i = 0; i < DROP_REASON_COUNT; ++i) {
+        const auto reason = static_cast<DropReason>(i);
+        const int64_t iCount = entries.Count(std::string("dropped_") + DROP_KEYS[i]);
+        figures.vDropped.emplace_back(DROP_KEYS[i], iCount);
+        const int64_t iFirstLine = entries.Count(std::string("first_line_dropped_") + DROP_KEYS[i]);
+        const int64_t iLines = entries.Count(std::string("lines_dropped_") + DROP_KEYS[i]);
+        if (iCount != 0)
+            summary.vDropped.push_back(
+                {DescribeDropReason(reason), iCount, iFirstLine, iLines, DropCountsReads(reason)});
+    }
+    summary.vMultireadsScored = entries.CountsFromTwo("multireads_scored_");
+    figures.vMultireadsWritten = entries.CountsFromTwo("multireads_");
     int64_t iBinned = 0;
-    for (int64_t iCount : figures.vTopValueBins) iBinned += iCount;
-    if (figures.vTopValueBins.size() != TOP_VALUE_BINS || figures.sTopValueOf.empty() ||
-        iBinned != MultireadsWritten(figures))
+    for (int i = 0; i < TOP_VALUE_BINS; ++i) {
+        figures.vTopValueBins.push_back(entries.Count("top_value_bin_" + std::to_string(i)));
+        iBinned += figures.vTopValueBins.back();
+    }
+    figures.sTopValueOf = entries.Text("top_value_of");
+    if (figures.sTopValueOf.empty() || iBinned != MultireadsWritten(figures))
         throw std::runtime_error("the manifest (" + sManifestName + "): its figures are incomplete or do not add up");
     figures.bComplete = true;
     return summary;
@@ -141,19 +199,17 @@ RunSummary FiguresFromManifest(const Manifest& manifest, const std::string& sMan
 
 RunSummary AddUpParts(const std::vector<RunSummary>& vParts, const std::vector<std::string>& vManifestNames) {
     RunSummary whole = vParts.front();
-    RunFigures& figures = whole.figures;
-    figures.vMultireadsWritten.assign(2, 0);
-    figures.vTopValueBins.assign(TOP_VALUE_BINS, 0);
+    whole.vMultireadsScored.assign(2, 0);
+    whole.figures.vMultireadsWritten.assign(2, 0);
+    whole.figures.vTopValueBins.assign(TOP_VALUE_BINS, 0);
     for (std::size_t p = 0; p < vParts.size(); ++p) {
         const RunSummary& part = vParts[p];
-        if (part.iLinesRead != whole.iLinesRead || part.iUniqueReads != whole.iUniqueReads ||
-            part.figures.vRejected != figures.vRejected || part.figures.vDropped != figures.vDropped ||
-            part.figures.sTopValueOf != figures.sTopValueOf)
+        if (!SameStep1(part, whole))
             throw std::runtime_error("the manifests (" + vManifestNames.front() + ") and (" + vManifestNames[p] +
                                      ") disagree on the figures of the input");
-        for (std::size_t k = 2; k < part.figures.vMultireadsWritten.size(); ++k)
-            AddAt(figures.vMultireadsWritten, k, part.figures.vMultireadsWritten[k]);
-        for (std::size_t i = 0; i < TOP_VALUE_BINS; ++i) figures.vTopValueBins[i] += part.figures.vTopValueBins[i];
+        AddFrom(whole.vMultireadsScored, part.vMultireadsScored);
+        AddFrom(whole.figures.vMultireadsWritten, part.figures.vMultireadsWritten);
+        AddFrom(whole.figures.vTopValueBins, part.figures.vTopValueBins);
     }
     return whole;
 }

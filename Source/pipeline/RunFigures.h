@@ -1,7 +1,9 @@
 #ifndef KORVEX_RUNFIGURES_H
 #define KORVEX_RUNFIGURES_H
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "Formats.h"
 #include "Manifest.h"
@@ -26,15 +28,18 @@ void CollectRunFigures(const MultiReadCollectionMgr& collections, ProbMode mode,
 int64_t MultireadsWritten(const RunFigures& figures);
 int64_t MultireadsResolved(const RunFigures& figures);
 
-// The figures as manifest entries ("figure_..."), and back. FiguresFromManifest leaves the
-// figures incomplete when the manifest holds none (an earlier build), and throws
-// std::runtime_error naming sManifestName when they are damaged.
+// A run's summary as entries of a part's manifest ("figure_..."): what Step 1 found, the same in
+// every part, with the first line of each reason; the multireads the part scored and those whose
+// values it writes; the bins of their top values.
 void AddFiguresToManifest(const RunSummary& summary, Manifest& manifest);
-RunSummary FiguresFromManifest(const Manifest& manifest, const std::string& sManifestName);
 
-// The figures of a whole divided run from those of its parts: the Step 1 figures, which every
-// part must report alike, and the sums of the rest. Throws std::runtime_error naming the parts'
-// manifests when they disagree.
+// The summary a manifest records, with complete figures; none when it records none (an earlier
+// build wrote it). Throws std::runtime_error naming sManifestName when an entry is missing or damaged.
+std::optional<RunSummary> FiguresFromManifest(const Manifest& manifest, const std::string& sManifestName);
+
+// The summary of a whole divided run from those of its parts, in part order: Step 1's figures,
+// which every part must report alike, and the sums of the rest. Throws std::runtime_error naming
+// the parts' manifests when they disagree.
 RunSummary AddUpParts(const std::vector<RunSummary>& vParts, const std::vector<std::string>& vManifestNames);
 
 #endif

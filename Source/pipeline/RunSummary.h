@@ -13,6 +13,10 @@ struct RejectedLines {
     int64_t iFirstLine = 0;  // 1-based number of the first such line
 };
 
+inline bool operator==(const RejectedLines& a, const RejectedLines& b) {
+    return a.sReason == b.sReason && a.iCount == b.iCount && a.iFirstLine == b.iFirstLine;
+}
+
 // What the keep rules left out for one reason: reads (or alignment lines of kept reads).
 struct DroppedByKeepRules {
     std::string sReason;
@@ -21,6 +25,11 @@ struct DroppedByKeepRules {
     int64_t iLines = 0;      // the alignment lines left out
     bool bReads = true;      // whether iCount counts reads
 };
+
+inline bool operator==(const DroppedByKeepRules& a, const DroppedByKeepRules& b) {
+    return a.sReason == b.sReason && a.iCount == b.iCount && a.iFirstLine == b.iFirstLine && a.iLines == b.iLines &&
+           a.bReads == b.bReads;
+}
 
 // A count under a stable key ("unmapped").
 typedef std::vector<std::pair<std::string, int64_t>> KeyedCounts;

@@ -162,7 +162,7 @@ TEST(PairAlignments, FilingAndValuesOnLines) {
 
 // A whole run: the mates of a unique pair are the evidence of the pair alignment whose fragment
 // window holds them; each mate's values sum to 1; a mate line in no pair carries none; one and
-// three threads, and two parts merged, give the same bytes.
+// three threads, and two parts merged, give the same bytes, and the merge the same pair counts.
 TEST(PairAlignments, WholeRun) {
     const std::string sSam = PairLine("P", Flag(1, '+'), 100) + PairLine("P", Flag(2, '-'), 300) +
                              PairLine("P", Flag(1, '+') | 256, 5000) + PairLine("P", Flag(2, '-') | 256, 5200) +
@@ -194,6 +194,9 @@ TEST(PairAlignments, WholeRun) {
     ASSERT_EQ(RunKorvex(dir.Path(), {"run.cfg", "NUM_THREADS=3"}).iExitStatus, 0);
     EXPECT_EQ(ReadFile(dir.File("out.sam+")), sWhole);
     for (const char* sPart : {"1", "2"}) ASSERT_EQ(RunKorvex(dir.Path(), {"run.cfg", "2", sPart}).iExitStatus, 0);
-    ASSERT_EQ(RunKorvex(dir.Path(), {"merge", "run.cfg", "2"}).iExitStatus, 0);
+    const ProgramResult merged = RunKorvex(dir.Path(), {"merge", "run.cfg", "2"});
+    ASSERT_EQ(merged.iExitStatus, 0);
     EXPECT_EQ(ReadFile(dir.File("out.sam+")), sWhole);
+    EXPECT_NE(merged.sStdout.find("  pairs:             1 unique, 1 with 2 or more pair alignments\n"), std::string::npos)
+        << merged.sStdout;
 }

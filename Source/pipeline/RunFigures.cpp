@@ -92,7 +92,8 @@ const Reason* Described(const std::vector<Reason>& vReasons, const char* pText) 
 bool SameStep1(const RunSummary& a, const RunSummary& b) {
     return a.iLinesRead == b.iLinesRead && a.iAlignmentLines == b.iAlignmentLines && a.vRejected == b.vRejected &&
            a.vDropped == b.vDropped && a.iReadsWithSeveralAlignments == b.iReadsWithSeveralAlignments &&
-           a.iUniqueReads == b.iUniqueReads && a.figures.vRejected == b.figures.vRejected &&
+           a.iUniqueReads == b.iUniqueReads && a.iUniquePairs == b.iUniquePairs &&
+           a.iPairMultireads == b.iPairMultireads && a.figures.vRejected == b.figures.vRejected &&
            a.figures.vDropped == b.figures.vDropped && a.figures.sTopValueOf == b.figures.sTopValueOf;
 }
 
@@ -139,6 +140,8 @@ void AddFiguresToManifest(const RunSummary& summary, Manifest& manifest) {
     manifest.Set(PREFIX + "alignment_lines", summary.iAlignmentLines);
     manifest.Set(PREFIX + "reads_with_several_alignments", summary.iReadsWithSeveralAlignments);
     manifest.Set(PREFIX + "unique_reads", summary.iUniqueReads);
+    manifest.Set(PREFIX + "unique_pairs", summary.iUniquePairs);
+    manifest.Set(PREFIX + "pair_multireads", summary.iPairMultireads);
     for (const auto& [sKey, iCount] : figures.vRejected) manifest.Set(PREFIX + "rejected_" + sKey, iCount);
     for (int i = 0; i < REJECT_REASON_COUNT; ++i) {
         const auto pRejected = Described(summary.vRejected, DescribeRejectReason(static_cast<RejectReason>(i)));
@@ -166,6 +169,8 @@ std::optional<RunSummary> FiguresFromManifest(const Manifest& manifest, const st
     summary.iAlignmentLines = entries.Count("alignment_lines");
     summary.iReadsWithSeveralAlignments = entries.Count("reads_with_several_alignments");
     summary.iUniqueReads = entries.Count("unique_reads");
+    summary.iUniquePairs = entries.Count("unique_pairs");
+    summary.iPairMultireads = entries.Count("pair_multireads");
     for (int i = 0; i < REJECT_REASON_COUNT; ++i) {
         const int64_t iCount = entries.Count(std::string("rejected_") + REJECT_KEYS[i]);
         figures.vRejected.emplace_back(REJECT_KEYS[i], iCount);

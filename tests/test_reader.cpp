@@ -85,11 +85,10 @@ std::string Containers(MultiReadCollectionMgr& collections) {
 
 std::string Reversed(std::string s) { return std::string(s.rbegin(), s.rend()); }
 
-std::vector<std::string> SplitWords(const std::string& sText) {
-    std::istringstream in(sText);
-    std::vector<std::string> vWords;
-    for (std::string sWord; in >> sWord;) vWords.push_back(sWord);
-    return vWords;
+std::string Bases(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += "ACGT"[i % 4];
+    return s;
 }
 
 }  // namespace
@@ -147,8 +146,10 @@ TEST(MapFileReader, AcceptsLinesAndParsesMismatchTags) {
 
 // The strand, position and mismatches of an accepted line as ReadSam shows it.
 std::string PlaceAndMismatches(const std::string& sRead) {
-    const std::vector<std::string> vTokens = SplitWords(sRead);
-    return vTokens[1] + " " + vTokens[4] + " " + (vTokens.size() > 6 ? vTokens[6] : "");
+    std::istringstream in(sRead);
+    std::string sLine, sStrand, sName, sRef, sPos, sQuality, sMismatches;
+    in >> sLine >> sStrand >> sName >> sRef >> sPos >> sQuality >> sMismatches;
+    return sStrand + " " + sPos + " " + sMismatches;
 }
 
 // "[k,c]" for each read position k, c its character in sQuality.
@@ -219,7 +220,6 @@ TEST(MapFileReader, EveryCigarForm) {
 // Each read has the length of its first line with a sequence, whichever read comes first; a line
 // of another length is rejected, and so is every line of a read longer than 999 bases.
 TEST(MapFileReader, EachReadHasItsOwnLength) {
-    auto Bases = [](int n) { std::string s; for (int i = 0; i < n; ++i) s += "ACGT"[i % 4]; return s; };
     auto ReadLine = [&](const std::string& sName, const std::string& sFlag, int n, int iPos) {
         const bool bStar = n == 0;
         return SamLine(sName, sFlag, bStar ? "*" : Bases(n), bStar ? "*" : std::string(n, 'I'),
@@ -405,14 +405,13 @@ TEST(MultiReadCollectionMgr, RefusesUnusableFiles) {
 }
 
 // A whole run on reads of 30, 36 and 50 bases, clipped alignments among them and a read of 7
-// alignments (MAX_ALIGNMENTS=8), limits raised so that clipped bases keep their lines: the values of each read sum to 1, and the file with its reads in
-// the opposite order gives every line the same values.
+// alignments (MAX_ALIGNMENTS=8), limits raised so that clipped bases keep their lines: the values
+// of each read sum to 1, and the file with its reads in the opposite order gives every line the same values.
 TEST(MultiReadCollectionMgr, ReadsInAnotherOrderScoreTheSameLines) {
-    auto Bases = [](int n) { std::string s; for (int i = 0; i < n; ++i) s += "ACGT"[i % 4]; return s; };
-    auto Alignment = [&](const std::string& sName, int iFlag, const std::string& sRef, int iPos, int n,
-                         const std::string& sCigar, const std::string& sMd) {
-        return sName + "\t" + std::to_string(iFlag) + "\t" + sRef + "\t" + std::to_string(iPos) + "\t255\t" + sCigar +
-               "\t*\t0\t0\t" + Bases(n) + "\t" + std::string(n, 'F') + "\tMD:Z:" + sMd + "\n";
+    auto Alignment = [](const std::string& sName, int iFlag, const std::string& sRef, int iPos, int n,
+                        const std::string& sCigar, const std::string& sMd) {
+        return SamLine(sName, std::to_string(iFlag), Bases(n), std::string(n, 'F'), "MD:Z:" + sMd, sRef,
+                       std::to_string(iPos), sCigar);
     };
     std::vector<std::string> vReads;
     for (int i = 0; i < 12; ++i) {  // unique reads of three lengths at distinct positions

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <map>
 #include <random>
-#include <set>
 #include <sstream>
 
 #include "TestHelpers.h"
@@ -133,17 +132,6 @@ std::vector<std::string> RecordValues(const std::string& sSamplus) {
     return vValues;
 }
 
-// The reads with an alignment whose share is strictly between 0 and 1.
-std::size_t ScoredReads(const std::string& sSamplus) {
-    std::set<std::string> vReads;
-    const std::vector<std::string> vLines = SplitLines(sSamplus), vValues = RecordValues(sSamplus);
-    for (std::size_t i = vLines.size() - vValues.size(), j = 0; j < vValues.size(); ++i, ++j) {
-        const std::string sShare = vValues[j].substr(0, vValues[j].find('\t'));
-        if (sShare != "NA" && sShare != "1" && sShare != "0") vReads.insert(vLines[i].substr(0, vLines[i].find('\t')));
-    }
-    return vReads.size();
-}
-
 // Runs an aligner command (%D: the data directory) into sam.sam in a new directory.
 std::unique_ptr<TempDir> Align(std::string sCommand) {
     auto pDir = std::make_unique<TempDir>();
@@ -167,15 +155,16 @@ void PrintTo(const AlignerCase& c, std::ostream* pOut) { *pOut << c.sName; }  //
 
 // The values of the alignment lines of one read (of one mate, for pairs).
 struct ReadValues {
-    int iLines = 0, iMapped = 0, iValued = 0, iBetween = 0;  // iBetween: posteriors strictly between 0 and 1
+    int iLines = 0, iMapped = 0, iValued = 0;
+    int iBetween = 0, iShared = 0;  // posteriors, and shares, strictly between 0 and 1
+    int iClipped = 0;               // lines with soft clips that carry values
     double dShares = 0.0, dPosteriors = 0.0;
 };
 
 // By read name and mate bits: its lines, those with values and their sums. Lines with N in their
-// CIGAR must carry none; iClipped counts the lines with soft clips that carry values.
-std::map<std::string, ReadValues> ValuesByRead(const std::string& sSamplus, int& iClipped) {
+// CIGAR must carry none.
+std::map<std::string, ReadValues> ValuesByRead(const std::string& sSamplus) {
     std::map<std::string, ReadValues> reads;
-    iClipped = 0;
     for (const std::string& sLine : SplitLines(sSamplus)) {
         if (sLine[0] == '@') continue;
         std::vector<std::string> vFields;
@@ -188,9 +177,11 @@ std::map<std::string, ReadValues> ValuesByRead(const std::string& sSamplus, int&
         const std::string& sShare = vFields[vFields.size() - 2];
         if (sShare == "NA") continue;
         EXPECT_EQ(vFields[5].find('N'), std::string::npos) << sLine;
-        iClipped += vFields[5].find('S') != std::string::npos;
+        read.iClipped += vFields[5].find('S') != std::string::npos;
         ++read.iValued;
-        read.dShares += std::stod(sShare);
+        const double dShare = std::stod(sShare);
+        read.dShares += dShare;
+        read.iShared += dShare > 0 && dShare < 1;
         const double dPosterior = std::stod(vFields.back());
         read.dPosteriors += dPosterior;
         read.iBetween += dPosterior > 0 && dPosterior < 1;
@@ -198,14 +189,16 @@ std::map<std::string, ReadValues> ValuesByRead(const std::string& sSamplus, int&
     return reads;
 }
 
-// Sums over all reads; each read with values sums to 1 in both columns.
-ReadValues CheckedTotals(const std::string& sSamplus, int& iClipped) {
+// Sums over all reads, iShared counting reads; each read with values sums to 1 in both columns.
+ReadValues CheckedTotals(const std::string& sSamplus) {
     ReadValues total;
-    for (const auto& [sRead, read] : ValuesByRead(sSamplus, iClipped)) {
+    for (const auto& [sRead, read] : ValuesByRead(sSamplus)) {
         total.iLines += read.iLines;
         total.iMapped += read.iMapped;
         total.iValued += read.iValued;
         total.iBetween += read.iBetween;
+        total.iShared += read.iShared > 0;
+        total.iClipped += read.iClipped;
         if (read.iValued == 0) continue;
         EXPECT_NEAR(read.dShares, 1.0, 1e-4) << sRead;
         EXPECT_NEAR(read.dPosteriors, 1.0, 1e-4) << sRead;
@@ -223,12 +216,11 @@ TEST_P(AlignerOutput, GetsProbabilities) {
     SKIP_WITHOUT(c.sTools);
     Outcome outcome = RunOn(Align(c.sCommand)->Path());
     ASSERT_EQ(outcome.iExit, 0) << outcome.sLog;
-    EXPECT_GT(ScoredReads(outcome.sSamplus), 20u);
     if (c.sRejection != nullptr) { EXPECT_NE(outcome.sLog.find(c.sRejection), std::string::npos) << outcome.sLog; }
-    int iClipped = 0;
-    const ReadValues total = CheckedTotals(outcome.sSamplus, iClipped);
+    const ReadValues total = CheckedTotals(outcome.sSamplus);
     EXPECT_GE(total.iValued, c.dMinShare * total.iLines) << total.iValued << " of " << total.iLines;
-    if (std::string(c.sCommand).find("long.fq") != std::string::npos) { EXPECT_GT(iClipped, 20) << "clipped"; }
+    EXPECT_GT(total.iShared, 20);
+    if (std::string(c.sCommand).find("long.fq") != std::string::npos) { EXPECT_GT(total.iClipped, 20) << "clipped"; }
     if (std::string(c.sName) != "bwa") return;
     const std::vector<std::string> vLines = SplitLines(outcome.sSamplus);
     EXPECT_GT(std::count_if(vLines.begin(), vLines.end(), [](const std::string& s) {  // secondary, no SEQ, values
@@ -277,7 +269,7 @@ TEST(RealInput, SamtoolsPreparedFiles) {
         Outcome outcome = RunOn(sDir);
         EXPECT_EQ(outcome.iExit, c.sMessage ? 1 : 0) << outcome.sLog;
         if (c.sMessage) { EXPECT_NE(outcome.sStderr.find(c.sMessage), std::string::npos) << outcome.sStderr; }
-        else { EXPECT_GT(ScoredReads(outcome.sSamplus), 20u); }
+        else { EXPECT_GT(CheckedTotals(outcome.sSamplus).iShared, 20); }
     }
 }
 
@@ -341,31 +333,11 @@ TEST(RealInput, PairedAlignerOutput) {
         const std::unique_ptr<TempDir> pDir = Align(c.sCommand);
         const Outcome outcome = RunOn(pDir->Path());
         ASSERT_EQ(outcome.iExit, 0) << outcome.sLog;
-        int iClipped = 0;
-        const ReadValues total = CheckedTotals(outcome.sSamplus, iClipped);
+        const ReadValues total = CheckedTotals(outcome.sSamplus);
         EXPECT_GT(total.iValued, c.dValued * total.iMapped);
         EXPECT_GT(total.iBetween, 20);
         if (std::string(c.sTools) != "bowtie2 samtools") continue;
         ExpectTheSameValuesFromEveryContainer(pDir->Path());
         EXPECT_EQ(RecordValues(RunOn(pDir->Path(), {"NUM_THREADS=3"}).sSamplus), RecordValues(outcome.sSamplus));
     }
-}
-
-// Read names of 43 characters and reference names of 10 give exactly the values of short names.
-TEST(RealInput, LongNamesGiveTheSameValues) {
-    TempDir shortDir, longDir;
-    const std::string sExample = ReadFile(TestDataPath("example.sam"));
-    WriteFile(shortDir.File("sam.sam"), sExample);
-    std::string sRenamed;
-    for (std::string sLine : SplitLines(sExample)) {
-        if (sLine[0] != '@') {
-            sLine = "HWI-ST1234:8:1101:" + std::string(16, '0') + sLine;  // the example's names have 9
-            if (sLine.find("\tchr") != std::string::npos) sLine.replace(sLine.find("\tchr"), 4, "\tscaffold_");
-        }
-        sRenamed += sLine + "\n";
-    }
-    WriteFile(longDir.File("sam.sam"), sRenamed);
-    const Outcome shortRun = RunOn(shortDir.Path()), longRun = RunOn(longDir.Path());
-    ASSERT_EQ(shortRun.iExit + longRun.iExit, 0);
-    EXPECT_EQ(RecordValues(longRun.sSamplus), RecordValues(shortRun.sSamplus));
 }

@@ -274,7 +274,7 @@ TEST(RealInput, SamtoolsPreparedFiles) {
 }
 
 // One set of alignments gives the same values from SAM, gzip-compressed SAM, BAM and CRAM, on the
-// bundled example and on an aligner's output; the tags of BAM output carry the SAMplus values.
+// bundled example and on paired aligner output below; the tags of BAM output carry the SAMplus values.
 void ExpectTheSameValuesFromEveryContainer(const std::string& sDir) {
     const Outcome whole = RunOn(sDir);
     ASSERT_EQ(whole.iExit, 0) << whole.sLog;
@@ -310,11 +310,6 @@ TEST(RealInput, EveryContainerGivesTheSameValuesOnTheExample) {
     TempDir dir;
     WriteFile(dir.File("sam.sam"), ReadFile(TestDataPath("example.sam")));
     ExpectTheSameValuesFromEveryContainer(dir.Path());
-}
-
-TEST(RealInput, EveryContainerGivesTheSameValuesOnAlignerOutput) {
-    SKIP_WITHOUT("bowtie samtools");
-    ExpectTheSameValuesFromEveryContainer(Align(BOWTIE)->Path());
 }
 
 // Paired aligner output, with the other places of each pair (bowtie2 -k 10; bwa mem -a -P, whose

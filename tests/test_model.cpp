@@ -70,6 +70,9 @@ std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFl
 // At 1000 with F = 0 the window is 965 <= p <= 1035, and read position k is covered by the reads at
 // 965 + k (offset 35) to 1000 + k (offset 0); a negative F leaves covering reads outside the window.
 // Only reads on the same reference (up to its terminator) and, with strandness, strand count.
+// vMixed: reads of 20, 36 and 50 bases are in the window when they end at 1000 or later and start
+// at 1035 or earlier. vNearStart: an alignment clipped at POS 1 starts at -4, its read position 5
+// lies at 1; F = 1 widens its window to the read at 32, which covers none of its bases.
 TEST(Evidence, WindowsAndCoveringReads) {
     const std::vector<Read> vWindow = {At(955), At(964), At(965), At(975), At(1025), At(1035), At(1036), At(1045)};
     std::vector<Read> vOther = {At(990), At(990, "chr2"), At(995), At(996, "chr10"), At(996, "chr"), At(996, "chr1_")};
@@ -78,39 +81,30 @@ TEST(Evidence, WindowsAndCoveringReads) {
     const std::string sQ = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", sQ2 = "0123456789aBCDEFGHIJKLMNOPQRSTUVWXYZ";
     const std::vector<Read> vSame = {MakeRead("u", "chr1", 990, sQ, {10}), MakeRead("u", "chr1", 990, sQ, {2}),
                                      MakeRead("u", "chr1", 990, sQ2, {4, 10})};
-    struct Case { const std::vector<Read>& vUnique; int k, iFlank; bool bStrandness; const char* sExpected; };
-    const Case cases[] = {
-        {vWindow, 0, 0, false, "4 2 5: 35 25"}, {vWindow, 35, 0, false, "4 2 5: 10 0"},
-        {vWindow, 0, 10, false, "8 0 7: 35 25"}, {vWindow, 0, -10, false, "2 3 4: 25"},
-        {vWindow, 35, -10, false, "2 3 4: 10"}, {vNone, 0, 0, false, "0 0 -1:"}, {vChr2, 0, 0, false, "0 0 1:"},
-        {vOther, 0, 0, false, "2 0 5: 10 5"}, {vOther, 0, 0, true, "1 0 5: 10"}, {vSame, 0, 0, false, "3 0 2: 10A 10 10a"}};
-    Read r = At(1000);
-    r.chromosome = KeepText("chr1");  // the same name in another text
-    for (const Case& c : cases) EXPECT_EQ(Find(c.vUnique, r, c.k, c.iFlank, c.bStrandness), c.sExpected) << c.k;
-    // At the largest position SAM allows, read position 35 lies beyond the int range.
-    EXPECT_EQ(Find({MakeRead("u", "chr1", 2147483647, sQ, {35})}, At(2147483647), 35, 0, false), "1 0 0: 35Z");
-}
-
-// Unique reads of 20, 36 and 50 bases around an alignment of 36 at 1000 (F = 0: reads ending at
-// 1000 or later and starting at 1035 or earlier): 960+50 (ends 1009), 985+20 (ends 1004) and
-// 1030+50 are in its window, 964+36 and 975+20 end before it. Read position 9 (1009) is covered by
-// 960 alone, 35 by 1030; with F = -5 the window starts at 1005 and loses 985, which still covers
-// read position 0. An alignment clipped at POS 1 starts at -4: its read position 5 lies at 1; F = 1
-// widens its window to the read at 32, which covers none of its bases.
-TEST(Evidence, WindowsAndCoveringReadsAtMixedLengthsAndClipEdges) {
     const std::vector<Read> vMixed = {At(960, "chr1", 50), At(964), At(975, "chr1", 20), At(985, "chr1", 20),
                                       At(1030, "chr1", 50), At(1036, "chr1", 20)};
     std::string sQuality(36, 'I');
     sQuality[1] = 'Q';
     const std::vector<Read> vNearStart = {At(1, "chr1", 20), MakeRead("u", "chr1", 25, sQuality, {1}), At(32, "chr1", 20)};
-    struct Case { const std::vector<Read>& vUnique; int iPosition, k, iFlank; const char* sExpected; };
+    struct Case { const std::vector<Read>& vUnique; int iPosition, k, iFlank; bool bStrandness; const char* sExpected; };
     const Case cases[] = {
-        {vMixed, 1000, 0, 0, "3 0 4: 40 15"}, {vMixed, 1000, 9, 0, "3 0 4: 49"}, {vMixed, 1000, 35, 0, "3 0 4: 5"},
-        {vMixed, 1000, 0, -5, "2 0 4: 40"}, {vMixed, 1036, 0, 0, "2 4 5: 6 0"},
-        {vNearStart, -4, 0, 0, "2 0 1:"}, {vNearStart, -4, 5, 0, "2 0 1: 0"}, {vNearStart, -4, 26, 0, "2 0 1:"},
-        {vNearStart, -4, 30, 0, "2 0 1: 1Q"}, {vNearStart, -4, 35, 1, "3 0 2: 6"}};
-    for (const Case& c : cases)
-        EXPECT_EQ(Find(c.vUnique, At(c.iPosition), c.k, c.iFlank, false), c.sExpected) << c.iPosition << " " << c.k;
+        {vWindow, 1000, 0, 0, false, "4 2 5: 35 25"}, {vWindow, 1000, 35, 0, false, "4 2 5: 10 0"},
+        {vWindow, 1000, 0, 10, false, "8 0 7: 35 25"}, {vWindow, 1000, 0, -10, false, "2 3 4: 25"},
+        {vWindow, 1000, 35, -10, false, "2 3 4: 10"}, {vNone, 1000, 0, 0, false, "0 0 -1:"},
+        {vChr2, 1000, 0, 0, false, "0 0 1:"}, {vOther, 1000, 0, 0, false, "2 0 5: 10 5"},
+        {vOther, 1000, 0, 0, true, "1 0 5: 10"}, {vSame, 1000, 0, 0, false, "3 0 2: 10A 10 10a"},
+        {vMixed, 1000, 0, 0, false, "3 0 4: 40 15"}, {vMixed, 1000, 9, 0, false, "3 0 4: 49"},
+        {vMixed, 1000, 35, 0, false, "3 0 4: 5"}, {vMixed, 1000, 0, -5, false, "2 0 4: 40"},
+        {vMixed, 1036, 0, 0, false, "2 4 5: 6 0"}, {vNearStart, -4, 0, 0, false, "2 0 1:"},
+        {vNearStart, -4, 5, 0, false, "2 0 1: 0"}, {vNearStart, -4, 26, 0, false, "2 0 1:"},
+        {vNearStart, -4, 30, 0, false, "2 0 1: 1Q"}, {vNearStart, -4, 35, 1, false, "3 0 2: 6"}};
+    for (const Case& c : cases) {
+        Read r = At(c.iPosition);
+        r.chromosome = KeepText("chr1");  // the same name in another text
+        EXPECT_EQ(Find(c.vUnique, r, c.k, c.iFlank, c.bStrandness), c.sExpected) << c.iPosition << " " << c.k;
+    }
+    // At the largest position SAM allows, read position 35 lies beyond the int range.
+    EXPECT_EQ(Find({MakeRead("u", "chr1", 2147483647, sQ, {35})}, At(2147483647), 35, 0, false), "1 0 0: 35Z");
 }
 
 TEST(JobCut, PartSlicesJobRangesAndFileNames) {

@@ -11,8 +11,8 @@ const char* DescribeDropReason(DropReason reason) {
         "reads whose best alignment has more mismatches than MAX_NUM_MISMATCHES_FOR_TOP_HITS",
         "reads with more alignments than MAX_ALIGNMENTS",
         "alignment lines with more mismatches than the best + EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS",
-        "mate lines in no pair alignment (the other mate on another reference or strand, in the wrong order, or "
-        "beyond MAX_FRAGMENT_LENGTH)"};
+        ("mate lines in no pair alignment (the other mate on another reference or strand, in the wrong order, or "
+         "beyond MAX_FRAGMENT_LENGTH)")};
     return TEXTS[static_cast<int>(reason)];
 }
 

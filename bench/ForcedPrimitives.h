@@ -176,9 +176,9 @@ inline void ForcedPrimitives::Record(int N, int L, int T, int B, double rate,
 namespace forced {
 
 // Each loop keeps two sums, so that the additions do not chain every call. The uniforms are
-// read from the shared table, then generated where the table ends; they have a function of
-// their own: with calls in the same function, the compiler keeps the sums in memory, and that
-// chain would cost more than reading a uniform.
+// read from the shared table, then generated in blocks where the table ends, as the sampler
+// generates them. They have a function of their own: with calls in the same function, the
+// compiler keeps the sums in memory, and that chain would cost more than reading a uniform.
 [[gnu::noinline]] inline double SumUniforms(long iCount) {
     const UniformTable& table = UniformTable::Shared();
     const long iTable = std::min<long>(iCount, table.End() - table.Begin());
@@ -194,11 +194,18 @@ namespace forced {
     unsigned int w = 0;
     unsigned int z = 0;
     table.GetEndState(w, z);
-    for (; i + 1 < iCount; i += 2) {
-        a0 += SimpleRNG::GetUniform(w, z);
-        a1 += SimpleRNG::GetUniform(w, z);
+    static double adBlock[4096];
+    while (i < iCount) {
+        const int n = static_cast<int>(std::min<long>(iCount - i, 4096));
+        SimpleRNG::FillUniforms(w, z, adBlock, n);
+        int k = 0;
+        for (; k + 1 < n; k += 2) {
+            a0 += adBlock[k];
+            a1 += adBlock[k + 1];
+        }
+        if (k < n) a0 += adBlock[k];
+        i += n;
     }
-    if (i < iCount) a0 += SimpleRNG::GetUniform(w, z);
     return a0 + a1;
 }
 

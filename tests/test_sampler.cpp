@@ -24,6 +24,25 @@ TEST(SimpleRNG, KnownStream) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(rng.GetUniform(), 0.0);
 }
 
+// Filling a block in independent runs gives the values and the end state of one value at a
+// time: from the default seeds, from states deep in the stream, and from states no seed reaches
+// (at or above a sequence's modulus, or zero), for block sizes around the run count.
+TEST(SimpleRNG, FilledBlocksMatchTheStepByStepStream) {
+    unsigned int w = 521288629u, z = 362436069u;
+    for (int i = 0; i < 3000017; ++i) SimpleRNG::GetUint(w, z);
+    const std::pair<unsigned int, unsigned int> aStates[] = {
+        {521288629u, 362436069u}, {w, z}, {0u, 0u}, {1179647999u, 2422800383u}, {4294967295u, 4294967295u}, {1179648000u, 7u}, {5u, 2422800384u}};
+    std::vector<double> vFilled(70000), vExpected(70000);
+    for (const auto& state : aStates)
+        for (int n : {0, 1, 15, 16, 17, 255, 4095, 4096, 4097, 65535, 70000}) {
+            unsigned int u = state.first, v = state.second, uStep = u, vStep = v;
+            SimpleRNG::FillUniforms(u, v, vFilled.data(), n);
+            for (int i = 0; i < n; ++i) vExpected[i] = SimpleRNG::GetUniform(uStep, vStep);
+            ASSERT_EQ(std::memcmp(vFilled.data(), vExpected.data(), n * sizeof(double)), 0) << state.first << " " << n;
+            ASSERT_EQ(std::make_pair(u, v), std::make_pair(uStep, vStep)) << state.first << " " << n;
+        }
+}
+
 // The sampler's draws against the literal ones from one generator, bit for bit, in a random mix
 // of kinds and shapes (whole shapes from 1 to 60 with and without the tests of a fractional
 // part, fractional ones, uniforms) over three million uniforms: through the shared table, its

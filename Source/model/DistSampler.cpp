@@ -12,15 +12,14 @@ DistSampler::DistSampler(const UniformTable& table, UniformBlock& block)
     table.GetEndState(block.uW, block.uZ);
 }
 
+void UniformBlock::Generate() { SimpleRNG::FillUniforms(uW, uZ, adValues + kCarry, kSize); }
+
 const double* DistSampler::Refill(const double* pNext, const double* pEnd, UniformBlock* pBlock) {
     const std::ptrdiff_t iLeft = pEnd - pNext;
-    std::memmove(pBlock->adValues, pNext, static_cast<std::size_t>(iLeft) * sizeof(double));
-    unsigned int w = pBlock->uW;
-    unsigned int z = pBlock->uZ;
-    for (int i = static_cast<int>(iLeft); i < UniformBlock::kSize; ++i) pBlock->adValues[i] = SimpleRNG::GetUniform(w, z);
-    pBlock->uW = w;
-    pBlock->uZ = z;
-    return pBlock->adValues;
+    double* pKept = pBlock->adValues + UniformBlock::kCarry - iLeft;
+    std::memmove(pKept, pNext, static_cast<std::size_t>(iLeft) * sizeof(double));
+    pBlock->Generate();
+    return pKept;
 }
 
 DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {

@@ -20,12 +20,19 @@
 
 // The values of the stream that follow the shared table, generated in blocks, and the
 // generator's state after the last of them. Owned by the caller of one sampler (one per
-// thread) and reused from multiread to multiread.
+// thread) and reused from multiread to multiread. A refill keeps the up to kCarry values not
+// yet read just before the kSize new ones, so the block always ends at the same place.
 struct UniformBlock {
     static const int kSize = 4096;
-    unsigned int uW;  // the generator's state after adValues[kSize - 1]
+    static const int kCarry = 8;
+    unsigned int uW;  // the generator's state after the block's last value
     unsigned int uZ;
-    double adValues[kSize];
+    double adValues[kCarry + kSize];
+
+    const double* End() const { return adValues + kCarry + kSize; }
+    // Generates the kSize values that follow state (uW, uZ) into the block's end, and advances
+    // the state past them.
+    void Generate();
 };
 
 // Uniform, gamma and beta variates drawn from the stream of the default seeds. The stream of
@@ -79,10 +86,11 @@ private:
     KORVEX_FORCE_INLINE void Ensure(int n) {
         if (pEnd - pNext < n) {
             pNext = Refill(pNext, pEnd, pBlock);
-            pEnd = pBlock->adValues + UniformBlock::kSize;
+            pEnd = pBlock->End();
         }
     }
-    // Moves the unread values to the start of the block and generates the rest of it. Static,
+    static_assert(kMaxRun <= UniformBlock::kCarry, "a refill keeps the values of one run");
+    // Moves the unread values to just before the block's new values and generates those. Static,
     // so that a sampler kept in registers never has its address taken.
     static const double* Refill(const double* pNext, const double* pEnd, UniformBlock* pBlock);
     KORVEX_FORCE_INLINE double GammaWholePart(const GammaShape& shape);

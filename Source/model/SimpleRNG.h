@@ -1,6 +1,8 @@
 #ifndef KORVEX_SIMPLERNG_H
 #define KORVEX_SIMPLERNG_H
 
+#include <cstdint>
+
 // Two multiply-with-carry sequences combined into one 32-bit output.
 class SimpleRNG {
 public:
@@ -19,6 +21,11 @@ public:
     static double GetUniform(unsigned int& u, unsigned int& v) {
         return static_cast<double>(GetUint(u, v)) * 2.328306435996595e-10;
     }
+
+    // The next n uniforms from state (u, v) into pOut, leaving (u, v) after the last: the same
+    // values as n calls of GetUniform, computed as several independent runs that the processor
+    // overlaps instead of one chain of dependent steps.
+    static void FillUniforms(unsigned int& u, unsigned int& v, double* pOut, int n);
 
 private:
     unsigned int w;

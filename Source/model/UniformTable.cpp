@@ -3,9 +3,8 @@
 #include "SimpleRNG.h"
 
 UniformTable::UniformTable() : vValues(kSize) {
-    SimpleRNG rng;
-    for (double& d : vValues) d = rng.GetUniform();
-    rng.GetState(uEndW, uEndZ);
+    SimpleRNG().GetState(uEndW, uEndZ);
+    SimpleRNG::FillUniforms(uEndW, uEndZ, vValues.data(), static_cast<int>(kSize));
 }
 
 const UniformTable& UniformTable::Shared() {

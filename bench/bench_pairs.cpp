@@ -4,9 +4,15 @@
 // length. Each iteration scores both, in alternating order, each timed in processor time:
 //   build/bench_pairs --benchmark_counters_tabular=true
 // reports pair_ms, single_ms (both mates) and pair_ms / single_ms (ratio).
+//
+// With KORVEX_BENCH_PAIRED_SAM naming a paired aligner output (grouped by read), BM_PairedFile
+// does the same for every pair multiread of that file, against its own unique reads at the
+// default settings: each pair alignment beside its two mate lines scored as single-end reads.
 
 #include <benchmark/benchmark.h>
 #include <time.h>
+
+#include <cstdlib>
 
 #include <deque>
 #include <map>
@@ -109,7 +115,69 @@ void BM_PairRatio(benchmark::State& state) {
     state.counters["ratio"] = dPair / dSingle;
 }
 
+// The mate lines that the pair alignments of m join, as two single-end multireads of N lines each
+// (a line joined twice appears twice), with the qualities and mismatches of the pair alignments.
+void SplitIntoMates(const MultiRead& m, std::vector<Read>& vFirst, std::vector<Read>& vSecond) {
+    vFirst.clear();
+    vSecond.clear();
+    for (int j = 0; j < m.Size(); ++j) {
+        const Read& pair = m.Reads(j);
+        Read first = *m.pJoins[j].pFirst, second = *m.pJoins[j].pSecond;
+        first.quality = pair.quality;  // mate 1's qualities lead the pair's
+        second.quality = pair.quality + first.iLength;
+        first.pMismatches = pair.pMismatches;
+        second.pMismatches = pair.pMismatches + first.iMismatchCount;
+        vFirst.push_back(first);
+        vSecond.push_back(second);
+    }
+    // Mate 2's mismatch offsets are its own in the line, not shifted as in the pair alignment.
+    for (int j = 0; j < m.Size(); ++j) vSecond[j].pMismatches = m.pJoins[j].pSecond->pMismatches;
+}
+
+void BM_PairedFile(benchmark::State& state) {
+    const char* pFile = std::getenv("KORVEX_BENCH_PAIRED_SAM");
+    if (!pFile) {
+        state.SkipWithError("set KORVEX_BENCH_PAIRED_SAM to a paired SAM file");
+        return;
+    }
+    MultiReadCollectionMgr collections(2, 1);
+    std::string sError;
+    collections.BuildReadCollections(pFile, sError);
+    MultiReadContainer& uniques = collections.Container(1);
+    const std::vector<int> vPositions = SortUniqueReadsByPosition(uniques);
+    const ModelParameters model{0, 0.1, 1000, 200};
+    const EvidenceIndex evidence(uniques, vPositions, false, model);
+    MultiReadScorer scorer(model, ProbMode::Both);
+    std::string sRecords;
+    std::vector<Read> vFirst, vSecond;
+    double dPair = 0, dSingle = 0;
+    long iPairAlignments = 0;
+    for (auto _ : state) {
+        for (int k = 2; k <= collections.LargestAlignmentCount(); ++k)
+            for (MultiRead& m : collections.Container(k)) {
+                if (!m.IsPair()) continue;
+                SplitIntoMates(m, vFirst, vSecond);
+                double dStart = ThreadSeconds();
+                scorer.Score(m, evidence, collections.error_score, sRecords);
+                dPair += ThreadSeconds() - dStart;
+                MultiRead first{vFirst.data(), k}, second{vSecond.data(), k};
+                dStart = ThreadSeconds();
+                scorer.Score(first, evidence, collections.error_score, sRecords);
+                scorer.Score(second, evidence, collections.error_score, sRecords);
+                dSingle += ThreadSeconds() - dStart;
+                sRecords.clear();
+                iPairAlignments += k;
+            }
+    }
+    const double dIterations = static_cast<double>(state.iterations());
+    state.counters["pair_alignments"] = static_cast<double>(iPairAlignments) / dIterations;
+    state.counters["pair_ms"] = 1e3 * dPair / dIterations;
+    state.counters["single_ms"] = 1e3 * dSingle / dIterations;
+    state.counters["ratio"] = dPair / dSingle;
+}
+
 }  // namespace
 
+BENCHMARK(BM_PairedFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_PairRatio)->ArgNames({"N", "D"})->Unit(benchmark::kMillisecond)->Args({2, 2})->Args({2, 15})->Args({5, 2})->Args({5, 15});
 BENCHMARK_MAIN();

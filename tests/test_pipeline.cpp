@@ -225,7 +225,9 @@ TEST(Pipeline, GoldenFileWhateverTheThreadsJobsAndMode) {
                       "MAX_ALIGNMENTS: 148 (first at line 24)\n  lines dropped:     13\n    alignment lines with more "
                       "mismatches than the best + EXTRA_NUM_MISMATCHES_FOR_ADDITIONAL_HITS: 13 (first at line 770)\n"
                       "  unique reads:      1,665\n  multireads scored: 56 with 2, 16 with 3, 11 with 4, 66 with 5 "
-                      "alignments\n  output:            example.sam+\n");
+                      "alignments\n  output:            example.sam+\n  reports:           example.sam+.stats.json" +
+                          std::string(c.bMultiqc ? ", example.korvex_general_mqc.json, example.korvex_fates_mqc.json, "
+                                                   "example.korvex_top_value_mqc.json\n" : "\n"));
         } else {
             EXPECT_EQ(run.sStdout.find(BANNER), 1u);
         }

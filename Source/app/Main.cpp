@@ -137,12 +137,13 @@ int Guarded(Work work) {
 }
 
 // The stats file and the MultiQC sections of a run or merge that ended well with figures (a run
-// that found no usable line, and a merge of parts of an earlier build, have none).
+// that found no usable line, and a merge of parts of an earlier build, have none); the summary
+// lists them with the output.
 int WriteReportsOfARun(bool bMerge, const RunSettings& settings, const InputFile& input, RunSummary& summary,
                        double dStartSeconds) {
     if (!summary.figures.bComplete) return 0;
     summary.dWallSeconds = WallClockSeconds() - dStartSeconds;
-    WriteReports(bMerge, settings, input, summary);
+    summary.vReportFiles = WriteReports(bMerge, settings, input, summary);
     return 0;
 }
 

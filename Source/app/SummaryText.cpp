@@ -35,6 +35,12 @@ std::string ReasonLine(const std::string& sReason, int64_t iCount, int64_t iFirs
 
 // The reads (bReads) or the alignment lines of kept reads that the keep rules dropped, in all
 // and by reason; nothing when there are none.
+std::string JoinedNames(const std::vector<std::string>& vNames) {
+    std::string sText;
+    for (const std::string& sName : vNames) sText += (sText.empty() ? "" : ", ") + sName;
+    return sText;
+}
+
 std::string DroppedItem(const char* pLabel, const std::vector<DroppedByKeepRules>& vDropped, bool bReads) {
     int64_t iTotal = 0;
     std::string sReasons;
@@ -72,9 +78,8 @@ std::string FormatRunSummary(const RunSummary& summary, long iPeakKibibytes) {
     if (summary.iUniquePairs + summary.iPairMultireads > 0)
         sText += Item("pairs:", FormatCount(summary.iUniquePairs) + " unique, " +
                                     FormatCount(summary.iPairMultireads) + " with 2 or more pair alignments");
-    std::string sOutputs;
-    for (const std::string& sFile : summary.vOutputFiles) sOutputs += (sOutputs.empty() ? "" : ", ") + sFile;
-    sText += Item("output:", sOutputs.empty() ? "none" : sOutputs);
+    sText += Item("output:", summary.vOutputFiles.empty() ? "none" : JoinedNames(summary.vOutputFiles));
+    if (!summary.vReportFiles.empty()) sText += Item("reports:", JoinedNames(summary.vReportFiles));
     char sMemory[32];
     std::snprintf(sMemory, sizeof(sMemory), "%.1f MiB", iPeakKibibytes / 1024.0);
     return sText + Item("wall time:", WallTime(summary.dWallSeconds)) + Item("peak memory:", sMemory);

@@ -39,7 +39,8 @@ void RemoveOldReports(const ReportFiles& files) {
                               std::strerror(errno));
 }
 
-void WriteReports(bool bMerge, const RunSettings& settings, const InputFile& input, const RunSummary& summary) {
+std::vector<std::string> WriteReports(bool bMerge, const RunSettings& settings, const InputFile& input,
+                                      const RunSummary& summary) {
     const std::string sFinalOutput = FinalOutputTarget(settings, input).sPath;
     const ReportFiles files = ReportFilesOf(bMerge, settings, sFinalOutput);
     const char* pCommand = bMerge ? "merge" : settings.nparts > 1 ? "part" : "run";
@@ -48,4 +49,7 @@ void WriteReports(bool bMerge, const RunSettings& settings, const InputFile& inp
     WriteFile(files.sStats, StatsJson(summary, settings, origin), input);
     const std::vector<std::string> vTexts = MultiqcTexts(files.sSample, summary);
     for (std::size_t i = 0; i < files.vMultiqc.size(); ++i) WriteFile(files.vMultiqc[i], vTexts[i], input);
+    std::vector<std::string> vWritten{files.sStats};
+    vWritten.insert(vWritten.end(), files.vMultiqc.begin(), files.vMultiqc.end());
+    return vWritten;
 }

@@ -1,6 +1,9 @@
 #ifndef KORVEX_RUNREPORTS_H
 #define KORVEX_RUNREPORTS_H
 
+#include <string>
+#include <vector>
+
 #include "RunPlan.h"
 #include "RunSummary.h"
 
@@ -19,7 +22,9 @@ void ProbeReportFiles(const ReportFiles& files, const InputFile& input);
 void RemoveOldReports(const ReportFiles& files);
 
 // Writes the report files of a finished run (bMerge: merge) whose summary holds complete
-// figures, each atomically; throws OutputError naming a file that cannot be written.
-void WriteReports(bool bMerge, const RunSettings& settings, const InputFile& input, const RunSummary& summary);
+// figures, each atomically, and returns their names; throws OutputError naming a file that
+// cannot be written.
+std::vector<std::string> WriteReports(bool bMerge, const RunSettings& settings, const InputFile& input,
+                                      const RunSummary& summary);
 
 #endif

@@ -59,6 +59,7 @@ struct RunSummary {
     int64_t iPairMultireads = 0;  // pair reads with two or more, among the multireads
     std::vector<int64_t> vMultireadsScored;  // index: number of kept alignments, 2 to the largest container's
     std::vector<std::string> vOutputFiles;
+    std::vector<std::string> vReportFiles;  // the stats file and the MultiQC sections
     double dWallSeconds = 0.0;
     RunFigures figures;
 };

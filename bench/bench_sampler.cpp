@@ -42,6 +42,7 @@ struct Workload {
     std::vector<int> vCounts;
     std::vector<double> vDrawValues;
     std::vector<double*> vDrawRows;
+    std::vector<double*> vOneRow;  // T rows on the first: how the scorer runs the sampler
     std::vector<AlignmentEvidence> vAlignments;  // the sampler's view of the arrays above
     std::map<char, double> error_score;
 
@@ -62,6 +63,7 @@ struct Workload {
             for (int r = 0; r < iReads; ++r) AddUniqueRead(j, pickStart(gen), gen);
         }
         for (int t = 0; t < T; ++t) vDrawRows.push_back(&vDrawValues[static_cast<size_t>(t) * n * l]);
+        vOneRow.assign(T, vDrawValues.data());
         for (int j = 0; j < n; ++j) vAlignments.push_back({&vEvidence[j], vZRows[j], vQualities[j], vCounts[j]});
     }
 
@@ -79,7 +81,7 @@ struct Workload {
 };
 
 void RunFast(Workload& w, MCMCcalculator& calc, std::vector<double>& prob) {
-    calc.Run(w.vAlignments, w.iL, w.error_score, w.vDrawRows.data(), prob);
+    calc.Run(w.vAlignments, w.iL, w.error_score, w.vOneRow.data(), prob);
 }
 
 void RunPlain(Workload& w, std::vector<double>& prob) {

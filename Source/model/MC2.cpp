@@ -125,7 +125,7 @@ void MCMCcalculator::PrepareGammaShapes() {
 // in registers; the shared one takes its state back at the end.
 double MCMCcalculator::RunAlignment(int j, bool bPost, DistSampler& shared) {
     const AlignmentPlan& plan = vPlans[j];
-    double* row = vCurrentDraw.data() + static_cast<std::size_t>(j) * iReadLength;
+    double* row = pCurrentDraw + static_cast<std::size_t>(j) * iReadLength;
     const Site* pSites = vSites.data();
     const unsigned char* pFlagGroups = vFlagGroups.data();
     const FlagGroup* pGroups = vGroups.data();
@@ -204,7 +204,12 @@ double MCMCcalculator::Run(const std::vector<AlignmentEvidence>& alignments, int
     iNumAlignments = N;
     iReadLength = L;
     DistSampler sampler(UniformTable::Shared(), *pUniformBlock);
-    vCurrentDraw.resize(static_cast<std::size_t>(N) * L);
+    // A caller whose T rows are all one row keeps only the latest values: the chain then runs
+    // in that row, with nothing to copy per iteration.
+    const bool bOneRow = std::all_of(draws + 1, draws + model.iTotalIterations,
+                                     [draws](const double* pRow) { return pRow == draws[0]; });
+    if (!bOneRow) vCurrentDraw.resize(static_cast<std::size_t>(N) * L);
+    pCurrentDraw = bOneRow ? draws[0] : vCurrentDraw.data();
 
     FillScoreTable(error_score);
     vSites.clear();
@@ -216,7 +221,7 @@ double MCMCcalculator::Run(const std::vector<AlignmentEvidence>& alignments, int
     vLogLik.assign(N, 0.0);
     for (int j = 0; j < N; ++j) {
         PlanAlignment(j, alignments[j], draws[0] + j * L);
-        std::memcpy(vCurrentDraw.data() + static_cast<std::size_t>(j) * L, draws[0] + j * L, L * sizeof(double));
+        if (!bOneRow) std::memcpy(pCurrentDraw + static_cast<std::size_t>(j) * L, draws[0] + j * L, L * sizeof(double));
     }
     PrepareGammaShapes();
     int iMaxGroups = 0;
@@ -232,7 +237,7 @@ double MCMCcalculator::Run(const std::vector<AlignmentEvidence>& alignments, int
             bool bConstant = vPlans[j].iFirstSite == vPlans[j].iEndSite;
             vWeight[j] = bConstant ? vPlans[j].dConstantWeight : std::exp(loglik);
         }
-        std::memcpy(draws[t], vCurrentDraw.data(), static_cast<std::size_t>(N) * L * sizeof(double));
+        if (!bOneRow) std::memcpy(draws[t], pCurrentDraw, static_cast<std::size_t>(N) * L * sizeof(double));
         if (bPost) AddPosterior(prob);
     }
     // With B > T no iteration is past burn-in; the divisor is then 0 or negative and the

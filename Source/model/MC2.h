@@ -29,7 +29,8 @@ public:
     MCMCcalculator& operator=(const MCMCcalculator&) = delete;
 
     // Runs the chain of one multiread of L bases, one record per alignment (N of them), from the
-    // start values in draws[0] (N rows of L values), writing iteration t's values to draws[t];
+    // start values in draws[0] (N rows of L values), writing iteration t's values to draws[t]
+    // (when every row is draws[0], it holds the last iteration's values at the end);
     // adds the posterior of each alignment to prob (N values). Returns the wall-clock seconds taken.
     double Run(const std::vector<AlignmentEvidence>& alignments, int L, const std::map<char, double>& error_score,
                double** draws, std::vector<double>& prob);
@@ -89,6 +90,7 @@ private:
     std::vector<double> vRatios;            // a site's ratios of one iteration, group by group
     std::vector<double> vConstantTerms;     // likelihood terms of uncovered positions after a site
     std::vector<double> vCurrentDraw;       // the chain's latest row: N rows of L values
+    double* pCurrentDraw = nullptr;         // that row: vCurrentDraw, or the caller's one row
     std::vector<AlignmentPlan> vPlans;      // one per alignment
     std::vector<double> vWeight;            // per alignment, of the current iteration
     std::vector<double> vLogLik;            // per alignment, of the current iteration

@@ -113,6 +113,21 @@ TEST(DistSampler, DrawsAtTheEndOfTheTableMatchTheLiteralDraws) {
     }
 }
 
+// The shared powers against pow itself at every position of the table, for the exponents of
+// the shapes 0.1 and 1.1; together they need more than the budget, so the second one's last
+// chunks are not kept and computed on demand.
+TEST(UniformPowers, EqualPowAtEveryPositionOfTheTable) {
+    const double* U = UniformTable::Shared().Begin();
+    for (double a : {0.1, 1.1}) {
+        const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(a);
+        ASSERT_NE(shape.pPowers, nullptr);
+        for (std::size_t q = 0; q < UniformTable::kSize; ++q) {
+            const double dExpected = std::pow(U[q], shape.dInverseFraction), dPower = shape.pPowers->Power(q);
+            ASSERT_EQ(std::memcmp(&dExpected, &dPower, sizeof(double)), 0) << "shape " << a << " position " << q;
+        }
+    }
+}
+
 // The jumps against the tangent rejection loop as the literal draw runs it, from every start in
 // the shared table (chunk ends and the table's end included), for the smallest and largest
 // shapes kept and two between. It runs before the chains below, which fill the process's

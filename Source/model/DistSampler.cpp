@@ -34,5 +34,6 @@ DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {
     shape.pFraction = shape.dFraction > 0.0 ? FractionBounds::Shared(shape.dInverseFraction) : nullptr;
     shape.pTangent = TangentBounds::Shared(shape.iWhole);
     shape.pJumps = TangentJumps::Shared(shape.iWhole);
+    shape.pPowers = shape.dFraction > 0.0 ? UniformPowers::Shared(shape.dInverseFraction) : nullptr;
     return shape;
 }

@@ -8,6 +8,7 @@
 #include "GammaBounds.h"
 #include "SimpleRNG.h"
 #include "TangentJumps.h"
+#include "UniformPowers.h"
 #include "UniformTable.h"
 
 // The draws are forced inline into the sampler's loops: only then does a local DistSampler
@@ -52,6 +53,7 @@ public:
         const FractionBounds* pFraction;  // shared, when f > 0: decides most rounds of Gamma(f)
         const TangentBounds* pTangent;    // shared, when n > 5: decides most tangent proposals
         const TangentJumps* pJumps;       // shared, when 5 < n <= TangentJumps::kMaxShape
+        const UniformPowers* pPowers;     // shared, when f > 0: pow(u, 1 / f) of the table's uniforms
     };
     static GammaShape MakeGammaShape(double a);
 
@@ -98,6 +100,11 @@ private:
     KORVEX_FORCE_INLINE static double ProductOf(const double* pValues, int n);
     KORVEX_FORCE_INLINE double GammaTangent(const GammaShape& shape);
     KORVEX_FORCE_INLINE double GammaFractionPart(const GammaShape& shape);
+    // pow(*pValue, 1 / f) for a value just read.
+    KORVEX_FORCE_INLINE double InversePower(const GammaShape& shape, const double* pValue) const {
+        if (shape.pPowers && pEnd == pTableEnd) return shape.pPowers->Power(static_cast<std::size_t>(pValue - pTable));
+        return std::pow(*pValue, shape.dInverseFraction);
+    }
 
     const double* pNext;   // next unread value, in the shared table or in *pBlock
     const double* pEnd;    // end of the values readable there
@@ -213,7 +220,7 @@ KORVEX_FORCE_INLINE double DistSampler::GammaFractionPart(const GammaShape& shap
         if (shape.dFractionBound >= v0) {
             Verdict verdict = shape.pFraction->DecideFirst(v1, v2);
             if (verdict == Verdict::Reject) continue;
-            double xi = std::pow(v1, shape.dInverseFraction);
+            double xi = InversePower(shape, pNext - 2);
             if (verdict == Verdict::Accept) return xi;
             double t = std::pow(xi, shape.dFractionPower);
             if (v2 * t > t * std::exp(-xi)) continue;

@@ -1,0 +1,55 @@
+#ifndef KORVEX_UNIFORMPOWERS_H
+#define KORVEX_UNIFORMPOWERS_H
+
+#include <atomic>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+// pow(u, g) for the uniforms u of the shared table and one exponent g, as std::pow computes it.
+// The fractional part of a gamma draw returns pow(v1, 1 / f) for the uniform v1 of its
+// accepted round; as every multiread's chain reads the same table, that value depends on the
+// table position alone, and the chains of a run share it instead of calling pow each time.
+// The powers are computed in chunks of the table on first use, by whichever thread needs them
+// first, and all exponents together keep at most kBudgetBytes; past the budget, Power calls
+// pow itself. One object per exponent for the whole process; the first kMaxExponents
+// exponents asked for get one (a run asks for few: one per number of variant reads).
+class UniformPowers {
+public:
+    static constexpr std::size_t kBudgetBytes = std::size_t(8) << 20;
+    static constexpr int kMaxExponents = 8;
+
+    // The shared powers of exponent g, or null when none are kept.
+    static const UniformPowers* Shared(double g);
+    explicit UniformPowers(double g);
+    ~UniformPowers();
+    UniformPowers(const UniformPowers&) = delete;
+    UniformPowers& operator=(const UniformPowers&) = delete;
+
+    // pow(table[q], g), bit for bit.
+    double Power(std::size_t q) const {
+        const double* pChunk = apChunks[q >> kChunkBits].load(std::memory_order_acquire);
+        if (!pChunk) pChunk = FillChunk(q >> kChunkBits);
+        if (pChunk == NotKept()) return std::pow(pTable[q], dExponent);
+        return pChunk[q & kChunkMask];
+    }
+
+private:
+    static constexpr int kChunkBits = 15;  // 256 KB of powers per chunk
+    static constexpr std::size_t kChunkPositions = std::size_t(1) << kChunkBits;
+    static constexpr std::size_t kChunkMask = kChunkPositions - 1;
+    static constexpr std::size_t kChunks = 32;  // UniformTable::kSize / kChunkPositions
+
+    // Computes chunk c, publishes it (or takes the one another thread published first) and
+    // returns it; over the budget, publishes and returns NotKept().
+    const double* FillChunk(std::size_t c) const;
+    // What a chunk not kept holds: an address no chunk has.
+    static const double* NotKept();
+
+    double dExponent;
+    const double* pTable;  // the shared table's values
+    // Null until filled; then owned here (but for NotKept()), written once by the thread that fills it, read-only after.
+    mutable std::atomic<const double*> apChunks[kChunks];
+};
+
+#endif

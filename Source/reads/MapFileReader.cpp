@@ -226,13 +226,6 @@ bool MapFileReader::TakeSequenceAndQuality(long long iFlag, std::string_view& se
     return true;
 }
 
-// The length of the read's mate, known once a line of it had a sequence: this one's at the latest.
-int MapFileReader::KnownReadLength(std::string_view sequence) const {
-    for (const KnownLength& known : aLengths[iLineMate])
-        if (known.sName == Field(0)) return known.iLength;
-    return SequenceLength(sequence);
-}
-
 // Tests one split alignment line and, when it is usable, stores it in read. A line that the feed
 // examined on its own keeps that verdict unless it takes SEQ and QUAL from another line or its
 // read has another length than its SEQ: those checks are made here, in the same order.
@@ -246,7 +239,13 @@ bool MapFileReader::ProcessAlignmentLine(int iLineNumber, Read& read, int& rejec
     std::string_view sequence, quality;  // SEQ, QUAL
     if (!TakeSequenceAndQuality(verdict.iFlag, sequence, quality))
         return Reject(RejectReason::NoSequence, iLineNumber, rejectedCount);
-    const int iReadLength = KnownReadLength(sequence);
+    // The length of the read's mate, known once a line of it had a sequence: this one's at the latest.
+    int iReadLength = SequenceLength(sequence);
+    for (const KnownLength& known : aLengths[iLineMate]) {
+        if (known.sName != Field(0)) continue;
+        iReadLength = known.iLength;
+        break;
+    }
     const int* pMdOffsets = nullptr;
     if (pParsed != nullptr && pParsed->bSequenceExamined && iReadLength == SequenceLength(sequence)) {
         pMdOffsets = pParsed->pMdOffsets;

@@ -88,7 +88,6 @@ private:
     void ReleaseWaitingLines();
     bool ProcessAlignmentLine(int iLineNumber, Read& read, int& rejectedCount, const ParsedLine* pParsed);
     bool TakeSequenceAndQuality(long long iFlag, std::string_view& sequence, std::string_view& quality);
-    int KnownReadLength(std::string_view sequence) const;
     void WarnOfMismatchTag(int iLineNumber);
     void TakeMismatches(Read& read, const int* pMdOffsets, int iMdOffsetCount, const CigarShape& cigar);
     bool Reject(RejectReason reason, int iLineNumber, int& rejectedCount);

@@ -177,7 +177,7 @@ void BM_Step1(benchmark::State& state) {
         MultiReadCollectionMgr collections(2, 2);
         std::unique_ptr<LineSource> pLines = OpenLineSource(input, {"", static_cast<int>(state.range(1))});
         std::string sError;
-        collections.BuildReadCollections(*pLines, input.Name(), sError);
+        collections.BuildReadCollections(*pLines, input.Name(), sError, static_cast<int>(state.range(1)));
         std::vector<int> vPositions = SortUniqueReadsByPosition(collections.Container(1));
         benchmark::DoNotOptimize(vPositions.data());
         iLines = collections.LinesRead();
@@ -253,7 +253,7 @@ void BM_ContentChecksum(benchmark::State& state) {
 
 BENCHMARK(BM_ContentChecksum)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 BENCHMARK(BM_DrainLineSource)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_Step1)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Step1)->Args({0, 1})->Args({0, 2})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SamtoolsCount)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_WriteTaggedBam)->Args({0, 1})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_WriteSamplus)->Args({0, 1})->Args({0, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);

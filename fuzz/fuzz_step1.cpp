@@ -1,6 +1,7 @@
 // Fuzz target: the SAM reader and Step 1. The input is the text of a SAM file; it is read
 // through MultiReadCollectionMgr::BuildReadCollections and the unique reads are sorted by
-// position. A refusal (InputError) is a normal outcome; what is built must be consistent.
+// position. A refusal (InputError) is a normal outcome; what is built must be consistent. The
+// reader parsing ahead on threads, in small blocks, must give what it gives on one.
 #include <climits>
 #include <cstdint>
 #include <set>
@@ -70,6 +71,28 @@ void CheckSorted(const MultiReadContainer& uniqueReads, const std::vector<int>& 
     }
 }
 
+// Everything the reader gives for a text, its refusal included, as one text.
+std::string ReaderTranscript(const std::string& sText, int iThreads, std::size_t iBlockBytes) {
+    MemoryLineSource source(sText);
+    MapFileReader reader(source, "fuzz.sam", iThreads, iBlockBytes);
+    std::string s;
+    int iRejected = 0;
+    try {
+        for (Read read; reader.Read_a_Line(read, iRejected);) {
+            s += std::to_string(read.lineNumber) + read.strand + std::to_string(read.iMate) + read.readID + "\t" +
+                 read.chromosome + "\t" + std::to_string(read.position) + "\t" + read.quality + "\t";
+            for (int i = 0; i < read.MismatchCount(); ++i) s += std::to_string(read.Mismatch(i).position) + ",";
+            const AlignedSpan span = reader.LastAlignedSpan();
+            s += std::to_string(span.iFirst) + ":" + std::to_string(span.iCount) + "\n";
+        }
+    } catch (const InputError& error) {
+        s += error.what();
+    }
+    for (int i = 0; i < REJECT_REASON_COUNT; ++i)
+        s += std::to_string(reader.Rejections().aiCount[i]) + "@" + std::to_string(reader.Rejections().aiFirstLine[i]);
+    return s + std::to_string(reader.LinesRead()) + std::to_string(reader.SawMismatchTag());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -78,7 +101,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
-    MemoryLineSource source(std::string(reinterpret_cast<const char*>(pData), iSize));
+    const std::string sText(reinterpret_cast<const char*>(pData), iSize);
+    FUZZ_CHECK(ReaderTranscript(sText, 3, 64) == ReaderTranscript(sText, 1, PARSED_BLOCK_BYTES));
+    MemoryLineSource source(sText);
     // One collection for all inputs: each build starts from scratch, and making its tables anew
     // for every input would take most of the time.
     static MultiReadCollectionMgr collections(2, 2);

@@ -363,7 +363,7 @@ TEST_F(DamagedInput, RunsOnDamagedFilesEndNamingTheFile) {
     auto run = [](const std::string& sInput, const std::string& sThreads, const std::string& sDir) {
         std::filesystem::create_directory(sDir);
         const int iStatus = RunShell("cd '" + sDir + "' && OMP_NUM_THREADS=" + sThreads + " timeout 60 '" KORVEX_BINARY
-                                     "' STRANDNESS_OPTION=OFF TOTAL_ITERATIONS=20 BURNIN_ITERATIONS=10 OUTPUT_FORMAT=SAMPLUS"
+                                     "' NUM_THREADS=" + sThreads + " STRANDNESS_OPTION=OFF TOTAL_ITERATIONS=20 BURNIN_ITERATIONS=10 OUTPUT_FORMAT=SAMPLUS"
                                      " OUTPUT_FILE=out.sam+ MAP_FILENAME='" + sInput + "' >out.txt 2>err.txt");
         return ProgramResult{iStatus, "", ReadFile(sDir + "/err.txt")};
     };

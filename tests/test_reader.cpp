@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "Logger.h"
+#include "MemoryLineSource.h"
 #include "MapFileReader.h"
 #include "MismatchTag.h"
 #include "MultiReadCollectionMgr.h"
@@ -36,14 +37,11 @@ struct ReadOutcome {
     std::string sWarnings, sError;
 };
 
-ReadOutcome ReadSam(const std::string& samText) {
-    TempDir dir;
-    WriteFile(dir.File("in.sam"), samText);
+ReadOutcome ReadLines(LineSource& source, int iThreads, std::size_t iBlockBytes) {
     static const TempDir logDir;  // the warnings also go to the log, which outlives each file read
     static const bool bLog = GetLogger()->CreateOutFile(logDir.File("test.log"));
     EXPECT_TRUE(bLog);
-    PlainLineSource source(dir.File("in.sam"));
-    MapFileReader reader(source, "in.sam");
+    MapFileReader reader(source, "in.sam", iThreads, iBlockBytes);
     ReadOutcome outcome;
     testing::internal::CaptureStderr();
     outcome.sError = ErrorOf<InputError>([&] {
@@ -59,6 +57,34 @@ ReadOutcome ReadSam(const std::string& samText) {
     outcome.sWarnings = testing::internal::GetCapturedStderr();
     outcome.rejections = reader.Rejections();
     return outcome;
+}
+
+// Reads on one thread, and checks that parsing ahead on several threads gives just the same, in
+// blocks of one line, of a few lines, and of the usual size (which holds a small file whole).
+template <class MakeSource>
+ReadOutcome ReadOnEveryThreadCount(MakeSource makeSource) {
+    const auto pSource = makeSource();
+    const ReadOutcome outcome = ReadLines(*pSource, 1, PARSED_BLOCK_BYTES);
+    for (const auto& [iThreads, iBlockBytes] : {std::pair<int, std::size_t>{2, 1}, {4, 300}, {3, PARSED_BLOCK_BYTES}}) {
+        SCOPED_TRACE(std::to_string(iThreads) + " threads, blocks of " + std::to_string(iBlockBytes) + " bytes");
+        const auto pAgain = makeSource();
+        const ReadOutcome parallel = ReadLines(*pAgain, iThreads, iBlockBytes);
+        EXPECT_EQ(parallel.vReads, outcome.vReads);
+        EXPECT_EQ(parallel.iRejected, outcome.iRejected);
+        EXPECT_EQ(parallel.sWarnings, outcome.sWarnings);
+        EXPECT_EQ(parallel.sError, outcome.sError);
+        for (int i = 0; i < REJECT_REASON_COUNT; ++i) {
+            EXPECT_EQ(parallel.rejections.aiCount[i], outcome.rejections.aiCount[i]) << i;
+            EXPECT_EQ(parallel.rejections.aiFirstLine[i], outcome.rejections.aiFirstLine[i]) << i;
+        }
+    }
+    return outcome;
+}
+
+ReadOutcome ReadSam(const std::string& samText) {
+    TempDir dir;
+    WriteFile(dir.File("in.sam"), samText);
+    return ReadOnEveryThreadCount([&] { return std::make_unique<PlainLineSource>(dir.File("in.sam")); });
 }
 
 std::string Line(const std::string& sName, const std::string& sFlag, int iPosition, const std::string& sTags) {
@@ -312,6 +338,41 @@ TEST(MapFileReader, CapsWarnings) {
     EXPECT_EQ(vLines.back(),
               "ParseMismatchString: 2 more warnings about mismatch strings of another length than the aligned bases "
               "were not shown (12 in all).");
+}
+
+// Parsing ahead stops nowhere else than one thread does: a failure to read, met by the blocks read
+// ahead, comes after every line before it; a refusal or a rejection in an earlier line still comes
+// first, whatever fails later. A read whose lines differ in length is judged by its first.
+TEST(MapFileReader, ParsingAheadKeepsTheFirstFailureInLineOrder) {
+    // Fails to read at line iFailAt, as a file damaged there would.
+    class FailingSource : public MemoryLineSource {
+    public:
+        FailingSource(std::string sAll, int iFailAt_) : MemoryLineSource(std::move(sAll)), iFailAt(iFailAt_) {}
+        bool NextLine(LineView& line) override {
+            if (++iLine == iFailAt) throw InputError("the SAM file (in.sam) cannot be read after line " + std::to_string(iLine - 1));
+            return MemoryLineSource::NextLine(line);
+        }
+
+    private:
+        int iFailAt, iLine = 0;
+    };
+    std::string sReads;
+    for (int i = 0; i < 60; ++i) sReads += SamLine("r" + std::to_string(i / 2), std::to_string(i % 2 * 256));
+    const std::string sCoordinate = "@HD\tVN:1.6\tSO:coordinate\n", sShort = SamLine("r29", "256", SEQ36.substr(1), QUAL36.substr(1));
+    struct Case { std::string sText; int iFailAt; std::size_t iReads; std::string sError; };
+    const Case CASES[] = {
+        {sReads, 0, 60, ""},
+        {sReads, 55, 54, "the SAM file (in.sam) cannot be read after line 54"},
+        {sCoordinate + sReads, 50, 0, "the SAM file (in.sam), line 1: the alignments are sorted by coordinate"},
+        {sReads + sShort + "r30\t0\n", 0, 60, ""},  // rejected: another length, too few fields
+    };
+    for (const Case& c : CASES) {
+        SCOPED_TRACE(c.sText.substr(0, 20) + ", failing at line " + std::to_string(c.iFailAt));
+        const ReadOutcome outcome =
+            ReadOnEveryThreadCount([&] { return std::make_unique<FailingSource>(c.sText, c.iFailAt); });
+        EXPECT_EQ(outcome.vReads.size(), c.iReads);
+        EXPECT_EQ(outcome.sError.substr(0, c.sError.size()), c.sError);
+    }
 }
 
 // The keep rules: kept alignments by container, and the drops ("reads above the limit, reads with

@@ -86,7 +86,7 @@ bool RunStep1(const RunContext& run, Step1Data& data) {
 
     std::unique_ptr<LineSource> pSource = OpenLineSource(input, InputOptionsOf(run.settings));
     std::string sBuildError;
-    data.iLinesAccepted = collections.BuildReadCollections(*pSource, input.Name(), sBuildError);
+    data.iLinesAccepted = collections.BuildReadCollections(*pSource, input.Name(), sBuildError, run.settings.iNumThreads);
     data.inputContent = pSource->Checksum();
     if (data.iLinesAccepted < 1) {
         message << std::endl

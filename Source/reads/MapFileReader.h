@@ -4,49 +4,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "AlignmentLine.h"
 #include "Cigar.h"
 #include "LineSource.h"
 #include "MismatchTag.h"
+#include "ParsedLineFeed.h"
 #include "Read.h"
-
-// Why a SAM line is not taken as an alignment.
-enum class RejectReason {
-    TooFewFields,         // fewer than 11 fields
-    NulByte,              // the line holds a NUL byte
-    BadFlag,              // FLAG is not a number from 0 to 65535
-    Unmapped,             // FLAG 0x4 without 0x10
-    Supplementary,        // FLAG 0x800: another part of a chimeric alignment, not another place of the read
-    BadPosition,          // POS is not a number from 0 to 2147483647
-    MalformedCigar,       // not a CIGAR, no aligned base, or clips inside the alignment
-    InsertionOrDeletion,  // I or D in the CIGAR
-    Spliced,              // N in the CIGAR
-    Padded,               // P in the CIGAR
-    NoSequence,           // no line of the read has both SEQ and QUAL
-    ReadTooLong,          // the read is longer than MAX_READ_LENGTH
-    OtherLength,          // SEQ has another length than the read's first SEQ
-    OtherQualityLength,   // QUAL has another length than SEQ
-    NotAcgt,              // SEQ holds a letter other than A, C, G and T
-    CigarOtherLength,     // the CIGAR's clipped and aligned bases do not add up to the read's length
-    NoMdTag,              // no MD:Z tag
-    UnreadableMdTag,      // an MD:Z tag that does not describe the aligned bases
-};
-constexpr int REJECT_REASON_COUNT = 18;
-
-const char* DescribeRejectReason(RejectReason reason);
-
-// The rejected lines of a file: how many for each reason, and the first of each.
-struct LineRejections {
-    int64_t aiCount[REJECT_REASON_COUNT] = {};
-    int aiFirstLine[REJECT_REASON_COUNT] = {};
-
-    void Add(RejectReason reason, int iLineNumber);
-    int64_t Count(RejectReason reason) const { return aiCount[static_cast<int>(reason)]; }
-    int64_t Total() const;
-};
+#include "RejectReason.h"
 
 // Where the aligned bases of a line lie on its reference, clipped bases left out: POS and the
 // number of M, = and X bases.
@@ -64,8 +33,11 @@ struct AlignedSpan {
 // the file, the line and the remedy.
 class MapFileReader {
 public:
-    // source yields the file's lines; sFileName names the file in messages.
-    MapFileReader(LineSource& source, std::string sFileName);
+    // source yields the file's lines; sFileName names the file in messages. With iThreads above
+    // one, the lines are read ahead and parsed on up to that many threads (this one included); what
+    // the reader gives, warns of and throws is the same for every number (and block size).
+    MapFileReader(LineSource& source, std::string sFileName, int iThreads = 1,
+                  std::size_t iBlockBytes = PARSED_BLOCK_BYTES);
 
     // The next accepted alignment; false at the end of the file. The texts and mismatches of
     // read point into the reader's buffers and stay valid only until the next call.
@@ -106,8 +78,7 @@ private:
     bool NextFileLine(LineView& line);
     bool NextFileAlignmentLine(LineView& line);
     void ReadHeaderLine(const LineView& line);
-    bool SplitFields(char* pText, std::size_t iLength);
-    std::string_view Field(int i) const { return aFields[i]; }
+    std::string_view Field(int i) const { return fields.Field(i); }
     bool NeedsSequenceFromAnotherLine() const;
     int MateOfSplitLine() const;
     const SequenceDonor* FindDonor() const;
@@ -115,22 +86,21 @@ private:
     void RememberReadLength();
     bool HoldUntilSequenceKnown(const LineView& line, int iLineNumber);
     void ReleaseWaitingLines();
-    bool ProcessAlignmentLine(int iLineNumber, Read& read, int& rejectedCount);
+    bool ProcessAlignmentLine(int iLineNumber, Read& read, int& rejectedCount, const ParsedLine* pParsed);
     bool TakeSequenceAndQuality(long long iFlag, std::string_view& sequence, std::string_view& quality);
-    std::string_view FindMismatchField() const;
-    bool TakeMismatches(Read& read, std::string_view mdField, const CigarShape& cigar);
+    void WarnOfMismatchTag(int iLineNumber);
+    void TakeMismatches(Read& read, const int* pMdOffsets, int iMdOffsetCount, const CigarShape& cigar);
     bool Reject(RejectReason reason, int iLineNumber, int& rejectedCount);
     [[noreturn]] void Refuse(int iLineNumber, const std::string& sProblem, const std::string& sRemedy) const;
 
     LineSource& source;
+    std::unique_ptr<ParsedLineFeed> pFeed;  // with more than one thread: the lines, parsed ahead
+    ParsedLine* pParsedLine = nullptr;      // the line the feed gave last
     std::string fileName;
     int currentLineNumber;
 
-    static const int MANDATORY_FIELDS = 11;
-    std::string_view currentText;               // the current line
-    std::string_view aFields[MANDATORY_FIELDS];  // its first non-empty fields
-    int iFieldCount = 0;                         // how many of them it has
-    std::string_view tagText;                   // the text after them
+    SamFields fields;          // of the current line
+    AlignmentVerdict verdict;  // of the current line
     bool bSawAlignment;
     bool bSawMismatchTag;
 

@@ -99,7 +99,7 @@ void MultiReadCollectionMgr::FileGroup(TmpReadContainer& tmp) {
 }
 
 int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const std::string& sFileName,
-                                                     std::string& errorMessage) {
+                                                     std::string& errorMessage, int iThreads) {
     ClearContainers();
     errorMessage.clear();
     sInputName = sFileName;
@@ -109,7 +109,7 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     drops = KeepRuleDrops();
     iReadsWithSeveralAlignments = 0;
     iUniquePairs = iPairMultireads = 0;
-    MapFileReader reader(source, sFileName);
+    MapFileReader reader(source, sFileName, iThreads);
     int iRejected = 0;
     int64_t iAccepted = 0;
     Read read;

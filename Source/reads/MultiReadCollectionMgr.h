@@ -39,8 +39,10 @@ public:
     // Reads the lines of source (the file sFileName) and fills the containers; returns the
     // number of alignment lines accepted. errorMessage says why when the file holds no
     // alignment line at all. Throws InputError when the file cannot be read or the model cannot
-    // use it (not grouped by read, paired reads, no MD tags at all).
-    int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, std::string& errorMessage);
+    // use it (not grouped by read, paired reads, no MD tags at all). With iThreads above one the
+    // lines are parsed ahead on that many threads; the result is the same.
+    int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, std::string& errorMessage,
+                                 int iThreads = 1);
     // The same for a plain text file.
     int64_t BuildReadCollections(const std::string& samFileName, std::string& errorMessage);
 

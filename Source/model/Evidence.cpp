@@ -14,16 +14,35 @@ int UpperBound(const std::vector<int>& positions, int from, int to, long long va
 }
 
 // The genome position of u's last base.
-long long EndOf(const Read& u) { return static_cast<long long>(u.position) + u.iLength - 1; }
+long long EndOf(const UniqueRead& u) { return static_cast<long long>(u.position) + u.iLength - 1; }
+
+}  // namespace
+
+EvidenceIndex::EvidenceIndex(const UniqueReads& uniqueReads_, bool bStrandness_, const ModelParameters& model)
+    : uniqueReads(uniqueReads_),
+      uniquePositions(uniqueReads_.Positions()),
+      bStrandness(bStrandness_),
+      iLongestUnique(uniqueReads_.LongestLength()),
+      iFlankingValue(model.iFlankingValue) {}
+
+// A unique read is evidence for r when it lies on the same reference and, with strandness, comes
+// from a fragment of r's fragment strand (for single-end reads: on r's strand). Alignments read from one file share one text per reference name, so equal
+// pointers settle most comparisons.
+bool EvidenceIndex::Matches(const UniqueRead& u, const Read& r) const {
+    const char* pChromosome = uniqueReads.ReferenceOf(u);
+    if (pChromosome != r.chromosome && std::strcmp(pChromosome, r.chromosome) != 0) return false;
+    return !bStrandness || UniqueReads::FragmentStrandOf(u) == r.FragmentStrand();
+}
 
 // The evidence of unique read u at genome position X: whether u has a mismatch there. Its
 // mismatches ascend, so the search stops at the first one beyond X. Positions near the top of
 // the int range: the sums are taken in 64 bits.
-MisMatchData EvidenceAt(long long X, const Read& u) {
+MisMatchData EvidenceIndex::EvidenceAt(long long X, const UniqueRead& u) const {
     const long long iOffset = X - u.position;
     MisMatchData entry{static_cast<int>(iOffset), false, ' '};
-    for (int i = 0; i < u.MismatchCount(); ++i) {
-        const ReadMismatch& mismatch = u.Mismatch(i);
+    const ReadMismatch* pMismatches = uniqueReads.MismatchesOf(u);
+    for (int i = 0; i < u.iMismatchCount; ++i) {
+        const ReadMismatch& mismatch = pMismatches[i];
         if (mismatch.position < iOffset) continue;
         if (mismatch.position == iOffset) {
             entry.bMisMatch = true;
@@ -32,30 +51,6 @@ MisMatchData EvidenceAt(long long X, const Read& u) {
         break;
     }
     return entry;
-}
-
-int LongestRead(const MultiReadContainer& reads) {
-    int iLongest = 0;
-    for (const MultiRead& read : reads) iLongest = std::max(iLongest, static_cast<int>(read.Reads(0).iLength));
-    return iLongest;
-}
-
-}  // namespace
-
-EvidenceIndex::EvidenceIndex(const MultiReadContainer& uniqueReads_, const std::vector<int>& uniquePositions_,
-                             bool bStrandness_, const ModelParameters& model)
-    : uniqueReads(uniqueReads_),
-      uniquePositions(uniquePositions_),
-      bStrandness(bStrandness_),
-      iLongestUnique(LongestRead(uniqueReads_)),
-      iFlankingValue(model.iFlankingValue) {}
-
-// A unique read is evidence for r when it lies on the same reference and, with strandness, comes
-// from a fragment of r's fragment strand (for single-end reads: on r's strand). Alignments read from one file share one text per reference name, so equal
-// pointers settle most comparisons.
-bool EvidenceIndex::Matches(const Read& u, const Read& r) const {
-    if (u.chromosome != r.chromosome && std::strcmp(u.chromosome, r.chromosome) != 0) return false;
-    return !bStrandness || u.FragmentStrand() == r.FragmentStrand();
 }
 
 EvidenceWindow EvidenceIndex::WindowOfSpan(long long iFirst, long long iLast) const {
@@ -71,7 +66,7 @@ EvidenceWindow EvidenceIndex::WindowOfSpan(long long iFirst, long long iLast) co
 int EvidenceIndex::CountMatching(const Read& r, EvidenceWindow window) const {
     int iCount = 0;
     for (int i = window.iFirst; i <= window.iLast; ++i) {
-        const Read& u = uniqueReads[i].Reads(0);
+        const UniqueRead& u = uniqueReads[i];
         if (EndOf(u) >= window.iLowestEnd && Matches(u, r)) ++iCount;
     }
     return iCount;
@@ -88,7 +83,7 @@ void EvidenceIndex::AppendCovering(const Read& r, int k, EvidenceWindow window, 
     const int e = UpperBound(uniquePositions, s, window.iLast + 1, X) - 1;
     const long long iLowestEnd = std::max(X, window.iLowestEnd);
     for (int i = s; i <= e; ++i) {
-        const Read& u = uniqueReads[i].Reads(0);
+        const UniqueRead& u = uniqueReads[i];
         if (EndOf(u) >= iLowestEnd && Matches(u, r)) out.push_back(EvidenceAt(X, u));
     }
 }

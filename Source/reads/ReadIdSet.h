@@ -16,7 +16,8 @@ public:
     // The first line on which a read ID starts a group again, with the line of its first
     // group in iFirstLine; 0 when every read ID started one group only.
     int FirstReappearance(int& iFirstLine);
-    void Clear() { vGroups.clear(); }
+    // Forgets every read ID and frees their memory.
+    void Clear() { std::vector<Group>().swap(vGroups); }
 
 private:
     struct Group {

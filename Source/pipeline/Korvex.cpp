@@ -315,6 +315,7 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
     ReportLeftovers(workDirectory.Path(), {files.sOutput, files.sManifest},
                     input.IsStandardInput() ? input.Path() : std::string());
     RunStep2(run, data, workDirectory.Path());
+    data.collections.ReleaseScoringInputs();
     KeepOnlyValuesOwnedByThisPart(data.collections, settings);
     data.collections.SumPairValuesOnLines();
     CollectRunFigures(data.collections, settings.probMode, summary);

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "FreeMemory.h"
 #include "Logger.h"
 #include "PlainLineSource.h"
 
@@ -143,12 +144,15 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
         throw InputError(message.str());
     }
 
-    seenReadIds.Clear();  // its memory is free before the unique reads are sorted
     LogRejections(iRejected);
     LogDrops();
     errorCounts.Finish(error_score);
     ShuffleMultiReadContainers();
+    // The sort holds the unique reads twice for a moment: the read IDs are given back first.
+    seenReadIds.Clear();
+    ReturnFreedMemory();
     uniqueReads.SortByPosition();
+    ReturnFreedMemory();
     return iAccepted;
 }
 
@@ -220,6 +224,22 @@ void MultiReadCollectionMgr::PutReadsIntoProperContainer(int count, TmpReadConta
     else
         Container(count).push_back(MakeMultiRead(records, tmp, count, keptLines.MultireadLines()));
     iFiledCount = count;
+}
+
+void MultiReadCollectionMgr::ReleaseScoringInputs() {
+    uniqueReads.Clear();
+    auto forget = [](Read& read) {
+        read.readID = read.quality = "";
+        read.pMismatches = nullptr;
+        read.iMismatchCount = 0;
+    };
+    for (int k = 2; k <= LargestAlignmentCount(); ++k)
+        for (MultiRead& multiRead : Container(k))
+            for (int j = 0; j < k; ++j) forget(multiRead.Reads(j));
+    for (Read* pLine : keptLines.MultireadLines()) forget(*pLine);
+    texts.Release();
+    mismatches.Release();
+    ReturnFreedMemory();
 }
 
 // The Reads live in the records arena and own nothing, so they are dropped all at once.

@@ -62,6 +62,10 @@ public:
     void PutReadsIntoProperContainer(int count, TmpReadContainer& tmp);
     // Forgets every container and every text.
     void ClearContainers();
+    // Once the multireads are scored, the output needs only their lines and values: frees the
+    // unique reads and the names, qualities and mismatches of the multireads' alignments (their
+    // Reads then hold empty texts and no mismatches).
+    void ReleaseScoringInputs();
 
     // The lines rejected by the last build, by reason, and the lines read in all.
     const LineRejections& Rejections() const { return rejections; }

@@ -1,6 +1,7 @@
 // Reading the SAM file: each line, the reads' texts and refusals, and the multiread containers.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <map>
 #include <set>
 #include <sstream>
@@ -11,7 +12,9 @@
 #include "MismatchTag.h"
 #include "MultiReadCollectionMgr.h"
 #include "PlainLineSource.h"
+#include "ReadIdSet.h"
 #include "TestHelpers.h"
+#include "UniqueReads.h"
 
 namespace {
 
@@ -459,4 +462,48 @@ TEST(MultiReadCollectionMgr, ReadsInAnotherOrderScoreTheSameLines) {
     const std::map<std::string, std::string> forward = Values(sForward);
     EXPECT_EQ(forward.size(), 23u);
     EXPECT_EQ(Values(sBackward), forward);
+}
+
+// Unique reads sort by position across the int range and across ranges of 65536 positions,
+// equal positions in filing order; each keeps its own mismatches (any number), reference and
+// fragment strand (mate 2's turned).
+TEST(UniqueReads, SortByPositionKeepsEachReadsFields) {
+    const struct { int iPosition; const char* sChromosome; char cStrand; int8_t iMate; std::vector<int> vMismatches; } cases[] = {
+        {65536, "chr1", '+', 0, {1}},  {INT_MAX, "chr2", '-', 0, {2}}, {-998, "chr1", '+', 0, {3, 30}},
+        {65535, "chrM", '+', 2, {4}},  {0, "chr1", '-', 1, {5, 6, 7}}, {65536, "chr2", '-', 2, {}},
+        {-65537, "chr1", '+', 0, {8}}, {65536, "chr1", '+', 0, {9}},   {INT_MIN, "chr1", '-', 2, {10}}};
+    const std::string sQuality = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    UniqueReads uniques;
+    for (const auto& c : cases) {
+        Read read = MakeRead("u", c.sChromosome, c.iPosition, sQuality, c.vMismatches);
+        read.strand = c.cStrand;
+        read.iMate = c.iMate;
+        uniques.Add(read);
+    }
+    uniques.SortByPosition();
+    std::string s;
+    for (std::size_t i = 0; i < uniques.Size(); ++i) {
+        const UniqueRead& u = uniques[i];
+        EXPECT_EQ(uniques.Positions()[i], u.position);
+        s += std::to_string(u.position) + " " + uniques.ReferenceOf(u) + UniqueReads::FragmentStrandOf(u);
+        for (int j = 0; j < u.iMismatchCount; ++j) s += std::string(1, ' ') + uniques.MismatchesOf(u)[j].qualityChar;
+        s += u.iLength == 36 ? "; " : " (length?); ";
+    }
+    EXPECT_EQ(s, "-2147483648 chr1+ A; -65537 chr1+ 8; -998 chr1+ 3 U; 0 chr1- 5 6 7; 65535 chrM- 4; "
+                 "65536 chr1+ 1; 65536 chr2+; 65536 chr1+ 9; 2147483647 chr2- 2; ");
+    EXPECT_EQ(uniques.LongestLength(), 36);
+}
+
+// A read ID that starts a second group is found among many, the earliest such line first.
+TEST(ReadIdSet, FindsTheFirstReappearance) {
+    for (bool bReappears : {false, true}) {
+        ReadIdSet ids;
+        int iLine = 0;
+        for (int i = 0; i < 5000; ++i) ids.Add("read" + std::to_string(i), ++iLine);
+        if (bReappears)
+            for (int i : {4000, 77, 4000}) ids.Add("read" + std::to_string(i), ++iLine);
+        int iFirstLine = 0;
+        EXPECT_EQ(ids.FirstReappearance(iFirstLine), bReappears ? 5001 : 0);
+        EXPECT_EQ(iFirstLine, bReappears ? 4001 : 0);
+    }
 }

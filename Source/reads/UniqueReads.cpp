@@ -4,43 +4,29 @@
 #include <limits>
 #include <stdexcept>
 
+#include "RadixSort.h"
+
 namespace {
 
 // The position as an unsigned key that orders like the signed value.
 uint32_t PositionKey(const UniqueRead& u) { return static_cast<uint32_t>(u.position) ^ 0x80000000u; }
 
-// One stable pass of a radix sort: the reads of from into to, ordered by the 16 bits of the
-// key at iShift, equal bits keeping their order.
-template <class Source>
-void ScatterBy16Bits(const Source& from, std::vector<UniqueRead>& to, int iShift) {
-    std::vector<std::size_t> vStarts(std::size_t{1} << 16, 0);
-    for (const UniqueRead& u : from) ++vStarts[(PositionKey(u) >> iShift) & 0xffff];
-    std::size_t iStart = 0;
-    for (std::size_t& iCount : vStarts) {
-        const std::size_t iBucket = iCount;
-        iCount = iStart;
-        iStart += iBucket;
-    }
-    to.resize(from.size());
-    for (const UniqueRead& u : from) to[vStarts[(PositionKey(u) >> iShift) & 0xffff]++] = u;
-}
-
 }  // namespace
 
 void UniqueReads::Add(const Read& read) {
     if (bSorted) throw std::logic_error("UniqueReads: a read was added after the sort.");
-    if (dFiledMismatches.size() + read.iMismatchCount > std::numeric_limits<uint32_t>::max())
+    if (filedMismatches.size() + read.iMismatchCount > std::numeric_limits<uint32_t>::max())
         throw std::length_error("the unique reads have more than 4,294,967,295 mismatches in all, more than "
                                 "KORVEX can hold; divide the input into smaller files.");
     UniqueRead u;
     u.position = read.position;
-    u.iFirstMismatch = static_cast<uint32_t>(dFiledMismatches.size());
+    u.iFirstMismatch = static_cast<uint32_t>(filedMismatches.size());
     u.iReference = ReferenceIndex(read.chromosome);
     u.bMinusFragment = read.FragmentStrand() == '-';
     u.iLength = read.iLength;
     u.iMismatchCount = read.iMismatchCount;
-    dFiled.push_back(u);
-    dFiledMismatches.insert(dFiledMismatches.end(), read.pMismatches, read.pMismatches + read.iMismatchCount);
+    filed.push_back(u);
+    for (int i = 0; i < read.iMismatchCount; ++i) filedMismatches.push_back(read.pMismatches[i]);
     iLongest = std::max(iLongest, static_cast<int>(read.iLength));
 }
 
@@ -56,37 +42,68 @@ uint32_t UniqueReads::ReferenceIndex(const char* pName) {
     return iLastReference;
 }
 
-// Two passes of 16 bits, from the filing blocks into one array and back into another; the
-// blocks are freed as soon as the first pass has read them.
 void UniqueReads::SortByPosition() {
     if (bSorted) return;
-    std::vector<UniqueRead> vByLowBits;
-    ScatterBy16Bits(dFiled, vByLowBits, 0);
-    std::deque<UniqueRead>().swap(dFiled);
-    ScatterBy16Bits(vByLowBits, vSorted, 16);
-    std::vector<UniqueRead>().swap(vByLowBits);
-    vPositions.resize(vSorted.size());
-    for (std::size_t i = 0; i < vSorted.size(); ++i) vPositions[i] = vSorted[i].position;
+    SortByHighBits();
+    SortWithinHighBits();
+    vPositions.resize(iSorted);
+    for (std::size_t i = 0; i < iSorted; ++i) vPositions[i] = pSorted[i].position;
     GatherMismatchesInOrder();
     bSorted = true;
+}
+
+// By the key's upper 16 bits, from the filing blocks into the sorted array, stable. Positions
+// 65536 apart fall into one range, each range filled from its start, so the array's pages are
+// touched about as fast as the blocks that have been read are freed.
+void UniqueReads::SortByHighBits() {
+    iSorted = filed.size();
+    pSorted.reset(new UniqueRead[iSorted]);
+    std::vector<std::size_t> vStarts(std::size_t{1} << 16, 0);
+    for (std::size_t i = 0; i < iSorted; ++i) ++vStarts[PositionKey(filed[i]) >> 16];
+    std::size_t iStart = 0;
+    for (std::size_t& iCount : vStarts) {
+        const std::size_t iRange = iCount;
+        iCount = iStart;
+        iStart += iRange;
+    }
+    filed.ConsumeInOrder([&](const UniqueRead& u) { pSorted[vStarts[PositionKey(u) >> 16]++] = u; });
+}
+
+// Each range of equal upper bits by its lower 16 bits, through a buffer as large as the largest.
+void UniqueReads::SortWithinHighBits() {
+    std::vector<std::pair<std::size_t, std::size_t>> vRanges;  // first and end of each range
+    std::size_t iLargest = 0;
+    for (std::size_t iFirst = 0; iFirst < iSorted;) {
+        std::size_t iEnd = iFirst + 1;
+        while (iEnd < iSorted && PositionKey(pSorted[iEnd]) >> 16 == PositionKey(pSorted[iFirst]) >> 16) ++iEnd;
+        vRanges.emplace_back(iFirst, iEnd);
+        iLargest = std::max(iLargest, iEnd - iFirst);
+        iFirst = iEnd;
+    }
+    std::unique_ptr<UniqueRead[]> pBuffer(new UniqueRead[iLargest]);
+    for (const auto& [iFirst, iEnd] : vRanges) {
+        RadixSort(&pSorted[iFirst], iEnd - iFirst, pBuffer.get(), 16, PositionKey);
+    }
 }
 
 // The mismatches in the order of the sorted reads, so that reads near each other in position
 // have theirs near each other in memory too.
 void UniqueReads::GatherMismatchesInOrder() {
-    vMismatches.reserve(dFiledMismatches.size());
-    for (UniqueRead& u : vSorted) {
+    vMismatches.reserve(filedMismatches.size());
+    for (std::size_t r = 0; r < iSorted; ++r) {
+        UniqueRead& u = pSorted[r];
         const std::size_t iFirst = u.iFirstMismatch;
         u.iFirstMismatch = static_cast<uint32_t>(vMismatches.size());
-        for (std::size_t i = 0; i < u.iMismatchCount; ++i) vMismatches.push_back(dFiledMismatches[iFirst + i]);
+        for (std::size_t i = 0; i < u.iMismatchCount; ++i) vMismatches.push_back(filedMismatches[iFirst + i]);
     }
-    std::deque<ReadMismatch>().swap(dFiledMismatches);
+    filedMismatches.Clear();
 }
 
 void UniqueReads::Clear() {
-    std::deque<UniqueRead>().swap(dFiled);
-    std::deque<ReadMismatch>().swap(dFiledMismatches);
-    std::vector<UniqueRead>().swap(vSorted);
+    filed.Clear();
+    filedMismatches.Clear();
+    pSorted.reset();
+    iSorted = 0;
     std::vector<int>().swap(vPositions);
     std::vector<ReadMismatch>().swap(vMismatches);
     vReferences.clear();

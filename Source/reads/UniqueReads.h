@@ -2,10 +2,11 @@
 #define KORVEX_UNIQUEREADS_H
 
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
+#include "ChunkedVector.h"
 #include "Read.h"
 
 // What the evidence search needs of a unique read: 16 bytes instead of a whole Read. Its name,
@@ -22,8 +23,9 @@ struct UniqueRead {
 static_assert(sizeof(UniqueRead) == 16, "a unique read is held in 16 bytes");
 
 // The unique reads of a run: filed one by one in Step 1, then sorted by position once and
-// read-only from then on, so all threads can share them. While filed they are held in small
-// blocks, so that growing never holds the records twice; sorting moves them into one array.
+// read-only from then on, so all threads can share them. While filed they are held in blocks,
+// so that growing never holds the records twice; sorting moves them into one array, block by
+// block, so that it holds them about once too.
 class UniqueReads {
 public:
     // Files a copy of what the evidence needs of read; its chromosome text must outlive the store.
@@ -35,9 +37,9 @@ public:
     void Clear();
 
     // Reads filed (before the sort) or sorted (after it).
-    std::size_t Size() const { return bSorted ? vSorted.size() : dFiled.size(); }
+    std::size_t Size() const { return bSorted ? iSorted : filed.size(); }
     // The sorted reads and their positions, in ascending position.
-    const UniqueRead& operator[](std::size_t i) const { return vSorted[i]; }
+    const UniqueRead& operator[](std::size_t i) const { return pSorted[i]; }
     const std::vector<int>& Positions() const { return vPositions; }
     const ReadMismatch* MismatchesOf(const UniqueRead& u) const { return vMismatches.data() + u.iFirstMismatch; }
     const char* ReferenceOf(const UniqueRead& u) const { return vReferences[u.iReference]; }
@@ -47,13 +49,16 @@ public:
 
 private:
     uint32_t ReferenceIndex(const char* pName);
+    void SortByHighBits();
+    void SortWithinHighBits();
     void GatherMismatchesInOrder();
 
     bool bSorted = false;
     int iLongest = 0;
-    std::deque<UniqueRead> dFiled;             // in filing order, until sorted
-    std::deque<ReadMismatch> dFiledMismatches;  // theirs, read after read
-    std::vector<UniqueRead> vSorted;
+    ChunkedVector<UniqueRead> filed;              // in filing order, until sorted
+    ChunkedVector<ReadMismatch> filedMismatches;  // theirs, read after read
+    std::unique_ptr<UniqueRead[]> pSorted;        // iSorted reads once sorted
+    std::size_t iSorted = 0;
     std::vector<int> vPositions;
     std::vector<ReadMismatch> vMismatches;  // of the sorted reads, read after read
     std::vector<const char*> vReferences;   // distinct texts, in order of first use

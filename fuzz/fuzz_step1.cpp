@@ -74,7 +74,7 @@ void CheckCollections(MultiReadCollectionMgr& collections, int64_t iAccepted) {
 void CheckSorted(const UniqueReads& uniques) {
     for (std::size_t i = 0; i < uniques.Size(); ++i) {
         const UniqueRead& u = uniques[i];
-        FUZZ_CHECK(u.position == uniques.Positions()[i] && (i == 0 || uniques.Positions()[i - 1] <= u.position));
+        FUZZ_CHECK(i == 0 || uniques[i - 1].position <= u.position);
         FUZZ_CHECK(u.iLength >= 1 && u.iMismatchCount <= u.iLength);
         for (int j = 0; j < u.iMismatchCount; ++j)
             FUZZ_CHECK(uniques.MismatchesOf(u)[j].position >= 0 && uniques.MismatchesOf(u)[j].position < u.iLength);

@@ -5,12 +5,13 @@
 
 namespace {
 
-// Index of the first element of positions[from, to) strictly greater than value; to when
-// there is none. The value is wide so that window limits near the int range cannot overflow.
-int UpperBound(const std::vector<int>& positions, int from, int to, long long value) {
-    auto itFirst = positions.begin() + from;
-    auto itLast = positions.begin() + to;
-    return static_cast<int>(std::upper_bound(itFirst, itLast, value) - positions.begin());
+// Index of the first of the reads [from, to) whose position is strictly greater than value; to
+// when there is none. The value is wide so that window limits near the int range cannot overflow.
+int UpperBound(const UniqueReads& reads, int from, int to, long long value) {
+    const UniqueRead* pFirst = reads.Data();
+    return static_cast<int>(
+        std::upper_bound(pFirst + from, pFirst + to, value,
+                         [](long long v, const UniqueRead& u) { return v < u.position; }) - pFirst);
 }
 
 // The genome position of u's last base.
@@ -20,7 +21,6 @@ long long EndOf(const UniqueRead& u) { return static_cast<long long>(u.position)
 
 EvidenceIndex::EvidenceIndex(const UniqueReads& uniqueReads_, bool bStrandness_, const ModelParameters& model)
     : uniqueReads(uniqueReads_),
-      uniquePositions(uniqueReads_.Positions()),
       bStrandness(bStrandness_),
       iLongestUnique(uniqueReads_.LongestLength()),
       iFlankingValue(model.iFlankingValue) {}
@@ -58,9 +58,9 @@ EvidenceWindow EvidenceIndex::WindowOfSpan(long long iFirst, long long iLast) co
     // lowestEnd - longest; it starts at or before hi.
     const long long lowestEnd = iFirst - iFlankingValue;
     const long long hi = iLast + iFlankingValue;
-    const int iSize = static_cast<int>(uniquePositions.size());
-    const int iFirstIndex = UpperBound(uniquePositions, 0, iSize, lowestEnd - iLongestUnique);
-    return EvidenceWindow{iFirstIndex, UpperBound(uniquePositions, iFirstIndex, iSize, hi) - 1, lowestEnd};
+    const int iSize = static_cast<int>(uniqueReads.Size());
+    const int iFirstIndex = UpperBound(uniqueReads, 0, iSize, lowestEnd - iLongestUnique);
+    return EvidenceWindow{iFirstIndex, UpperBound(uniqueReads, iFirstIndex, iSize, hi) - 1, lowestEnd};
 }
 
 int EvidenceIndex::CountMatching(const Read& r, EvidenceWindow window) const {
@@ -73,14 +73,14 @@ int EvidenceIndex::CountMatching(const Read& r, EvidenceWindow window) const {
 }
 
 void EvidenceIndex::AppendCovering(const Read& r, int k, EvidenceWindow window, std::vector<MisMatchData>& out) const {
-    const int iSize = static_cast<int>(uniquePositions.size());
+    const int iSize = static_cast<int>(uniqueReads.Size());
     if (window.iFirst < 0 || window.iLast >= iSize || window.iFirst > window.iLast) return;
 
     // The reads covering genome position X start after X - longest and at or before X, and end
     // at or after X; searched within the window only.
     const long long X = static_cast<long long>(r.position) + k;
-    const int s = UpperBound(uniquePositions, window.iFirst, window.iLast + 1, X - iLongestUnique);
-    const int e = UpperBound(uniquePositions, s, window.iLast + 1, X) - 1;
+    const int s = UpperBound(uniqueReads, window.iFirst, window.iLast + 1, X - iLongestUnique);
+    const int e = UpperBound(uniqueReads, s, window.iLast + 1, X) - 1;
     const long long iLowestEnd = std::max(X, window.iLowestEnd);
     for (int i = s; i <= e; ++i) {
         const UniqueRead& u = uniqueReads[i];

@@ -52,7 +52,6 @@ private:
     MisMatchData EvidenceAt(long long X, const UniqueRead& u) const;
 
     const UniqueReads& uniqueReads;
-    const std::vector<int>& uniquePositions;
     bool bStrandness;
     int iLongestUnique;  // bases of the longest unique read; 0 when there is none
     int iFlankingValue;

@@ -46,15 +46,13 @@ void UniqueReads::SortByPosition() {
     if (bSorted) return;
     SortByHighBits();
     SortWithinHighBits();
-    vPositions.resize(iSorted);
-    for (std::size_t i = 0; i < iSorted; ++i) vPositions[i] = pSorted[i].position;
     GatherMismatchesInOrder();
     bSorted = true;
 }
 
 // By the key's upper 16 bits, from the filing blocks into the sorted array, stable. Positions
-// 65536 apart fall into one range, each range filled from its start, so the array's pages are
-// touched about as fast as the blocks that have been read are freed.
+// that differ only in their lower 16 bits fall into one range, each range is filled from its
+// start, so the array's pages are touched about as fast as the blocks already read are freed.
 void UniqueReads::SortByHighBits() {
     iSorted = filed.size();
     pSorted.reset(new UniqueRead[iSorted]);
@@ -104,7 +102,6 @@ void UniqueReads::Clear() {
     filedMismatches.Clear();
     pSorted.reset();
     iSorted = 0;
-    std::vector<int>().swap(vPositions);
     std::vector<ReadMismatch>().swap(vMismatches);
     vReferences.clear();
     referenceIndex.clear();

@@ -38,9 +38,9 @@ public:
 
     // Reads filed (before the sort) or sorted (after it).
     std::size_t Size() const { return bSorted ? iSorted : filed.size(); }
-    // The sorted reads and their positions, in ascending position.
+    // The sorted reads, in ascending position.
     const UniqueRead& operator[](std::size_t i) const { return pSorted[i]; }
-    const std::vector<int>& Positions() const { return vPositions; }
+    const UniqueRead* Data() const { return pSorted.get(); }
     const ReadMismatch* MismatchesOf(const UniqueRead& u) const { return vMismatches.data() + u.iFirstMismatch; }
     const char* ReferenceOf(const UniqueRead& u) const { return vReferences[u.iReference]; }
     static char FragmentStrandOf(const UniqueRead& u) { return u.bMinusFragment ? '-' : '+'; }
@@ -59,7 +59,6 @@ private:
     ChunkedVector<ReadMismatch> filedMismatches;  // theirs, read after read
     std::unique_ptr<UniqueRead[]> pSorted;        // iSorted reads once sorted
     std::size_t iSorted = 0;
-    std::vector<int> vPositions;
     std::vector<ReadMismatch> vMismatches;  // of the sorted reads, read after read
     std::vector<const char*> vReferences;   // distinct texts, in order of first use
     std::unordered_map<const char*, uint32_t> referenceIndex;

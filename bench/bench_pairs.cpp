@@ -41,8 +41,8 @@ struct Workload {
                                   sPairQuality(2 * L, 'I') {
         for (int i = 0; i < GENOME / L * iDepth; ++i)
             vUniqueReads.push_back(Make(static_cast<int>(rng() % GENOME), rng() % 2 ? '+' : '-', 0));
-        for (Read& read : vUniqueReads) vUniques.push_back(MultiRead{&read, 1});
-        vPositions = SortUniqueReadsByPosition(vUniques);
+        for (const Read& read : vUniqueReads) uniques.Add(read);
+        uniques.SortByPosition();
         for (int j = 0; j < N; ++j) {
             const int iPosition = static_cast<int>(rng() % (GENOME - FRAGMENT));
             vFirst.push_back(Make(iPosition, '+', 1));
@@ -78,15 +78,14 @@ struct Workload {
     std::deque<ReadMismatch> vMismatches;
     std::vector<Read> vUniqueReads, vFirst, vSecond, vPairs;
     std::vector<MateLines> vJoins;
-    MultiReadContainer vUniques;
-    std::vector<int> vPositions;
+    UniqueReads uniques;
 };
 
 void BM_PairRatio(benchmark::State& state) {
     const int N = static_cast<int>(state.range(0));
     Workload w(N, static_cast<int>(state.range(1)));
     const ModelParameters model{0, 0.1, 1000, 200};
-    const EvidenceIndex evidence(w.vUniques, w.vPositions, false, model);
+    const EvidenceIndex evidence(w.uniques, false, model);
     const std::map<char, double> errorScores{{'I', 0.001}};
     MultiReadScorer scorer(model, ProbMode::Both);
     std::string sRecords;
@@ -143,10 +142,8 @@ void BM_PairedFile(benchmark::State& state) {
     MultiReadCollectionMgr collections(2, 1);
     std::string sError;
     collections.BuildReadCollections(pFile, sError);
-    MultiReadContainer& uniques = collections.Container(1);
-    const std::vector<int> vPositions = SortUniqueReadsByPosition(uniques);
     const ModelParameters model{0, 0.1, 1000, 200};
-    const EvidenceIndex evidence(uniques, vPositions, false, model);
+    const EvidenceIndex evidence(collections.Uniques(), false, model);
     MultiReadScorer scorer(model, ProbMode::Both);
     std::string sRecords;
     std::vector<Read> vFirst, vSecond;

@@ -34,8 +34,8 @@ struct Case {
     std::deque<std::string> vTexts;  // never shrinks while the case lives: the Reads point into it
     std::deque<std::vector<Read>> vOwned;  // the Reads of the multireads; never moved
     std::deque<std::vector<ReadMismatch>> vMismatchLists;  // the Reads' mismatches; never moved
-    MultiReadContainer uniqueReads;
-    std::vector<int> vPositions;
+    MultiReadContainer uniqueReads;  // in the order made, for the description
+    UniqueReads uniques;             // the same, sorted by position
     std::map<char, double> errorScore;
     MultiRead multiRead;
 };
@@ -116,7 +116,8 @@ void BuildCase(FuzzedDataProvider& data, Case& c) {
         counter.Add(c.uniqueReads.back().Reads(0));
     }
     counter.Finish(c.errorScore);
-    c.vPositions = SortUniqueReadsByPosition(c.uniqueReads);
+    for (const MultiRead& unique : c.uniqueReads) c.uniques.Add(unique.Reads(0));
+    c.uniques.SortByPosition();
     c.multiRead = MakeMultiRead(c, data, iNumAlignments, L, iBase, iSpread);
 }
 
@@ -151,7 +152,7 @@ struct Scored {
 Scored Score(Case& c, MultiReadScorer& scorer) {
     MultiRead& m = c.multiRead;
     for (int j = 0; j < m.Size(); ++j) m.Reads(j).probability[0] = m.Reads(j).probability[1] = -1.0;
-    const EvidenceIndex evidence(c.uniqueReads, c.vPositions, c.bStrandness, c.parameters);
+    const EvidenceIndex evidence(c.uniques, c.bStrandness, c.parameters);
     Scored scored;
     scorer.Score(m, evidence, c.errorScore, scored.sCallRecords);
     for (int j = 0; j < m.Size(); ++j) {

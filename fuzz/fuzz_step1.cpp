@@ -42,7 +42,7 @@ void CheckPair(const Read& pair, const MateLines& lines, int iLinesRead) {
 void CheckCollections(MultiReadCollectionMgr& collections, int64_t iAccepted) {
     FUZZ_CHECK(iAccepted + collections.Rejections().Total() <= collections.LinesRead());
     std::size_t iFiled = 0;
-    for (int k = 1; k <= collections.LargestAlignmentCount(); ++k) {
+    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) {
         for (const MultiRead& multiRead : collections.Container(k)) {
             FUZZ_CHECK(multiRead.Size() == k);
             std::set<const Read*> lines;  // of a pair read, each filed once however many pairs hold it
@@ -58,16 +58,27 @@ void CheckCollections(MultiReadCollectionMgr& collections, int64_t iAccepted) {
             iFiled += multiRead.IsPair() ? lines.size() : static_cast<std::size_t>(k);
         }
     }
-    FUZZ_CHECK(iFiled == collections.LineNumberMap.size() && iFiled <= static_cast<std::size_t>(iAccepted));
-    for (std::size_t i = 1; i < collections.LineNumberMap.size(); ++i)
-        FUZZ_CHECK(collections.LineNumberMap[i - 1]->lineNumber < collections.LineNumberMap[i]->lineNumber);
+    const KeptLines& kept = collections.Kept();
+    FUZZ_CHECK(iFiled == kept.MultireadLines().size() && kept.Size() <= iAccepted);
+    FUZZ_CHECK(static_cast<std::size_t>(kept.UniqueCount()) == collections.Uniques().Size());
+    KeptLines::Cursor cursor(kept);
+    int64_t iLine = 0, iPrevious = 0;
+    const Read* pRead = nullptr;
+    while (cursor.Next(iLine, pRead)) {
+        FUZZ_CHECK(iPrevious < iLine && iLine <= collections.LinesRead());
+        FUZZ_CHECK(pRead == nullptr || pRead->lineNumber == iLine);
+        iPrevious = iLine;
+    }
 }
 
-void CheckSorted(const MultiReadContainer& uniqueReads, const std::vector<int>& vPositions) {
-    FUZZ_CHECK(uniqueReads.size() == vPositions.size());
-    for (std::size_t i = 0; i < uniqueReads.size(); ++i) {
-        FUZZ_CHECK(uniqueReads[i].Reads(0).position == vPositions[i]);
-        FUZZ_CHECK(i == 0 || vPositions[i - 1] <= vPositions[i]);
+// The unique reads ascend by position, each with its mismatches inside its bases.
+void CheckSorted(const UniqueReads& uniques) {
+    for (std::size_t i = 0; i < uniques.Size(); ++i) {
+        const UniqueRead& u = uniques[i];
+        FUZZ_CHECK(i == 0 || uniques[i - 1].position <= u.position);
+        FUZZ_CHECK(u.iLength >= 1 && u.iMismatchCount <= u.iLength);
+        for (int j = 0; j < u.iMismatchCount; ++j)
+            FUZZ_CHECK(uniques.MismatchesOf(u)[j].position >= 0 && uniques.MismatchesOf(u)[j].position < u.iLength);
     }
 }
 
@@ -117,7 +128,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
     }
     if (iAccepted == 0) return 0;
     CheckCollections(collections, iAccepted);
-    MultiReadContainer& uniqueReads = collections.Container(1);
-    CheckSorted(uniqueReads, SortUniqueReadsByPosition(uniqueReads));
+    CheckSorted(collections.Uniques());
     return 0;
 }

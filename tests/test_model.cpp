@@ -50,14 +50,10 @@ Read At(int iPosition, const char* sChromosome = "chr1", int iLength = 36) {
 // Searches the unique reads (ascending position) for r: "count first last:" of its window,
 // then each entry listed at read position k as " offset", with the quality character when flagged.
 std::string Find(const std::vector<Read>& vUnique, const Read& r, int k, int iFlank, bool bStrandness) {
-    std::vector<Read> vOwned(vUnique);
-    MultiReadContainer vReads;
-    std::vector<int> vPositions;
-    for (Read& read : vOwned) {
-        vReads.push_back(MultiRead{&read, 1});
-        vPositions.push_back(read.position);
-    }
-    const EvidenceIndex index(vReads, vPositions, bStrandness, ModelParameters{iFlank, 0.0, 0, 0});
+    UniqueReads uniques;
+    for (const Read& read : vUnique) uniques.Add(read);
+    uniques.SortByPosition();
+    const EvidenceIndex index(uniques, bStrandness, ModelParameters{iFlank, 0.0, 0, 0});
     const EvidenceWindow window = index.WindowOf(r);
     std::vector<MisMatchData> vOut;
     index.AppendCovering(r, k, window, vOut);
@@ -145,23 +141,30 @@ struct Model {
     MultiRead Add(const std::vector<Read>& vReads) {
         std::vector<Read>& vStored = vOwned.emplace_back(vReads);
         const MultiRead m{vStored.data(), static_cast<int>(vStored.size())};
-        if (m.Size() == 1) vPositions.push_back(vReads[0].position);
-        (m.Size() == 1 ? vUnique : vMulti).push_back(m);
+        if (m.Size() == 1)
+            uniques.Add(vReads[0]);
+        else
+            vMulti.push_back(m);
         return m;
     }
     // The call_record lines of one multiread scored in mode, by a new scorer or the one given.
     std::vector<std::string> Score(MultiRead& m, ProbMode mode, MultiReadScorer* pScorer = nullptr) {
         MultiReadScorer fresh(model, mode);
         MultiReadScorer& scorer = pScorer ? *pScorer : fresh;
-        const EvidenceIndex evidence(vUnique, vPositions, false, model);
+        const EvidenceIndex evidence(Uniques(), false, model);
         std::string sCallRecords;
         scorer.Score(m, evidence, errorScore, sCallRecords);
         return SplitLines(sCallRecords);
     }
 
     std::deque<std::vector<Read>> vOwned;  // the Reads of the multireads; never moved
-    MultiReadContainer vUnique, vMulti;
-    std::vector<int> vPositions;
+    // The unique reads, sorted at the first search; none may be added after it.
+    const UniqueReads& Uniques() {
+        uniques.SortByPosition();
+        return uniques;
+    }
+    UniqueReads uniques;
+    MultiReadContainer vMulti;
     std::map<char, double> errorScore{{'I', 0.01}, {'#', 0.3}};
     ModelParameters model{0, 0.1, 50, 10};
 };
@@ -286,7 +289,7 @@ TEST(DataTrainer, FailingJobIsRethrownAfterTheRegion) {
     DataTrainer trainer{data.model, ProbMode::Proportional, 1, 1, 100, ""};
     TempDir dir;
     ScopedChdir chdir{dir.Path()};  // the call_record file is written to the working directory
-    const EvidenceIndex evidence(data.vUnique, data.vPositions, false, data.model);
+    const EvidenceIndex evidence(data.Uniques(), false, data.model);
     EXPECT_THROW(trainer.trainData(data.vMulti, evidence, data.errorScore), std::invalid_argument);
     for (int i = 0; i < 100; ++i) EXPECT_TRUE(i == 1 || data.vMulti[i].Reads(0).probability[0] == 1.0) << i;
 }

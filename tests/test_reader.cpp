@@ -1,6 +1,7 @@
 // Reading the SAM file: each line, the reads' texts and refusals, and the multiread containers.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <map>
 #include <set>
 #include <sstream>
@@ -12,7 +13,9 @@
 #include "MismatchTag.h"
 #include "MultiReadCollectionMgr.h"
 #include "PlainLineSource.h"
+#include "ReadIdSet.h"
 #include "TestHelpers.h"
+#include "UniqueReads.h"
 
 namespace {
 
@@ -91,21 +94,29 @@ std::string Line(const std::string& sName, const std::string& sFlag, int iPositi
     return SamLine(sName, sFlag, SEQ36, QUAL36, sTags, "chr1", std::to_string(iPosition));
 }
 
-// The line numbers in the containers, "N:lines" per MultiRead; checks that LineNumberMap holds
-// just these Reads, in line order.
+// The line numbers of the unique reads ("1:line" each, in line order), then those in the
+// containers, "N:lines" per MultiRead; checks that the kept lines hold just these, in line order.
 std::string Containers(MultiReadCollectionMgr& collections) {
     std::string s;
+    KeptLines::Cursor cursor(collections.Kept());
+    int64_t iLine = 0, iPrevious = 0;
+    const Read* pLine = nullptr;
+    while (cursor.Next(iLine, pLine)) {
+        EXPECT_LT(iPrevious, iLine);
+        iPrevious = iLine;
+        if (pLine == nullptr) s += (s.empty() ? "1:" : " 1:") + std::to_string(iLine);
+    }
+    EXPECT_EQ(static_cast<std::size_t>(collections.Kept().UniqueCount()), collections.Uniques().Size());
     std::set<const Read*> filed;
-    for (int k = 1; k <= collections.LargestAlignmentCount(); ++k)
+    for (int k = 2; k <= collections.LargestAlignmentCount(); ++k)
         for (const MultiRead& multiRead : collections.Container(k))
             for (int i = 0; i < multiRead.Size(); ++i) {
                 const Read& read = multiRead.Reads(i);
                 s += (i ? "," : (s.empty() ? "" : " ") + std::to_string(k) + ":") + std::to_string(read.lineNumber);
                 filed.insert(&read);
             }
-    const LineIndex& index = collections.LineNumberMap;
+    const LineIndex& index = collections.Kept().MultireadLines();
     EXPECT_EQ(std::set<const Read*>(index.begin(), index.end()), filed);
-    for (std::size_t i = 1; i < index.size(); ++i) EXPECT_LT(index[i - 1]->lineNumber, index[i]->lineNumber);
     return s;
 }
 
@@ -433,8 +444,7 @@ TEST(MultiReadCollectionMgr, GroupsConsecutiveLines) {
               std::make_pair(int64_t{1}, 7));
     const Read& r2 = collections.Container(2)[0].Reads(1);
     EXPECT_EQ(std::string(r2.readID) + r2.strand + r2.chromosome + std::to_string(r2.position), "R2-chr122");
-    // Unique reads keep no quality text; the alignments of multireads keep theirs.
-    EXPECT_STREQ(collections.Container(1)[0].Reads(0).quality, "");
+    // The alignments of multireads keep their quality text.
     EXPECT_STREQ(r2.quality, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
 }
 
@@ -513,4 +523,47 @@ TEST(MultiReadCollectionMgr, ReadsInAnotherOrderScoreTheSameLines) {
     const std::map<std::string, std::string> forward = Values(sForward);
     EXPECT_EQ(forward.size(), 23u);
     EXPECT_EQ(Values(sBackward), forward);
+}
+
+// Unique reads sort by position across the int range and across ranges of 65536 positions,
+// equal positions in filing order; each keeps its own mismatches (any number), reference and
+// fragment strand (mate 2's turned).
+TEST(UniqueReads, SortByPositionKeepsEachReadsFields) {
+    const struct { int iPosition; const char* sChromosome; char cStrand; int8_t iMate; std::vector<int> vMismatches; } cases[] = {
+        {65536, "chr1", '+', 0, {1}},  {INT_MAX, "chr2", '-', 0, {2}}, {-998, "chr1", '+', 0, {3, 30}},
+        {65535, "chrM", '+', 2, {4}},  {0, "chr1", '-', 1, {5, 6, 7}}, {65536, "chr2", '-', 2, {}},
+        {-65537, "chr1", '+', 0, {8}}, {65536, "chr1", '+', 0, {9}},   {INT_MIN, "chr1", '-', 2, {10}}};
+    const std::string sQuality = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    UniqueReads uniques;
+    for (const auto& c : cases) {
+        Read read = MakeRead("u", c.sChromosome, c.iPosition, sQuality, c.vMismatches);
+        read.strand = c.cStrand;
+        read.iMate = c.iMate;
+        uniques.Add(read);
+    }
+    uniques.SortByPosition();
+    std::string s;
+    for (std::size_t i = 0; i < uniques.Size(); ++i) {
+        const UniqueRead& u = uniques[i];
+        s += std::to_string(u.position) + " " + uniques.ReferenceOf(u) + UniqueReads::FragmentStrandOf(u);
+        for (int j = 0; j < u.iMismatchCount; ++j) s += std::string(1, ' ') + uniques.MismatchesOf(u)[j].qualityChar;
+        s += u.iLength == 36 ? "; " : " (length?); ";
+    }
+    EXPECT_EQ(s, "-2147483648 chr1+ A; -65537 chr1+ 8; -998 chr1+ 3 U; 0 chr1- 5 6 7; 65535 chrM- 4; "
+                 "65536 chr1+ 1; 65536 chr2+; 65536 chr1+ 9; 2147483647 chr2- 2; ");
+    EXPECT_EQ(uniques.LongestLength(), 36);
+}
+
+// A read ID that starts a second group is found among many, the earliest such line first.
+TEST(ReadIdSet, FindsTheFirstReappearance) {
+    for (bool bReappears : {false, true}) {
+        ReadIdSet ids;
+        int iLine = 0;
+        for (int i = 0; i < 5000; ++i) ids.Add("read" + std::to_string(i), ++iLine);
+        if (bReappears)
+            for (int i : {4000, 77, 4000}) ids.Add("read" + std::to_string(i), ++iLine);
+        int iFirstLine = 0;
+        EXPECT_EQ(ids.FirstReappearance(iFirstLine), bReappears ? 5001 : 0);
+        EXPECT_EQ(iFirstLine, bReappears ? 4001 : 0);
+    }
 }

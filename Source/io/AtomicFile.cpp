@@ -14,7 +14,7 @@
 
 namespace {
 
-const std::size_t BUFFER_SIZE = 4 << 20;
+const std::size_t BUFFER_SIZE = 1 << 20;
 
 std::string Describe(const std::string& sTarget) { return "the output file (" + sTarget + ")"; }
 

@@ -16,7 +16,7 @@ namespace {
 
 // Input bytes after which a block is closed: big enough that handing a block to a thread costs
 // little, small enough that the blocks in flight (four per thread) stay within a few megabytes.
-const std::size_t BLOCK_BYTES = 1 << 18;
+const std::size_t BLOCK_BYTES = 1 << 17;
 const std::size_t BLOCKS_PER_THREAD = 4;
 
 // Consecutive input lines with their values (NaN where a line has none), and their SAMplus text.

@@ -5,6 +5,7 @@
 
 #include "ModelParameters.h"
 #include "Read.h"
+#include "UniqueReads.h"
 
 // Evidence of one covering unique read at one read position of an alignment.
 struct MisMatchData {
@@ -28,10 +29,9 @@ struct EvidenceWindow {
 // a unique read. Read-only once built, so all threads share one.
 class EvidenceIndex {
 public:
-    // uniqueReads sorted by position, uniquePositions their positions; with bStrandness a unique
-    // read counts only on the alignment's strand. The vectors must outlive the index.
-    EvidenceIndex(const MultiReadContainer& uniqueReads, const std::vector<int>& uniquePositions,
-                  bool bStrandness, const ModelParameters& model);
+    // uniqueReads sorted by position; with bStrandness a unique read counts only on the
+    // alignment's strand. The reads must outlive the index.
+    EvidenceIndex(const UniqueReads& uniqueReads, bool bStrandness, const ModelParameters& model);
 
     // The unique reads whose bases overlap r's bases widened by the flanking value F on each
     // side: p <= r.position + L - 1 + F and p + Lu - 1 >= r.position - F.
@@ -48,10 +48,10 @@ public:
     void AppendCovering(const Read& r, int k, EvidenceWindow window, std::vector<MisMatchData>& out) const;
 
 private:
-    bool Matches(const Read& u, const Read& r) const;
+    bool Matches(const UniqueRead& u, const Read& r) const;
+    MisMatchData EvidenceAt(long long X, const UniqueRead& u) const;
 
-    const MultiReadContainer& uniqueReads;
-    const std::vector<int>& uniquePositions;
+    const UniqueReads& uniqueReads;
     bool bStrandness;
     int iLongestUnique;  // bases of the longest unique read; 0 when there is none
     int iFlankingValue;

@@ -42,7 +42,7 @@ struct JobRecord {
 
 // Writes the call_record lines of the chunks to the container's merged file in chunk order,
 // whichever order the threads finish them in, and keeps each job's record. The file is written
-// through one buffer and flushed once, at the end. Its state is touched only inside its
+// through one small buffer. Its state is touched only inside its
 // critical section, by whichever thread completes a chunk.
 class OrderedCallRecords {
 public:
@@ -54,7 +54,7 @@ public:
           vJobs(static_cast<std::size_t>(iNumJobs)),
           dStart(dStartTime),
           iNextToWrite(0),
-          vBuffer(1 << 20) {
+          vBuffer(64 << 10) {
         out.rdbuf()->pubsetbuf(vBuffer.data(), static_cast<std::streamsize>(vBuffer.size()));
         out.open(sFileName, std::ios::out | std::ios::trunc);
     }

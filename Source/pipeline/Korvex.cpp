@@ -56,7 +56,6 @@ struct Step1Data {
 
     MultiReadCollectionMgr collections;
     int64_t iLinesAccepted = 0;
-    std::vector<int> vPositionsFromMap1;
     ContentChecksum inputContent;  // of the input as Step 1 read it
 };
 
@@ -73,8 +72,8 @@ void ExplainEmptyRun(const std::string& sMapFileName, const std::string& sBuildE
     GetLogger()->Write(message, true, LogLevel::Warning);
 }
 
-// Step 1: the containers, their sizes in the log, the unique reads sorted by position with
-// their probabilities set to 1. False when the file has no usable line.
+// Step 1: the containers and the unique reads sorted by position, their sizes in the log.
+// False when the file has no usable line.
 bool RunStep1(const RunContext& run, Step1Data& data) {
     const InputFile& input = run.input;
     MultiReadCollectionMgr& collections = data.collections;
@@ -101,23 +100,14 @@ bool RunStep1(const RunContext& run, Step1Data& data) {
     message << "process2: We read (" << data.iLinesAccepted << ") lines from the map file." << std::endl;
     pLogger->Write(message, true);
     for (int k = 1; k <= collections.LargestAlignmentCount(); ++k) {
-        message << "process2: map_" << k << "    now contains (" << collections.Container(k).size() << ") items."
+        message << "process2: map_" << k << "    now contains (" << collections.ReadCount(k) << ") items."
                 << std::endl;
         pLogger->Write(message, true);
     }
     message << "process2: elapsed time (" << dSeconds << ") secs   (" << dSeconds / 60.0 << " mins)" << std::endl;
     pLogger->Write(message, true, LogLevel::Detail);
 
-    // Unique reads at equal positions keep their file order on every platform; that order
-    // decides which uniform each of their draws takes in the sampler.
-    data.vPositionsFromMap1 = SortUniqueReadsByPosition(collections.Container(1));
-    for (MultiRead& unique : collections.Container(1)) {
-        Read& read = unique.Reads(0);
-        read.probability[0] = 1.0;
-        read.probability[1] = 1.0;
-    }
-
-    message << "process2: The size of the LineNumberMap is: " << collections.LineNumberMap.size() << std::endl;
+    message << "process2: The size of the LineNumberMap is: " << collections.Kept().Size() << std::endl;
     pLogger->Write(message, true, LogLevel::Detail);
     message << "==> Step 1: Finished." << std::endl;
     pLogger->Write(message, true);
@@ -178,7 +168,7 @@ void RunStep2(const RunContext& run, Step1Data& data, const std::string& sCallRe
     trainer.sCallRecordDirectory = sCallRecordDirectory;
     trainer.pProgress = &run.progress;
 
-    const EvidenceIndex evidence(collections.Container(1), data.vPositionsFromMap1, settings.strandness, trainer.model);
+    const EvidenceIndex evidence(collections.Uniques(), settings.strandness, trainer.model);
     for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) {
         MultiReadContainer& container = collections.Container(k);
         trainer.trainData(container, evidence, collections.error_score);
@@ -186,7 +176,7 @@ void RunStep2(const RunContext& run, Step1Data& data, const std::string& sCallRe
         message << "process2" << ": Alignment for ID appearing " << CountWord(k) << ": finished!" << std::endl;
         pLogger->Write(message, true, LogLevel::Detail);
         if (k == 2) {
-            message << "process2" << ": The size of probability map is: " << collections.LineNumberMap.size()
+            message << "process2" << ": The size of probability map is: " << collections.Kept().Size()
                     << std::endl;
             pLogger->Write(message, true, LogLevel::Detail);
         }
@@ -198,37 +188,45 @@ void RunStep2(const RunContext& run, Step1Data& data, const std::string& sCallRe
     pLogger->Write(message, true);
 }
 
-// The values of the kept alignments in line order; alignments without a value this run
-// computed (multireads of other parts) are left out.
-class LineIndexValues : public LineValueSource {
+// The values of the kept alignments in line order: 1 for a unique read's line, when this part
+// writes those; a multiread's line its computed values. Alignments without a value this run
+// computed (those of other parts) are left out.
+class KeptLineValues : public LineValueSource {
 public:
-    LineIndexValues(const LineIndex& index, int iValueColumns) : lineIndex(index), iColumns(iValueColumns), iNext(0) {}
+    KeptLineValues(const KeptLines& kept, bool bUniqueValues, int iValueColumns)
+        : cursor(kept), bUniqueLineValues(bUniqueValues), iColumns(iValueColumns) {}
 
     bool Next(int64_t& iLineNumber, double* pdValues) override {
-        for (; iNext < lineIndex.size(); ++iNext) {
-            const Read& read = *lineIndex[iNext];
-            if (std::isnan(read.probability[0])) continue;
-            iLineNumber = read.lineNumber;
-            for (int i = 0; i < iColumns; ++i) pdValues[i] = read.probability[i];
-            ++iNext;
+        const Read* pRead = nullptr;
+        while (cursor.Next(iLineNumber, pRead)) {
+            if (pRead == nullptr) {
+                if (!bUniqueLineValues) continue;
+                for (int i = 0; i < iColumns; ++i) pdValues[i] = 1.0;
+                return true;
+            }
+            if (std::isnan(pRead->probability[0])) continue;
+            for (int i = 0; i < iColumns; ++i) pdValues[i] = pRead->probability[i];
             return true;
         }
         return false;
     }
 
 private:
-    const LineIndex& lineIndex;
+    KeptLines::Cursor cursor;
+    bool bUniqueLineValues;
     int iColumns;
-    std::size_t iNext;
 };
 
 // What a part computed, as its manifest records it.
-PartWork WorkOfThePart(const Step1Data& data, const RunSummary& summary, const ContentChecksum& written) {
+PartWork WorkOfThePart(const Step1Data& data, const RunSettings& settings, const RunSummary& summary,
+                       const ContentChecksum& written) {
     const MultiReadCollectionMgr& collections = data.collections;
     PartWork work;
     work.iInputLines = collections.LinesRead();
-    work.iKeptAlignments = static_cast<int64_t>(collections.LineNumberMap.size());
-    for (const Read* pRead : collections.LineNumberMap) work.iValueLines += !std::isnan(pRead->probability[0]);
+    const KeptLines& kept = collections.Kept();
+    work.iKeptAlignments = kept.Size();
+    if (UniqueValuesWrittenByThisPart(settings)) work.iValueLines += kept.UniqueCount();
+    for (const Read* pRead : kept.MultireadLines()) work.iValueLines += !std::isnan(pRead->probability[0]);
     for (int64_t iScored : summary.vMultireadsScored) work.iMultireadsComputed += iScored;
     work.input = data.inputContent;
     work.output = written;
@@ -245,7 +243,8 @@ void WriteResults(const RunContext& run, const Step1Data& data, const OutputTarg
     message << "process2: Writing final output to (" << files.sOutput << ")." << std::endl;
     GetLogger()->Write(message, true);
     const double dStart = WallClockSeconds();
-    LineIndexValues values(data.collections.LineNumberMap, ValueColumns(settings.probMode));
+    KeptLineValues values(data.collections.Kept(), UniqueValuesWrittenByThisPart(settings),
+                          ValueColumns(settings.probMode));
     OutputTarget output = finalOutput;
     output.sPath = files.sOutput;
     RemoveOldManifest(files);
@@ -256,7 +255,7 @@ void WriteResults(const RunContext& run, const Step1Data& data, const OutputTarg
                           EarlierReading{data.collections.LinesRead(), data.inputContent});
     run.summary.vOutputFiles.push_back(files.sOutput);
     if (!files.sManifest.empty()) {
-        WritePartManifest(files, settings, run.input, WorkOfThePart(data, run.summary, written));
+        WritePartManifest(files, settings, run.input, WorkOfThePart(data, settings, run.summary, written));
         run.summary.vOutputFiles.push_back(files.sManifest);
     }
     message << "process2: Finished generating the output file (" << WallClockSeconds() - dStart << " secs)." << std::endl;
@@ -282,7 +281,7 @@ void FillSummary(const Step1Data& data, RunSummary& summary) {
                                                       DropCountsReads(reason)});
     }
     summary.iReadsWithSeveralAlignments = collections.ReadsWithSeveralAlignments();
-    summary.iUniqueReads = static_cast<int64_t>(collections.Container(1).size());
+    summary.iUniqueReads = static_cast<int64_t>(collections.Uniques().Size());
     summary.iUniquePairs = collections.UniquePairs();
     summary.iPairMultireads = collections.PairMultireads();
     summary.vMultireadsScored.assign(collections.LargestAlignmentCount() + 1, 0);
@@ -316,6 +315,7 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
     ReportLeftovers(workDirectory.Path(), {files.sOutput, files.sManifest},
                     input.IsStandardInput() ? input.Path() : std::string());
     RunStep2(run, data, workDirectory.Path());
+    data.collections.ReleaseScoringInputs();
     KeepOnlyValuesOwnedByThisPart(data.collections, settings);
     data.collections.SumPairValuesOnLines();
     CollectRunFigures(data.collections, settings.probMode, summary);

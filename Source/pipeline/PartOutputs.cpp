@@ -45,9 +45,10 @@ void SetValuesMissing(Read& read) {
 
 }  // namespace
 
+bool UniqueValuesWrittenByThisPart(const RunSettings& settings) { return settings.nparts <= 1 || settings.part == 1; }
+
 void KeepOnlyValuesOwnedByThisPart(MultiReadCollectionMgr& collections, const RunSettings& settings) {
-    if (settings.nparts <= 1 || settings.part == 1) return;
-    for (MultiRead& unique : collections.Container(1)) SetValuesMissing(unique.Reads(0));
+    if (UniqueValuesWrittenByThisPart(settings)) return;
     for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) {
         MultiReadContainer& container = collections.Container(k);
         if (static_cast<int>(container.size()) > settings.nparts) continue;  // disjoint slices

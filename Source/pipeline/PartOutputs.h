@@ -14,9 +14,13 @@ class MultiReadCollectionMgr;
 struct InputOptions;
 struct RunSettings;
 
-// Leaves values only where this part is their one source in a merge: the unique reads in
-// part 1, each multiread in the part whose slice holds it, and the multireads of a container
-// that has no more of them than there are parts (every part computes those) in part 1.
+// Whether the lines of unique reads carry their value 1 in this part's output: in part 1 of a
+// divided run (the one source of theirs in a merge), and in an undivided run.
+bool UniqueValuesWrittenByThisPart(const RunSettings& settings);
+
+// Leaves values on multireads only where this part is their one source in a merge: each
+// multiread in the part whose slice holds it, and the multireads of a container that has no
+// more of them than there are parts (every part computes those) in part 1.
 void KeepOnlyValuesOwnedByThisPart(MultiReadCollectionMgr& collections, const RunSettings& settings);
 
 // The entries that parts of one run and their merge must agree on: the input's identity and

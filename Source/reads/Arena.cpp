@@ -1,19 +1,15 @@
 #include "Arena.h"
 
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <new>
 
 namespace {
 
-// Blocks are whole huge pages, so that the kernel can back them with few page faults.
-const std::size_t BLOCK_SIZE = 2 << 20;
-
+// Plain pages, not huge ones: a huge page is resident in full once touched, and the last block
+// of each arena, partly used, would then cost its whole size.
 char* NewBlock(std::size_t iSize) {
-    void* pData = std::aligned_alloc(BLOCK_SIZE, iSize);
+    void* pData = std::malloc(iSize);
     if (pData == nullptr) throw std::bad_alloc();
-    madvise(pData, iSize, MADV_HUGEPAGE);  // a hint: without huge pages the block works the same
     return static_cast<char*>(pData);
 }
 
@@ -41,7 +37,7 @@ void Arena::StartBlock(std::size_t iAtLeast) {
     std::size_t iNext = vBlocks.empty() ? 0 : iCurrent + 1;
     while (iNext < vBlocks.size() && vBlocks[iNext].iSize < iAtLeast) ++iNext;
     if (iNext == vBlocks.size()) {
-        const std::size_t iSize = (iAtLeast + BLOCK_SIZE - 1) / BLOCK_SIZE * BLOCK_SIZE;
+        const std::size_t iSize = (iAtLeast + iBlockBytes - 1) / iBlockBytes * iBlockBytes;
         vBlocks.push_back(Block{std::unique_ptr<char, FreeBlock>(NewBlock(iSize)), iSize});
     }
     iCurrent = iNext;
@@ -52,6 +48,12 @@ void Arena::Rewind(const Mark& mark) {
     if (vBlocks.empty()) return;
     iCurrent = mark.iBlock;
     iUsed = mark.iUsed;
+}
+
+void Arena::Release() {
+    vBlocks.clear();
+    iCurrent = 0;
+    iUsed = 0;
 }
 
 std::size_t Arena::Capacity() const {

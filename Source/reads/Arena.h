@@ -19,7 +19,9 @@ public:
         std::size_t iUsed;
     };
 
-    Arena() = default;
+    // Blocks of iBlockSize bytes at least: large ones by default, for arenas that grow large;
+    // an arena of a few texts takes small ones.
+    explicit Arena(std::size_t iBlockSize = std::size_t{2} << 20) : iBlockBytes(iBlockSize) {}
     Arena(const Arena&) = delete;
     Arena& operator=(const Arena&) = delete;
 
@@ -43,6 +45,8 @@ public:
     void Rewind(const Mark& mark);
     // Forgets everything; the blocks are kept for reuse.
     void Clear() { Rewind(Mark{0, 0}); }
+    // Forgets everything and frees the blocks.
+    void Release();
     // Bytes held in blocks, used or not.
     std::size_t Capacity() const;
 
@@ -57,6 +61,7 @@ private:
 
     void StartBlock(std::size_t iAtLeast);
 
+    std::size_t iBlockBytes;
     std::vector<Block> vBlocks;
     std::size_t iCurrent = 0;  // the block being filled, when vBlocks is not empty
     std::size_t iUsed = 0;     // bytes used in it

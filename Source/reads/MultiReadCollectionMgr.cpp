@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include "FreeMemory.h"
 #include "Logger.h"
 #include "PlainLineSource.h"
-#include "RadixSort.h"
 
 namespace {
 
@@ -39,7 +39,6 @@ MultiReadCollectionMgr::MultiReadCollectionMgr(int maxMismatches, int extraMisma
     : limits{maxMismatches, extraMismatches, iMaxAlignments},
       iMaxFragmentLength(iMaxFragment),
       groupStart{0, 0},
-      afterGroupName{0, 0},
       groupMismatches{0, 0},
       pGroupName(nullptr),
       iFiledCount(0),
@@ -59,7 +58,6 @@ void MultiReadCollectionMgr::StartGroup(const Read& read) {
     seenReadIds.Add(read.readID, read.lineNumber);
     groupStart = texts.GetMark();
     pGroupName = texts.StoreText(read.readID);
-    afterGroupName = texts.GetMark();
     groupMismatches = mismatches.GetMark();
 }
 
@@ -73,8 +71,9 @@ const ReadMismatch* MultiReadCollectionMgr::StoreMismatches(const Read& read) {
 }
 
 // Applies the keep rules and keeps only the texts that the filed alignments still need: none
-// for a dropped read, the name alone for a unique read (its quality has been counted for the
-// error scores by then). The mismatches of a kept read's dropped alignments stay unused.
+// for a dropped read nor for a unique read, which the unique reads hold a copy of (its quality
+// has been counted for the error scores by then). The mismatches of a multiread's dropped
+// alignments stay unused.
 void MultiReadCollectionMgr::FileGroup(TmpReadContainer& tmp) {
     if (bGroupHasMates) {
         FilePairedGroup(tmp);
@@ -87,15 +86,13 @@ void MultiReadCollectionMgr::FileGroup(TmpReadContainer& tmp) {
     iFiledCount = 0;
     ProcessCurrentTmpContainer(tmp);
     tmp.clear();
-    if (iFiledCount == 0) {
-        texts.Rewind(groupStart);
-        mismatches.Rewind(groupMismatches);
-    } else if (iFiledCount == 1) {
-        Read& unique = Container(1).back().Reads(0);
-        errorCounts.Add(unique);
-        unique.quality = "";
-        texts.Rewind(afterGroupName);
-    }
+    if (iFiledCount <= 1) ReleaseGroupTexts();
+}
+
+// Forgets the texts and mismatches of the group being filed: nothing filed points to them.
+void MultiReadCollectionMgr::ReleaseGroupTexts() {
+    texts.Rewind(groupStart);
+    mismatches.Rewind(groupMismatches);
 }
 
 int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const std::string& sFileName,
@@ -151,6 +148,11 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     LogDrops();
     errorCounts.Finish(error_score);
     ShuffleMultiReadContainers();
+    // The sort holds the unique reads twice for a moment: the read IDs are given back first.
+    seenReadIds.Clear();
+    ReturnFreedMemory();
+    uniqueReads.SortByPosition();
+    ReturnFreedMemory();
     return iAccepted;
 }
 
@@ -217,35 +219,35 @@ void MultiReadCollectionMgr::ProcessCurrentTmpContainer(TmpReadContainer& tmp) {
 
 void MultiReadCollectionMgr::PutReadsIntoProperContainer(int count, TmpReadContainer& tmp) {
     if (count < 1 || count > LargestAlignmentCount() || count > static_cast<int>(tmp.size())) return;
-    Container(count).push_back(MakeMultiRead(records, tmp, count, LineNumberMap));
+    if (count == 1)
+        FileUniqueLine(tmp[0]);
+    else
+        Container(count).push_back(MakeMultiRead(records, tmp, count, keptLines.MultireadLines()));
     iFiledCount = count;
+}
+
+void MultiReadCollectionMgr::ReleaseScoringInputs() {
+    uniqueReads.Clear();
+    auto forget = [](Read& read) {
+        read.readID = read.quality = "";
+        read.pMismatches = nullptr;
+        read.iMismatchCount = 0;
+    };
+    for (int k = 2; k <= LargestAlignmentCount(); ++k)
+        for (MultiRead& multiRead : Container(k))
+            for (int j = 0; j < k; ++j) forget(multiRead.Reads(j));
+    for (Read* pLine : keptLines.MultireadLines()) forget(*pLine);
+    texts.Release();
+    mismatches.Release();
+    ReturnFreedMemory();
 }
 
 // The Reads live in the records arena and own nothing, so they are dropped all at once.
 void MultiReadCollectionMgr::ClearContainers() {
-    for (MultiReadContainer& container : vContainers) container.clear();
-    LineNumberMap.clear();
+    for (MultiReadContainer& container : vContainers) MultiReadContainer().swap(container);
+    uniqueReads.Clear();
+    keptLines.Clear();
     records.Clear();
     texts.Clear();
     mismatches.Clear();
-}
-
-std::vector<int> SortUniqueReadsByPosition(MultiReadContainer& uniqueReads) {
-    // One 64-bit key per read: the position (shifted to be unsigned) above the read's index,
-    // so equal positions keep their order and no comparison touches a Read.
-    std::vector<uint64_t> vKeys(uniqueReads.size());
-    for (std::size_t i = 0; i < uniqueReads.size(); ++i) {
-        const int64_t iSigned = uniqueReads[i].Reads(0).position;
-        uint64_t iPosition = static_cast<uint64_t>(iSigned + INT32_MAX + 1);
-        vKeys[i] = (iPosition << 32) | i;
-    }
-    RadixSort(vKeys, [](uint64_t iKey) { return iKey >> 32; });  // stable: equal positions keep their order
-    MultiReadContainer vSorted(uniqueReads.size());
-    std::vector<int> vPositions(uniqueReads.size());
-    for (std::size_t i = 0; i < vKeys.size(); ++i) {
-        vSorted[i] = uniqueReads[vKeys[i] & 0xffffffffu];
-        vPositions[i] = static_cast<int>(static_cast<int64_t>(vKeys[i] >> 32) - INT32_MAX - 1);
-    }
-    uniqueReads.swap(vSorted);
-    return vPositions;
 }

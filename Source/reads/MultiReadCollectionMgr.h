@@ -8,6 +8,7 @@
 
 #include "Arena.h"
 #include "ErrorScore.h"
+#include "KeptLines.h"
 #include "KeepRules.h"
 #include "LineSource.h"
 #include "MapFileReader.h"
@@ -15,15 +16,14 @@
 #include "Read.h"
 #include "ReadIdSet.h"
 #include "ReferenceNames.h"
-
-// Every kept alignment, in ascending SAM line order.
-typedef std::vector<Read*> LineIndex;
+#include "UniqueReads.h"
 
 // The largest number of alignments a read may keep unless the settings say otherwise (MAX_ALIGNMENTS).
 const int DEFAULT_MAX_ALIGNMENTS = 5;
 
-// Reads the SAM file and files each read ID's kept alignments as a MultiRead into the container
-// of its number of alignments. A pair read (lines of mate 1 and mate 2) is filed by its pair
+// Reads the SAM file and files each read ID's kept alignments: a unique read's in the unique
+// reads (sorted by position at the end), two or more as a MultiRead into the container of
+// their number. A pair read (lines of mate 1 and mate 2) is filed by its pair
 // alignments: with one kept, each mate is a unique read; with more, a MultiRead of pair
 // alignments; with none at all, each mate's lines as a single-end read. Owns every Read, every text and every mismatch of the run in
 // arenas, so nothing is allocated or freed record by record; single-threaded.
@@ -46,16 +46,28 @@ public:
     // The same for a plain text file.
     int64_t BuildReadCollections(const std::string& samFileName, std::string& errorMessage);
 
-    // The reads with iAlignments kept alignments, 1 to LargestAlignmentCount() (MAX_ALIGNMENTS).
+    // The reads with iAlignments kept alignments, 2 to LargestAlignmentCount() (MAX_ALIGNMENTS).
     MultiReadContainer& Container(int iAlignments) { return vContainers[iAlignments]; }
     const MultiReadContainer& Container(int iAlignments) const { return vContainers[iAlignments]; }
     int LargestAlignmentCount() const { return static_cast<int>(vContainers.size()) - 1; }
+    // The reads with one kept alignment, sorted by position once the build is done.
+    const UniqueReads& Uniques() const { return uniqueReads; }
+    // The reads with iAlignments kept alignments, 1 to LargestAlignmentCount().
+    std::size_t ReadCount(int iAlignments) const {
+        return iAlignments == 1 ? uniqueReads.Size() : vContainers[iAlignments].size();
+    }
+    // Every kept alignment line, in line order.
+    const KeptLines& Kept() const { return keptLines; }
 
     // Applies the keep rules to the alignments of one read and files those kept.
     void ProcessCurrentTmpContainer(TmpReadContainer& tmp);
     void PutReadsIntoProperContainer(int count, TmpReadContainer& tmp);
     // Forgets every container and every text.
     void ClearContainers();
+    // Once the multireads are scored, the output needs only their lines and values: frees the
+    // unique reads and the names, qualities and mismatches of the multireads' alignments (their
+    // Reads then hold empty texts and no mismatches).
+    void ReleaseScoringInputs();
 
     // The lines rejected by the last build, by reason, and the lines read in all.
     const LineRejections& Rejections() const { return rejections; }
@@ -85,6 +97,7 @@ private:
     int FilePairs(const std::vector<MateLine> (&avMates)[3], std::vector<PairCandidate>& vPairs,
                   const TmpReadContainer& tmp);
     void FileUniqueLine(const Read& line);
+    void ReleaseGroupTexts();
     void FilePairMultiread(const std::vector<MateLine> (&avMates)[3], const std::vector<PairCandidate>& vPairs,
                            const TmpReadContainer& tmp);
     Read MakePairAlignment(const Read& first, const Read& second);
@@ -103,7 +116,6 @@ private:
     ReadIdSet seenReadIds;
     ErrorScoreCounter errorCounts;
     Arena::Mark groupStart;     // texts of the group being gathered start here
-    Arena::Mark afterGroupName;
     Arena::Mark groupMismatches;  // and its mismatches here
     const char* pGroupName;     // the read ID of that group, in texts
     int iFiledCount;            // alignments filed for the last group
@@ -111,18 +123,14 @@ private:
     KeepRuleDrops drops;
     int64_t iReadsWithSeveralAlignments;
     int iLinesRead;
-    // Index N: the container of N alignments; index 0 stays empty. Their Reads live in the
-    // records arena; workers only write probability values of their own jobs.
+    // Index N: the container of N alignments; indices 0 and 1 stay empty. Their Reads live in
+    // the records arena; workers only write probability values of their own jobs.
     std::vector<MultiReadContainer> vContainers;
+    UniqueReads uniqueReads;
+    KeptLines keptLines;
 
 public:
-    // Not owning: every kept alignment, in line order.
-    LineIndex LineNumberMap;
     std::map<char, double> error_score;
 };
-
-// Sorts the unique reads by the position of their alignment, keeping the file order of equal
-// positions, and returns those positions in the new order.
-std::vector<int> SortUniqueReadsByPosition(MultiReadContainer& uniqueReads);
 
 #endif

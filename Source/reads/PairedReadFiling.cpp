@@ -20,7 +20,8 @@ std::vector<char> LinesInPairs(std::size_t iLines, const std::vector<PairCandida
 // as a single-end read when they form none), lines without a mate flag as a single-end read.
 // The texts of the group are kept only as far as the filed alignments need them.
 void MultiReadCollectionMgr::FilePairedGroup(TmpReadContainer& tmp) {
-    const std::size_t iIndexedBefore = LineNumberMap.size();
+    LineIndex& vMultireadLines = keptLines.MultireadLines();
+    const std::size_t iIndexedBefore = vMultireadLines.size();
     std::vector<MateLine> avMates[3];
     for (std::size_t i = 0; i < tmp.size(); ++i)
         avMates[tmp[i].iMate].push_back(MateLine{&tmp[i], vGroupSpans[i], static_cast<int>(i)});
@@ -35,14 +36,9 @@ void MultiReadCollectionMgr::FilePairedGroup(TmpReadContainer& tmp) {
     iLargest = std::max(iLargest, FileSingleEndLines(avMates[0]));
 
     // Mate lines were filed mate by mate: the index stays in line order.
-    std::sort(LineNumberMap.begin() + static_cast<std::ptrdiff_t>(iIndexedBefore), LineNumberMap.end(),
+    std::sort(vMultireadLines.begin() + static_cast<std::ptrdiff_t>(iIndexedBefore), vMultireadLines.end(),
               [](const Read* pA, const Read* pB) { return pA->lineNumber < pB->lineNumber; });
-    if (iLargest == 0) {
-        texts.Rewind(groupStart);
-        mismatches.Rewind(groupMismatches);
-    } else if (iLargest == 1) {
-        texts.Rewind(afterGroupName);  // unique reads need no quality once counted
-    }
+    if (iLargest <= 1) ReleaseGroupTexts();  // unique reads hold copies of what they need
 }
 
 // The lines of one mate (or of a single-end read) under the keep rules for single-end reads;
@@ -53,11 +49,6 @@ int MultiReadCollectionMgr::FileSingleEndLines(const std::vector<MateLine>& vLin
     for (const MateLine& line : vLines) lines.push_back(*line.pRead);
     iFiledCount = 0;
     ProcessCurrentTmpContainer(lines);
-    if (iFiledCount == 1) {
-        Read& unique = Container(1).back().Reads(0);
-        errorCounts.Add(unique);
-        unique.quality = "";
-    }
     return iFiledCount;
 }
 
@@ -88,13 +79,12 @@ int MultiReadCollectionMgr::FilePairs(const std::vector<MateLine> (&avMates)[3],
     return iKept;
 }
 
-// A mate of a unique pair: a unique read of its own, its quality counted for the error scores.
+// A unique read, or a mate of a unique pair: its quality counted for the error scores, a copy of
+// what the evidence needs kept, and its line known as kept.
 void MultiReadCollectionMgr::FileUniqueLine(const Read& line) {
-    Read* pRead = new (records.Allocate(sizeof(Read), alignof(Read))) Read(line);
-    LineNumberMap.push_back(pRead);
-    Container(1).push_back(MultiRead{pRead, 1});
-    errorCounts.Add(*pRead);
-    pRead->quality = "";
+    errorCounts.Add(line);
+    uniqueReads.Add(line);
+    keptLines.AddUnique(line.lineNumber);
 }
 
 // The kept pair alignments of a read as one MultiRead, and copies of the lines they join, which
@@ -111,7 +101,7 @@ void MultiReadCollectionMgr::FilePairMultiread(const std::vector<MateLine> (&avM
     for (std::size_t i = 0; i < tmp.size(); ++i) {
         if (!vUsed[i]) continue;
         vCopies[i] = new (records.Allocate(sizeof(Read), alignof(Read))) Read(tmp[i]);
-        LineNumberMap.push_back(vCopies[i]);
+        keptLines.MultireadLines().push_back(vCopies[i]);
     }
     const int N = static_cast<int>(vPairs.size());
     Read* pAlignments = static_cast<Read*>(records.Allocate(sizeof(Read) * N, alignof(Read)));

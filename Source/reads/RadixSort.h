@@ -1,30 +1,35 @@
 #ifndef KORVEX_RADIXSORT_H
 #define KORVEX_RADIXSORT_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <iterator>
 
-// Sorts by a 64-bit key, 16 bits at a time from the lowest, keeping the order of equal keys.
-// Four sequential passes over the elements instead of a comparison sort's random accesses; a
-// pass whose 16 bits are the same in every key is skipped.
+// Sorts the iCount items at pItems by the lowest iKeyBits bits of their 64-bit key, 8 bits a
+// pass from the lowest, keeping the order of equal keys; pBuffer holds iCount items. Sequential
+// passes instead of a comparison sort's random accesses, with counts of 2 KB, so that many
+// small ranges sort as fast as one large. A pass whose 8 bits are the same in every key is
+// skipped.
 template <class T, class KeyOf>
-void RadixSort(std::vector<T>& vItems, KeyOf keyOf) {
-    std::vector<T> vSorted(vItems.size());
-    std::vector<std::size_t> vStarts(1 << 16);
-    for (int iShift = 0; iShift < 64; iShift += 16) {
-        std::fill(vStarts.begin(), vStarts.end(), 0);
-        for (const T& item : vItems) ++vStarts[(keyOf(item) >> iShift) & 0xffff];
-        if (!vItems.empty() && vStarts[(keyOf(vItems[0]) >> iShift) & 0xffff] == vItems.size()) continue;
+void RadixSort(T* pItems, std::size_t iCount, T* pBuffer, int iKeyBits, KeyOf keyOf) {
+    T* pFrom = pItems;
+    T* pTo = pBuffer;
+    std::size_t aiStarts[256];
+    for (int iShift = 0; iShift < iKeyBits && iCount > 1; iShift += 8) {
+        std::fill(std::begin(aiStarts), std::end(aiStarts), 0);
+        for (std::size_t i = 0; i < iCount; ++i) ++aiStarts[(keyOf(pFrom[i]) >> iShift) & 0xff];
+        if (aiStarts[(keyOf(pFrom[0]) >> iShift) & 0xff] == iCount) continue;
         std::size_t iStart = 0;
-        for (std::size_t& iCount : vStarts) {
-            const std::size_t iBucket = iCount;
-            iCount = iStart;
-            iStart += iBucket;
+        for (std::size_t& iDigit : aiStarts) {
+            const std::size_t iItems = iDigit;
+            iDigit = iStart;
+            iStart += iItems;
         }
-        for (const T& item : vItems) vSorted[vStarts[(keyOf(item) >> iShift) & 0xffff]++] = item;
-        vItems.swap(vSorted);
+        for (std::size_t i = 0; i < iCount; ++i) pTo[aiStarts[(keyOf(pFrom[i]) >> iShift) & 0xff]++] = pFrom[i];
+        std::swap(pFrom, pTo);
     }
+    if (pFrom != pItems) std::copy(pFrom, pFrom + iCount, pItems);
 }
 
 #endif

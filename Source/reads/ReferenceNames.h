@@ -18,7 +18,7 @@ public:
     }
 
 private:
-    Arena texts;
+    Arena texts{std::size_t{64} << 10};  // few names: small blocks
     std::unordered_map<std::string_view, const char*> index;  // keys point into texts
 };
 

@@ -43,6 +43,37 @@ TEST(SimpleRNG, FilledBlocksMatchTheStepByStepStream) {
         }
 }
 
+// The jumps against the tangent rejection loop as the literal draw runs it, from every start in
+// the shared table (chunk ends and the table's end included), for the smallest and largest
+// shapes kept and two between. It runs before the draws and chains below, which fill the
+// process's budget of tables with other shapes and with powers.
+TEST(TangentJumps, AgreeWithTheRejectionLoopFromEveryStart) {
+    EXPECT_EQ(TangentJumps::Shared(5), nullptr);
+    EXPECT_EQ(TangentJumps::Shared(TangentJumps::kMaxShape + 1), nullptr);
+    const double* U = UniformTable::Shared().Begin();
+    const long iSize = UniformTable::kSize;
+    for (int n : {6, 11, 45, TangentJumps::kMaxShape}) {
+        const TangentJumps* pJumps = TangentJumps::Shared(n);
+        ASSERT_NE(pJumps, nullptr);
+        const double am = n - 1, s = std::sqrt(2 * am + 1);
+        long iFar = 0;
+        for (long q = 0; q < iSize; ++q) {
+            long r = q;
+            for (; r + 2 < iSize && r - q < TangentJumps::kFar; r += 3) {
+                const double d1 = U[r], d2 = 2 * U[r + 1] - 1;
+                if (d1 * d1 + d2 * d2 > 1) { --r; continue; }
+                const double y = d2 / d1, x = s * y + am;
+                if (x <= 0) { --r; continue; }
+                if (!(U[r + 2] > (1 + y * y) * std::exp(am * std::log(x / am) - s * y))) break;
+            }
+            const long iExpected = r + 2 < iSize && r - q < TangentJumps::kFar ? r - q : TangentJumps::kFar;
+            ASSERT_EQ(pJumps->Jump(q), iExpected) << "shape " << n << " start " << q;
+            iFar += iExpected == TangentJumps::kFar;
+        }
+        EXPECT_LT(iFar, iSize / 20);  // not vacuous: most starts jump
+    }
+}
+
 // The sampler's draws against the literal ones from one generator, bit for bit, in a random mix
 // of kinds and shapes (whole shapes from 1 to 60 with and without the tests of a fractional
 // part, fractional ones, uniforms) over three million uniforms: through the shared table, its
@@ -114,8 +145,8 @@ TEST(DistSampler, DrawsAtTheEndOfTheTableMatchTheLiteralDraws) {
 }
 
 // The shared powers against pow itself at every position of the table, for the exponents of
-// the shapes 0.1 and 1.1; together they need more than the budget, so the second one's last
-// chunks are not kept and computed on demand.
+// the shapes 0.1 and 1.1: the two need more than the budget that the tests above leave, so
+// their last chunks are not kept and computed on demand.
 TEST(UniformPowers, EqualPowAtEveryPositionOfTheTable) {
     const double* U = UniformTable::Shared().Begin();
     for (double a : {0.1, 1.1}) {
@@ -125,37 +156,6 @@ TEST(UniformPowers, EqualPowAtEveryPositionOfTheTable) {
             const double dExpected = std::pow(U[q], shape.dInverseFraction), dPower = shape.pPowers->Power(q);
             ASSERT_EQ(std::memcmp(&dExpected, &dPower, sizeof(double)), 0) << "shape " << a << " position " << q;
         }
-    }
-}
-
-// The jumps against the tangent rejection loop as the literal draw runs it, from every start in
-// the shared table (chunk ends and the table's end included), for the smallest and largest
-// shapes kept and two between. It runs before the chains below, which fill the process's
-// budget of jumps with other shapes.
-TEST(TangentJumps, AgreeWithTheRejectionLoopFromEveryStart) {
-    EXPECT_EQ(TangentJumps::Shared(5), nullptr);
-    EXPECT_EQ(TangentJumps::Shared(TangentJumps::kMaxShape + 1), nullptr);
-    const double* U = UniformTable::Shared().Begin();
-    const long iSize = UniformTable::kSize;
-    for (int n : {6, 11, 45, TangentJumps::kMaxShape}) {
-        const TangentJumps* pJumps = TangentJumps::Shared(n);
-        ASSERT_NE(pJumps, nullptr);
-        const double am = n - 1, s = std::sqrt(2 * am + 1);
-        long iFar = 0;
-        for (long q = 0; q < iSize; ++q) {
-            long r = q;
-            for (; r + 2 < iSize && r - q < TangentJumps::kFar; r += 3) {
-                const double d1 = U[r], d2 = 2 * U[r + 1] - 1;
-                if (d1 * d1 + d2 * d2 > 1) { --r; continue; }
-                const double y = d2 / d1, x = s * y + am;
-                if (x <= 0) { --r; continue; }
-                if (!(U[r + 2] > (1 + y * y) * std::exp(am * std::log(x / am) - s * y))) break;
-            }
-            const long iExpected = r + 2 < iSize && r - q < TangentJumps::kFar ? r - q : TangentJumps::kFar;
-            ASSERT_EQ(pJumps->Jump(q), iExpected) << "shape " << n << " start " << q;
-            iFar += iExpected == TangentJumps::kFar;
-        }
-        EXPECT_LT(iFar, iSize / 20);  // not vacuous: most starts jump
     }
 }
 

@@ -8,11 +8,10 @@
 #include <mutex>
 #include <vector>
 
+#include "TableBudget.h"
 #include "UniformTable.h"
 
 namespace {
-
-std::atomic<std::size_t> gBytesKept(0);  // by all tables' published chunks
 
 // Every jump kFar: what a chunk over the budget reads. Trivially destructible, so that it
 // outlives the tables at the end of the process.
@@ -60,7 +59,7 @@ const TangentJumps* TangentJumps::Shared(int iWhole) {
 // the start after it; filled backwards from 14 positions past the chunk, far enough for every
 // jump under kFar. Positions whose proposal would read past the table have no step.
 const std::uint8_t* TangentJumps::FillChunk(std::size_t c) const {
-    if (gBytesKept.load(std::memory_order_relaxed) + kChunkBytes > kBudgetBytes) {
+    if (!TableBudget::Take(kChunkBytes)) {
         const std::uint8_t* pFar = FarChunk<kChunkBytes>();
         const std::uint8_t* pExpected = nullptr;
         apChunks[c].compare_exchange_strong(pExpected, pFar, std::memory_order_acq_rel);
@@ -84,10 +83,8 @@ const std::uint8_t* TangentJumps::FillChunk(std::size_t c) const {
     std::uint8_t* pChunk = new std::uint8_t[kChunkBytes];
     for (std::size_t i = 0; i < kChunkBytes; ++i) pChunk[i] = static_cast<std::uint8_t>(vJump[2 * i] | (vJump[2 * i + 1] << 4));
     const std::uint8_t* pExpected = nullptr;
-    if (apChunks[c].compare_exchange_strong(pExpected, pChunk, std::memory_order_acq_rel)) {
-        gBytesKept.fetch_add(kChunkBytes, std::memory_order_relaxed);
-        return pChunk;
-    }
+    if (apChunks[c].compare_exchange_strong(pExpected, pChunk, std::memory_order_acq_rel)) return pChunk;
     delete[] pChunk;
+    TableBudget::GiveBack(kChunkBytes);
     return pExpected;
 }

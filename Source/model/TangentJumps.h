@@ -33,15 +33,12 @@ inline int TangentProposal(const double* p, double am, double s, const TangentBo
 // draw needs no rejection loop: it reads the jump and computes x from the accepted proposal.
 // kFar stands for a longer jump, a walk that leaves the table, or a part of the table not
 // kept; the draw then runs the loop. The jumps are filled in chunks of the table on first
-// use, by whichever thread needs them first, and all tables together keep at most
-// kBudgetBytes. One object per shape for the whole process.
+// use, by whichever thread needs them first, within the TableBudget they share with the
+// powers. One object per shape for the whole process.
 class TangentJumps {
 public:
     static constexpr int kFar = 15;
     static constexpr int kMaxShape = 64;  // jumps are kept for shapes 6 to kMaxShape
-    // 256 chunks of 32 KB: all of the table for 16 shapes, or its first quarter, where most
-    // chains stay, for 64.
-    static constexpr std::size_t kBudgetBytes = std::size_t(8) << 20;
 
     // The shared jumps of whole shape n, or null when none are kept.
     static const TangentJumps* Shared(int iWhole);
@@ -71,8 +68,8 @@ private:
     static constexpr std::size_t kChunkBytes = kChunkPositions / 2;
     static constexpr std::size_t kChunks = 16;  // UniformTable::kSize / kChunkPositions
 
-    // Computes chunk c, publishes it (or takes the one another thread published first) and
-    // returns it; over the budget, publishes and returns a shared chunk of kFar.
+    // Computes chunk c (32 KB), publishes it (or takes the one another thread published first)
+    // and returns it; over the budget, publishes and returns a shared chunk of kFar.
     const std::uint8_t* FillChunk(std::size_t c) const;
 
     double dAm;

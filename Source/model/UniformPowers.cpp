@@ -4,10 +4,10 @@
 #include <memory>
 #include <mutex>
 
+#include "TableBudget.h"
 #include "UniformTable.h"
 
 namespace {
-std::atomic<std::size_t> gBytesKept(0);  // by all exponents' published chunks
 const double gNotKept = 0.0;
 }  // namespace
 
@@ -37,9 +37,7 @@ const UniformPowers* UniformPowers::Shared(double g) {
 }
 
 const double* UniformPowers::FillChunk(std::size_t c) const {
-    if (gBytesKept.fetch_add(sizeof(double) * kChunkPositions, std::memory_order_relaxed) +
-            sizeof(double) * kChunkPositions > kBudgetBytes) {
-        gBytesKept.fetch_sub(sizeof(double) * kChunkPositions, std::memory_order_relaxed);
+    if (!TableBudget::Take(sizeof(double) * kChunkPositions)) {
         const double* pExpected = nullptr;
         apChunks[c].compare_exchange_strong(pExpected, NotKept(), std::memory_order_acq_rel);
         return pExpected ? pExpected : NotKept();
@@ -50,6 +48,6 @@ const double* UniformPowers::FillChunk(std::size_t c) const {
     const double* pExpected = nullptr;
     if (apChunks[c].compare_exchange_strong(pExpected, pChunk, std::memory_order_acq_rel)) return pChunk;
     delete[] pChunk;
-    gBytesKept.fetch_sub(sizeof(double) * kChunkPositions, std::memory_order_relaxed);
+    TableBudget::GiveBack(sizeof(double) * kChunkPositions);
     return pExpected;
 }

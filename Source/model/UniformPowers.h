@@ -11,12 +11,11 @@
 // accepted round; as every multiread's chain reads the same table, that value depends on the
 // table position alone, and the chains of a run share it instead of calling pow each time.
 // The powers are computed in chunks of the table on first use, by whichever thread needs them
-// first, and all exponents together keep at most kBudgetBytes; past the budget, Power calls
-// pow itself. One object per exponent for the whole process; the first kMaxExponents
+// first, within the TableBudget they share with the tangent jumps; past it, Power calls pow
+// itself. One object per exponent for the whole process; the first kMaxExponents
 // exponents asked for get one (a run asks for few: one per number of variant reads).
 class UniformPowers {
 public:
-    static constexpr std::size_t kBudgetBytes = std::size_t(8) << 20;
     static constexpr int kMaxExponents = 8;
 
     // The shared powers of exponent g, or null when none are kept.

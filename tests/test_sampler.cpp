@@ -144,18 +144,18 @@ TEST(DistSampler, DrawsAtTheEndOfTheTableMatchTheLiteralDraws) {
     }
 }
 
-// The shared powers against pow itself at every position of the table, for the exponents of
-// the shapes 0.1 and 1.1: the two need more than the budget that the tests above leave, so
-// their last chunks are not kept and computed on demand.
+// The shared powers against pow itself at every position of the table. Only the first
+// exponent asked for has them: that of the shape 0.1 (the draws above asked first), not that
+// of 1.1. They need more than the budget that the tests above leave, so their last chunks are
+// not kept and computed on demand.
 TEST(UniformPowers, EqualPowAtEveryPositionOfTheTable) {
     const double* U = UniformTable::Shared().Begin();
-    for (double a : {0.1, 1.1}) {
-        const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(a);
-        ASSERT_NE(shape.pPowers, nullptr);
-        for (std::size_t q = 0; q < UniformTable::kSize; ++q) {
-            const double dExpected = std::pow(U[q], shape.dInverseFraction), dPower = shape.pPowers->Power(q);
-            ASSERT_EQ(std::memcmp(&dExpected, &dPower, sizeof(double)), 0) << "shape " << a << " position " << q;
-        }
+    const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(0.1);
+    ASSERT_NE(shape.pPowers, nullptr);
+    EXPECT_EQ(DistSampler::MakeGammaShape(1.1).pPowers, nullptr);
+    for (std::size_t q = 0; q < UniformTable::kSize; ++q) {
+        const double dExpected = std::pow(U[q], shape.dInverseFraction), dPower = shape.pPowers->Power(q);
+        ASSERT_EQ(std::memcmp(&dExpected, &dPower, sizeof(double)), 0) << "position " << q;
     }
 }
 

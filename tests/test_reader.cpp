@@ -424,7 +424,8 @@ TEST(MultiReadCollectionMgr, KeepRules) {
 
 TEST(MultiReadCollectionMgr, GroupsConsecutiveLines) {
     // R2's rejected line 4 and unreadable line 6 do not split it; R3 is dropped, its best alignment
-    // having 3 mismatches; two names that agree in their first 40 characters are two reads.
+    // having 3 mismatches; two names that agree in their first 40 characters are two reads. R4's
+    // line 14, behind another read's rejected line, has another length than its line 12: rejected.
     TempDir dir;
     ScopedChdir chdir(dir.Path());
     const std::string sLong(40, 'L');
@@ -432,11 +433,16 @@ TEST(MultiReadCollectionMgr, GroupsConsecutiveLines) {
                             Line("R2", "4", 21, "MD:Z:36") + Line("R2", "16", 22, "MD:Z:10A25") +
                             Line("R2", "0", 23, "MD:Z:10N25") + Line("R2", "0", 24, "MD:Z:1A1C32") +
                             Line("R3", "0", 40, "MD:Z:0A0C0G33") + Line("R3", "0", 41, "MD:Z:0A0C0G33") +
-                            Line(sLong + "1", "0", 50, "MD:Z:36") + Line(sLong + "2", "0", 60, "MD:Z:36"));
+                            Line(sLong + "1", "0", 50, "MD:Z:36") + Line(sLong + "2", "0", 60, "MD:Z:36") +
+                            Line("R4", "0", 70, "MD:Z:36") + SamLine("X", "0", "ACGTACGTAC", "IIIIIIIIII", "MD:Z:10", "chr1", "x") +
+                            SamLine("R4", "256", "ACGTACGTAC", "IIIIIIIIII", "MD:Z:10", "chr1", "80"));
     MultiReadCollectionMgr collections(2, 1);
     std::string sError;
-    EXPECT_EQ(collections.BuildReadCollections("in.sam", sError), 8);
-    EXPECT_EQ(Containers(collections), "1:2 1:10 1:11 2:3,5");
+    EXPECT_EQ(collections.BuildReadCollections("in.sam", sError), 9);
+    EXPECT_EQ(Containers(collections), "1:2 1:10 1:11 1:12 2:3,5");
+    EXPECT_EQ(std::make_pair(collections.Rejections().Count(RejectReason::OtherLength),
+                             collections.Rejections().aiFirstLine[static_cast<int>(RejectReason::OtherLength)]),
+              std::make_pair(int64_t{1}, 14));
     const KeepRuleDrops& drops = collections.Drops();  // R3 from its first line; R2's line 7 beside its best
     EXPECT_EQ(std::make_pair(drops.Count(DropReason::BestAboveLimit), drops.FirstLine(DropReason::BestAboveLimit)),
               std::make_pair(int64_t{1}, 8));

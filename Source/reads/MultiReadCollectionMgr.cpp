@@ -59,6 +59,18 @@ void MultiReadCollectionMgr::StartGroup(const Read& read) {
     groupStart = texts.GetMark();
     pGroupName = texts.StoreText(read.readID);
     groupMismatches = mismatches.GetMark();
+    for (int& iLength : aiGroupLengths) iLength = 0;
+}
+
+// The reader knows a read's length from the read's latest run of lines; a line of another
+// read that it rejects between two lines of one read starts a run, so the read's later lines
+// could take another length. The group is the read's accepted lines, so its first line of each
+// mate fixes the length, and a later line of another length is rejected as the reader would
+// have rejected it.
+bool MultiReadCollectionMgr::HasLengthOfItsGroup(const Read& read) {
+    int& iLength = aiGroupLengths[read.iMate];
+    if (iLength == 0) iLength = read.iLength;
+    return read.iLength == iLength;
 }
 
 // A copy of the read's mismatches in the arena; none is needed for a read without.
@@ -113,12 +125,18 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     TmpReadContainer tmp;
     tmp.reserve(16);
     pGroupName = nullptr;
+    LineRejections groupRejections;
     while (reader.Read_a_Line(read, iRejected)) {
-        ++iAccepted;
         if (pGroupName == nullptr || std::strcmp(read.readID, pGroupName) != 0) {
             if (!tmp.empty()) FileGroup(tmp);
             StartGroup(read);
         }
+        if (!HasLengthOfItsGroup(read)) {
+            groupRejections.Add(RejectReason::OtherLength, read.lineNumber);
+            ++iRejected;
+            continue;
+        }
+        ++iAccepted;
         Read stored = read;
         stored.readID = pGroupName;
         stored.chromosome = references.Intern(read.chromosome);
@@ -130,6 +148,7 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     }
     if (!tmp.empty()) FileGroup(tmp);
     rejections = reader.Rejections();
+    rejections.Merge(groupRejections);
     iLinesRead = reader.LinesRead();
     reader.LogSuppressedWarnings();
     if (!reader.SawAlignmentLine()) errorMessage = "it holds no alignment line, only header lines or none.";

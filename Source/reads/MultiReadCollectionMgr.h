@@ -86,6 +86,7 @@ public:
 
 private:
     void StartGroup(const Read& read);
+    bool HasLengthOfItsGroup(const Read& read);
     void FileGroup(TmpReadContainer& tmp);
     void RefuseUngroupedFile();
     void LogRejections(int iRejected);
@@ -106,6 +107,7 @@ private:
     int iMaxFragmentLength;
     std::vector<AlignedSpan> vGroupSpans;  // of the lines of the group being gathered
     bool bGroupHasMates = false;           // whether a line of it is a mate of a pair
+    int aiGroupLengths[3] = {0, 0, 0};      // of its single-end lines, mate 1's and mate 2's; 0: none yet
     int64_t iUniquePairs = 0;
     int64_t iPairMultireads = 0;
     std::string sInputName;  // the file being read, for messages

@@ -28,6 +28,14 @@ void LineRejections::Add(RejectReason reason, int iLineNumber) {
     if (aiCount[i]++ == 0) aiFirstLine[i] = iLineNumber;
 }
 
+void LineRejections::Merge(const LineRejections& other) {
+    for (int i = 0; i < REJECT_REASON_COUNT; ++i) {
+        if (other.aiCount[i] == 0) continue;
+        if (aiCount[i] == 0 || other.aiFirstLine[i] < aiFirstLine[i]) aiFirstLine[i] = other.aiFirstLine[i];
+        aiCount[i] += other.aiCount[i];
+    }
+}
+
 int64_t LineRejections::Total() const {
     int64_t iTotal = 0;
     for (int64_t iCount : aiCount) iTotal += iCount;

@@ -34,6 +34,8 @@ struct LineRejections {
     int aiFirstLine[REJECT_REASON_COUNT] = {};
 
     void Add(RejectReason reason, int iLineNumber);
+    // Adds the counts of other, keeping the earlier first line of each reason.
+    void Merge(const LineRejections& other);
     int64_t Count(RejectReason reason) const { return aiCount[static_cast<int>(reason)]; }
     int64_t Total() const;
 };

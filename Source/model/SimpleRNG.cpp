@@ -1,5 +1,7 @@
 #include "SimpleRNG.h"
 
+#include <cstdint>
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define KORVEX_HAVE_AVX2_PATH 1

@@ -1,8 +1,6 @@
 #ifndef KORVEX_SIMPLERNG_H
 #define KORVEX_SIMPLERNG_H
 
-#include <cstdint>
-
 // Two multiply-with-carry sequences combined into one 32-bit output.
 class SimpleRNG {
 public:

@@ -1,6 +1,5 @@
 #include "UniformPowers.h"
 
-#include <map>
 #include <memory>
 #include <mutex>
 
@@ -28,12 +27,10 @@ UniformPowers::~UniformPowers() {
 
 const UniformPowers* UniformPowers::Shared(double g) {
     static std::mutex mutex;
-    static std::map<double, std::unique_ptr<UniformPowers>> tables;
+    static std::unique_ptr<UniformPowers> pPowers;  // of the first exponent asked for
     std::lock_guard<std::mutex> lock(mutex);
-    auto it = tables.find(g);
-    if (it != tables.end()) return it->second.get();
-    if (static_cast<int>(tables.size()) >= kMaxExponents) return nullptr;
-    return (tables[g] = std::make_unique<UniformPowers>(g)).get();
+    if (!pPowers) pPowers = std::make_unique<UniformPowers>(g);
+    return pPowers->dExponent == g ? pPowers.get() : nullptr;
 }
 
 const double* UniformPowers::FillChunk(std::size_t c) const {

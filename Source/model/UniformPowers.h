@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 
 // pow(u, g) for the uniforms u of the shared table and one exponent g, as std::pow computes it.
 // The fractional part of a gamma draw returns pow(v1, 1 / f) for the uniform v1 of its
@@ -17,8 +16,6 @@
 // rare, and their powers would take the budget from those of the common one.
 class UniformPowers {
 public:
-    static constexpr int kMaxExponents = 1;
-
     // The shared powers of exponent g, or null when none are kept.
     static const UniformPowers* Shared(double g);
     explicit UniformPowers(double g);

@@ -26,8 +26,8 @@ EvidenceIndex::EvidenceIndex(const UniqueReads& uniqueReads_, bool bStrandness_,
       iFlankingValue(model.iFlankingValue) {}
 
 // A unique read is evidence for r when it lies on the same reference and, with strandness, comes
-// from a fragment of r's fragment strand (for single-end reads: on r's strand). Alignments read from one file share one text per reference name, so equal
-// pointers settle most comparisons.
+// from a fragment of r's fragment strand (for single-end reads: on r's strand). Alignments read
+// from one file share one text per reference name, so equal pointers settle most comparisons.
 bool EvidenceIndex::Matches(const UniqueRead& u, const Read& r) const {
     const char* pChromosome = uniqueReads.ReferenceOf(u);
     if (pChromosome != r.chromosome && std::strcmp(pChromosome, r.chromosome) != 0) return false;

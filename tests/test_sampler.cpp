@@ -10,6 +10,7 @@
 #include "GammaBounds.h"
 #include "LiteralSampler.h"
 #include "MC2.h"
+#include "TableBudget.h"
 #include "TangentJumps.h"
 #include "UniformTable.h"
 
@@ -342,4 +343,21 @@ TEST(GammaBounds, TangentTableAgreesWithTheExactTest) {
         }
     }
     EXPECT_GT(in.aiDecided[0], 0.7 * in.aiTotal[0]);
+}
+
+// Last in this file: a raised budget stays raised for the rest of the process. A run is given
+// room in proportion to its kept alignments, never less than the minimum, and a smaller run
+// after a bigger one does not shrink it under the tables already kept.
+TEST(TableBudget, GrowsWithTheRunAndNeverShrinks) {
+    const std::size_t iStart = TableBudget::Bytes();
+    EXPECT_GE(iStart, TableBudget::kMinimumBytes);
+    TableBudget::ScaleToRun(0);
+    TableBudget::ScaleToRun(1000);
+    EXPECT_EQ(TableBudget::Bytes(), iStart);
+    const std::int64_t iBig = 2 * static_cast<std::int64_t>(iStart / TableBudget::kBytesPerKeptAlignment);
+    const std::size_t iBigBytes = TableBudget::kBytesPerKeptAlignment * static_cast<std::size_t>(iBig);
+    TableBudget::ScaleToRun(iBig);
+    EXPECT_EQ(TableBudget::Bytes(), iBigBytes);
+    TableBudget::ScaleToRun(iBig / 4);
+    EXPECT_EQ(TableBudget::Bytes(), iBigBytes);
 }

@@ -32,6 +32,7 @@
 #include "RunSummary.h"
 #include "SettingsAsInput.h"
 #include "StepProgress.h"
+#include "TableBudget.h"
 #include "ThreadDataMgr.h"
 #include "ValuesFile.h"
 #include "WallClock.h"
@@ -168,6 +169,7 @@ void RunStep2(const RunContext& run, Step1Data& data, const std::string& sCallRe
     trainer.sCallRecordDirectory = sCallRecordDirectory;
     trainer.pProgress = &run.progress;
 
+    TableBudget::ScaleToRun(collections.Kept().Size());
     const EvidenceIndex evidence(collections.Uniques(), settings.strandness, trainer.model);
     for (int k = 2; k <= collections.LargestAlignmentCount(); ++k) {
         MultiReadContainer& container = collections.Container(k);

@@ -15,6 +15,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -25,12 +26,14 @@
 #include "../tests/LiteralSampler.h"
 #include "ForcedPrimitives.h"
 #include "MC2.h"
+#include "TableBudget.h"
 
 namespace {
 
 const int T = 1000;
 const int B = 200;
 const double RATE = 0.1;
+const std::int64_t kRunKeptAlignments = 1000000;
 
 struct Workload {
     int iN;
@@ -213,4 +216,12 @@ BENCHMARK(BM_SamplerRun)->Apply(Profiles);
 BENCHMARK(BM_PlainSamplerRun)->Apply(Profiles);
 BENCHMARK(BM_SamplerFloor)->Apply(FloorProfiles);
 BENCHMARK(BM_SamplerRatio)->Apply(FloorProfiles);
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // The tables shared by the chains as a run of the benchmark file's size has them.
+    TableBudget::ScaleToRun(kRunKeptAlignments);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

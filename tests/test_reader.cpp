@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -560,16 +561,46 @@ TEST(UniqueReads, SortByPositionKeepsEachReadsFields) {
     EXPECT_EQ(uniques.LongestLength(), 36);
 }
 
-// A read ID that starts a second group is found among many, the earliest such line first.
+// Many unique reads sort into the same order on any number of threads.
+TEST(UniqueReads, SortTheSameOnAnyNumberOfThreads) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> position(-300000, 300000), mismatch(0, 3);
+    std::vector<std::string> vOrders;
+    for (int iThreads : {1, 2, 5}) {
+        random.seed(7);
+        UniqueReads uniques;
+        for (int i = 0; i < 20000; ++i) {
+            const std::string sQuality(4, static_cast<char>('A' + i % 26));  // tells the reads apart
+            uniques.Add(MakeRead("u", i % 3 ? "chr1" : "chr2", position(random), sQuality,
+                                 std::vector<int>(mismatch(random), i % 4)));
+        }
+        uniques.SortByPosition(iThreads);
+        std::string s;
+        for (std::size_t i = 0; i < uniques.Size(); ++i) {
+            const UniqueRead& u = uniques[i];
+            s += std::to_string(u.position) + uniques.ReferenceOf(u) + ",";
+            for (int j = 0; j < u.iMismatchCount; ++j) s += uniques.MismatchesOf(u)[j].qualityChar;
+            s += ";";
+        }
+        vOrders.push_back(s);
+    }
+    EXPECT_EQ(vOrders[1], vOrders[0]);
+    EXPECT_EQ(vOrders[2], vOrders[0]);
+}
+
+// A read ID that starts a second group is found among many, the earliest such line first, on
+// any number of threads.
 TEST(ReadIdSet, FindsTheFirstReappearance) {
+    for (int iThreads : {1, 3})
     for (bool bReappears : {false, true}) {
+        SCOPED_TRACE(std::to_string(iThreads) + " threads");
         ReadIdSet ids;
         int iLine = 0;
         for (int i = 0; i < 5000; ++i) ids.Add("read" + std::to_string(i), ++iLine);
         if (bReappears)
             for (int i : {4000, 77, 4000}) ids.Add("read" + std::to_string(i), ++iLine);
         int iFirstLine = 0;
-        EXPECT_EQ(ids.FirstReappearance(iFirstLine), bReappears ? 5001 : 0);
+        EXPECT_EQ(ids.FirstReappearance(iFirstLine, iThreads), bReappears ? 5001 : 0);
         EXPECT_EQ(iFirstLine, bReappears ? 4001 : 0);
     }
 }

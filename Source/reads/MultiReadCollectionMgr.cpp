@@ -153,7 +153,7 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     reader.LogSuppressedWarnings();
     if (!reader.SawAlignmentLine()) errorMessage = "it holds no alignment line, only header lines or none.";
 
-    RefuseUngroupedFile();
+    RefuseUngroupedFile(iThreads);
     if (!reader.SawMismatchTag() && rejections.Count(RejectReason::NoMdTag) > 0) {
         std::ostringstream message;
         message << DescribeSamFile(sInputName) << ", line "
@@ -170,16 +170,16 @@ int64_t MultiReadCollectionMgr::BuildReadCollections(LineSource& source, const s
     // The sort holds the unique reads twice for a moment: the read IDs are given back first.
     seenReadIds.Clear();
     ReturnFreedMemory();
-    uniqueReads.SortByPosition();
+    uniqueReads.SortByPosition(iThreads);
     ReturnFreedMemory();
     return iAccepted;
 }
 
 // A read ID that starts a second group: the file is not grouped by read, and the model would
 // take the groups for two reads.
-void MultiReadCollectionMgr::RefuseUngroupedFile() {
+void MultiReadCollectionMgr::RefuseUngroupedFile(int iThreads) {
     int iFirstLine = 0;
-    const int iLine = seenReadIds.FirstReappearance(iFirstLine);
+    const int iLine = seenReadIds.FirstReappearance(iFirstLine, iThreads);
     if (iLine == 0) return;
     std::ostringstream message;
     message << DescribeSamFile(sInputName) << ", line " << iLine << ": the read whose alignments start on line "

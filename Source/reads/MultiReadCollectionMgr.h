@@ -40,7 +40,8 @@ public:
     // number of alignment lines accepted. errorMessage says why when the file holds no
     // alignment line at all. Throws InputError when the file cannot be read or the model cannot
     // use it (not grouped by read, paired reads, no MD tags at all). With iThreads above one the
-    // lines are parsed ahead on that many threads; the result is the same.
+    // lines are parsed ahead, and the read IDs and unique reads sorted, on that many threads;
+    // the result is the same.
     int64_t BuildReadCollections(LineSource& source, const std::string& sFileName, std::string& errorMessage,
                                  int iThreads = 1);
     // The same for a plain text file.
@@ -88,7 +89,7 @@ private:
     void StartGroup(const Read& read);
     bool HasLengthOfItsGroup(const Read& read);
     void FileGroup(TmpReadContainer& tmp);
-    void RefuseUngroupedFile();
+    void RefuseUngroupedFile(int iThreads);
     void LogRejections(int iRejected);
     void LogDrops();
     const ReadMismatch* StoreMismatches(const Read& read);

@@ -15,8 +15,8 @@ void ReadIdSet::Add(std::string_view name, int iLineNumber) {
 // Sorted by hash, with file order kept among equal hashes, a read ID's groups are adjacent, its
 // first group first. The groups move by their top byte into 256 ranges of one array, freed
 // block by block while it fills, then each range sorts by the other 56 bits; so the groups are
-// held about once throughout.
-int ReadIdSet::FirstReappearance(int& iFirstLine) {
+// held about once throughout. The ranges sort on up to iThreads threads.
+int ReadIdSet::FirstReappearance(int& iFirstLine, int iThreads) {
     const std::size_t iCount = groups.size();
     std::size_t aiStarts[257] = {};
     for (std::size_t i = 0; i < iCount; ++i) ++aiStarts[(groups[i].Hash() >> 56) + 1];
@@ -26,21 +26,21 @@ int ReadIdSet::FirstReappearance(int& iFirstLine) {
     std::copy(aiStarts, aiStarts + 256, aiNext);
     groups.ConsumeInOrder([&](const Group& group) { pSorted[aiNext[group.Hash() >> 56]++] = group; });
 
-    std::size_t iLargest = 0;
-    for (int b = 0; b < 256; ++b) iLargest = std::max(iLargest, aiStarts[b + 1] - aiStarts[b]);
-    std::unique_ptr<Group[]> pBuffer(new Group[iLargest]);
+    // Per range: the earliest line that starts a group again, and the line of its first group.
+    std::vector<std::pair<int, int>> vFound(256, {0, 0});
+    RadixSortRanges(pSorted.get(), aiStarts, 256, 56, [](const Group& group) { return group.Hash(); }, iThreads,
+                    [&vFound](int b, const Group* pRange, std::size_t iRange) {
+                        for (std::size_t i = 1; i < iRange; ++i) {
+                            if (pRange[i].Hash() != pRange[i - 1].Hash()) continue;
+                            if (vFound[b].first == 0 || pRange[i].iLine < vFound[b].first)
+                                vFound[b] = {pRange[i].iLine, pRange[i - 1].iLine};
+                        }
+                    });
     int iFound = 0;
-    for (int b = 0; b < 256; ++b) {
-        Group* pRange = &pSorted[aiStarts[b]];
-        const std::size_t iRange = aiStarts[b + 1] - aiStarts[b];
-        RadixSort(pRange, iRange, pBuffer.get(), 56, [](const Group& group) { return group.Hash(); });
-        for (std::size_t i = 1; i < iRange; ++i) {
-            if (pRange[i].Hash() != pRange[i - 1].Hash()) continue;
-            if (iFound == 0 || pRange[i].iLine < iFound) {
-                iFound = pRange[i].iLine;
-                iFirstLine = pRange[i - 1].iLine;
-            }
-        }
+    for (const auto& [iLine, iFirst] : vFound) {
+        if (iLine == 0 || (iFound != 0 && iLine > iFound)) continue;
+        iFound = iLine;
+        iFirstLine = iFirst;
     }
     return iFound;
 }

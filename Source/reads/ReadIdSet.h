@@ -16,7 +16,8 @@ public:
     void Add(std::string_view name, int iLineNumber);
     // The first line on which a read ID starts a group again, with the line of its first
     // group in iFirstLine; 0 when every read ID started one group only. Leaves the set empty.
-    int FirstReappearance(int& iFirstLine);
+    // The same on any number of threads.
+    int FirstReappearance(int& iFirstLine, int iThreads = 1);
     // Forgets every read ID and frees their memory.
     void Clear() { groups.Clear(); }
 

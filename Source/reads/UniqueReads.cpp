@@ -42,10 +42,10 @@ uint32_t UniqueReads::ReferenceIndex(const char* pName) {
     return iLastReference;
 }
 
-void UniqueReads::SortByPosition() {
+void UniqueReads::SortByPosition(int iThreads) {
     if (bSorted) return;
     SortByHighBits();
-    SortWithinHighBits();
+    SortWithinHighBits(iThreads);
     GatherMismatchesInOrder();
     bSorted = true;
 }
@@ -67,21 +67,18 @@ void UniqueReads::SortByHighBits() {
     filed.ConsumeInOrder([&](const UniqueRead& u) { pSorted[vStarts[PositionKey(u) >> 16]++] = u; });
 }
 
-// Each range of equal upper bits by its lower 16 bits, through a buffer as large as the largest.
-void UniqueReads::SortWithinHighBits() {
-    std::vector<std::pair<std::size_t, std::size_t>> vRanges;  // first and end of each range
-    std::size_t iLargest = 0;
+// Each range of equal upper bits by its lower 16 bits, on up to iThreads threads.
+void UniqueReads::SortWithinHighBits(int iThreads) {
+    std::vector<std::size_t> vStarts;  // of each range, then the end of the last
     for (std::size_t iFirst = 0; iFirst < iSorted;) {
         std::size_t iEnd = iFirst + 1;
         while (iEnd < iSorted && PositionKey(pSorted[iEnd]) >> 16 == PositionKey(pSorted[iFirst]) >> 16) ++iEnd;
-        vRanges.emplace_back(iFirst, iEnd);
-        iLargest = std::max(iLargest, iEnd - iFirst);
+        vStarts.push_back(iFirst);
         iFirst = iEnd;
     }
-    std::unique_ptr<UniqueRead[]> pBuffer(new UniqueRead[iLargest]);
-    for (const auto& [iFirst, iEnd] : vRanges) {
-        RadixSort(&pSorted[iFirst], iEnd - iFirst, pBuffer.get(), 16, PositionKey);
-    }
+    vStarts.push_back(iSorted);
+    RadixSortRanges(pSorted.get(), vStarts.data(), static_cast<int>(vStarts.size() - 1), 16, PositionKey, iThreads,
+                    [](int, const UniqueRead*, std::size_t) {});
 }
 
 // The mismatches in the order of the sorted reads, so that reads near each other in position

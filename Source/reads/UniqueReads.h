@@ -32,7 +32,8 @@ public:
     void Add(const Read& read);
     // Sorts the reads by position, keeping the filing order of equal positions, which decides
     // which uniform each of their draws takes in the sampler. Nothing may be added after it.
-    void SortByPosition();
+    // The same on any number of threads.
+    void SortByPosition(int iThreads = 1);
     // Forgets every read.
     void Clear();
 
@@ -50,7 +51,7 @@ public:
 private:
     uint32_t ReferenceIndex(const char* pName);
     void SortByHighBits();
-    void SortWithinHighBits();
+    void SortWithinHighBits(int iThreads);
     void GatherMismatchesInOrder();
 
     bool bSorted = false;

@@ -33,14 +33,15 @@ std::string ReasonLine(const std::string& sReason, int64_t iCount, int64_t iFirs
     return "    " + sReason + ": " + FormatCount(iCount) + " (first at line " + FormatCount(iFirstLine) + ")\n";
 }
 
-// The reads (bReads) or the alignment lines of kept reads that the keep rules dropped, in all
-// and by reason; nothing when there are none.
+// File names separated by commas.
 std::string JoinedNames(const std::vector<std::string>& vNames) {
     std::string sText;
     for (const std::string& sName : vNames) sText += (sText.empty() ? "" : ", ") + sName;
     return sText;
 }
 
+// The reads (bReads) or the alignment lines of kept reads that the keep rules dropped, in all
+// and by reason; nothing when there are none.
 std::string DroppedItem(const char* pLabel, const std::vector<DroppedByKeepRules>& vDropped, bool bReads) {
     int64_t iTotal = 0;
     std::string sReasons;

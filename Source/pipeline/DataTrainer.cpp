@@ -42,8 +42,8 @@ struct JobRecord {
 
 // Writes the call_record lines of the chunks to the container's merged file in chunk order,
 // whichever order the threads finish them in, and keeps each job's record. The file is written
-// through one small buffer. Its state is touched only inside its
-// critical section, by whichever thread completes a chunk.
+// through one small buffer. Its state is touched only inside its critical section, by
+// whichever thread completes a chunk.
 class OrderedCallRecords {
 public:
     OrderedCallRecords(const std::string& sName, const std::vector<Chunk>& vAllChunks, int iNumJobs, double dStartTime)

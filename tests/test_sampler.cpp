@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <random>
 
@@ -12,6 +13,7 @@
 #include "MC2.h"
 #include "TableBudget.h"
 #include "TangentJumps.h"
+#include "TenthPower.h"
 #include "UniformTable.h"
 
 // The stream from the default seeds; SetState(0, 0) stays at zero.
@@ -157,6 +159,36 @@ TEST(UniformPowers, EqualPowAtEveryPositionOfTheTable) {
     for (std::size_t q = 0; q < UniformTable::kSize; ++q) {
         const double dExpected = std::pow(U[q], shape.dInverseFraction), dPower = shape.pPowers->Power(q);
         ASSERT_EQ(std::memcmp(&dExpected, &dPower, sizeof(double)), 0) << "position " << q;
+    }
+}
+
+// Every power the shortcut decides is pow's, over the uniforms the stream can give (the smallest
+// and largest 2^16 of them, eight million at random) and over other values in [0, 1): tiny ones,
+// powers of two and their neighbours, and random ones. It must decide most of them.
+TEST(TenthPower, DecidedPowersArePowsBitForBit) {
+    std::vector<double> vValues;
+    // The uniform of a 32-bit output i, scaled as SimpleRNG scales it.
+    auto addUniform = [&](std::uint64_t i) { vValues.push_back(static_cast<double>(i) * 2.328306435996595e-10); };
+    for (std::uint64_t i = 0; i < 65536; ++i) addUniform(i), addUniform(4294967295u - i);
+    std::mt19937_64 gen(20261208);
+    for (int i = 0; i < 8000000; ++i) addUniform(gen() & 0xffffffffu);
+    for (int e = -1074; e <= 0; ++e)
+        for (double d : {std::ldexp(1.0, e), std::nextafter(std::ldexp(1.0, e), 0.0), std::nextafter(std::ldexp(1.0, e), 1.0)})
+            if (d < 1.0) vValues.push_back(d);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 1000000; ++i) vValues.push_back(unit(gen));
+    const bool bShortcut = tenth_power_detail::bUseFusedMultiplyAdd;
+    long iDecided = 0;
+    for (double u : vValues) {
+        const double dExpected = std::pow(u, 10.0), dTenth = TenthPower(u);
+        ASSERT_EQ(std::memcmp(&dExpected, &dTenth, sizeof(double)), 0) << std::hexfloat << u;
+        double dPower = 0.0;
+        if (!bShortcut || !tenth_power_detail::NearestIsCertain(u, dPower)) continue;
+        ASSERT_EQ(std::memcmp(&dExpected, &dPower, sizeof(double)), 0) << std::hexfloat << u;
+        ++iDecided;
+    }
+    if (bShortcut) {
+        EXPECT_GT(iDecided, static_cast<long>(vValues.size()) * 3 / 4);
     }
 }
 

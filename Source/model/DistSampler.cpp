@@ -28,6 +28,7 @@ DistSampler::GammaShape DistSampler::MakeGammaShape(double a) {
     shape.dFraction = a - shape.iWhole;
     shape.dFractionBound = E / (shape.dFraction + E);
     shape.dInverseFraction = 1.0 / shape.dFraction;
+    shape.bTenthPower = shape.dInverseFraction == 10.0;
     shape.dFractionPower = shape.dFraction - 1.0;
     shape.dAm = shape.iWhole - 1;
     shape.dRoot = std::sqrt(2.0 * shape.dAm + 1.0);

@@ -8,6 +8,7 @@
 #include "GammaBounds.h"
 #include "SimpleRNG.h"
 #include "TangentJumps.h"
+#include "TenthPower.h"
 #include "UniformPowers.h"
 #include "UniformTable.h"
 
@@ -47,6 +48,7 @@ public:
         double dFraction;        // f = a - n
         double dFractionBound;   // E / (f + E)
         double dInverseFraction; // 1 / f
+        bool bTenthPower;        // 1 / f is 10: pow(v, 1 / f) is TenthPower(v)
         double dFractionPower;   // f - 1
         double dAm;              // n - 1, used when n > 5
         double dRoot;            // sqrt(2 (n - 1) + 1), used when n > 5
@@ -103,6 +105,7 @@ private:
     // pow(*pValue, 1 / f) for a value just read.
     KORVEX_FORCE_INLINE double InversePower(const GammaShape& shape, const double* pValue) const {
         if (shape.pPowers && pEnd == pTableEnd) return shape.pPowers->Power(static_cast<std::size_t>(pValue - pTable));
+        if (shape.bTenthPower) return TenthPower(*pValue);
         return std::pow(*pValue, shape.dInverseFraction);
     }
 

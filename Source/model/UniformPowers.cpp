@@ -41,7 +41,7 @@ const double* UniformPowers::FillChunk(std::size_t c) const {
     }
     double* pChunk = new double[kChunkPositions];
     const double* pValues = pTable + c * kChunkPositions;
-    for (std::size_t i = 0; i < kChunkPositions; ++i) pChunk[i] = std::pow(pValues[i], dExponent);
+    for (std::size_t i = 0; i < kChunkPositions; ++i) pChunk[i] = PowerOf(pValues[i]);
     const double* pExpected = nullptr;
     if (apChunks[c].compare_exchange_strong(pExpected, pChunk, std::memory_order_acq_rel)) return pChunk;
     delete[] pChunk;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "TenthPower.h"
+
 // pow(u, g) for the uniforms u of the shared table and one exponent g, as std::pow computes it.
 // The fractional part of a gamma draw returns pow(v1, 1 / f) for the uniform v1 of its
 // accepted round; as every multiread's chain reads the same table, that value depends on the
@@ -27,7 +29,7 @@ public:
     double Power(std::size_t q) const {
         const double* pChunk = apChunks[q >> kChunkBits].load(std::memory_order_acquire);
         if (!pChunk) pChunk = FillChunk(q >> kChunkBits);
-        if (pChunk == NotKept()) return std::pow(pTable[q], dExponent);
+        if (pChunk == NotKept()) return PowerOf(pTable[q]);
         return pChunk[q & kChunkMask];
     }
 
@@ -37,6 +39,7 @@ private:
     static constexpr std::size_t kChunkMask = kChunkPositions - 1;
     static constexpr std::size_t kChunks = 32;  // UniformTable::kSize / kChunkPositions
 
+    double PowerOf(double u) const { return dExponent == 10.0 ? TenthPower(u) : std::pow(u, dExponent); }
     // Computes chunk c, publishes it (or takes the one another thread published first) and
     // returns it; over the budget, publishes and returns NotKept().
     const double* FillChunk(std::size_t c) const;

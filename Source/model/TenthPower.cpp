@@ -46,7 +46,7 @@ __attribute__((target("fma"))) bool NearestIsCertain(double u, double& dPower) {
     const double dNearest = d10 + e10;
     const double dRemainder = (d10 - dNearest) + e10;  // exact: |e10| is far below |d10|
     const double dUnit = UnitInLastPlace(dNearest);
-    if (!(std::fabs(dRemainder) <= 0.4 * dUnit) || dUnit == 0.0) return false;
+    if (!(std::fabs(dRemainder) <= 0.45 * dUnit) || dUnit == 0.0) return false;
     dPower = dNearest;
     return true;
 }

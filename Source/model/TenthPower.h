@@ -9,9 +9,9 @@
 //
 // The power is computed to about 100 bits as a sum of two doubles (each product's rounding
 // error recovered exactly with a fused multiply-add) and rounded to the nearest double. When
-// the exact power lies within 0.4 of a unit in the last place of that double, no other double
-// lies within 0.6 units of it, and the library's pow, whose worst-case error is 0.54 units,
-// returns that double too. Otherwise (about one power in five), and on a processor without
+// the exact power lies within 0.45 of a unit in the last place of that double, no other double
+// lies within 0.55 units of it, and the library's pow, whose worst-case error is 0.54 units,
+// returns that double too. Otherwise (about one power in ten), and on a processor without
 // fused multiply-add, pow itself is called.
 namespace tenth_power_detail {
 bool NearestIsCertain(double u, double& dPower);  // false when undecided

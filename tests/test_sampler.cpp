@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "DistSampler.h"
 #include "GammaBounds.h"
@@ -75,6 +77,28 @@ TEST(TangentJumps, AgreeWithTheRejectionLoopFromEveryStart) {
         }
         EXPECT_LT(iFar, iSize / 20);  // not vacuous: most starts jump
     }
+}
+
+// Threads that reach one chunk at once: one fills it, the others read kFar (and run the loop)
+// until it is published, never another value.
+TEST(TangentJumps, ThreadsReachingAChunkTogetherReadItsJumpsOrFar) {
+    const int n = 20;
+    TangentJumps jumps(n, TangentBounds::Shared(n));
+    const std::size_t iPositions = 1 << 16;
+    std::vector<std::vector<int>> vSeen(4, std::vector<int>(iPositions));
+    std::vector<std::thread> vThreads;
+    for (std::vector<int>& vJumps : vSeen)
+        vThreads.emplace_back([&jumps, &vJumps] {
+            for (std::size_t q = 0; q < vJumps.size(); ++q) vJumps[q] = jumps.Jump(q);
+        });
+    for (std::thread& thread : vThreads) thread.join();
+    std::size_t iJumps = 0;
+    for (std::size_t q = 0; q < iPositions; ++q) {
+        iJumps += jumps.Jump(q) != TangentJumps::kFar;
+        for (const std::vector<int>& vJumps : vSeen)
+            ASSERT_TRUE(vJumps[q] == jumps.Jump(q) || vJumps[q] == TangentJumps::kFar) << "start " << q;
+    }
+    EXPECT_GT(iJumps, iPositions / 2);  // the chunk was filled
 }
 
 // The sampler's draws against the literal ones from one generator, bit for bit, in a random mix

@@ -22,5 +22,3 @@ bool TableBudget::Take(std::size_t iBytes) {
     gBytesTaken.fetch_sub(iBytes, std::memory_order_relaxed);
     return false;
 }
-
-void TableBudget::GiveBack(std::size_t iBytes) { gBytesTaken.fetch_sub(iBytes, std::memory_order_relaxed); }

@@ -20,8 +20,6 @@ public:
     static std::size_t Bytes();
     // Takes iBytes of the budget; false, taking nothing, when that would exceed it. Thread-safe.
     static bool Take(std::size_t iBytes);
-    // Gives back iBytes taken.
-    static void GiveBack(std::size_t iBytes);
 };
 
 #endif

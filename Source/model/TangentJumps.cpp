@@ -55,16 +55,19 @@ const TangentJumps* TangentJumps::Shared(int iWhole) {
     return pTable.get();
 }
 
+// The first thread to reach chunk c claims it by publishing the shared chunk of kFar, and then
+// fills it: the draws of other threads that reach the chunk meanwhile run their loop rather
+// than fill it again (on a machine with many threads they would all arrive together). Over the
+// budget the claim stays.
+//
 // The jump of a start q is 0 when its proposal is accepted, else its step plus the jump of
 // the start after it; filled backwards from 14 positions past the chunk, far enough for every
 // jump under kFar. Positions whose proposal would read past the table have no step.
 const std::uint8_t* TangentJumps::FillChunk(std::size_t c) const {
-    if (!TableBudget::Take(kChunkBytes)) {
-        const std::uint8_t* pFar = FarChunk<kChunkBytes>();
-        const std::uint8_t* pExpected = nullptr;
-        apChunks[c].compare_exchange_strong(pExpected, pFar, std::memory_order_acq_rel);
-        return pFar;
-    }
+    const std::uint8_t* pFar = FarChunk<kChunkBytes>();
+    const std::uint8_t* pPublished = nullptr;
+    if (!apChunks[c].compare_exchange_strong(pPublished, pFar, std::memory_order_acq_rel)) return pPublished;
+    if (!TableBudget::Take(kChunkBytes)) return pFar;
     const UniformTable& table = UniformTable::Shared();
     const double* pValues = table.Begin();
     const std::size_t iStart = c * kChunkPositions;
@@ -82,9 +85,6 @@ const std::uint8_t* TangentJumps::FillChunk(std::size_t c) const {
     }
     std::uint8_t* pChunk = new std::uint8_t[kChunkBytes];
     for (std::size_t i = 0; i < kChunkBytes; ++i) pChunk[i] = static_cast<std::uint8_t>(vJump[2 * i] | (vJump[2 * i + 1] << 4));
-    const std::uint8_t* pExpected = nullptr;
-    if (apChunks[c].compare_exchange_strong(pExpected, pChunk, std::memory_order_acq_rel)) return pChunk;
-    delete[] pChunk;
-    TableBudget::GiveBack(kChunkBytes);
-    return pExpected;
+    apChunks[c].store(pChunk, std::memory_order_release);
+    return pChunk;
 }

@@ -33,8 +33,8 @@ inline int TangentProposal(const double* p, double am, double s, const TangentBo
 // draw needs no rejection loop: it reads the jump and computes x from the accepted proposal.
 // kFar stands for a longer jump, a walk that leaves the table, or a part of the table not
 // kept; the draw then runs the loop. The jumps are filled in chunks of the table on first
-// use, by whichever thread needs them first, within the TableBudget they share with the
-// powers. One object per shape for the whole process.
+// use, by whichever thread needs them first (the others run the loop meanwhile), within the
+// TableBudget they share with the powers. One object per shape for the whole process.
 class TangentJumps {
 public:
     static constexpr int kFar = 15;
@@ -68,15 +68,15 @@ private:
     static constexpr std::size_t kChunkBytes = kChunkPositions / 2;
     static constexpr std::size_t kChunks = 16;  // UniformTable::kSize / kChunkPositions
 
-    // Computes chunk c (32 KB), publishes it (or takes the one another thread published first)
-    // and returns it; over the budget, publishes and returns a shared chunk of kFar.
+    // Claims chunk c and computes it (32 KB), publishes and returns it; returns the shared chunk
+    // of kFar over the budget, and what is published when another thread claimed it first.
     const std::uint8_t* FillChunk(std::size_t c) const;
 
     double dAm;
     double dRoot;
     const TangentBounds* pBounds;  // shared, may be null
-    // Null until filled; then owned here (but for the shared chunk of kFar), written once by
-    // the thread that fills it, read-only after.
+    // Null until claimed; the shared chunk of kFar while filled or over the budget; then owned
+    // here, written by the thread that claimed it, read-only after.
     mutable std::atomic<const std::uint8_t*> apChunks[kChunks];
 };
 

@@ -33,18 +33,16 @@ const UniformPowers* UniformPowers::Shared(double g) {
     return pPowers->dExponent == g ? pPowers.get() : nullptr;
 }
 
+// The first thread to reach chunk c claims it by publishing NotKept(), and then fills it: the
+// draws of other threads that reach the chunk meanwhile call pow rather than fill it again.
+// Over the budget the claim stays.
 const double* UniformPowers::FillChunk(std::size_t c) const {
-    if (!TableBudget::Take(sizeof(double) * kChunkPositions)) {
-        const double* pExpected = nullptr;
-        apChunks[c].compare_exchange_strong(pExpected, NotKept(), std::memory_order_acq_rel);
-        return pExpected ? pExpected : NotKept();
-    }
+    const double* pPublished = nullptr;
+    if (!apChunks[c].compare_exchange_strong(pPublished, NotKept(), std::memory_order_acq_rel)) return pPublished;
+    if (!TableBudget::Take(sizeof(double) * kChunkPositions)) return NotKept();
     double* pChunk = new double[kChunkPositions];
     const double* pValues = pTable + c * kChunkPositions;
     for (std::size_t i = 0; i < kChunkPositions; ++i) pChunk[i] = PowerOf(pValues[i]);
-    const double* pExpected = nullptr;
-    if (apChunks[c].compare_exchange_strong(pExpected, pChunk, std::memory_order_acq_rel)) return pChunk;
-    delete[] pChunk;
-    TableBudget::GiveBack(sizeof(double) * kChunkPositions);
-    return pExpected;
+    apChunks[c].store(pChunk, std::memory_order_release);
+    return pChunk;
 }

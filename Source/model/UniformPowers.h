@@ -12,8 +12,8 @@
 // accepted round; as every multiread's chain reads the same table, that value depends on the
 // table position alone, and the chains of a run share it instead of calling pow each time.
 // The powers are computed in chunks of the table on first use, by whichever thread needs them
-// first, within the TableBudget they share with the tangent jumps; past it, Power calls pow
-// itself. Only the first exponent asked for gets powers: a sampler asks first for that of no
+// first (the others call pow meanwhile), within the TableBudget they share with the tangent
+// jumps; past it, Power calls pow itself. Only the first exponent asked for gets powers: a sampler asks first for that of no
 // variant read, which almost every draw has; the exponents of one or more variant reads are
 // rare, and their powers would take the budget from those of the common one.
 class UniformPowers {
@@ -40,15 +40,16 @@ private:
     static constexpr std::size_t kChunks = 32;  // UniformTable::kSize / kChunkPositions
 
     double PowerOf(double u) const { return dExponent == 10.0 ? TenthPower(u) : std::pow(u, dExponent); }
-    // Computes chunk c, publishes it (or takes the one another thread published first) and
-    // returns it; over the budget, publishes and returns NotKept().
+    // Claims chunk c and computes it, publishes and returns it; returns NotKept() over the
+    // budget, and what is published when another thread claimed it first.
     const double* FillChunk(std::size_t c) const;
     // What a chunk not kept holds: an address no chunk has.
     static const double* NotKept();
 
     double dExponent;
     const double* pTable;  // the shared table's values
-    // Null until filled; then owned here (but for NotKept()), written once by the thread that fills it, read-only after.
+    // Null until claimed; NotKept() while filled or over the budget; then owned here, written by
+    // the thread that claimed it, read-only after.
     mutable std::atomic<const double*> apChunks[kChunks];
 };
 

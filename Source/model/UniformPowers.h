@@ -13,9 +13,10 @@
 // table position alone, and the chains of a run share it instead of calling pow each time.
 // The powers are computed in chunks of the table on first use, by whichever thread needs them
 // first (the others call pow meanwhile), within the TableBudget they share with the tangent
-// jumps; past it, Power calls pow itself. Only the first exponent asked for gets powers: a sampler asks first for that of no
-// variant read, which almost every draw has; the exponents of one or more variant reads are
-// rare, and their powers would take the budget from those of the common one.
+// jumps; past it, Power calls pow itself. Only the first exponent asked for gets powers: a
+// sampler asks first for that of no variant read, which almost every draw has; the exponents
+// of one or more variant reads are rare, and their powers would take the budget from those of
+// the common one.
 class UniformPowers {
 public:
     // The shared powers of exponent g, or null when none are kept.

@@ -97,24 +97,28 @@ TEST(PairAlignments, FormationRules) {
 }
 
 // Keep rules on pair alignments by their larger mate's count: best above the limit, more than
-// best + extra, more than MAX_ALIGNMENTS.
+// best + extra, more than MAX_ALIGNMENTS. A dropped read counts the lines its pair alignments
+// join (here one line of mate 2 and a line of mate 1 for each), those above best + extra aside.
 TEST(PairAlignments, KeepRules) {
     const struct { std::vector<int> vCounts; int iKept; std::string sDrops; } cases[] = {
-        {{0, 3, 2}, 2, "0 0"}, {{3, 4}, 0, "1 0"}, {{0, 0, 0}, 0, "0 1"}, {{1, 1}, 2, "0 0"}};
+        {{0, 3, 2}, 2, "0 0 0"}, {{3, 4}, 0, "1 0 3"}, {{0, 0, 0}, 0, "0 1 4"}, {{1, 1}, 2, "0 0 0"},
+        {{0, 5, 0, 0}, 0, "0 1 4"}};
     for (const auto& c : cases) {
         std::vector<PairCandidate> vPairs;
-        for (int iCount : c.vCounts) vPairs.push_back(PairCandidate{0, 0, iCount});
+        for (int iCount : c.vCounts) vPairs.push_back(PairCandidate{static_cast<int>(vPairs.size()), 0, iCount});
         KeepRuleDrops drops;
         EXPECT_EQ(KeepPairAlignments(KeepRuleLimits{2, 2, 2}, vPairs, 1, drops), c.iKept);
         EXPECT_EQ(std::to_string(drops.Count(DropReason::BestAboveLimit)) + " " +
-                      std::to_string(drops.Count(DropReason::TooManyAlignments)),
+                      std::to_string(drops.Count(DropReason::TooManyAlignments)) + " " +
+                      std::to_string(drops.Lines(DropReason::BestAboveLimit) + drops.Lines(DropReason::TooManyAlignments)),
                   c.sDrops);
     }
 }
 
 // A pair multiread, a mate line in no pair, a unique pair, a read whose mates form no pair (each
 // scored as a single-end read), SEQ "*" filled from the same mate's line (of another length than
-// mate 1), and a single-end read among them; the values of pair alignments summed on their lines.
+// mate 1), a single-end read, and a pair read with more pair alignments than MAX_ALIGNMENTS among
+// them; the values of pair alignments summed on their lines.
 TEST(PairAlignments, FilingAndValuesOnLines) {
     const std::string sSam =
         "@HD\tVN:1.6\tSO:queryname\n" +
@@ -126,17 +130,25 @@ TEST(PairAlignments, FilingAndValuesOnLines) {
         PairLine("P3", Flag(2, '+'), 3100) +                                                  // 11: same strand
         PairLine("P4", Flag(1, '+'), 4000) + PairLine("P4", Flag(2, '-') | 256, 4300, "*") +   // 12, 13
         PairLine("P4", Flag(2, '-'), 4200, std::string(30, 'C'), "0A29") +                    // 14
-        PairLine("S", 0, 8000) + PairLine("S", 256, 8500);                                    // 15, 16
+        PairLine("S", 0, 8000) + PairLine("S", 256, 8500) +                                   // 15, 16
+        PairLine("P5", Flag(1, '+'), 6000) + PairLine("P5", Flag(2, '-'), 6200) +              // 17, 18
+        PairLine("P5", Flag(2, '-') | 256, 6300) + PairLine("P5", Flag(2, '-') | 256, 6400) +  // 19, 20
+        PairLine("P5", Flag(2, '-') | 256, 6500, std::string(36, 'C'), "0A0A0A0A0A31");      // 21: 5 mismatches
     TempDir dir;
     WriteFile(dir.File("in.sam"), sSam);
     static const TempDir logDir;
     GetLogger()->CreateOutFile(logDir.File("test.log"));
-    MultiReadCollectionMgr collections(2, 2);
+    MultiReadCollectionMgr collections(2, 2, 2);
     std::string sError;
-    EXPECT_EQ(collections.BuildReadCollections(dir.File("in.sam"), sError), 15);
+    EXPECT_EQ(collections.BuildReadCollections(dir.File("in.sam"), sError), 20);
     EXPECT_EQ(Filed(collections), "1:11 1:7 1:8 2:12+13,12+14 2:15,16 2:2+3,4+5 2:9,10 ");
-    EXPECT_EQ(collections.Drops().Count(DropReason::MateInNoPair), 1);
-    EXPECT_EQ(collections.Drops().FirstLine(DropReason::MateInNoPair), 6);
+    const KeepRuleDrops& drops = collections.Drops();
+    EXPECT_EQ(drops.Count(DropReason::MateInNoPair), 1);
+    EXPECT_EQ(drops.FirstLine(DropReason::MateInNoPair), 6);
+    EXPECT_EQ(std::to_string(drops.Count(DropReason::TooManyAlignments)) + " reads, " +
+                  std::to_string(drops.Lines(DropReason::TooManyAlignments)) + " lines; line " +
+                  std::to_string(drops.FirstLine(DropReason::AboveBestPlusExtra)) + " above best + extra",
+              "1 reads, 4 lines; line 21 above best + extra");
     EXPECT_EQ(collections.UniquePairs(), 1);
     EXPECT_EQ(collections.PairMultireads(), 2);
     std::string sIndexed;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 bool FormsPair(const MateLine& first, const MateLine& second, int iMaxFragmentLength) {
     const Read& a = *first.pRead;
@@ -27,13 +28,22 @@ std::vector<PairCandidate> FormPairAlignments(const std::vector<MateLine>& vFirs
     return vPairs;
 }
 
+int LinesOfPairs(const std::vector<PairCandidate>& vPairs) {
+    std::set<int> vFirst, vSecond;
+    for (const PairCandidate& pair : vPairs) {
+        vFirst.insert(pair.iFirst);
+        vSecond.insert(pair.iSecond);
+    }
+    return static_cast<int>(vFirst.size() + vSecond.size());
+}
+
 int KeepPairAlignments(const KeepRuleLimits& limits, std::vector<PairCandidate>& vPairs, int iFirstLine,
                        KeepRuleDrops& drops) {
     if (vPairs.empty()) return 0;
     int iBest = vPairs[0].iMismatches;
     for (const PairCandidate& pair : vPairs) iBest = std::min(iBest, pair.iMismatches);
     if (iBest > limits.iMaxMismatchesForTopHits) {
-        drops.Add(DropReason::BestAboveLimit, iFirstLine);
+        drops.Add(DropReason::BestAboveLimit, iFirstLine, LinesOfPairs(vPairs));
         return 0;
     }
     const int iLimit = iBest + limits.iExtraMismatches;
@@ -41,7 +51,7 @@ int KeepPairAlignments(const KeepRuleLimits& limits, std::vector<PairCandidate>&
                                 [iLimit](const PairCandidate& pair) { return pair.iMismatches > iLimit; }),
                  vPairs.end());
     if (static_cast<int>(vPairs.size()) > limits.iMaxAlignments) {
-        drops.Add(DropReason::TooManyAlignments, iFirstLine);
+        drops.Add(DropReason::TooManyAlignments, iFirstLine, LinesOfPairs(vPairs));
         return 0;
     }
     return static_cast<int>(vPairs.size());

@@ -35,9 +35,13 @@ bool FormsPair(const MateLine& first, const MateLine& second, int iMaxFragmentLe
 std::vector<PairCandidate> FormPairAlignments(const std::vector<MateLine>& vFirst,
                                               const std::vector<MateLine>& vSecond, int iMaxFragmentLength);
 
+// How many lines of the read the pair alignments join, each line counted once.
+int LinesOfPairs(const std::vector<PairCandidate>& vPairs);
+
 // The keep rules on the pair alignments of one read, with their mismatch counts: removes those
 // above the best + the extra and returns how many are kept; 0 when the read is dropped, which is
-// counted at its first line.
+// counted at its first line with the lines its pair alignments still joined. When the read has
+// too many, vPairs keeps those within the best + the extra.
 int KeepPairAlignments(const KeepRuleLimits& limits, std::vector<PairCandidate>& vPairs, int iFirstLine,
                        KeepRuleDrops& drops);
 

@@ -53,8 +53,9 @@ int MultiReadCollectionMgr::FileSingleEndLines(const std::vector<MateLine>& vLin
 }
 
 // The pair alignments of a read under the keep rules; every mate line left without a kept pair
-// alignment is counted by its reason. Returns how many were filed as a read's alignments: 1 for
-// a unique pair (its mates are unique reads), N for a pair multiread, 0 for a dropped read.
+// alignment is counted by its reason, the lines of a dropped read with the read. Returns how many
+// were filed as a read's alignments: 1 for a unique pair (its mates are unique reads), N for a
+// pair multiread, 0 for a dropped read.
 int MultiReadCollectionMgr::FilePairs(const std::vector<MateLine> (&avMates)[3], std::vector<PairCandidate>& vPairs,
                                       const TmpReadContainer& tmp) {
     const std::vector<char> avFormed[2] = {LinesInPairs(avMates[1].size(), vPairs, true),
@@ -66,7 +67,7 @@ int MultiReadCollectionMgr::FilePairs(const std::vector<MateLine> (&avMates)[3],
         for (std::size_t i = 0; i < avMates[iMate].size(); ++i) {
             const int iLine = avMates[iMate][i].pRead->lineNumber;
             if (!avFormed[iMate - 1][i]) drops.Add(DropReason::MateInNoPair, iLine);
-            else if (iKept > 0 && !avKept[iMate - 1][i]) drops.Add(DropReason::AboveBestPlusExtra, iLine);
+            else if (!avKept[iMate - 1][i]) drops.Add(DropReason::AboveBestPlusExtra, iLine);
         }
     if (iKept == 1) {
         FileUniqueLine(*avMates[1][vPairs[0].iFirst].pRead);

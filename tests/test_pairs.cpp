@@ -149,6 +149,7 @@ TEST(PairAlignments, FilingAndValuesOnLines) {
                   std::to_string(drops.Lines(DropReason::TooManyAlignments)) + " lines; line " +
                   std::to_string(drops.FirstLine(DropReason::AboveBestPlusExtra)) + " above best + extra",
               "1 reads, 4 lines; line 21 above best + extra");
+    EXPECT_EQ(collections.ReadsWithSeveralAlignments(), 5);  // P1, a mate of P3, P4, S, P5
     EXPECT_EQ(collections.UniquePairs(), 1);
     EXPECT_EQ(collections.PairMultireads(), 2);
     std::string sIndexed;
@@ -195,6 +196,7 @@ TEST(PairAlignments, WholeRun) {
     ASSERT_EQ(whole.iExitStatus, 0) << ReadFile(dir.File("Logger.out"));
     EXPECT_NE(whole.sStdout.find("  pairs:             1 unique, 1 with 2 or more pair alignments\n"), std::string::npos)
         << whole.sStdout;
+    EXPECT_EQ(whole.sStderr.find("not a single read has two or more alignments"), std::string::npos) << whole.sStderr;
     const std::string sWhole = ReadFile(dir.File("out.sam+"));
     std::vector<std::string> vValues;
     for (const std::string& sLine : SplitLines(sWhole)) {

@@ -74,7 +74,8 @@ public:
     const LineRejections& Rejections() const { return rejections; }
     // The reads and alignment lines that the keep rules dropped in the last build, by reason.
     const KeepRuleDrops& Drops() const { return drops; }
-    // The reads of the last build with two or more accepted alignment lines, kept or dropped.
+    // The reads of the last build with two or more accepted alignment lines, kept or dropped (a
+    // pair read with two or more lines of one mate).
     int64_t ReadsWithSeveralAlignments() const { return iReadsWithSeveralAlignments; }
     int LinesRead() const { return iLinesRead; }
     // Pair reads of the last build with one kept pair alignment, and with two or more.

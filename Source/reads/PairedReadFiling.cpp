@@ -58,6 +58,8 @@ int MultiReadCollectionMgr::FileSingleEndLines(const std::vector<MateLine>& vLin
 // pair multiread, 0 for a dropped read.
 int MultiReadCollectionMgr::FilePairs(const std::vector<MateLine> (&avMates)[3], std::vector<PairCandidate>& vPairs,
                                       const TmpReadContainer& tmp) {
+    // The aligner reported other places of this read when a mate has two or more lines.
+    if (avMates[1].size() >= 2 || avMates[2].size() >= 2) ++iReadsWithSeveralAlignments;
     const std::vector<char> avFormed[2] = {LinesInPairs(avMates[1].size(), vPairs, true),
                                            LinesInPairs(avMates[2].size(), vPairs, false)};
     const int iKept = KeepPairAlignments(limits, vPairs, tmp[0].lineNumber, drops);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 
 bool FormsPair(const MateLine& first, const MateLine& second, int iMaxFragmentLength) {
     const Read& a = *first.pRead;
@@ -29,12 +28,16 @@ std::vector<PairCandidate> FormPairAlignments(const std::vector<MateLine>& vFirs
 }
 
 int LinesOfPairs(const std::vector<PairCandidate>& vPairs) {
-    std::set<int> vFirst, vSecond;
+    std::vector<char> vFirst, vSecond;  // whether each line of a mate is joined
+    auto mark = [](std::vector<char>& vJoined, int iLine) {
+        if (iLine >= static_cast<int>(vJoined.size())) vJoined.resize(static_cast<std::size_t>(iLine) + 1, 0);
+        vJoined[static_cast<std::size_t>(iLine)] = 1;
+    };
     for (const PairCandidate& pair : vPairs) {
-        vFirst.insert(pair.iFirst);
-        vSecond.insert(pair.iSecond);
+        mark(vFirst, pair.iFirst);
+        mark(vSecond, pair.iSecond);
     }
-    return static_cast<int>(vFirst.size() + vSecond.size());
+    return static_cast<int>(std::count(vFirst.begin(), vFirst.end(), 1) + std::count(vSecond.begin(), vSecond.end(), 1));
 }
 
 int KeepPairAlignments(const KeepRuleLimits& limits, std::vector<PairCandidate>& vPairs, int iFirstLine,

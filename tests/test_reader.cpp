@@ -329,12 +329,15 @@ TEST(MapFileReader, SecondaryLinesTakeSequenceAndQualityFromTheirRead) {
         SamLine("a", "0", sSeq, QUAL36) + SamLine("a", "256", "*", "*", sSecondaryTag) +
         SamLine("a", "272", "*", "*", sSecondaryTag) + SamLine("b", "256", "*", "*", sSecondaryTag) +
         SamLine("b", "16", sRevComp, Reversed(QUAL36)) + SamLine("c", "256", "*", "*") +
-        SamLine("d", "0", SEQ36, "*", "MD:Z:36") + SamLine("e", "0"));  // d: QUAL on no line
+        SamLine("d", "0", SEQ36, "*", "MD:Z:36") + SamLine("e", "0") +  // d: QUAL on no line
+        SamLine("f", "0", sSeq, QUAL36) + SamLine("g", "4", SEQ36, Reversed(QUAL36)) +  // g: unmapped
+        SamLine("f", "256", "*", "*", sSecondaryTag));
     const std::string sQualRev = Reversed(QUAL36);
     EXPECT_EQ(outcome.vReads, (std::vector<std::string>{
                                   "1 + a c1 1234 " + QUAL36 + " ", "2 + a c1 1234 " + QUAL36 + " [1,B]",
                                   "3 - a c1 1234 " + sQualRev + " [1,i]", "4 + b c1 1234 " + QUAL36 + " [1,B]",
-                                  "5 - b c1 1234 " + sQualRev + " ", "8 + e c1 1234 " + QUAL36 + " "}));
+                                  "5 - b c1 1234 " + sQualRev + " ", "8 + e c1 1234 " + QUAL36 + " ",
+                                  "9 + f c1 1234 " + QUAL36 + " ", "11 + f c1 1234 " + QUAL36 + " [1,B]"}));
     EXPECT_EQ(outcome.rejections.Count(RejectReason::NoSequence), 2);
     EXPECT_EQ(outcome.rejections.aiFirstLine[static_cast<int>(RejectReason::NoSequence)], 6);
 }

@@ -118,14 +118,16 @@ const MapFileReader::SequenceDonor* MapFileReader::FindDonor() const {
     return nullptr;
 }
 
-// The first line of a read's mate that carries both SEQ and QUAL lends them to the mate's other lines.
+// The first line of a read's mate that carries both SEQ and QUAL lends them to the mate's other
+// lines. The donor of the read before is kept too: its lines may still follow, waiting for their
+// donor or behind another read's line that is rejected (an unmapped read between them).
 void MapFileReader::RememberSequenceDonor() {
     if (fields.iCount < SamFields::MANDATORY || NeedsSequenceFromAnotherLine()) return;
     SequenceDonor* aMateDonors = aDonors[iLineMate];
     if (Field(0) == aMateDonors[0].sName) return;
     long long iFlag = 0;
     if (!ParseUnsigned(Field(1), 65535, iFlag)) return;
-    if (!vWaiting.empty()) std::swap(aMateDonors[0], aMateDonors[1]);  // the waiting lines may need it
+    std::swap(aMateDonors[0], aMateDonors[1]);
     CopyInto(aMateDonors[0].sName, Field(0));
     CopyInto(aMateDonors[0].sSequence, Field(SamFields::SEQUENCE));
     CopyInto(aMateDonors[0].sQuality, Field(SamFields::QUALITY));

@@ -104,8 +104,10 @@ private:
     bool bSawAlignment;
     bool bSawMismatchTag;
 
-    // For each mate (0 for single-end reads): of the newest read and, when a line of it came while
-    // lines of the read before waited, of that read, whose lines are processed after it.
+    // For each mate (0 for single-end reads): of the newest read and of the read before it. The
+    // donors: always, since the lines of the read before may still come. The lengths: when a
+    // line of the newest read came while lines of the read before waited, whose lines are then
+    // processed after it.
     static const int MATE_KINDS = 3;
     SequenceDonor aDonors[MATE_KINDS][2];
     KnownLength aLengths[MATE_KINDS][2];

@@ -4,7 +4,9 @@
 #include <htslib/kstring.h>
 #include <htslib/sam.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -51,9 +53,10 @@ public:
     // the records.
     void WriteHeader(sam_hdr_t* pHeader, const std::string& sCommandLine) {
         if (sam_hdr_add_pg(pHeader, PROGRAM_ID, "PN", PROGRAM_ID, "VN", PROGRAM_VERSION, "CL", sCommandLine.c_str(),
-                           static_cast<char*>(nullptr)) != 0 ||
-            sam_hdr_write(pFile, pHeader) != 0)
+                           static_cast<char*>(nullptr)) != 0)
             throw OutputError(Describe() + " cannot be written (its header)");
+        errno = 0;
+        if (sam_hdr_write(pFile, pHeader) != 0) throw WriteFailed(" (its header)");
         pOutHeader = pHeader;
     }
 
@@ -73,18 +76,28 @@ public:
         }
         SetTag(pRecord, POSTERIOR_TAG, dPosterior);
         SetTag(pRecord, UNIQUE_SHARE_TAG, dUniqueShare);
-        if (sam_write1(pFile, pOutHeader, pRecord) < 0) throw OutputError(Describe() + " cannot be written");
+        errno = 0;
+        if (sam_write1(pFile, pOutHeader, pRecord) < 0) throw WriteFailed("");
     }
 
     // Closes the htslib file with its checks; the AtomicFile is then ready for Commit.
     void Close() {
+        errno = 0;
         int iResult = hts_close(pFile);
         pFile = nullptr;
-        if (iResult != 0) throw OutputError(Describe() + " cannot be written (closing it failed)");
+        if (iResult != 0) throw WriteFailed(" (closing it failed)");
     }
 
 private:
     std::string Describe() const { return "the output file (" + file.Target() + ")"; }
+
+    // A failed write, with the system's reason (a full disk, a quota) when htslib left one in
+    // errno, which the caller cleared before the call.
+    OutputError WriteFailed(const std::string& sWhere) const {
+        const int iErrno = errno;
+        return OutputError(Describe() + " cannot be written" + sWhere +
+                           (iErrno != 0 ? std::string(": ") + std::strerror(iErrno) : std::string()));
+    }
 
     // CRAM output is compressed against the reference given; without one the sequences are
     // stored whole, so that the file never depends on a reference that may not be found.

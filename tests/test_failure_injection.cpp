@@ -1,7 +1,8 @@
 // Writing files: the atomic file alone, and every file a run writes with a fault injected (an
 // unwritable directory, /dev/full behind its name, or as root a full tmpfs): a final output fails
-// the run naming the file and leaves nothing half-written; an intermediate one loses nothing. As
-// root, an unwritable directory needs a copy of the program run as nobody.
+// the run naming the file (on a full disk also the reason) and leaves nothing half-written; an
+// intermediate one loses nothing. As root, an unwritable directory needs a copy of the program
+// run as nobody.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>

@@ -368,6 +368,8 @@ TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
         {[&] { fs::remove(Part(2)); }, "", "part 2 of 3 is missing: (example.part2of3.sam+) is not there"},
         {[&] { for (const char* pEnd : {"", ".manifest"}) fs::copy_file(Part(1) + pEnd, Part(2) + pEnd, overwrite); },
          "", "is that of part 1, not of part 2: a part is given twice"},
+        {[] {}, "PART_OUTPUT=VALUES", "(example.part1of3.sam+.values) is not there, but (example.part1of3.sam+) is, "
+                                      "written with PART_OUTPUT=FULL: merge with PART_OUTPUT=FULL"},
         {[] {}, "TOTAL_ITERATIONS=99", "was computed with TOTAL_ITERATIONS = 100, but this merge has TOTAL_ITERATIONS = 99"},
         {[] {}, "MAX_ALIGNMENTS=6", "was computed with MAX_ALIGNMENTS = 5, but this merge has MAX_ALIGNMENTS = 6"},
         {[&] { std::string s = ReadFile(Part(3)); WriteFile(Part(3), s.substr(0, s.size() - 3)); }, "",  // a value cut

@@ -95,6 +95,17 @@ void CheckSize(const Part& part) {
                          ": it was cut short or changed after it was written; run that part again");
 }
 
+// A part run with the other PART_OUTPUT is there under the other name: the merge then needs that
+// setting, not the part run again.
+std::string RemedyForMissingPart(const std::string& sFinalOutput, int k, int iNumParts, bool bValuesOnly) {
+    const PartFiles other = PartFilesOf(sFinalOutput, k, iNumParts, !bValuesOnly);
+    if (!std::filesystem::is_regular_file(other.sOutput) || !std::filesystem::is_regular_file(other.sManifest))
+        return "; run that part first";
+    const std::string sTheirs = bValuesOnly ? "FULL" : "VALUES", sOurs = bValuesOnly ? "VALUES" : "FULL";
+    return ", but (" + other.sOutput + ") is, written with PART_OUTPUT=" + sTheirs + ": merge with PART_OUTPUT=" +
+           sTheirs + ", or run the parts again with PART_OUTPUT=" + sOurs;
+}
+
 // Finds part k by the naming pattern and checks its manifest against what this merge reads and
 // with which settings.
 Part FindPart(int k, int iNumParts, const std::string& sFinalOutput, bool bValuesOnly, const Manifest& expected) {
@@ -102,7 +113,7 @@ Part FindPart(int k, int iNumParts, const std::string& sFinalOutput, bool bValue
     for (const std::string& sFile : {part.files.sOutput, part.files.sManifest})
         if (!std::filesystem::is_regular_file(sFile))
             throw InputError("part " + std::to_string(k) + " of " + std::to_string(iNumParts) + " is missing: (" +
-                             sFile + ") is not there; run that part first");
+                             sFile + ") is not there" + RemedyForMissingPart(sFinalOutput, k, iNumParts, bValuesOnly));
     part.manifest = Manifest::Parse(ReadWholeFile(part.files.sManifest), part.files.sManifest);
     if (Entry(part, "part") != std::to_string(k))
         throw InputError("the manifest (" + part.files.sManifest + ") is that of part " + Entry(part, "part") +

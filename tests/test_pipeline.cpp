@@ -302,8 +302,13 @@ TEST(Parts, MergeGivesTheFileOfAWholeRunFromUnchangedPartsAlone) {
         ASSERT_EQ(whole.iExitStatus, 0);
         fs::rename(dir.File(c.sOutput), dir.File("whole"));
         RunPartsAtOnce(dir);
+        const std::string sKilled = std::string(c.sOutput) + ".tmpAbC123";  // what a killed merge left
+        WriteFile(dir.File(sKilled), "cut short");
         const ProgramResult merged = dir.Run({"merge", "run.cfg", "3"});
         ASSERT_EQ(merged.iExitStatus, 0) << ReadFile(dir.File("run.merge.log"));
+        EXPECT_NE(merged.sStderr.find("/" + sKilled + ") is an output that a stopped run did not finish"),
+                  std::string::npos) << merged.sStderr;
+        fs::remove(dir.File(sKilled));
         EXPECT_EQ(ReadFile(dir.File(c.sOutput)), ReadFile(dir.File("whole")));
         EXPECT_NE(SummaryFigures(whole.sStdout), "");
         EXPECT_EQ(SummaryFigures(merged.sStdout), SummaryFigures(whole.sStdout));  // the merge's from the manifests

@@ -23,6 +23,7 @@
 #include "AtomicFile.h"
 #include "ContentChecksum.h"
 #include "InputFile.h"
+#include "Leftovers.h"
 #include "LineSources.h"
 #include "Logger.h"
 #include "Manifest.h"
@@ -455,6 +456,7 @@ int Merge(const RunSettings& settings, const InputFile& input, std::optional<Run
     summary = SummaryOfTheParts(vParts);  // before the output, which a manifest it cannot read stops
     if (summary) summary->vOutputFiles = {output.sPath};
     RemoveOldReports(reports);
+    ReportUnfinishedOutputs({output.sPath});  // what a merge killed before this one left
 
     std::vector<std::unique_ptr<PartValueSource>> vSources;
     for (const Part& part : vParts) vSources.push_back(PartValues(part, input, options, output, partsReading.iLines));

@@ -98,15 +98,19 @@ void WriteOwnerRecord(const std::string& sRunDirectory) {
 
 void MarkAsBeingWritten(int iFd) { ::flock(iFd, LOCK_EX); }
 
-void ReportLeftovers(const std::string& sRunDirectory, const std::vector<std::string>& vOutputs,
-                     const std::string& sStandardInputCopy) {
-    ReportRunDirectories(sRunDirectory);
+void ReportUnfinishedOutputs(const std::vector<std::string>& vOutputs) {
     for (const std::string& sOutput : vOutputs) {
         if (sOutput.empty()) continue;
         const std::string sFinal = ResolvedPath(sOutput);
         ReportUnfinishedFiles(DirectoryOf(sFinal), fs::path(sFinal).filename().string() + ".tmp",
                               "an output that a stopped run did not finish");
     }
+}
+
+void ReportLeftovers(const std::string& sRunDirectory, const std::vector<std::string>& vOutputs,
+                     const std::string& sStandardInputCopy) {
+    ReportRunDirectories(sRunDirectory);
+    ReportUnfinishedOutputs(vOutputs);
     if (!sStandardInputCopy.empty())
         ReportUnfinishedFiles(DirectoryOf(sStandardInputCopy), STDIN_COPY_PREFIX,
                               "a copy of standard input that a stopped run left");

@@ -25,4 +25,8 @@ void MarkAsBeingWritten(int iFd);
 void ReportLeftovers(const std::string& sRunDirectory, const std::vector<std::string>& vOutputs,
                      const std::string& sStandardInputCopy);
 
+// Warns, one line each, of the NAME.tmpXXXXXX files beside these outputs that no live run is
+// writing; for a command that makes no run directory, such as a merge.
+void ReportUnfinishedOutputs(const std::vector<std::string>& vOutputs);
+
 #endif

@@ -36,7 +36,7 @@ TEST(Settings, ConfigurationFileSyntax) {
          "NUM_THREADS: 4\n", {{"MAP_FILENAME", "run"}, {"NUM_THREADS", "4"}}},
         {"A=1\nB=2\nA=3\nX = a=b\n=5\nKEY=\nMY KEY = my  value\n_=3\nlast=1",  // the last A wins; no final line end
          {{"", "5"}, {"A", "3"}, {"B", "2"}, {"KEY", ""}, {"MY KEY", "my  value"}, {"X", "a=b"}, {"_", "3"}, {"last", "1"}}},
-        {"NUM_THREADS=4\r\n", {{"NUM_THREADS", "4\r"}}},
+        {"NUM_THREADS=4\r\nB = x \r\n", {{"B", "x"}, {"NUM_THREADS", "4"}}},
         {"\xEF\xBB\xBFMAP_FILENAME=a.sam\nB=\xEF\xBB\xBF\n", {{"MAP_FILENAME", "a.sam"}, {"B", "\xEF\xBB\xBF"}}}};
     TempDir dir;
     SettingSources sources;
@@ -58,10 +58,11 @@ TEST(Settings, ConfigurationFileSyntax) {
         EXPECT_EQ(ReadConfigurationFile(sources), "the configuration file (" + sources.sConfigFile + "), " + sRefusal +
                                                       ", which no setting may hold");
     }
-    WriteFile(dir.File("run.cfg"), "A=1\n  TOTAL_ITERATIONS 20  # twenty\n");
+    // Blank lines of a CR LF file are blank, and a warning quotes no CR.
+    WriteFile(dir.File("run.cfg"), "A=1\r\n\r\n \r\n  TOTAL_ITERATIONS 20  # twenty\r\n");
     ReadConfigurationFile(sources);
     EXPECT_EQ(sources.vFileWarnings, std::vector<std::string>{sources.sConfigFile +
-              ", line 2: \"TOTAL_ITERATIONS 20\" is not KEY=VALUE; the line is ignored"});
+              ", line 4: \"TOTAL_ITERATIONS 20\" is not KEY=VALUE; the line is ignored"});
 }
 
 TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {

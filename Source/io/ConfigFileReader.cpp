@@ -8,7 +8,7 @@
 
 namespace {
 
-// Without blanks and tabs at either end (a CR is kept: the checks of the settings report it).
+// Without blanks and tabs at either end.
 std::string TrimBlanks(const std::string& sText) { return std::string(Trim(sText, SPACES_AND_TABS)); }
 
 const std::size_t FIRST_LINES = 3;
@@ -56,6 +56,9 @@ std::size_t ConfigFileReader::ReadInputFile() {
             firstControl.iLine = iLineNumber;
             break;
         }
+        // The CR of a CR LF line end: without it a blank line of such a file would be text without
+        // a separator, and every value would carry it into the log.
+        if (!sLine.empty() && sLine.back() == '\r') sLine.pop_back();
         sLine = TrimBlanks(sLine);
         std::size_t comment = sLine.find(cComment);
         if (comment != std::string::npos) sLine.erase(comment);

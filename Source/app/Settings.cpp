@@ -33,9 +33,9 @@ const char* const USAGE_EXPLANATION =
     "the file, the file over the defaults. nparts and part run one part of a divided run\n"
     "(NUM_PARTS and PART_TO_RUN); a file that would set another NUM_PARTS or PART_TO_RUN is\n"
     "then refused. When the first argument is KEY=VALUE, all settings come from the command line.\n"
-    "A path is the first word of its value. An unknown key is refused on the command line and\n"
-    "a warning in CONFIG. -q is short for QUIET=1; the options below set their key like a\n"
-    "KEY=VALUE argument at their place.\n"
+    "A path is the first word of its value in CONFIG; on the command line a path may hold no\n"
+    "blank. An unknown key is refused on the command line and a warning in CONFIG. -q is short\n"
+    "for QUIET=1; the options below set their key like a KEY=VALUE argument at their place.\n"
     "Beside the output (OUTPUT_FILE) a run writes its figures as JSON to OUTPUT.stats.json and,\n"
     "unless MULTIQC=0 or divided, MultiQC sections to SAMPLE.korvex_*_mqc.json (SAMPLE: the\n"
     "output's name without directory and extensions).\n"
@@ -218,6 +218,21 @@ std::string ApplyValue(const SettingInfo& info, const std::string& sValue, Value
         }
     }
     return std::string();
+}
+
+// A path is the first word of its value. On the command line, where the shell keeps the blanks
+// that were quoted, a path of more words is refused: the run would read or write another file
+// than the one named (-o "my run.sam" writing to "my"). In the file, which has always been read
+// by that rule, the words dropped are a warning.
+void CheckOneWordPath(const SettingInfo& info, const std::string& sValue, ValueSource source, SettledSettings& settled) {
+    const std::string sPath = FirstWord(sValue);
+    if (sPath == sValue) return;
+    const std::string sSubject = Subject(info, sValue, source);
+    if (source == ValueSource::CommandLine)
+        settled.vErrors.push_back(sSubject + " holds a blank, which no path may hold");
+    else
+        settled.vWarnings.push_back(sSubject + ": a path is the first word of its value, so " + sPath +
+                                    " is used and the rest is ignored");
 }
 
 bool IsKnownKey(const std::string& sName) { return FindSetting(sName) != nullptr; }
@@ -430,6 +445,7 @@ SettledSettings SettleSettings(const SettingSources& sources) {
                 vRefused.push_back(info.pName);
             }
             if (info.kind != SettingKind::Path) sShown = sValue;  // as given: a rate keeps all its digits
+            else CheckOneWordPath(info, sValue, found.source, settled);
         }
         if (sShown.empty()) sShown = FieldText(info, settled.settings);
         sInForce += "  " + std::string(info.pName) + " = " + sShown + "  (" + SourceText(info, found.source) + ")\n";

@@ -502,7 +502,8 @@ std::string MergeHelpText() {
     return std::string("Usage: ") + MERGE_USAGE +
            "\n\nCombines the output of the NPARTS parts of a run divided with nparts and part (or\n"
            "NUM_PARTS and PART_TO_RUN) into the output of the whole run. CONFIG and the settings\n"
-           "are those of the parts; NUM_PARTS, when set, wins over NPARTS. korvex --help lists the settings.\n";
+           "are those of the parts; NPARTS wins over the file's NUM_PARTS, and a NUM_PARTS=N setting\n"
+           "wins over NPARTS. korvex --help lists the settings.\n";
 }
 
 std::vector<std::string> SettingNames() {

@@ -58,11 +58,14 @@ TEST(Settings, ConfigurationFileSyntax) {
         EXPECT_EQ(ReadConfigurationFile(sources), "the configuration file (" + sources.sConfigFile + "), " + sRefusal +
                                                       ", which no setting may hold");
     }
-    // Blank lines of a CR LF file are blank, and a warning quotes no CR.
-    WriteFile(dir.File("run.cfg"), "A=1\r\n\r\n \r\n  TOTAL_ITERATIONS 20  # twenty\r\n");
+    // Blank lines of a CR LF file are blank, and a warning quotes no CR. A key set again to
+    // another value is named with both lines; set again to the same value, it is not.
+    WriteFile(dir.File("run.cfg"), "A=1\r\n\r\n \r\n  TOTAL_ITERATIONS 20  # twenty\r\nA = 1\r\nA=2\r\nB=\nB=x\n");
     ReadConfigurationFile(sources);
-    EXPECT_EQ(sources.vFileWarnings, std::vector<std::string>{sources.sConfigFile +
-              ", line 4: \"TOTAL_ITERATIONS 20\" is not KEY=VALUE; the line is ignored"});
+    EXPECT_EQ(sources.vFileWarnings, (std::vector<std::string>{
+              sources.sConfigFile + ", line 4: \"TOTAL_ITERATIONS 20\" is not KEY=VALUE; the line is ignored",
+              sources.sConfigFile + ", line 6: A is set again (line 5: 1); the last value, 2, is used",
+              sources.sConfigFile + ", line 8: B is set again (line 7: \"\"); the last value, x, is used"}));
 }
 
 TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {

@@ -291,6 +291,8 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
     return vRow[b.size()];
 }
 
+std::string QuotedIfEmpty(const std::string& sText) { return sText.empty() ? "\"\"" : sText; }
+
 std::string UnreadableReason(const std::string& sPath) {
     std::FILE* pFile = std::fopen(sPath.c_str(), "r");
     if (pFile == nullptr) return std::strerror(errno);
@@ -394,6 +396,12 @@ std::string ReadConfigurationFile(SettingSources& sources) {
     for (const LineWithoutSeparator& line : reader.LinesWithoutSeparator())
         sources.vFileWarnings.push_back(sources.sConfigFile + ", line " + std::to_string(line.iNumber) + ": \"" +
                                         line.sText + "\" is not KEY=VALUE; the line is ignored");
+    for (const RepeatedKey& repeated : reader.RepeatedKeys())
+        sources.vFileWarnings.push_back(sources.sConfigFile + ", line " + std::to_string(repeated.iNumber) + ": " +
+                                        repeated.sKey + " is set again (line " +
+                                        std::to_string(repeated.iEarlierNumber) + ": " +
+                                        QuotedIfEmpty(repeated.sEarlierValue) + "); the last value, " +
+                                        QuotedIfEmpty(repeated.sValue) + ", is used");
     return std::string();
 }
 

@@ -71,13 +71,21 @@ std::size_t ConfigFileReader::ReadInputFile() {
 
     if (!vLines.empty()) values.clear();
     vWithoutSeparator.clear();
+    vRepeated.clear();
+    std::map<std::string, int> lineOfKey;
     for (const LineWithoutSeparator& kept : vLines) {
         std::size_t separator = kept.sText.find(cSeparator);
         if (separator == std::string::npos) {
             vWithoutSeparator.push_back({kept.iNumber, TrimBlanks(kept.sText)});
             continue;
         }
-        values[TrimBlanks(kept.sText.substr(0, separator))] = TrimBlanks(kept.sText.substr(separator + 1));
+        const std::string sKey = TrimBlanks(kept.sText.substr(0, separator));
+        const std::string sValue = TrimBlanks(kept.sText.substr(separator + 1));
+        const auto [itLine, bFirst] = lineOfKey.try_emplace(sKey, kept.iNumber);
+        if (!bFirst && values[sKey] != sValue)
+            vRepeated.push_back({kept.iNumber, itLine->second, sKey, values[sKey], sValue});
+        itLine->second = kept.iNumber;
+        values[sKey] = sValue;
     }
     return values.size();
 }

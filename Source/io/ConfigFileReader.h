@@ -12,6 +12,15 @@ struct LineWithoutSeparator {
     std::string sText;
 };
 
+// A key that a later line sets again to another value, which wins: line numbers from 1.
+struct RepeatedKey {
+    int iNumber;
+    int iEarlierNumber;
+    std::string sKey;
+    std::string sEarlierValue;
+    std::string sValue;
+};
+
 // A byte that no configuration line may hold: a control character other than a tab, or a
 // carriage return that does not end its line (CR LF). iLine is numbered from 1; 0: none found.
 struct ControlCharacter {
@@ -29,6 +38,8 @@ public:
     const std::map<std::string, std::string>& Pairs() const { return values; }
     // The lines the last ReadInputFile skipped for want of a separator, in file order.
     const std::vector<LineWithoutSeparator>& LinesWithoutSeparator() const { return vWithoutSeparator; }
+    // The keys the last ReadInputFile found set again to another value, in file order.
+    const std::vector<RepeatedKey>& RepeatedKeys() const { return vRepeated; }
     // The first control character the last ReadInputFile met; a file holding one is no
     // configuration file, and its pairs are not to be trusted.
     const ControlCharacter& FirstControlCharacter() const { return firstControl; }
@@ -43,6 +54,7 @@ private:
     char cLineDelimiter;
     char cSeparator;
     std::vector<LineWithoutSeparator> vWithoutSeparator;
+    std::vector<RepeatedKey> vRepeated;
     ControlCharacter firstControl;
     const char* pLooksLike = nullptr;
 };

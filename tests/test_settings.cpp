@@ -103,6 +103,9 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
         {Sources({{"NUM_THREADS", "99999999999"}}), {"NUM_THREADS = 99999999999 is outside 1 to 1024"}},
         {Sources({{"NUM_THREADS", ""}}), {"NUM_THREADS = \"\" is not a whole number"}},
         {Sources({}, {{"OUTPUT_FILE", "my run.sam"}}), {"OUTPUT_FILE = my run.sam holds a blank, which no path may hold"}},
+        {Sources({}, {{"OUTPUT_FILE", "-"}}),
+         {"OUTPUT_FILE = - would write a file named -, not standard output, which carries the summary: name a file "
+          "(./- if that name is meant)"}},
         {Sources({{"PROB_OUTPUT", "bayes"}}), {"PROB_OUTPUT = bayes must be BOTH, BAYES or PROP"}},
         {Sources({{"STRANDNESS_OPTION", "on"}, {"QUIET", "yes"}}),
          {"STRANDNESS_OPTION = on must be ON or OFF", "QUIET = yes must be 0 or 1"}},

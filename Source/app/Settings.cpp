@@ -155,6 +155,14 @@ void RefuseADivisionTheFileContradicts(const SettingSources& sources, std::vecto
                       sources.sConfigFile + " NPARTS PART)");
 }
 
+// "-" reads standard input as MAP_FILENAME, so as OUTPUT_FILE it reads as standard output, which
+// the run does not write the output to (it carries the summary): it would be a file named "-".
+void RefuseStandardOutputAsOutput(const RunSettings& settings, std::vector<std::string>& vErrors) {
+    if (settings.sOutputFile == "-")
+        vErrors.push_back("OUTPUT_FILE = - would write a file named -, not standard output, which carries the "
+                          "summary: name a file (./- if that name is meant)");
+}
+
 std::string SourceText(const SettingInfo& info, ValueSource source) {
     switch (source) {
         case ValueSource::Default: return "default";
@@ -463,6 +471,7 @@ SettledSettings SettleSettings(const SettingSources& sources) {
         settled.vErrors.push_back("MAP_FILENAME = - (standard input) cannot be divided into NUM_PARTS = " +
                                   std::to_string(settled.settings.nparts) +
                                   " parts: their merge must read the input again; save it to a file first");
+    RefuseStandardOutputAsOutput(settled.settings, settled.vErrors);
     settled.settings.sCommandLine = CommandLineText(sources);
     RefuseADivisionTheFileContradicts(sources, settled.vErrors);
     CheckUnknownKeys(sources, settled);

@@ -12,14 +12,15 @@
 namespace {
 
 const char* const DESCRIPTION[] = {
-    "korvex reads the SAM file that a short-read aligner wrote, groups the alignments of each read, "
-    "keeps the plausible ones and, for every read with two to five kept alignments, computes how "
-    "probable each alignment is: a proportional estimate from the uniquely aligned reads nearby (the "
-    "unique-read share) and a Bayesian posterior from an MCMC sampler that weighs each mismatch as a "
-    "sequencing error or a true polymorphism.",
+    "korvex reads the SAM file that a short-read aligner wrote, groups the alignments of each read "
+    "(for paired-end reads, the pair alignments of its two mates), keeps the plausible ones and, for "
+    "every read with two or more kept alignments (at most MAX_ALIGNMENTS), computes how probable each "
+    "alignment is: a proportional estimate from the uniquely aligned reads nearby (the unique-read "
+    "share) and a Bayesian posterior from an MCMC sampler that weighs each mismatch as a sequencing "
+    "error or a true polymorphism.",
     "The input is SAM text (plain, or compressed with gzip or bgzip), BAM or CRAM, recognised by its "
-    "content. It must hold the single-end alignments of each read on consecutive lines, as aligners "
-    "write them, with MD:Z tags. The result is the SAMplus file, the input line for line with the "
+    "content. It must hold the alignments of each read (of both mates of a pair read) on consecutive "
+    "lines, as aligners write them, with MD:Z tags. The result is the SAMplus file, the input line for line with the "
     "probabilities appended as tab-separated fields, or SAM, BAM or CRAM whose records carry them in "
     "ZU:f and ZP:f tags. The same input gives the same bytes for every number of threads and parts.",
     "A divided run computes one data set as NPARTS separate runs, korvex CONFIG NPARTS PART for every "

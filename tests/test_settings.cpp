@@ -2,6 +2,7 @@
 // page), and what the user sees during the run: the progress reporter, the end-of-run summary and the log.
 #include <gtest/gtest.h>
 #include <omp.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <iostream>
@@ -66,6 +67,16 @@ TEST(Settings, ConfigurationFileSyntax) {
               sources.sConfigFile + ", line 4: \"TOTAL_ITERATIONS 20\" is not KEY=VALUE; the line is ignored",
               sources.sConfigFile + ", line 6: A is set again (line 5: 1); the last value, 2, is used",
               sources.sConfigFile + ", line 8: B is set again (line 7: \"\"); the last value, x, is used"}));
+    // A pipe, as bash's <(...) gives, is read whole: checking it first takes nothing from it.
+    int aiPipe[2];
+    ASSERT_EQ(pipe(aiPipe), 0);
+    const std::string sPiped = "STRANDNESS_OPTION=ON\n";
+    ASSERT_EQ(write(aiPipe[1], sPiped.data(), sPiped.size()), static_cast<ssize_t>(sPiped.size()));
+    close(aiPipe[1]);
+    sources.sConfigFile = "/proc/self/fd/" + std::to_string(aiPipe[0]);
+    EXPECT_EQ(ReadConfigurationFile(sources), "");
+    close(aiPipe[0]);
+    EXPECT_EQ(sources.filePairs, (std::map<std::string, std::string>{{"STRANDNESS_OPTION", "ON"}}));
 }
 
 TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {

@@ -3,6 +3,8 @@
 // shares) and the suggestion for a misspelt key.
 #include "Settings.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -301,12 +303,14 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
 
 std::string QuotedIfEmpty(const std::string& sText) { return sText.empty() ? "\"\"" : sText; }
 
+// Why the file cannot be read, empty when it can. Nothing is read from it: a pipe, as bash's
+// <(...) gives, would lose what was read here before the reader opens it again.
 std::string UnreadableReason(const std::string& sPath) {
     std::FILE* pFile = std::fopen(sPath.c_str(), "r");
     if (pFile == nullptr) return std::strerror(errno);
+    struct stat status {};
     std::string sReason;
-    errno = 0;
-    if (std::fgetc(pFile) == EOF && std::ferror(pFile)) sReason = std::strerror(errno);  // a directory, for one
+    if (::fstat(fileno(pFile), &status) == 0 && S_ISDIR(status.st_mode)) sReason = std::strerror(EISDIR);
     std::fclose(pFile);
     return sReason;
 }

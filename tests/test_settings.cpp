@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "EndOfRunWarnings.h"
+#include "JsonText.h"
 #include "Logger.h"
 #include "ManPage.h"
 #include "Progress.h"
@@ -279,6 +280,19 @@ TEST(RunSummary, EndOfRunWarnings) {
 }
 
 // A console whose first write throws through pThrow; later writes are kept.
+// The stats file and the MultiQC sections hold paths and sample names: whatever their bytes, the
+// text is valid JSON (UTF-8) that keeps the well-formed characters.
+TEST(Reports, JsonStringsAreWellFormedUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\"b\\c\t\x7f", "\"a\\\"b\\\\c\\u0009\x7f\""},
+        {"\xc3\xa9\xe2\x82\xac\xf0\x9f\xa7\xac", "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\xa7\xac\""},  // é € and a four-byte one
+        {"lat\xe9.sam", "\"lat\\ufffd.sam\""},                                                 // Latin-1
+        {"\xc3", "\"\\ufffd\""},                                                               // cut short
+        {"\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\x80",                                         // overlong, surrogate,
+         "\"\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\""}};      // beyond U+10FFFF, lone
+    for (const auto& [sText, sJson] : cases) EXPECT_EQ(JsonString(sText), sJson) << sText;
+}
+
 struct ThrowingConsole : std::streambuf {
     explicit ThrowingConsole(void (*pFirst)()) : pThrow(pFirst) {}
     int overflow(int c) override {

@@ -8,7 +8,8 @@
 
 // Pieces of JSON text for the files a run writes for pipelines and reports.
 
-// The text as a JSON string, quoted, with quotes, backslashes and control characters escaped.
+// The text as a JSON string, quoted, with quotes, backslashes and control characters escaped, and
+// every byte that is not part of well-formed UTF-8 written as U+FFFD.
 std::string JsonString(const std::string& sText);
 
 // A number with iDecimals digits after the point; JSON has no NaN or infinity, so they are null.

@@ -147,8 +147,11 @@ TEST(Settings, CommandLineWinsOverTheFileWhichWinsOverThePositionalArguments) {
           "  MAP_FILENAME = (none)  (default)\n", "  POLYMORPHISM_RATE = 0.25  (command line)\n"})
         EXPECT_NE(settled.sDump.find(sPiece), std::string::npos) << sPiece << "\nis not in:\n" << settled.sDump;
     EXPECT_EQ(settled.vMissing.front(), "failed to find MAX_NUM_MISMATCHES_FOR_TOP_HITS in Input file (run.cfg)");
-    EXPECT_EQ(settled.vWarnings, std::vector<std::string>{"LOG_FILENAME = my run.log: a path is the first word of "
-                                                          "its value, so my is used and the rest is ignored"});
+    EXPECT_EQ(settled.vWarnings,
+              (std::vector<std::string>{"LOG_FILENAME = my run.log: a path is the first word of its value, so my is "
+                                        "used and the rest is ignored",
+                                        "NUM_THREADS is given again on the command line (5, then 6); the last value is "
+                                        "used"}));
 }
 
 TEST(Settings, ArgumentsUnknownKeysAndHelp) {

@@ -52,6 +52,8 @@ std::string FirstWord(const std::string& sText) {
     return sWord;
 }
 
+std::string QuotedIfEmpty(const std::string& sText) { return sText.empty() ? "\"\"" : sText; }
+
 // "A, B or C": the words of a Choice row.
 std::string ChoiceList(const SettingInfo& info) {
     std::string sList;
@@ -265,6 +267,20 @@ void CheckUnknownKeys(const SettingSources& sources, SettledSettings& settled) {
             settled.vErrors.push_back(UnknownKeyWarning(pair.first) + " (on the command line; korvex --help lists the keys)");
 }
 
+// A key given again on the command line with another value (-t 4 beside NUM_THREADS=8): the
+// last wins, as for any option, and the warning says which value that is.
+void WarnOfRepeatedCommandLineKeys(const SettingSources& sources, SettledSettings& settled) {
+    std::map<std::string, std::string> valueOfKey;
+    for (const auto& [sKey, sValue] : sources.vCommandLinePairs) {
+        const auto [itValue, bFirst] = valueOfKey.try_emplace(sKey, sValue);
+        if (!bFirst && itValue->second != sValue)
+            settled.vWarnings.push_back(sKey + " is given again on the command line (" +
+                                        QuotedIfEmpty(itValue->second) + ", then " + QuotedIfEmpty(sValue) +
+                                        "); the last value is used");
+        itValue->second = sValue;
+    }
+}
+
 std::string PairLines(const std::string& sKey, const std::string& sValue) {
     return "  " + sKey + " = " + sValue + "\n";
 }
@@ -300,8 +316,6 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
     }
     return vRow[b.size()];
 }
-
-std::string QuotedIfEmpty(const std::string& sText) { return sText.empty() ? "\"\"" : sText; }
 
 // Why the file cannot be read, empty when it can. Nothing is read from it: a pipe, as bash's
 // <(...) gives, would lose what was read here before the reader opens it again.
@@ -479,6 +493,7 @@ SettledSettings SettleSettings(const SettingSources& sources) {
     settled.settings.sCommandLine = CommandLineText(sources);
     RefuseADivisionTheFileContradicts(sources, settled.vErrors);
     CheckUnknownKeys(sources, settled);
+    WarnOfRepeatedCommandLineKeys(sources, settled);
     settled.sDump = Dump(sources, sInForce);
     return settled;
 }

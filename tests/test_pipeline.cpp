@@ -77,7 +77,7 @@ TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
     TempDir dir;  // warnings first, then every refusal; nothing of them on standard output
     WriteFile(dir.File("run.cfg"), "STRANDNESS_OPTION=OFF\nTOTAL_ITERATION=50\nNUM_THREADS=four\n");
     ProgramResult result = RunKorvex(dir.Path(), {"run.cfg", "POLYMORPHISM_RATE=1.5"});
-    EXPECT_EQ(result.sStderr, "main: TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS?\n"
+    EXPECT_EQ(result.sStderr, "main: run.cfg: TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS?\n"
                               "main: NUM_THREADS = four is not a whole number\n"
                               "main: POLYMORPHISM_RATE = 1.5 is outside 0 to 1 (exclusive)\n");
     EXPECT_EQ(result.sStdout, "\n" + BANNER + "\n");

@@ -162,8 +162,8 @@ TEST(Settings, ArgumentsUnknownKeysAndHelp) {
     EXPECT_EQ(ParseArguments({"A=1", "run.cfg"}, false, sources),
               "argument run.cfg is not KEY=VALUE: only settings may follow the first setting");
     const SettledSettings unknown = SettleSettings(Sources({{"zeta", "1"}, {"TOTAL_ITERATION", "5"}}, {{"QUITE", "1"}}));
-    EXPECT_EQ(unknown.vWarnings, (std::vector<std::string>{"TOTAL_ITERATION: unknown key; did you mean TOTAL_ITERATIONS?",
-                                                           "zeta: unknown key"}));
+    EXPECT_EQ(unknown.vWarnings, (std::vector<std::string>{"run.cfg: TOTAL_ITERATION: unknown key; did you mean "
+                                                           "TOTAL_ITERATIONS?", "run.cfg: zeta: unknown key"}));
     EXPECT_EQ(unknown.vErrors, (std::vector<std::string>{"QUITE: unknown key; did you mean QUIET? (on the command line; "
                                                          "korvex --help lists the keys)"}));
     // Every key is in --help and in the README's table, which allows what --help allows.

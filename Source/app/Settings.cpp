@@ -261,7 +261,8 @@ std::string UnknownKeyWarning(const std::string& sName) {
 void CheckUnknownKeys(const SettingSources& sources, SettledSettings& settled) {
     settled.vWarnings.insert(settled.vWarnings.end(), sources.vFileWarnings.begin(), sources.vFileWarnings.end());
     for (const auto& pair : sources.filePairs)
-        if (!IsKnownKey(pair.first)) settled.vWarnings.push_back(UnknownKeyWarning(pair.first));
+        if (!IsKnownKey(pair.first))
+            settled.vWarnings.push_back(sources.sConfigFile + ": " + UnknownKeyWarning(pair.first));
     for (const auto& pair : sources.vCommandLinePairs)
         if (!IsKnownKey(pair.first))
             settled.vErrors.push_back(UnknownKeyWarning(pair.first) + " (on the command line; korvex --help lists the keys)");

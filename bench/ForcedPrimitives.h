@@ -176,34 +176,39 @@ inline void ForcedPrimitives::Record(int N, int L, int T, int B, double rate,
 namespace forced {
 
 // Each loop keeps two sums, so that the additions do not chain every call. The uniforms are
-// read from the shared table, then generated in blocks where the table ends, as the sampler
-// generates them. They have a function of their own: with calls in the same function, the
-// compiler keeps the sums in memory, and that chain would cost more than reading a uniform.
+// read from the chunks of the shared table that the sampler made, then generated in blocks
+// where they end, as the sampler generates them. They have a function of their own: with
+// calls in the same function, the compiler keeps the sums in memory, and that chain would
+// cost more than reading a uniform.
 [[gnu::noinline]] inline double SumUniforms(long iCount) {
     const UniformTable& table = UniformTable::Shared();
-    const long iTable = std::min<long>(iCount, table.End() - table.Begin());
-    const double* pValues = table.Begin();
     double a0 = 0;
     double a1 = 0;
+    auto add = [&a0, &a1](const double* pValues, long n) {
+        long k = 0;
+        for (; k + 1 < n; k += 2) {
+            a0 += pValues[k];
+            a1 += pValues[k + 1];
+        }
+        if (k < n) a0 += pValues[k];
+    };
     long i = 0;
-    for (; i + 1 < iTable; i += 2) {
-        a0 += pValues[i];
-        a1 += pValues[i + 1];
+    const long iChunkSize = static_cast<long>(UniformTable::kChunkSize);
+    for (std::size_t c = 0; i < iCount; ++c) {
+        const double* pChunk = table.MadeChunk(c);
+        if (!pChunk) break;
+        const long n = std::min(iCount - i, iChunkSize);
+        add(pChunk, n);
+        i += n;
     }
-    if (i < iTable) a0 += pValues[i++];
     unsigned int w = 0;
     unsigned int z = 0;
-    table.GetEndState(w, z);
+    SimpleRNG::StateAfter(static_cast<std::uint64_t>(i), w, z);
     static double adBlock[4096];
     while (i < iCount) {
         const int n = static_cast<int>(std::min<long>(iCount - i, 4096));
         SimpleRNG::FillUniforms(w, z, adBlock, n);
-        int k = 0;
-        for (; k + 1 < n; k += 2) {
-            a0 += adBlock[k];
-            a1 += adBlock[k + 1];
-        }
-        if (k < n) a0 += adBlock[k];
+        add(adBlock, n);
         i += n;
     }
     return a0 + a1;

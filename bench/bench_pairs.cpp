@@ -23,6 +23,7 @@
 #include "Evidence.h"
 #include "MultiReadCollectionMgr.h"
 #include "MultiReadScorer.h"
+#include "TableBudget.h"
 
 namespace {
 
@@ -177,4 +178,14 @@ void BM_PairedFile(benchmark::State& state) {
 
 BENCHMARK(BM_PairedFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_PairRatio)->ArgNames({"N", "D"})->Unit(benchmark::kMillisecond)->Args({2, 2})->Args({2, 15})->Args({5, 2})->Args({5, 15});
-BENCHMARK_MAIN();
+
+int main(int argc, char** argv) {
+    // The tables shared by the chains as a run of KORVEX_BENCH_KEPT_ALIGNMENTS kept alignments
+    // has them (default: the minimum, as a small run).
+    if (const char* pKept = std::getenv("KORVEX_BENCH_KEPT_ALIGNMENTS")) TableBudget::ScaleToRun(std::atoll(pKept));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -12,6 +12,8 @@
 //       --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
 #include <time.h>
 
 #include <algorithm>
@@ -217,8 +219,10 @@ BENCHMARK(BM_PlainSamplerRun)->Apply(Profiles);
 BENCHMARK(BM_SamplerFloor)->Apply(FloorProfiles);
 BENCHMARK(BM_SamplerRatio)->Apply(FloorProfiles);
 int main(int argc, char** argv) {
-    // The tables shared by the chains as a run of the benchmark file's size has them.
-    TableBudget::ScaleToRun(kRunKeptAlignments);
+    // The tables shared by the chains as a run of the benchmark file's size has them, or as one
+    // of KORVEX_BENCH_KEPT_ALIGNMENTS kept alignments.
+    const char* pKept = std::getenv("KORVEX_BENCH_KEPT_ALIGNMENTS");
+    TableBudget::ScaleToRun(pKept ? std::atoll(pKept) : kRunKeptAlignments);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -48,35 +48,43 @@ TEST(SimpleRNG, FilledBlocksMatchTheStepByStepStream) {
         }
 }
 
-// The jumps against the tangent rejection loop as the literal draw runs it, from every start in
-// the shared table (chunk ends and the table's end included), for the smallest and largest
-// shapes kept and two between. It runs before the draws and chains below, which fill the
-// process's budget of tables with other shapes and with powers.
+// The jumps of shape n from the starts iFrom to iTo of the chunk of the table at U (stream
+// position iStart, ending at iStart + kChunkSize) against the tangent rejection loop as the
+// literal draw runs it; returns how many are kFar.
+static long CheckJumps(int n, const double* U, long iStart, long iFrom, long iTo) {
+    const TangentJumps* pJumps = TangentJumps::Shared(n);
+    EXPECT_NE(pJumps, nullptr);
+    if (!pJumps) return 0;
+    const long iSize = iStart + static_cast<long>(UniformTable::kChunkSize);
+    const double am = n - 1, s = std::sqrt(2 * am + 1);
+    long iFar = 0;
+    for (long q = iFrom; q < iTo; ++q) {
+        long r = q;
+        for (; r + 2 < iSize && r - q < TangentJumps::kFar; r += 3) {
+            const double d1 = U[r - iStart], d2 = 2 * U[r + 1 - iStart] - 1;
+            if (d1 * d1 + d2 * d2 > 1) { --r; continue; }
+            const double y = d2 / d1, x = s * y + am;
+            if (x <= 0) { --r; continue; }
+            if (!(U[r + 2 - iStart] > (1 + y * y) * std::exp(am * std::log(x / am) - s * y))) break;
+        }
+        const long iExpected = r + 2 < iSize && r - q < TangentJumps::kFar ? r - q : TangentJumps::kFar;
+        EXPECT_EQ(pJumps->Jump(q), iExpected) << "shape " << n << " start " << q;
+        if (pJumps->Jump(q) != iExpected) return iTo - iFrom;
+        iFar += iExpected == TangentJumps::kFar;
+    }
+    return iFar;
+}
+
+// The jumps from every start in the first chunk of the table (chunk ends and the table's end
+// included), for the smallest and largest shapes kept and two between. It runs before the
+// draws and chains below, which fill the process's budget of tables with other shapes and
+// with powers.
 TEST(TangentJumps, AgreeWithTheRejectionLoopFromEveryStart) {
     EXPECT_EQ(TangentJumps::Shared(5), nullptr);
     EXPECT_EQ(TangentJumps::Shared(TangentJumps::kMaxShape + 1), nullptr);
-    const double* U = UniformTable::Shared().Begin();
-    const long iSize = UniformTable::kSize;
-    for (int n : {6, 11, 45, TangentJumps::kMaxShape}) {
-        const TangentJumps* pJumps = TangentJumps::Shared(n);
-        ASSERT_NE(pJumps, nullptr);
-        const double am = n - 1, s = std::sqrt(2 * am + 1);
-        long iFar = 0;
-        for (long q = 0; q < iSize; ++q) {
-            long r = q;
-            for (; r + 2 < iSize && r - q < TangentJumps::kFar; r += 3) {
-                const double d1 = U[r], d2 = 2 * U[r + 1] - 1;
-                if (d1 * d1 + d2 * d2 > 1) { --r; continue; }
-                const double y = d2 / d1, x = s * y + am;
-                if (x <= 0) { --r; continue; }
-                if (!(U[r + 2] > (1 + y * y) * std::exp(am * std::log(x / am) - s * y))) break;
-            }
-            const long iExpected = r + 2 < iSize && r - q < TangentJumps::kFar ? r - q : TangentJumps::kFar;
-            ASSERT_EQ(pJumps->Jump(q), iExpected) << "shape " << n << " start " << q;
-            iFar += iExpected == TangentJumps::kFar;
-        }
-        EXPECT_LT(iFar, iSize / 20);  // not vacuous: most starts jump
-    }
+    const long iSize = UniformTable::kChunkSize;
+    for (int n : {6, 11, 45, TangentJumps::kMaxShape})
+        EXPECT_LT(CheckJumps(n, UniformTable::Shared().Begin(), 0, 0, iSize), iSize / 20);  // not vacuous: most starts jump
 }
 
 // Threads that reach one chunk at once: one fills it, the others read kFar (and run the loop)
@@ -156,7 +164,7 @@ TEST(DistSampler, DrawsAtTheEndOfTheTableMatchTheLiteralDraws) {
     const DistSampler::GammaShape variant = DistSampler::MakeGammaShape(0.1);
     for (int n : {3, 11, 61}) {
         const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(n);
-        for (long iSkip = UniformTable::kSize - 12; iSkip <= static_cast<long>(UniformTable::kSize) + 2; ++iSkip) {
+        for (long iSkip = UniformTable::kChunkSize - 12; iSkip <= static_cast<long>(UniformTable::kChunkSize) + 2; ++iSkip) {
             SimpleRNG rng;
             UniformBlock block;
             DistSampler sampler(UniformTable::Shared(), block);
@@ -180,8 +188,8 @@ TEST(UniformPowers, EqualPowAtEveryPositionOfTheTable) {
     const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(0.1);
     ASSERT_NE(shape.pPowers, nullptr);
     EXPECT_EQ(DistSampler::MakeGammaShape(1.1).pPowers, nullptr);
-    for (std::size_t q = 0; q < UniformTable::kSize; ++q) {
-        const double dExpected = std::pow(U[q], shape.dInverseFraction), dPower = shape.pPowers->Power(q);
+    for (std::size_t q = 0; q < UniformTable::kChunkSize; ++q) {
+        const double dExpected = std::pow(U[q], shape.dInverseFraction), dPower = shape.pPowers->Power(q, U[q]);
         ASSERT_EQ(std::memcmp(&dExpected, &dPower, sizeof(double)), 0) << "position " << q;
     }
 }
@@ -401,7 +409,7 @@ TEST(GammaBounds, TangentTableAgreesWithTheExactTest) {
     EXPECT_GT(in.aiDecided[0], 0.7 * in.aiTotal[0]);
 }
 
-// Last in this file: a raised budget stays raised for the rest of the process. A run is given
+// Last in this file but one: a raised budget stays raised for the rest of the process. A run is given
 // room in proportion to its kept alignments, never less than the minimum, and a smaller run
 // after a bigger one does not shrink it under the tables already kept.
 TEST(TableBudget, GrowsWithTheRunAndNeverShrinks) {
@@ -416,4 +424,55 @@ TEST(TableBudget, GrowsWithTheRunAndNeverShrinks) {
     EXPECT_EQ(TableBudget::Bytes(), iBigBytes);
     TableBudget::ScaleToRun(iBig / 4);
     EXPECT_EQ(TableBudget::Bytes(), iBigBytes);
+}
+
+// Last in this file, with room for the whole table: chains that read past its first chunk read
+// the stream from the further chunks, with their powers and jumps, bit for bit as the literal
+// draws, also for draws that need values from both sides of a chunk's start.
+TEST(UniformTable, FurtherChunksServeLongChainsBitForBit) {
+    TableBudget::ScaleToRun(std::int64_t(1) << 30);
+    const UniformTable& table = UniformTable::Shared();
+    const std::size_t C = UniformTable::kChunkSize, iLead = UniformTable::kLead;
+    EXPECT_EQ(table.MadeChunk(1), nullptr);
+    std::vector<double> vStream(3 * C);
+    SimpleRNG rng;
+    for (double& d : vStream) d = rng.GetUniform();
+    for (std::size_t k : {1, 2}) {
+        const double* pChunk = table.Chunk(k);
+        ASSERT_NE(pChunk, nullptr);
+        ASSERT_EQ(std::memcmp(pChunk - iLead, &vStream[k * C - iLead], (iLead + C) * sizeof(double)), 0) << "chunk " << k;
+    }
+    EXPECT_EQ(table.Chunk(UniformTable::kMaxChunks), nullptr);
+
+    const DistSampler::GammaShape variant = DistSampler::MakeGammaShape(0.1);
+    for (int n : {3, 11, 61}) {
+        const DistSampler::GammaShape shape = DistSampler::MakeGammaShape(n);
+        for (long iSkip = C - 12; iSkip <= static_cast<long>(C) + 2; ++iSkip) {
+            SimpleRNG literal;
+            UniformBlock block;
+            DistSampler sampler(table, block);
+            for (long i = 0; i < iSkip; ++i) literal.GetUniform(), sampler.runif();
+            for (int i = 0; i < 3; ++i) {
+                const double g1 = literal::rgamma(literal, 0.1, 10.0);
+                const double g2 = literal::rgamma(literal, n, 10.0);
+                const double dExpected = g1 / (g1 + g2), dDrawn = sampler.rbetaWhole(variant, shape);
+                ASSERT_EQ(std::memcmp(&dExpected, &dDrawn, sizeof(double)), 0) << "shape " << n << " start " << iSkip;
+            }
+        }
+    }
+    for (std::size_t q = C; q < 2 * C; ++q) {
+        const double dExpected = std::pow(vStream[q], variant.dInverseFraction), dPower = variant.pPowers->Power(q, vStream[q]);
+        ASSERT_EQ(std::memcmp(&dExpected, &dPower, sizeof(double)), 0) << "position " << q;
+    }
+    for (int n : {6, 45}) {
+        const long iChunk = static_cast<long>(C);
+        EXPECT_LT(CheckJumps(n, table.Chunk(1), iChunk, iChunk, iChunk + 70000), 70000 / 20);
+        CheckJumps(n, table.Chunk(1), iChunk, 2 * iChunk - 70000, 2 * iChunk);
+    }
+
+    Multiread m(3, 36, 1000, 200);
+    for (int j = 0; j < 3; ++j)
+        for (int k = 0; k < 36; ++k) m.vEvidence[j][k].assign(1 + (j + k) % 40, Entry(k % 3 ? ' ' : '5'));
+    m.vCounts = {5, 12, 3};
+    EXPECT_TRUE(SameBits(m.Sample(), m.Sample(true)));
 }

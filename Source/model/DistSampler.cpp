@@ -7,14 +7,38 @@ namespace {
 const double E = 2.718281828459045;
 }  // namespace
 
-DistSampler::DistSampler(const UniformTable& table, UniformBlock& block)
-    : pNext(table.Begin()), pEnd(table.End()), pBlock(&block), pTable(table.Begin()), pTableEnd(table.End()) {
-    table.GetEndState(block.uW, block.uZ);
+DistSampler::DistSampler(const UniformTable& table, UniformBlock& block) : pBlock(&block) {
+    block.ReadChunk(0, table.Begin());
+    pNext = table.Begin();
+    pEnd = block.pReadEnd;
+    pTableEnd = block.pTableEnd;
+    uOrigin = block.uOrigin;
 }
 
 void UniformBlock::Generate() { SimpleRNG::FillUniforms(uW, uZ, adValues + kCarry, kSize); }
 
+void UniformBlock::ReadChunk(std::size_t k, const double* pChunk) {
+    pReadEnd = pTableEnd = pChunk + UniformTable::kChunkSize;
+    uOrigin = reinterpret_cast<std::uintptr_t>(pChunk) - k * UniformTable::kChunkSize * sizeof(double);
+}
+
+// Leaving a chunk of the table, the values from pNext on (at most kLead before the next chunk)
+// are read in that chunk when it is kept; otherwise the generator starts at pNext's position.
+// In the block, the unread values move to just before the new ones.
 const double* DistSampler::Refill(const double* pNext, const double* pEnd, UniformBlock* pBlock) {
+    if (pEnd == pBlock->pTableEnd) {
+        const std::size_t q = (reinterpret_cast<std::uintptr_t>(pNext) - pBlock->uOrigin) / sizeof(double);
+        const std::size_t k = (reinterpret_cast<std::uintptr_t>(pEnd) - pBlock->uOrigin) / sizeof(double) / UniformTable::kChunkSize;
+        if (const double* pChunk = UniformTable::Shared().Chunk(k)) {
+            pBlock->ReadChunk(k, pChunk);
+            return pChunk - (k * UniformTable::kChunkSize - q);
+        }
+        SimpleRNG::StateAfter(q, pBlock->uW, pBlock->uZ);
+        pBlock->Generate();
+        pBlock->pReadEnd = pBlock->End();
+        pBlock->pTableEnd = nullptr;
+        return pBlock->adValues + UniformBlock::kCarry;
+    }
     const std::ptrdiff_t iLeft = pEnd - pNext;
     double* pKept = pBlock->adValues + UniformBlock::kCarry - iLeft;
     std::memmove(pKept, pNext, static_cast<std::size_t>(iLeft) * sizeof(double));

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "GammaBounds.h"
@@ -20,21 +21,30 @@
 #define KORVEX_FORCE_INLINE inline
 #endif
 
-// The values of the stream that follow the shared table, generated in blocks, and the
-// generator's state after the last of them. Owned by the caller of one sampler (one per
-// thread) and reused from multiread to multiread. A refill keeps the up to kCarry values not
-// yet read just before the kSize new ones, so the block always ends at the same place.
+// Where a sampler reads the stream: a chunk of the shared table, or, past the chunks kept,
+// values generated in blocks, with the generator's state after the last of them. Owned by the
+// caller of one sampler (one per thread) and reused from multiread to multiread. A refill of
+// the block keeps the up to kCarry values not yet read just before the kSize new ones, so the
+// block always ends at the same place.
 struct UniformBlock {
     static const int kSize = 4096;
     static const int kCarry = 8;
     unsigned int uW;  // the generator's state after the block's last value
     unsigned int uZ;
     double adValues[kCarry + kSize];
+    // What the sampler reads after a refill: the end of its readable values, and, in a chunk
+    // of the table, that chunk's end (null in the block) and the address of stream position 0
+    // as an integer, from which the position of any value in the chunk follows.
+    const double* pReadEnd;
+    const double* pTableEnd;
+    std::uintptr_t uOrigin;
 
     const double* End() const { return adValues + kCarry + kSize; }
     // Generates the kSize values that follow state (uW, uZ) into the block's end, and advances
     // the state past them.
     void Generate();
+    // Reads chunk k of the table, whose values are at pChunk.
+    void ReadChunk(std::size_t k, const double* pChunk);
 };
 
 // Uniform, gamma and beta variates drawn from the stream of the default seeds. The stream of
@@ -59,8 +69,8 @@ public:
     };
     static GammaShape MakeGammaShape(double a);
 
-    // Reads the stream from table, then from values generated into block, which this sampler
-    // and its copies then use (the copy that draws last carries the stream on).
+    // Reads the stream from the chunks of table, then from values generated into block, which
+    // this sampler and its copies then use (the copy that draws last carries the stream on).
     DistSampler(const UniformTable& table, UniformBlock& block);
 
     double runif() {
@@ -78,8 +88,7 @@ public:
     // Asks the processor to load the jump of a tangent draw of shape that would start
     // iAhead values on; a jump's cache line serves 128 starts, so a near guess is enough.
     void PrefetchJump(const GammaShape& shape, int iAhead) const {
-        if (shape.pJumps && pEnd == pTableEnd && pEnd - pNext > iAhead)
-            shape.pJumps->Prefetch(static_cast<std::size_t>(pNext + iAhead - pTable));
+        if (shape.pJumps && pEnd == pTableEnd && pEnd - pNext > iAhead) shape.pJumps->Prefetch(Position(pNext + iAhead));
     }
 
 private:
@@ -90,13 +99,21 @@ private:
     KORVEX_FORCE_INLINE void Ensure(int n) {
         if (pEnd - pNext < n) {
             pNext = Refill(pNext, pEnd, pBlock);
-            pEnd = pBlock->End();
+            pEnd = pBlock->pReadEnd;
+            pTableEnd = pBlock->pTableEnd;
+            uOrigin = pBlock->uOrigin;
         }
     }
     static_assert(kMaxRun <= UniformBlock::kCarry, "a refill keeps the values of one run");
-    // Moves the unread values to just before the block's new values and generates those. Static,
-    // so that a sampler kept in registers never has its address taken.
+    static_assert(kMaxRun <= UniformTable::kLead, "a chunk holds the values of one run before it");
+    // Returns where the values from pNext on are read next: in the next chunk of the table when
+    // it is kept, else in the block, generating them. Static, so that a sampler kept in
+    // registers never has its address taken.
     static const double* Refill(const double* pNext, const double* pEnd, UniformBlock* pBlock);
+    // The stream position of a value read from a chunk of the table.
+    std::size_t Position(const double* pValue) const {
+        return (reinterpret_cast<std::uintptr_t>(pValue) - uOrigin) / sizeof(double);
+    }
     KORVEX_FORCE_INLINE double GammaWholePart(const GammaShape& shape);
     KORVEX_FORCE_INLINE double GammaWhole(const GammaShape& shape, double rate);
     KORVEX_FORCE_INLINE static double ProductOf(const double* pValues, int n);
@@ -104,16 +121,16 @@ private:
     KORVEX_FORCE_INLINE double GammaFractionPart(const GammaShape& shape);
     // pow(*pValue, 1 / f) for a value just read.
     KORVEX_FORCE_INLINE double InversePower(const GammaShape& shape, const double* pValue) const {
-        if (shape.pPowers && pEnd == pTableEnd) return shape.pPowers->Power(static_cast<std::size_t>(pValue - pTable));
+        if (shape.pPowers && pEnd == pTableEnd) return shape.pPowers->Power(Position(pValue), *pValue);
         if (shape.bTenthPower) return TenthPower(*pValue);
         return std::pow(*pValue, shape.dInverseFraction);
     }
 
-    const double* pNext;   // next unread value, in the shared table or in *pBlock
+    const double* pNext;   // next unread value, in a chunk of the shared table or in *pBlock
     const double* pEnd;    // end of the values readable there
     UniformBlock* pBlock;  // not owned
-    const double* pTable;     // the shared table's values (not owned), where pEnd == pTableEnd
-    const double* pTableEnd;
+    const double* pTableEnd;  // the end of the chunk read, where pEnd == pTableEnd
+    std::uintptr_t uOrigin;   // see UniformBlock::uOrigin
 };
 
 KORVEX_FORCE_INLINE double DistSampler::rgamma(const GammaShape& shape, double rate) {
@@ -180,12 +197,12 @@ KORVEX_FORCE_INLINE double DistSampler::GammaWholePart(const GammaShape& shape) 
 }
 
 // Gamma(n) for n > 5 by tangent rejection. In the shared table, the jumps give the accepted
-// proposal at once; elsewhere the proposals are tried one by one.
+// proposal at once (never past the chunk's end); elsewhere the proposals are tried one by one.
 KORVEX_FORCE_INLINE double DistSampler::GammaTangent(const GammaShape& shape) {
     const double am = shape.dAm;
     const double s = shape.dRoot;
     if (shape.pJumps && pEnd == pTableEnd && pNext != pTableEnd) {
-        const int iJump = shape.pJumps->Jump(static_cast<std::size_t>(pNext - pTable));
+        const int iJump = shape.pJumps->Jump(Position(pNext));
         if (iJump != TangentJumps::kFar) {
             const double* p = pNext + iJump;
             pNext = p + 3;

@@ -7,7 +7,6 @@
 #define KORVEX_HAVE_AVX2_PATH 1
 #endif
 
-#ifdef KORVEX_HAVE_AVX2_PATH
 namespace {
 
 // A step v' = a (v mod 2^16) + floor(v / 2^16) of a sequence below m = a 2^16 - 1 is
@@ -18,14 +17,26 @@ const std::uint64_t kMultiplierV = 36969;
 const std::uint64_t kMultiplierU = 18000;
 const std::uint64_t kModulusV = kMultiplierV * 65536 - 1;
 const std::uint64_t kModulusU = kMultiplierU * 65536 - 1;
-const int kRuns = 16;
 
-std::uint64_t PowerMod(std::uint64_t a, int k, std::uint64_t m) {
+std::uint64_t PowerMod(std::uint64_t a, std::uint64_t k, std::uint64_t m) {
     std::uint64_t result = 1;
     for (; k > 0; k >>= 1, a = a * a % m)
         if (k & 1) result = result * a % m;
     return result;
 }
+
+}  // namespace
+
+void SimpleRNG::StateAfter(std::uint64_t iSteps, unsigned int& u, unsigned int& v) {
+    SimpleRNG().GetState(u, v);
+    u = static_cast<unsigned int>(u * PowerMod(kMultiplierU, iSteps, kModulusU) % kModulusU);
+    v = static_cast<unsigned int>(v * PowerMod(kMultiplierV, iSteps, kModulusV) % kModulusV);
+}
+
+#ifdef KORVEX_HAVE_AVX2_PATH
+namespace {
+
+const int kRuns = 16;
 
 // The four values of d to p, p + iStride, p + 2 iStride and p + 3 iStride.
 __attribute__((target("avx2"))) inline void StoreFour(__m256d d, double* p, int iStride) {

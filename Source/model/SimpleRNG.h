@@ -1,6 +1,8 @@
 #ifndef KORVEX_SIMPLERNG_H
 #define KORVEX_SIMPLERNG_H
 
+#include <cstdint>
+
 // Two multiply-with-carry sequences combined into one 32-bit output.
 class SimpleRNG {
 public:
@@ -24,6 +26,8 @@ public:
     // values as n calls of GetUniform, computed as several independent runs that the processor
     // overlaps instead of one chain of dependent steps.
     static void FillUniforms(unsigned int& u, unsigned int& v, double* pOut, int n);
+    // The state (u, v) of a generator from the default seeds after it gave iSteps values.
+    static void StateAfter(std::uint64_t iSteps, unsigned int& u, unsigned int& v);
 
 private:
     unsigned int w;

@@ -29,7 +29,7 @@ const std::uint8_t* FarChunk() {
 
 }  // namespace
 
-static_assert(UniformTable::kSize == (std::size_t(1) << 20), "TangentJumps::kChunks assumes 2^20 uniforms");
+static_assert(UniformTable::kChunkSize % (std::size_t(1) << 16) == 0, "a chunk of jumps lies in one chunk of uniforms");
 
 TangentJumps::TangentJumps(int iWhole, const TangentBounds* pBounds_) : pBounds(pBounds_) {
     dAm = iWhole - 1;  // as DistSampler::MakeGammaShape computes them
@@ -62,20 +62,23 @@ const TangentJumps* TangentJumps::Shared(int iWhole) {
 //
 // The jump of a start q is 0 when its proposal is accepted, else its step plus the jump of
 // the start after it; filled backwards from 14 positions past the chunk, far enough for every
-// jump under kFar. Positions whose proposal would read past the table have no step.
+// jump under kFar. Positions whose proposal would read past the chunk of the table have no
+// step, so that a draw never leaves the chunk it reads by a jump.
 const std::uint8_t* TangentJumps::FillChunk(std::size_t c) const {
     const std::uint8_t* pFar = FarChunk<kChunkBytes>();
+    const std::size_t iTableChunk = (c << kChunkBits) / UniformTable::kChunkSize;
+    const double* pTableChunk = UniformTable::Shared().MadeChunk(iTableChunk);
+    if (!pTableChunk) return pFar;
     const std::uint8_t* pPublished = nullptr;
     if (!apChunks[c].compare_exchange_strong(pPublished, pFar, std::memory_order_acq_rel)) return pPublished;
     if (!TableBudget::Take(kChunkBytes)) return pFar;
-    const UniformTable& table = UniformTable::Shared();
-    const double* pValues = table.Begin();
+    const std::size_t iTableStart = iTableChunk * UniformTable::kChunkSize;
     const std::size_t iStart = c * kChunkPositions;
-    const std::size_t iSize = static_cast<std::size_t>(table.End() - table.Begin());
-    const std::size_t iEnd = std::min(iStart + kChunkPositions + kFar - 1, iSize - 2);  // proposals that fit
-    std::vector<std::uint8_t> vJump(iStart + kChunkPositions + kFar - iStart, kFar);
+    const std::size_t iTableEnd = iTableStart + UniformTable::kChunkSize;
+    const std::size_t iEnd = std::min(iStart + kChunkPositions + kFar - 1, iTableEnd - 2);  // proposals that fit
+    std::vector<std::uint8_t> vJump(kChunkPositions + kFar, kFar);
     for (std::size_t q = iEnd; q-- > iStart;) {
-        const int iStep = TangentProposal(pValues + q, dAm, dRoot, pBounds);
+        const int iStep = TangentProposal(pTableChunk + (q - iTableStart), dAm, dRoot, pBounds);
         if (iStep == 0) {
             vJump[q - iStart] = 0;
         } else if (q + iStep < iEnd) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "GammaBounds.h"
+#include "UniformTable.h"
 
 // One proposal of the tangent rejection method for a whole gamma shape n > 5, with am = n - 1
 // and s = sqrt(2 am + 1), from the three uniforms at p (d1 = p[0], d2 = 2 p[1] - 1,
@@ -31,8 +32,8 @@ inline int TangentProposal(const double* p, double am, double s, const TangentBo
 // and so on; as all multireads read the same table, the position of its accepted proposal
 // depends on q alone, and is kept here as a jump of 0 to 14 uniforms (4 bits), so that the
 // draw needs no rejection loop: it reads the jump and computes x from the accepted proposal.
-// kFar stands for a longer jump, a walk that leaves the table, or a part of the table not
-// kept; the draw then runs the loop. The jumps are filled in chunks of the table on first
+// kFar stands for a longer jump, a walk that leaves the chunk of the table where it starts
+// (UniformTable::kChunkSize), or a part of the table not kept; the draw then runs the loop. The jumps are filled in chunks of the table on first
 // use, by whichever thread needs them first (the others run the loop meanwhile), within the
 // TableBudget they share with the powers. One object per shape for the whole process.
 class TangentJumps {
@@ -47,7 +48,8 @@ public:
     TangentJumps(const TangentJumps&) = delete;
     TangentJumps& operator=(const TangentJumps&) = delete;
 
-    // The uniforms before the accepted proposal of a draw that starts at table position q, or kFar.
+    // The uniforms before the accepted proposal of a draw that starts at table position q, or
+    // kFar. The chunk of the table that holds q must be there.
     int Jump(std::size_t q) const {
         const std::uint8_t* pChunk = apChunks[q >> kChunkBits].load(std::memory_order_acquire);
         if (!pChunk) pChunk = FillChunk(q >> kChunkBits);
@@ -66,10 +68,11 @@ private:
     static constexpr std::size_t kChunkPositions = std::size_t(1) << kChunkBits;
     static constexpr std::size_t kChunkMask = kChunkPositions - 1;
     static constexpr std::size_t kChunkBytes = kChunkPositions / 2;
-    static constexpr std::size_t kChunks = 16;  // UniformTable::kSize / kChunkPositions
+    static constexpr std::size_t kChunks = (UniformTable::kMaxChunks * UniformTable::kChunkSize) >> kChunkBits;
 
     // Claims chunk c and computes it (32 KB), publishes and returns it; returns the shared chunk
-    // of kFar over the budget, and what is published when another thread claimed it first.
+    // of kFar over the budget or without the table's values, and what is published when another
+    // thread claimed it first.
     const std::uint8_t* FillChunk(std::size_t c) const;
 
     double dAm;

@@ -12,9 +12,9 @@ const double gNotKept = 0.0;
 
 const double* UniformPowers::NotKept() { return &gNotKept; }
 
-static_assert(UniformTable::kSize == (std::size_t(1) << 20), "UniformPowers::kChunks assumes 2^20 uniforms");
+static_assert(UniformTable::kChunkSize % (std::size_t(1) << 15) == 0, "a chunk of powers lies in one chunk of uniforms");
 
-UniformPowers::UniformPowers(double g) : dExponent(g), pTable(UniformTable::Shared().Begin()) {
+UniformPowers::UniformPowers(double g) : dExponent(g) {
     for (std::atomic<const double*>& pChunk : apChunks) pChunk.store(nullptr, std::memory_order_relaxed);
 }
 
@@ -37,11 +37,15 @@ const UniformPowers* UniformPowers::Shared(double g) {
 // draws of other threads that reach the chunk meanwhile call pow rather than fill it again.
 // Over the budget the claim stays.
 const double* UniformPowers::FillChunk(std::size_t c) const {
+    const std::size_t iStart = c * kChunkPositions;
+    const std::size_t iTableChunk = iStart / UniformTable::kChunkSize;
+    const double* pTableChunk = UniformTable::Shared().MadeChunk(iTableChunk);
+    if (!pTableChunk) return NotKept();
     const double* pPublished = nullptr;
     if (!apChunks[c].compare_exchange_strong(pPublished, NotKept(), std::memory_order_acq_rel)) return pPublished;
     if (!TableBudget::Take(sizeof(double) * kChunkPositions)) return NotKept();
     double* pChunk = new double[kChunkPositions];
-    const double* pValues = pTable + c * kChunkPositions;
+    const double* pValues = pTableChunk + (iStart - iTableChunk * UniformTable::kChunkSize);
     for (std::size_t i = 0; i < kChunkPositions; ++i) pChunk[i] = PowerOf(pValues[i]);
     apChunks[c].store(pChunk, std::memory_order_release);
     return pChunk;

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "TenthPower.h"
+#include "UniformTable.h"
 
 // pow(u, g) for the uniforms u of the shared table and one exponent g, as std::pow computes it.
 // The fractional part of a gamma draw returns pow(v1, 1 / f) for the uniform v1 of its
@@ -26,11 +27,11 @@ public:
     UniformPowers(const UniformPowers&) = delete;
     UniformPowers& operator=(const UniformPowers&) = delete;
 
-    // pow(table[q], g), bit for bit.
-    double Power(std::size_t q) const {
+    // pow(u, g), bit for bit, for the value u at table position q.
+    double Power(std::size_t q, double u) const {
         const double* pChunk = apChunks[q >> kChunkBits].load(std::memory_order_acquire);
         if (!pChunk) pChunk = FillChunk(q >> kChunkBits);
-        if (pChunk == NotKept()) return PowerOf(pTable[q]);
+        if (pChunk == NotKept()) return PowerOf(u);
         return pChunk[q & kChunkMask];
     }
 
@@ -38,17 +39,17 @@ private:
     static constexpr int kChunkBits = 15;  // 256 KB of powers per chunk
     static constexpr std::size_t kChunkPositions = std::size_t(1) << kChunkBits;
     static constexpr std::size_t kChunkMask = kChunkPositions - 1;
-    static constexpr std::size_t kChunks = 32;  // UniformTable::kSize / kChunkPositions
+    static constexpr std::size_t kChunks = (UniformTable::kMaxChunks * UniformTable::kChunkSize) >> kChunkBits;
 
     double PowerOf(double u) const { return dExponent == 10.0 ? TenthPower(u) : std::pow(u, dExponent); }
     // Claims chunk c and computes it, publishes and returns it; returns NotKept() over the
-    // budget, and what is published when another thread claimed it first.
+    // budget or without the table's values, and what is published when another thread claimed
+    // it first.
     const double* FillChunk(std::size_t c) const;
     // What a chunk not kept holds: an address no chunk has.
     static const double* NotKept();
 
     double dExponent;
-    const double* pTable;  // the shared table's values
     // Null until claimed; NotKept() while filled or over the budget; then owned here, written by
     // the thread that claimed it, read-only after.
     mutable std::atomic<const double*> apChunks[kChunks];

@@ -222,6 +222,7 @@ TEST(MapFileReader, EveryCigarForm) {
         {"0", SEQ36, QUAL36, "0A0C0G0T0A0C30", "36M", "2000", "+ 2000 " + Marks(Span(0, 6))},
         {"0", SEQ36.substr(5), QUAL36.substr(5), "31", "5H31M", "2000", "", R::OtherLength},
         {"256", "*", "*", "36", "5H36M", "2000", "", R::CigarOtherLength},
+        {"0", SEQ36, QUAL36, "31", "5H31M", "2000", "", R::CigarOtherLength},  // SEQ lacks hard-clipped bases
         {"0", SEQ36, QUAL36, "30", "30M", "2000", "", R::CigarOtherLength},
         {"0", SEQ36, QUAL36, "36", "5S26M5S", "2000", "", R::UnreadableMdTag},
         {"0", SEQ36, QUAL36, "36", "10M2I24M", "2000", "", R::InsertionOrDeletion},

@@ -150,6 +150,9 @@ inline bool ExamineSequence(const SamFields& fields, std::string_view sequence, 
     if (quality.size() != sequence.size()) return verdict.Reject(RejectReason::OtherQualityLength);
     if (!alignment_line_detail::AllBases(sequence)) return verdict.Reject(RejectReason::NotAcgt);
     if (cigar.ReadLength() != iReadLength) return verdict.Reject(RejectReason::CigarOtherLength);
+    // A line's own SEQ lacks its hard-clipped bases, so one that holds the whole read is not
+    // what its CIGAR says (and no SAM writer would take the line).
+    if (cigar.iHardClipped > 0 && !fields.LacksSequence()) return verdict.Reject(RejectReason::CigarOtherLength);
     const std::string_view mdField = alignment_line_detail::FindMismatchField(fields.tags);
     verdict.mdField = mdField;
     if (mdField.empty()) return verdict.Reject(RejectReason::NoMdTag);

@@ -59,6 +59,7 @@ CigarShape ReadCigar(std::string_view cigar, int iSequenceLength) {
             shape.iAligned += iLength;
         } else if (cOperation == 'H' || cOperation == 'S') {
             (stage == RIGHT_SOFT || stage == RIGHT_HARD ? shape.iRightClip : shape.iLeftClip) += iLength;
+            if (cOperation == 'H') shape.iHardClipped += iLength;
         }
     }
     if (cigar.empty()) return WithProblem(CigarProblem::Malformed);

@@ -19,6 +19,7 @@ struct CigarShape {
     long long iLeftClip = 0;
     long long iAligned = 0;
     long long iRightClip = 0;
+    long long iHardClipped = 0;  // of the clips, the bases that SEQ lacks (H)
 
     long long ReadLength() const { return iLeftClip + iAligned + iRightClip; }
 };

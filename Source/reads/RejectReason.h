@@ -20,7 +20,8 @@ enum class RejectReason {
     OtherLength,          // SEQ has another length than the read's first SEQ
     OtherQualityLength,   // QUAL has another length than SEQ
     NotAcgt,              // SEQ holds a letter other than A, C, G and T
-    CigarOtherLength,     // the CIGAR's clipped and aligned bases do not add up to the read's length
+    CigarOtherLength,     // the CIGAR's clipped and aligned bases do not add up to the read's length, or
+                          // hard clips in a line whose own SEQ holds the whole read
     NoMdTag,              // no MD:Z tag
     UnreadableMdTag,      // an MD:Z tag that does not describe the aligned bases
 };

@@ -2,7 +2,10 @@
 # Whole runs of korvex on one SAM file at the default settings, with one and with two worker
 # threads (NUM_THREADS and OMP_NUM_THREADS alike), side by side with a reference build (for
 # example the build of an earlier commit): wall time, processor time, Step 1, peak memory and
-# peak memory per kept alignment, and the speed-ups. Every SAMplus file must be identical.
+# peak memory per kept alignment, and the speed-ups. Every SAMplus file must be identical. For
+# a two-thread run, "one busy" is the share of its wall time in which at most one thread worked,
+# 2 wall - cpu over wall (an idle second core counts; on a machine shared with other work,
+# time taken by that work counts too).
 # Work happens in a temporary directory; nothing is written beside the SAM file.
 #
 # A shared machine's timings vary from run to run: each configuration runs REPEATS times
@@ -52,13 +55,16 @@ run_once() {
     read -r wall user sys rss < <(sort -n "$dir/times.txt" | head -1)
     step1=$(sed -n 's/.*process2: elapsed time (\([^)]*\)) secs.*/\1/p' "$dir/run.log" | head -1)
     kept=$(sed -n 's/.*The size of the LineNumberMap is: \([0-9]*\).*/\1/p' "$dir/run.log" | head -1)
-    printf '%-22s %8s %9.1f %9.1f %10s %10s %12s\n' "$name" "$threads" "$wall" "$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')" \
-        "${step1:-?}" "$((rss / 1024)) MB" "$(( rss * 1024 / kept )) B"
+    local cpu busy="-"
+    cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')
+    [ "$threads" = 2 ] && busy=$(awk -v w="$wall" -v c="$cpu" 'BEGIN { s = (2 * w - c) / w; printf "%.1f %%", 100 * (s < 0 ? 0 : s) }')
+    printf '%-22s %8s %9.1f %9.1f %10s %10s %12s %9s\n' "$name" "$threads" "$wall" "$cpu" \
+        "${step1:-?}" "$((rss / 1024)) MB" "$(( rss * 1024 / kept )) B" "$busy"
     echo "$wall" >"$WORK/$name.wall"
 }
 
 echo "SAM file: $SAM ($(wc -l <"$SAM") lines)"
-printf '%-22s %8s %9s %9s %10s %10s %12s\n' program threads "wall (s)" "cpu (s)" "step1 (s)" "peak RSS" "RSS/kept"
+printf '%-22s %8s %9s %9s %10s %10s %12s %9s\n' program threads "wall (s)" "cpu (s)" "step1 (s)" "peak RSS" "RSS/kept" "one busy"
 run_once korvex-1 "$KORVEX" 1
 run_once korvex-2 "$KORVEX" 2
 if [ -n "$REFERENCE" ]; then

@@ -476,3 +476,23 @@ TEST(UniformTable, FurtherChunksServeLongChainsBitForBit) {
     m.vCounts = {5, 12, 3};
     EXPECT_TRUE(SameBits(m.Sample(), m.Sample(true)));
 }
+
+// Threads that reach one further chunk at once: one makes it, the others get null (and
+// generate the values) until it is published, never another chunk.
+TEST(UniformTable, ThreadsReachingAChunkTogetherGetItOrNothing) {
+    TableBudget::ScaleToRun(std::int64_t(1) << 30);
+    const UniformTable& table = UniformTable::Shared();
+    const std::size_t k = 7;
+    std::vector<const double*> vSeen(4);
+    std::vector<std::thread> vThreads;
+    for (const double*& pSeen : vSeen) vThreads.emplace_back([&table, &pSeen] { pSeen = table.Chunk(k); });
+    for (std::thread& thread : vThreads) thread.join();
+    const double* pChunk = table.MadeChunk(k);
+    ASSERT_NE(pChunk, nullptr);
+    for (const double* pSeen : vSeen) EXPECT_TRUE(pSeen == nullptr || pSeen == pChunk);
+    unsigned int u = 0, v = 0;
+    SimpleRNG::StateAfter(k * UniformTable::kChunkSize - UniformTable::kLead, u, v);
+    SimpleRNG rng;
+    rng.SetState(u, v);
+    for (long i = -UniformTable::kLead; i < 1000; ++i) ASSERT_EQ(pChunk[i], rng.GetUniform()) << "value " << i;
+}

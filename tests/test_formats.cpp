@@ -18,6 +18,7 @@
 #include "PathNames.h"
 #include "RunPlan.h"
 #include "RunSettings.h"
+#include "SamTextRecords.h"
 #include "ValuesFile.h"
 #include "TestHelpers.h"
 
@@ -329,7 +330,8 @@ TEST_F(Containers, TaggedOutputHoldsEveryRecordWithItsValues) {
     if (!bSamtools) GTEST_SKIP() << "checked with htslib alone: samtools is missing (apt-get install -y samtools)";
 }
 
-// Records that htslib would change or drop: the tagged output refuses them, naming the line.
+// Records that htslib would change or drop: the tagged output refuses them, naming the line,
+// and so does the check that a run makes of them beside Step 1.
 TEST(TaggedOutput, RecordsThatCannotBeWrittenUnchangedAreErrors) {
     const std::string sRecord = "r1\t0\tchr1\t5\t255\t4M\t*\t0\t0\tACGT\tIIII\n";
     const std::pair<std::string, const char*> cases[] = {
@@ -345,6 +347,8 @@ TEST(TaggedOutput, RecordsThatCannotBeWrittenUnchangedAreErrors) {
         EXPECT_EQ(ErrorOf<InputError>([&] { WriteOutput(input, {}, output, source, {static_cast<int64_t>(SplitLines(sText).size()), std::nullopt}); }),
                   "the SAM file (" + dir.File("reads.sam") + "), " + sReason);
         EXPECT_FALSE(FileExists(dir.File("out.bam")));
+        EXPECT_EQ(ErrorOf<InputError>([&] { CheckRecordsForTaggedOutput(input, {}); }),
+                  "the SAM file (" + dir.File("reads.sam") + "), " + sReason);
     }
 }
 

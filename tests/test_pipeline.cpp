@@ -114,6 +114,24 @@ TEST(Cli, InputThatIsNotAlignmentsIsRefusedInOneLine) {
     }
 }
 
+// A record that the tagged output could not take ends the run before Step 2, on one thread and
+// on two, naming the line; nothing is written.
+TEST(Cli, RecordsTheTaggedOutputCannotTakeEndTheRunBeforeTheWork) {
+    const std::string sSam = ReadFile(TestDataPath("example.sam")) + "r9\t0\tchr1\n";
+    const int iLine = static_cast<int>(SplitLines(sSam).size());
+    for (const char* sThreads : {"NUM_THREADS=1", "NUM_THREADS=2"}) {
+        TempDir dir;
+        WriteFile(dir.File("run.cfg"), "MAP_FILENAME=reads.sam\nSTRANDNESS_OPTION=OFF\nLOG_FILENAME=run.log\n");
+        WriteFile(dir.File("reads.sam"), sSam);
+        const ProgramResult result = RunKorvex(dir.Path(), {"run.cfg", "OUTPUT_FORMAT=BAM", sThreads});
+        EXPECT_EQ(result.iExitStatus, 1) << sThreads;
+        EXPECT_NE(result.sStderr.find("(reads.sam), line " + std::to_string(iLine) + ": the record cannot be read as SAM"),
+                  std::string::npos) << result.sStderr;
+        EXPECT_EQ(ReadFile(dir.File("run.log")).find("==> Step 2"), std::string::npos) << sThreads;
+        EXPECT_FALSE(FileExists(dir.File("reads.korvex.bam")));
+    }
+}
+
 // The options that set a key, and the traps of a first run: a part whose configuration file
 // divides the run otherwise, and a key mistyped on the command line, are refused with the fix.
 TEST(Cli, OptionsAndFirstRunTraps) {

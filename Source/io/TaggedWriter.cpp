@@ -1,7 +1,6 @@
 #include "TaggedWriter.h"
 
 #include <htslib/hfile.h>
-#include <htslib/kstring.h>
 #include <htslib/sam.h>
 
 #include <cerrno>
@@ -9,12 +8,12 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <string_view>
 
 #include "AtomicFile.h"
 #include "InputFile.h"
 #include "LineSources.h"
 #include "RecordLines.h"
+#include "SamTextRecords.h"
 #include "Version.h"
 
 namespace {
@@ -152,78 +151,26 @@ ContentChecksum WriteTaggedFromRecords(const InputFile& input, const InputOption
     return written;
 }
 
-// The iField-th (0-based) tab-separated field of a line; empty when the line has fewer.
-std::string_view FieldOf(const LineView& line, int iField) {
-    std::string_view text(line.pData, line.iLength);
-    std::size_t iStart = 0;
-    for (int i = 0; i < iField; ++i) {
-        iStart = text.find('\t', iStart);
-        if (iStart == std::string_view::npos) return std::string_view();
-        ++iStart;
-    }
-    std::size_t iEnd = text.find('\t', iStart);
-    return text.substr(iStart, iEnd == std::string_view::npos ? std::string_view::npos : iEnd - iStart);
-}
-
-// htslib turns a record whose reference is missing from the header into an unmapped one;
-// such a record could not be written unchanged, so it is an error.
-void CheckReferencesKnown(const InputFile& input, int64_t iLine, const LineView& content, const bam1_t* pRecord) {
-    const int RNAME_FIELD = 2, RNEXT_FIELD = 6;
-    std::string_view sName;
-    if (pRecord->core.tid < 0 && FieldOf(content, RNAME_FIELD) != "*")
-        sName = FieldOf(content, RNAME_FIELD);
-    else if (pRecord->core.mtid < 0 && FieldOf(content, RNEXT_FIELD) != "*")
-        sName = FieldOf(content, RNEXT_FIELD);
-    else
-        return;
-    throw InputError(DescribeSamFile(input.Name()) + ", line " + std::to_string(iLine) + ": the reference " +
-                     std::string(sName) + " is not among the header's @SQ lines");
-}
-
 ContentChecksum WriteTaggedFromText(const InputFile& input, const InputOptions& inOptions, const OutputTarget& output,
                                     ValueCursor& cursor, const EarlierReading& earlier) {
-    std::unique_ptr<LineSource> pLines = OpenLineSource(input, inOptions);
+    SamTextRecords records(input, inOptions);
     AtomicFile out(output.sPath, &input);
     TaggedWriter writer(output, out);
-    HeaderHolder header;
-    std::string sHeaderText;
     RecordHolder record;
-    kstring_t text = KS_INITIALIZE;  // the current record line, NUL-terminated for the parser
-    auto finishHeader = [&]() {
-        header.p = sam_hdr_parse(sHeaderText.size(), sHeaderText.c_str());
-        if (header.p == nullptr) throw InputError(DescribeSamFile(input.Name()) + ": its header lines cannot be parsed");
-        writer.WriteHeader(header.p, output.sCommandLine);
-    };
-    LineView line;
     int64_t iLine = 0;
-    try {
-        while (pLines->NextLine(line)) {
-            ++iLine;
-            LineView content = RecordText(line);
-            if (content.iLength == 0) continue;
-            if (content.pData[0] == '@') {
-                if (header.p != nullptr)
-                    throw InputError(DescribeSamFile(input.Name()) + ", line " + std::to_string(iLine) +
-                                     ": a header line after the first record");
-                sHeaderText.append(content.pData, content.iLength).push_back('\n');
-                continue;
-            }
-            if (header.p == nullptr) finishHeader();
-            ks_clear(&text);
-            if (kputsn(content.pData, content.iLength, &text) < 0 || sam_parse1(&text, header.p, record.p) < 0)
-                throw InputError(DescribeSamFile(input.Name()) + ", line " + std::to_string(iLine) +
-                                 ": the record cannot be read as SAM");
-            CheckReferencesKnown(input, iLine, content, record.p);
-            writer.Write(record.p, cursor.At(iLine));
-        }
-        if (header.p == nullptr) finishHeader();
-    } catch (...) {
-        ks_free(&text);
-        throw;
+    bool bHeaderWritten = false;
+    auto writeHeader = [&]() {
+        if (bHeaderWritten) return;
+        writer.WriteHeader(records.Header(), output.sCommandLine);
+        bHeaderWritten = true;
+    };
+    while (records.Next(record.p, iLine)) {
+        writeHeader();
+        writer.Write(record.p, cursor.At(iLine));
     }
-    ks_free(&text);
+    writeHeader();
     writer.Close();
-    CheckSecondReading(input, iLine, pLines->Checksum(), earlier, cursor);
+    CheckSecondReading(input, records.LinesRead(), records.Checksum(), earlier, cursor);
     const ContentChecksum written = out.Checksum();
     out.Commit();
     return written;

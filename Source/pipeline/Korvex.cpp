@@ -13,6 +13,7 @@
 
 #include "AtomicFile.h"
 #include "DataTrainer.h"
+#include "EarlyRecordCheck.h"
 #include "Evidence.h"
 #include "InputFile.h"
 #include "Leftovers.h"
@@ -308,7 +309,9 @@ void RunPipeline(const RunSettings& settings, const InputFile& input, RunSummary
     ProbeReportFiles(reports, input);
     const RunContext run{settings, input, summary, progress};
     Step1Data data(settings);
+    EarlyRecordCheck recordCheck(input, InputOptionsOf(settings), finalOutput.format, settings.iNumThreads);
     const bool bUsable = RunStep1(run, data);
+    recordCheck.Finish();
     FillSummary(data, summary);
     if (!bUsable) return;
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "TableBudget.h"
@@ -86,7 +87,8 @@ const std::uint8_t* TangentJumps::FillChunk(std::size_t c) const {
             vJump[q - iStart] = static_cast<std::uint8_t>(iNext + iStep < kFar ? iNext + iStep : kFar);
         }
     }
-    std::uint8_t* pChunk = new std::uint8_t[kChunkBytes];
+    std::uint8_t* pChunk = new (std::nothrow) std::uint8_t[kChunkBytes];
+    if (!pChunk) return pFar;  // the jumps are only a saving: without memory, the loop
     for (std::size_t i = 0; i < kChunkBytes; ++i) pChunk[i] = static_cast<std::uint8_t>(vJump[2 * i] | (vJump[2 * i + 1] << 4));
     apChunks[c].store(pChunk, std::memory_order_release);
     return pChunk;

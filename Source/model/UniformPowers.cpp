@@ -1,6 +1,7 @@
 #include "UniformPowers.h"
 
 #include <memory>
+#include <new>
 #include <mutex>
 
 #include "TableBudget.h"
@@ -44,7 +45,8 @@ const double* UniformPowers::FillChunk(std::size_t c) const {
     const double* pPublished = nullptr;
     if (!apChunks[c].compare_exchange_strong(pPublished, NotKept(), std::memory_order_acq_rel)) return pPublished;
     if (!TableBudget::Take(sizeof(double) * kChunkPositions)) return NotKept();
-    double* pChunk = new double[kChunkPositions];
+    double* pChunk = new (std::nothrow) double[kChunkPositions];
+    if (!pChunk) return NotKept();  // the powers are only a saving: without memory, pow
     const double* pValues = pTableChunk + (iStart - iTableChunk * UniformTable::kChunkSize);
     for (std::size_t i = 0; i < kChunkPositions; ++i) pChunk[i] = PowerOf(pValues[i]);
     apChunks[c].store(pChunk, std::memory_order_release);

@@ -1,5 +1,7 @@
 #include "UniformTable.h"
 
+#include <new>
+
 #include "SimpleRNG.h"
 #include "TableBudget.h"
 
@@ -7,9 +9,12 @@ namespace {
 const double gNotKept = 0.0;
 
 // kLead + kChunkSize values: the kLead before stream position k kChunkSize (zeros for the
-// first chunk) and the chunk's own. Returns the address of the chunk's first own value.
+// first chunk) and the chunk's own. Returns the address of the chunk's first own value; null
+// when the memory cannot be had (the first chunk then throws std::bad_alloc).
 double* FillChunk(std::size_t k) {
-    double* pValues = new double[UniformTable::kLead + UniformTable::kChunkSize]();
+    double* pValues = k == 0 ? new double[UniformTable::kLead + UniformTable::kChunkSize]()
+                             : new (std::nothrow) double[UniformTable::kLead + UniformTable::kChunkSize]();
+    if (!pValues) return nullptr;
     unsigned int u = 0;
     unsigned int v = 0;
     if (k == 0) {
@@ -64,6 +69,7 @@ const double* UniformTable::MakeChunk(std::size_t k) const {
         return pPublished == NotKept() ? nullptr : pPublished;
     if (!TableBudget::Take(sizeof(double) * (kLead + kChunkSize))) return nullptr;
     const double* pChunk = FillChunk(k);
+    if (!pChunk) return nullptr;  // a chunk is only a saving: without memory the chains generate
     apChunks[k].store(pChunk, std::memory_order_release);
     return pChunk;
 }

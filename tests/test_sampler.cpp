@@ -1,9 +1,12 @@
 // The random-number stream, the decision bounds of the gamma draws, and the MCMC sampler against
 // the literal sampler.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -426,10 +429,10 @@ TEST(TableBudget, GrowsWithTheRunAndNeverShrinks) {
     EXPECT_EQ(TableBudget::Bytes(), iBigBytes);
 }
 
-// Last in this file, with room for the whole table: chains that read past its first chunk read
-// the stream from the further chunks, with their powers and jumps, bit for bit as the literal
-// draws, also for draws that need values from both sides of a chunk's start.
-TEST(UniformTable, FurtherChunksServeLongChainsBitForBit) {
+// With room for the whole table: chains that read past its first chunk read the stream from
+// the further chunks, with their powers and jumps, bit for bit as the literal draws, also for
+// draws that need values from both sides of a chunk's start.
+static void CheckFurtherChunks() {
     TableBudget::ScaleToRun(std::int64_t(1) << 30);
     const UniformTable& table = UniformTable::Shared();
     const std::size_t C = UniformTable::kChunkSize, iLead = UniformTable::kLead;
@@ -475,6 +478,27 @@ TEST(UniformTable, FurtherChunksServeLongChainsBitForBit) {
         for (int k = 0; k < 36; ++k) m.vEvidence[j][k].assign(1 + (j + k) % 40, Entry(k % 3 ? ' ' : '5'));
     m.vCounts = {5, 12, 3};
     EXPECT_TRUE(SameBits(m.Sample(), m.Sample(true)));
+}
+
+// A chunk is decided once per process, and earlier tests of this file reach chunk 1 under the
+// smallest budget: the check runs in a process of its own, which writes its failures on its
+// standard error for this process to show.
+TEST(UniformTable, FurtherChunksServeLongChainsBitForBit) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::testing::TestPartResultArray failures;
+            {
+                ::testing::ScopedFakeTestPartResultReporter reporter(&failures);
+                CheckFurtherChunks();
+            }
+            for (int i = 0; i < failures.size(); ++i) {
+                const ::testing::TestPartResult& failure = failures.GetTestPartResult(i);
+                std::fprintf(stderr, "%s:%d: %s\n", failure.file_name(), failure.line_number(), failure.summary());
+            }
+            std::exit(failures.size() == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 // Threads that reach one further chunk at once: one makes it, the others get null (and

@@ -169,7 +169,7 @@ TEST_F(Containers, UnreadableInputsAreErrorsNamingTheFile) {
         {File("cut.sam.gz"), "cannot be decompressed after line"},
         {File("moved.cram"), "its reference is not found (give the FASTA file with REFERENCE=path)"}};
     for (const auto& [sPath, sReason] : cases) {
-        const std::string sMessage = ErrorOf<InputError>([&] { Drain(sPath); });
+        const std::string sMessage = ErrorOf<InputError>([&sPath = sPath] { Drain(sPath); });
         EXPECT_NE(sMessage.find("the SAM file (" + sPath + ")"), std::string::npos) << sPath << ": " << sMessage;
         EXPECT_NE(sMessage.find(sReason), std::string::npos) << sMessage;
     }
@@ -344,7 +344,7 @@ TEST(TaggedOutput, RecordsThatCannotBeWrittenUnchangedAreErrors) {
         InputFile input(dir.File("reads.sam"));
         MapValueSource source({});
         const OutputTarget output{OutputFormat::Bam, dir.File("out.bam"), ProbMode::Both, "", 1, ""};
-        EXPECT_EQ(ErrorOf<InputError>([&] { WriteOutput(input, {}, output, source, {static_cast<int64_t>(SplitLines(sText).size()), std::nullopt}); }),
+        EXPECT_EQ(ErrorOf<InputError>([&, &sText = sText] { WriteOutput(input, {}, output, source, {static_cast<int64_t>(SplitLines(sText).size()), std::nullopt}); }),
                   "the SAM file (" + dir.File("reads.sam") + "), " + sReason);
         EXPECT_FALSE(FileExists(dir.File("out.bam")));
         EXPECT_EQ(ErrorOf<InputError>([&] { CheckRecordsForTaggedOutput(input, {}); }),
@@ -405,7 +405,7 @@ TEST_F(Containers, OutputIsRefusedWhenTheInputChangedBetweenThePasses) {
                                               std::make_pair(OutputFormat::Bam, File("out.bam"))}) {
             MapValueSource source({{c.iValueLine, {0.5, 0.5}}});
             const std::string sMessage = ErrorOf<InputError>(
-                [&] { WriteOutput(input, {}, {format, sTarget, ProbMode::Both, "", 1, ""}, source, first); });
+                [&, format = format, &sTarget = sTarget] { WriteOutput(input, {}, {format, sTarget, ProbMode::Both, "", 1, ""}, source, first); });
             EXPECT_NE(sMessage.find("the SAM file (" + sInput + ")"), std::string::npos) << sMessage;
             EXPECT_NE(sMessage.find(c.sReason), std::string::npos) << sMessage;
         }

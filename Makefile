@@ -82,11 +82,12 @@ fuzz: check-clang
 	cmake --build $(FUZZ_BUILD) -j 2 --target fuzz_config fuzz_step1 fuzz_scorer fuzz_containers
 	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# A whole run under ThreadSanitizer with the LLVM OpenMP runtime; fails on any report.
+# Whole runs, and the unit tests whose threads share the sampler's tables and the reader's
+# blocks, under ThreadSanitizer with the LLVM OpenMP runtime; fails on any report.
 tsan: check-clang
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DKORVEX_TSAN=ON >/dev/null
-	cmake --build $(TSAN_BUILD) -j 2 --target korvex
-	scripts/run-tsan.sh $(TSAN_BUILD)/korvex
+	cmake --build $(TSAN_BUILD) -j 2 --target korvex test_sampler test_reader
+	scripts/run-tsan.sh $(TSAN_BUILD)/korvex $(TSAN_BUILD)/test_sampler $(TSAN_BUILD)/test_reader
 
 bench: check-build-tools
 	@scripts/ensure-packages.sh libbenchmark-dev samtools

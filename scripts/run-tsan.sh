@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Usage: scripts/run-tsan.sh KORVEX_BINARY
+# Usage: scripts/run-tsan.sh KORVEX_BINARY [TEST_BINARY ...]
 # Runs a ThreadSanitizer build of korvex on tests/data/example.sam at the default settings with
 # NUM_THREADS=7 on two OpenMP threads, and again with BAM output, and fails on any sanitizer
-# report, on a run that fails, and on a SAMplus file that differs from the golden one.
+# report, on a run that fails, and on a SAMplus file that differs from the golden one. Then runs
+# each TEST_BINARY (unit tests built the same way, such as those whose threads race to fill the
+# sampler's shared tables) and fails on any report or failed test.
 #
 # The LLVM OpenMP runtime loads its race-detection tool (libarcher.so, from libomp-dev, found
 # beside libomp.so) by itself when the program is built with -fsanitize=thread; the tool tells
@@ -11,6 +13,9 @@
 set -u
 cd "$(dirname "$0")/.."
 BINARY=$(realpath "$1")
+shift
+TEST_BINARIES=()
+for test_binary in "$@"; do TEST_BINARIES+=("$(realpath "$test_binary")"); done
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/korvex_tsan_XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 cp tests/data/example.sam "$WORK/"
@@ -47,4 +52,18 @@ elif [ ! -s "$WORK/example.korvex.bam" ]; then
     status=1
 fi
 [ "$status" -eq 0 ] && echo "tsan: whole runs with NUM_THREADS=7 on two threads (SAMplus and BAM output), no report"
+
+for test_binary in "${TEST_BINARIES[@]}"; do
+    name=$(basename "$test_binary")
+    test_status=0
+    (cd "$WORK" && env TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=0 exitcode=66" \
+        "$test_binary" >"$name.log" 2>&1) || test_status=$?
+    if grep -q "ThreadSanitizer" "$WORK/$name.log" || [ "$test_status" -ne 0 ]; then
+        cat "$WORK/$name.log" >&2
+        echo "tsan: $name ended with status $test_status or a ThreadSanitizer report (above)" >&2
+        status=1
+    else
+        echo "tsan: $name passed, no report"
+    fi
+done
 exit "$status"

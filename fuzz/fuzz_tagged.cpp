@@ -1,0 +1,117 @@
+// Fuzz target: the tagged output of a SAM text input. The input is the text of a SAM file; its
+// records are checked as a tagged run checks them beside Step 1, and then written as BAM with
+// values on every other line the reader accepts, as the output writes them. A refusal (InputError) is a
+// normal outcome, but the check and the writer must agree: a file the check passes must be
+// written (else a run would fail only after all its work), and one it refuses must not be.
+#include <htslib/hts.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "InputFile.h"
+#include "LineSources.h"
+#include "LineValues.h"
+#include "MapFileReader.h"
+#include "OutputWriters.h"
+#include "SamTextRecords.h"
+
+namespace {
+
+std::string& WorkDir() {
+    static std::string sDir;
+    return sDir;
+}
+
+std::string InputPath() { return WorkDir() + "/input.sam"; }
+std::string OutputPath() { return WorkDir() + "/output.bam"; }
+
+void RemoveWorkDir() {
+    std::remove(InputPath().c_str());
+    std::remove(OutputPath().c_str());
+    rmdir(WorkDir().c_str());
+}
+
+struct MapValueSource : LineValueSource {
+    bool Next(int64_t& iLineNumber, double* pdValues) override {
+        if (itNext == values.end()) return false;
+        iLineNumber = itNext->first;
+        pdValues[0] = itNext->second[0];
+        pdValues[1] = itNext->second[1];
+        return ++itNext, true;
+    }
+    std::map<int64_t, std::array<double, 2>> values;
+    std::map<int64_t, std::array<double, 2>>::const_iterator itNext;
+};
+
+// The lines as the line source hands them out, and values for every other line that the reader
+// accepts as an alignment (a run gives values to no other line); false when the input is not
+// SAM text or is refused.
+bool ReadLines(const InputFile& input, int64_t& iLines, MapValueSource& source) {
+    if (input.Format() != InputFormat::Sam) return false;
+    try {
+        std::unique_ptr<LineSource> pLines = OpenLineSource(input, InputOptions{});
+        MapFileReader reader(*pLines, input.Name());
+        Read read;
+        int iRejected = 0;
+        for (int iAccepted = 0; reader.Read_a_Line(read, iRejected); ++iAccepted)
+            if (iAccepted % 2 == 0) source.values[read.lineNumber] = {0.25, static_cast<double>(iAccepted % 3) / 2.0};
+        iLines = reader.LinesRead();
+    } catch (const InputError&) {
+        return false;
+    }
+    source.itNext = source.values.begin();
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    SilenceKorvexOutput();
+    hts_set_log_level(HTS_LOG_OFF);
+    char acDir[] = "/tmp/korvex-fuzz-tagged-XXXXXX";
+    if (mkdtemp(acDir) == nullptr) std::abort();
+    WorkDir() = acDir;
+    std::atexit(RemoveWorkDir);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
+    FILE* pFile = std::fopen(InputPath().c_str(), "wb");
+    if (pFile == nullptr || std::fwrite(pData, 1, iSize, pFile) != iSize || std::fclose(pFile) != 0) std::abort();
+    std::remove(OutputPath().c_str());
+    try {
+        InputFile input(InputPath());
+        int64_t iLines = 0;
+        MapValueSource values;
+        if (!ReadLines(input, iLines, values)) return 0;
+        bool bChecked = true;
+        std::string sCheck = "passed";
+        try {
+            CheckRecordsForTaggedOutput(input, InputOptions{});
+        } catch (const InputError& error) {
+            bChecked = false;
+            sCheck = error.what();
+        }
+        bool bWritten = true;
+        std::string sWrite = "written";
+        try {
+            const OutputTarget output{OutputFormat::Bam, OutputPath(), ProbMode::Both, "", 1, ""};
+            WriteOutput(input, InputOptions{}, output, values, EarlierReading(iLines, std::nullopt));
+        } catch (const InputError& error) {
+            bWritten = false;
+            sWrite = error.what();
+        }
+        FuzzContext() = "check: " + sCheck + "\nwrite: " + sWrite;
+        FUZZ_CHECK(bChecked == bWritten);
+        FUZZ_CHECK(bWritten == (access(OutputPath().c_str(), F_OK) == 0));
+    } catch (const InputError&) {
+    }
+    return 0;
+}

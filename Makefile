@@ -79,7 +79,7 @@ check-clang: check-build-tools
 # The fuzz targets of fuzz/, built with clang, each run for FUZZ_SECONDS; fails on any finding.
 fuzz: check-clang
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DKORVEX_FUZZ=ON >/dev/null
-	cmake --build $(FUZZ_BUILD) -j 2 --target fuzz_config fuzz_step1 fuzz_scorer fuzz_containers fuzz_tagged
+	cmake --build $(FUZZ_BUILD) -j 2 --target fuzz_config fuzz_step1 fuzz_scorer fuzz_containers fuzz_tagged fuzz_parts
 	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # Whole runs, and the unit tests whose threads share the sampler's tables and the reader's

@@ -10,7 +10,7 @@ BUILD_DIR=$1
 SECONDS_EACH=$2
 shift 2
 TARGETS=("$@")
-[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(config step1 scorer containers tagged)
+[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(config step1 scorer containers tagged parts)
 
 failed=0
 for name in "${TARGETS[@]}"; do

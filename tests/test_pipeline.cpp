@@ -34,6 +34,9 @@ TEST(Cli, NoArgumentPrintsUsageAndReturnsAtOnce) {
 TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
     const std::string sRecord = "\t4\tc1\t1\t255\t36M\t*\t0\t0\t" + std::string(36, 'A') + "\t" + std::string(36, 'I') + "\n";
     const std::string sNoLine = "process2: the SAM file (example.sam) has no usable alignment line: ";
+    const std::string sNotStandardOutput =
+        "would write a file named -, not standard output, which carries the summary: name a file (./- if that name "
+        "is meant)";
     struct Case {
         std::vector<std::string> vArgs;
         int iExit;
@@ -54,6 +57,8 @@ TEST(Cli, HelpRefusalsAndEmptyRunsWriteNoOutput) {
          "main: argument 2 is not KEY=VALUE: only settings may follow CONFIG [nparts [part]]", nullptr},
         {{"merge", "run.cfg"}, 1, "merge: usage: korvex merge CONFIG NPARTS [KEY=VALUE ...]", nullptr},
         {{"merge", "run.cfg", "0"}, 1, "merge: NUM_PARTS = 0 must be at least 1", "run.merge.log"},
+        {{"run.cfg", "LOG_FILENAME=-"}, 1, "main: LOG_FILENAME = - " + sNotStandardOutput, nullptr},
+        {{"merge", "run.cfg", "2", "LOG_FILENAME=-"}, 1, "merge: LOG_FILENAME = - " + sNotStandardOutput, nullptr},
         {{"merge", "run.cfg", "2"}, 1,
          "KORVEX v2.0.0: part 1 of 2 is missing: (example.part1of2.sam+) is not there; run that part first",
          "run.merge.log"},

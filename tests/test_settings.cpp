@@ -115,8 +115,10 @@ TEST(Settings, EveryRefusalNamesTheKeyTheValueAndWhatIsAllowed) {
         {Sources({{"NUM_THREADS", "99999999999"}}), {"NUM_THREADS = 99999999999 is outside 1 to 1024"}},
         {Sources({{"NUM_THREADS", ""}}), {"NUM_THREADS = \"\" is not a whole number"}},
         {Sources({}, {{"OUTPUT_FILE", "my run.sam"}}), {"OUTPUT_FILE = my run.sam holds a blank, which no path may hold"}},
-        {Sources({}, {{"OUTPUT_FILE", "-"}}),
+        {Sources({{"LOG_FILENAME", "-"}}, {{"OUTPUT_FILE", "-"}}),
          {"OUTPUT_FILE = - would write a file named -, not standard output, which carries the summary: name a file "
+          "(./- if that name is meant)",
+          "LOG_FILENAME = - would write a file named -, not standard output, which carries the summary: name a file "
           "(./- if that name is meant)"}},
         {Sources({{"PROB_OUTPUT", "bayes"}}), {"PROB_OUTPUT = bayes must be BOTH, BAYES or PROP"}},
         {Sources({{"STRANDNESS_OPTION", "on"}, {"QUIET", "yes"}}),

@@ -95,6 +95,12 @@ bool SettleAndLog(const char* pCommand, SettingSources& sources, RunSettings& se
         }
     }
     SettledSettings settled = SettleSettings(sources);
+    // LOG_FILENAME = - is refused, and a log written to "-" would be the very file it refuses:
+    // the refusals go to standard error alone.
+    if (settled.settings.sLogFilename == "-") {
+        for (const std::string& sError : settled.vErrors) RefuseBeforeTheLog(pCommand, sError);
+        return false;
+    }
     Logger* pLogger = GetLogger();
     pLogger->SetQuiet(settled.settings.bQuiet);
     if (settled.vErrors.empty()) input = OpenInput(pCommand, settled.settings);

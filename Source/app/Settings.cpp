@@ -159,12 +159,16 @@ void RefuseADivisionTheFileContradicts(const SettingSources& sources, std::vecto
                       sources.sConfigFile + " NPARTS PART)");
 }
 
-// "-" reads standard input as MAP_FILENAME, so as OUTPUT_FILE it reads as standard output, which
-// the run does not write the output to (it carries the summary): it would be a file named "-".
+// "-" reads standard input as MAP_FILENAME, so as OUTPUT_FILE or LOG_FILENAME it reads as
+// standard output, which the run writes neither to (it carries the summary): it would be a file
+// named "-".
 void RefuseStandardOutputAsOutput(const RunSettings& settings, std::vector<std::string>& vErrors) {
-    if (settings.sOutputFile == "-")
-        vErrors.push_back("OUTPUT_FILE = - would write a file named -, not standard output, which carries the "
-                          "summary: name a file (./- if that name is meant)");
+    const std::pair<const char*, const std::string*> files[] = {{"OUTPUT_FILE", &settings.sOutputFile},
+                                                              {"LOG_FILENAME", &settings.sLogFilename}};
+    for (const auto& [pKey, pValue] : files)
+        if (*pValue == "-")
+            vErrors.push_back(std::string(pKey) + " = - would write a file named -, not standard output, which " +
+                              "carries the summary: name a file (./- if that name is meant)");
 }
 
 std::string SourceText(const SettingInfo& info, ValueSource source) {

@@ -393,7 +393,9 @@ TEST(Parts, MergeRefusesPartsThatDoNotBelongTogether) {
     EXPECT_EQ(dir.Run({"merge", "run.cfg", "3"}).iExitStatus, 0);
     fs::remove(dir.File("example.sam+"));
     const struct { std::function<void()> change; const char* pSetting; std::string sError; } cases[] = {
-        {[&] { fs::remove(Part(2)); }, "", "part 2 of 3 is missing: (example.part2of3.sam+) is not there"},
+        {[&] { fs::remove(Part(2)); }, "", "part 2 of 3 is missing: (example.part2of3.sam+) is not there; its log "
+                                           "(run.part2of3.log) is there: the part has run, or is running, and wrote no "
+                                           "output; its log says why"},
         {[&] { for (const char* pEnd : {"", ".manifest"}) fs::copy_file(Part(1) + pEnd, Part(2) + pEnd, overwrite); },
          "", "is that of part 1, not of part 2: a part is given twice"},
         {[] {}, "PART_OUTPUT=VALUES", "(example.part1of3.sam+.values) is not there, but (example.part1of3.sam+) is, "

@@ -97,24 +97,33 @@ void CheckSize(const Part& part) {
 }
 
 // A part run with the other PART_OUTPUT is there under the other name: the merge then needs that
-// setting, not the part run again.
-std::string RemedyForMissingPart(const std::string& sFinalOutput, int k, int iNumParts, bool bValuesOnly) {
+// setting, not the part run again. A part whose log is there has run (or runs) and wrote no
+// output, as a part does when it fails or its input has no usable alignment line: its log says
+// which.
+std::string RemedyForMissingPart(const std::string& sFinalOutput, int k, int iNumParts, bool bValuesOnly,
+                                 const std::string& sPartLog) {
     const PartFiles other = PartFilesOf(sFinalOutput, k, iNumParts, !bValuesOnly);
-    if (!std::filesystem::is_regular_file(other.sOutput) || !std::filesystem::is_regular_file(other.sManifest))
+    if (!std::filesystem::is_regular_file(other.sOutput) || !std::filesystem::is_regular_file(other.sManifest)) {
+        if (std::filesystem::is_regular_file(sPartLog))
+            return "; its log (" + sPartLog + ") is there: the part has run, or is running, and wrote no output; "
+                   "its log says why";
         return "; run that part first";
+    }
     const std::string sTheirs = bValuesOnly ? "FULL" : "VALUES", sOurs = bValuesOnly ? "VALUES" : "FULL";
     return ", but (" + other.sOutput + ") is, written with PART_OUTPUT=" + sTheirs + ": merge with PART_OUTPUT=" +
            sTheirs + ", or run the parts again with PART_OUTPUT=" + sOurs;
 }
 
 // Finds part k by the naming pattern and checks its manifest against what this merge reads and
-// with which settings.
-Part FindPart(int k, int iNumParts, const std::string& sFinalOutput, bool bValuesOnly, const Manifest& expected) {
+// with which settings; sPartLog is the part's log.
+Part FindPart(int k, int iNumParts, const std::string& sFinalOutput, bool bValuesOnly, const Manifest& expected,
+              const std::string& sPartLog) {
     Part part{k, PartFilesOf(sFinalOutput, k, iNumParts, bValuesOnly), Manifest()};
     for (const std::string& sFile : {part.files.sOutput, part.files.sManifest})
         if (!std::filesystem::is_regular_file(sFile))
             throw InputError("part " + std::to_string(k) + " of " + std::to_string(iNumParts) + " is missing: (" +
-                             sFile + ") is not there" + RemedyForMissingPart(sFinalOutput, k, iNumParts, bValuesOnly));
+                             sFile + ") is not there" +
+                             RemedyForMissingPart(sFinalOutput, k, iNumParts, bValuesOnly, sPartLog));
     part.manifest = Manifest::Parse(ReadWholeFile(part.files.sManifest), part.files.sManifest);
     if (Entry(part, "part") != std::to_string(k))
         throw InputError("the manifest (" + part.files.sManifest + ") is that of part " + Entry(part, "part") +
@@ -449,7 +458,9 @@ int Merge(const RunSettings& settings, const InputFile& input, std::optional<Run
     ProbeReportFiles(reports, input);
 
     std::vector<Part> vParts;
-    for (int k = 1; k <= iNumParts; ++k) vParts.push_back(FindPart(k, iNumParts, output.sPath, bValuesOnly, expected));
+    for (int k = 1; k <= iNumParts; ++k)
+        vParts.push_back(FindPart(k, iNumParts, output.sPath, bValuesOnly, expected,
+                                  PartFileName(settings.sLogFilename, k, iNumParts)));
     CheckSameStep1(vParts);
     WarnOfPartsWithoutChecksums(vParts);
     const EarlierReading partsReading = ReadingOfTheParts(vParts);

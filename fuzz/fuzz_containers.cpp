@@ -6,7 +6,6 @@
 // reads it, and would stop every run of this target on a fault that is not ours.
 #include <htslib/hts.h>
 #include <htslib/sam.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,17 +19,7 @@
 
 namespace {
 
-std::string& WorkDir() {
-    static std::string sDir;
-    return sDir;
-}
-
-std::string InputPath() { return WorkDir() + "/input"; }
-
-void RemoveWorkDir() {
-    std::remove(InputPath().c_str());
-    rmdir(WorkDir().c_str());
-}
+std::string InputPath() { return FuzzWorkFile("input"); }
 
 // Every line of the input; -1 when it is refused.
 int64_t CountLines(const InputFile& input, const InputOptions& options) {
@@ -79,20 +68,16 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libhts.so\n"
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     SilenceKorvexOutput();
     hts_set_log_level(HTS_LOG_OFF);
-    char acDir[] = "/tmp/korvex-fuzz-containers-XXXXXX";
-    if (mkdtemp(acDir) == nullptr) std::abort();
+    const char* acDir = MakeFuzzWorkDir("containers", {"input"}).c_str();
     // A CRAM file's reference is looked for in this empty directory alone, never elsewhere.
     setenv("REF_PATH", acDir, 1);
     setenv("REF_CACHE", acDir, 1);
-    WorkDir() = acDir;
-    std::atexit(RemoveWorkDir);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
     if (iSize >= 4 && std::memcmp(pData, "CRAM", 4) == 0) return 0;
-    FILE* pFile = std::fopen(InputPath().c_str(), "wb");
-    if (pFile == nullptr || std::fwrite(pData, 1, iSize, pFile) != iSize || std::fclose(pFile) != 0) std::abort();
+    WriteFuzzInput(InputPath(), pData, iSize);
     // Threads for inputs of odd size: the threaded decoders have their own ways to fail.
     const InputOptions options{"", iSize % 2 == 1 ? 2 : 1};
     try {

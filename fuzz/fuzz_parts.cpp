@@ -2,12 +2,9 @@
 // a values file (one or two values a line, by the input's size) and as a manifest. A refusal is
 // a normal outcome; what is accepted must come back unchanged, bit for bit, when it is written
 // and read again, since the merge must give the bytes a whole run gives.
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -20,19 +17,8 @@
 
 namespace {
 
-std::string& WorkDir() {
-    static std::string sDir;
-    return sDir;
-}
-
-std::string InputPath() { return WorkDir() + "/input.values"; }
-std::string CopyPath() { return WorkDir() + "/copy.values"; }
-
-void RemoveWorkDir() {
-    std::remove(InputPath().c_str());
-    std::remove(CopyPath().c_str());
-    rmdir(WorkDir().c_str());
-}
+std::string InputPath() { return FuzzWorkFile("input.values"); }
+std::string CopyPath() { return FuzzWorkFile("copy.values"); }
 
 struct ValueLine {
     int64_t iLine;
@@ -94,16 +80,12 @@ void CheckManifestRoundTrip(const std::string& sText) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     SilenceKorvexOutput();
-    char acDir[] = "/tmp/korvex-fuzz-parts-XXXXXX";
-    if (mkdtemp(acDir) == nullptr) std::abort();
-    WorkDir() = acDir;
-    std::atexit(RemoveWorkDir);
+    MakeFuzzWorkDir("parts", {"input.values", "copy.values"});
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
-    FILE* pFile = std::fopen(InputPath().c_str(), "wb");
-    if (pFile == nullptr || std::fwrite(pData, 1, iSize, pFile) != iSize || std::fclose(pFile) != 0) std::abort();
+    WriteFuzzInput(InputPath(), pData, iSize);
     CheckValuesRoundTrip(1 + static_cast<int>(iSize % 2));
     CheckManifestRoundTrip(std::string(reinterpret_cast<const char*>(pData), iSize));
     return 0;

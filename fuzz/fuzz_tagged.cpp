@@ -24,19 +24,8 @@
 
 namespace {
 
-std::string& WorkDir() {
-    static std::string sDir;
-    return sDir;
-}
-
-std::string InputPath() { return WorkDir() + "/input.sam"; }
-std::string OutputPath() { return WorkDir() + "/output.bam"; }
-
-void RemoveWorkDir() {
-    std::remove(InputPath().c_str());
-    std::remove(OutputPath().c_str());
-    rmdir(WorkDir().c_str());
-}
+std::string InputPath() { return FuzzWorkFile("input.sam"); }
+std::string OutputPath() { return FuzzWorkFile("output.bam"); }
 
 struct MapValueSource : LineValueSource {
     bool Next(int64_t& iLineNumber, double* pdValues) override {
@@ -75,16 +64,12 @@ bool ReadLines(const InputFile& input, int64_t& iLines, MapValueSource& source) 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     SilenceKorvexOutput();
     hts_set_log_level(HTS_LOG_OFF);
-    char acDir[] = "/tmp/korvex-fuzz-tagged-XXXXXX";
-    if (mkdtemp(acDir) == nullptr) std::abort();
-    WorkDir() = acDir;
-    std::atexit(RemoveWorkDir);
+    MakeFuzzWorkDir("tagged", {"input.sam", "output.bam"});
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
-    FILE* pFile = std::fopen(InputPath().c_str(), "wb");
-    if (pFile == nullptr || std::fwrite(pData, 1, iSize, pFile) != iSize || std::fclose(pFile) != 0) std::abort();
+    WriteFuzzInput(InputPath(), pData, iSize);
     std::remove(OutputPath().c_str());
     try {
         InputFile input(InputPath());

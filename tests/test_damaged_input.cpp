@@ -359,10 +359,17 @@ TEST_F(DamagedInput, CutGzipFileGivesItsLinesBeforeTheCut) {
 
 // A few mutants through the program: a damaged file ends the run with status 1, its last line
 // naming the file, and no output; a mutant read whole gives the output of the intact file.
+// htslib's decoding threads sometimes leave a few bytes of their own unfreed when a damaged
+// block stops them (an allocation made on htslib's thread, with no frame of ours), which the
+// leak checker of the sanitizer build then reports in place of the refusal: with more than one
+// thread, leaks within htslib are not reported. Runs on one thread keep the whole check.
 TEST_F(DamagedInput, RunsOnDamagedFilesEndNamingTheFile) {
-    auto run = [](const std::string& sInput, const std::string& sThreads, const std::string& sDir) {
+    const std::string sSuppressions = pDir->File("htslib-threads.supp");
+    WriteFile(sSuppressions, "leak:libhts.so\n");
+    auto run = [&sSuppressions](const std::string& sInput, const std::string& sThreads, const std::string& sDir) {
         std::filesystem::create_directory(sDir);
-        const int iStatus = RunShell("cd '" + sDir + "' && OMP_NUM_THREADS=" + sThreads + " timeout 60 '" KORVEX_BINARY
+        const std::string sLeaks = sThreads == "1" ? "" : "LSAN_OPTIONS=print_suppressions=0:suppressions='" + sSuppressions + "' ";
+        const int iStatus = RunShell("cd '" + sDir + "' && " + sLeaks + "OMP_NUM_THREADS=" + sThreads + " timeout 60 '" KORVEX_BINARY
                                      "' NUM_THREADS=" + sThreads + " STRANDNESS_OPTION=OFF TOTAL_ITERATIONS=20 BURNIN_ITERATIONS=10 OUTPUT_FORMAT=SAMPLUS"
                                      " OUTPUT_FILE=out.sam+ MAP_FILENAME='" + sInput + "' >out.txt 2>err.txt");
         return ProgramResult{iStatus, "", ReadFile(sDir + "/err.txt")};

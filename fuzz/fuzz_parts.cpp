@@ -8,11 +8,11 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "FuzzSupport.h"
 #include "LineSource.h"
 #include "Manifest.h"
+#include "MapValueSource.h"
 #include "ValuesFile.h"
 
 namespace {
@@ -20,30 +20,18 @@ namespace {
 std::string InputPath() { return FuzzWorkFile("input.values"); }
 std::string CopyPath() { return FuzzWorkFile("copy.values"); }
 
-struct ValueLine {
-    int64_t iLine;
-    std::array<double, 2> adValues;
-};
-
-struct VectorValueSource : LineValueSource {
-    explicit VectorValueSource(const std::vector<ValueLine>& vLines_) : vLines(vLines_) {}
-    bool Next(int64_t& iLineNumber, double* pdValues) override {
-        if (iNext == vLines.size()) return false;
-        iLineNumber = vLines[iNext].iLine;
-        pdValues[0] = vLines[iNext].adValues[0];
-        pdValues[1] = vLines[iNext].adValues[1];
-        return ++iNext, true;
-    }
-    const std::vector<ValueLine>& vLines;
-    std::size_t iNext = 0;
-};
-
-// Every line of a values file; false when it is refused.
-bool ReadValues(const std::string& sPath, int iColumns, std::vector<ValueLine>& vLines) {
+// Every line of a values file; false when it is refused. Its line numbers must rise, so each
+// is a key of its own.
+bool ReadValues(const std::string& sPath, int iColumns, ValueMap& values) {
     try {
         ValuesFileReader reader(sPath, iColumns);
-        ValueLine line{0, {0.0, 0.0}};
-        while (reader.Next(line.iLine, line.adValues.data())) vLines.push_back(line);
+        int64_t iLine = 0;
+        std::array<double, 2> adValues = {0.0, 0.0};
+        int64_t iPrevious = 0;
+        while (reader.Next(iLine, adValues.data())) {
+            FUZZ_CHECK(values.empty() || iLine > iPrevious);
+            values[iPrevious = iLine] = adValues;
+        }
         return true;
     } catch (const InputError&) {
         return false;
@@ -51,17 +39,16 @@ bool ReadValues(const std::string& sPath, int iColumns, std::vector<ValueLine>& 
 }
 
 void CheckValuesRoundTrip(int iColumns) {
-    std::vector<ValueLine> vRead;
-    if (!ReadValues(InputPath(), iColumns, vRead)) return;
-    for (std::size_t i = 1; i < vRead.size(); ++i) FUZZ_CHECK(vRead[i].iLine > vRead[i - 1].iLine);
-    VectorValueSource source(vRead);
+    ValueMap read;
+    if (!ReadValues(InputPath(), iColumns, read)) return;
+    MapValueSource source(read);
     WriteValuesFile(CopyPath(), source, iColumns);
-    std::vector<ValueLine> vAgain;
-    FUZZ_CHECK(ReadValues(CopyPath(), iColumns, vAgain));
-    FUZZ_CHECK(vAgain.size() == vRead.size());
-    for (std::size_t i = 0; i < vRead.size(); ++i) {
-        FUZZ_CHECK(vAgain[i].iLine == vRead[i].iLine);
-        FUZZ_CHECK(std::memcmp(vAgain[i].adValues.data(), vRead[i].adValues.data(), iColumns * sizeof(double)) == 0);
+    ValueMap again;
+    FUZZ_CHECK(ReadValues(CopyPath(), iColumns, again));
+    FUZZ_CHECK(again.size() == read.size());
+    for (auto itRead = read.begin(), itAgain = again.begin(); itRead != read.end(); ++itRead, ++itAgain) {
+        FUZZ_CHECK(itAgain->first == itRead->first);
+        FUZZ_CHECK(std::memcmp(itAgain->second.data(), itRead->second.data(), iColumns * sizeof(double)) == 0);
     }
 }
 

@@ -1,24 +1,24 @@
 // Fuzz target: the tagged output of a SAM text input. The input is the text of a SAM file; its
 // records are checked as a tagged run checks them beside Step 1, and then written as BAM with
-// values on every other line the reader accepts, as the output writes them. A refusal (InputError) is a
-// normal outcome, but the check and the writer must agree: a file the check passes must be
-// written (else a run would fail only after all its work), and one it refuses must not be.
+// values on every other line the reader accepts, as the output writes them. A refusal
+// (InputError) is a normal outcome, but the check and the writer must agree: a file the check
+// passes must be written (else a run would fail only after all its work), and one it refuses
+// must not be.
 #include <htslib/hts.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "FuzzSupport.h"
 #include "InputFile.h"
 #include "LineSources.h"
-#include "LineValues.h"
 #include "MapFileReader.h"
+#include "MapValueSource.h"
 #include "OutputWriters.h"
 #include "SamTextRecords.h"
 
@@ -27,22 +27,10 @@ namespace {
 std::string InputPath() { return FuzzWorkFile("input.sam"); }
 std::string OutputPath() { return FuzzWorkFile("output.bam"); }
 
-struct MapValueSource : LineValueSource {
-    bool Next(int64_t& iLineNumber, double* pdValues) override {
-        if (itNext == values.end()) return false;
-        iLineNumber = itNext->first;
-        pdValues[0] = itNext->second[0];
-        pdValues[1] = itNext->second[1];
-        return ++itNext, true;
-    }
-    std::map<int64_t, std::array<double, 2>> values;
-    std::map<int64_t, std::array<double, 2>>::const_iterator itNext;
-};
-
 // The lines as the line source hands them out, and values for every other line that the reader
 // accepts as an alignment (a run gives values to no other line); false when the input is not
 // SAM text or is refused.
-bool ReadLines(const InputFile& input, int64_t& iLines, MapValueSource& source) {
+bool ReadLines(const InputFile& input, int64_t& iLines, ValueMap& values) {
     if (input.Format() != InputFormat::Sam) return false;
     try {
         std::unique_ptr<LineSource> pLines = OpenLineSource(input, InputOptions{});
@@ -50,12 +38,11 @@ bool ReadLines(const InputFile& input, int64_t& iLines, MapValueSource& source) 
         Read read;
         int iRejected = 0;
         for (int iAccepted = 0; reader.Read_a_Line(read, iRejected); ++iAccepted)
-            if (iAccepted % 2 == 0) source.values[read.lineNumber] = {0.25, static_cast<double>(iAccepted % 3) / 2.0};
+            if (iAccepted % 2 == 0) values[read.lineNumber] = {0.25, static_cast<double>(iAccepted % 3) / 2.0};
         iLines = reader.LinesRead();
     } catch (const InputError&) {
         return false;
     }
-    source.itNext = source.values.begin();
     return true;
 }
 
@@ -74,8 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, std::size_t iSize) {
     try {
         InputFile input(InputPath());
         int64_t iLines = 0;
-        MapValueSource values;
-        if (!ReadLines(input, iLines, values)) return 0;
+        ValueMap lineValues;
+        if (!ReadLines(input, iLines, lineValues)) return 0;
+        MapValueSource values(std::move(lineValues));
         bool bChecked = true;
         std::string sCheck = "passed";
         try {

@@ -13,6 +13,7 @@
 
 #include "InputFile.h"
 #include "LineSources.h"
+#include "MapValueSource.h"
 #include "OrderedBlocks.h"
 #include "OutputWriters.h"
 #include "PathNames.h"
@@ -23,20 +24,6 @@
 #include "TestHelpers.h"
 
 const double NO_VALUE = std::numeric_limits<double>::quiet_NaN();  // a multiread of another part
-using ValueMap = std::map<int64_t, std::array<double, 2>>;
-
-struct MapValueSource : LineValueSource {
-    explicit MapValueSource(ValueMap values_) : values(std::move(values_)), itNext(values.begin()) {}
-    bool Next(int64_t& iLineNumber, double* pdValues) override {
-        if (itNext == values.end()) return false;
-        iLineNumber = itNext->first;
-        std::copy(itNext->second.begin(), itNext->second.end(), pdValues);
-        return ++itNext, true;
-    }
-    ValueMap values;
-    ValueMap::const_iterator itNext;
-};
-
 // Values for two of every three record lines of the example, with exact fractions, tiny
 // numbers, zeros and ones, and NaN now and then; BAYES gets the posterior in both columns.
 ValueMap ExampleValues(const std::vector<std::string>& vLines, ProbMode mode = ProbMode::Both) {

@@ -8,7 +8,9 @@
 // jumps and the powers) keep together. They are filled chunk by chunk on first use, so the
 // chunks that the run's chains reach first get it: at depth mostly jumps, at few covering
 // reads mostly powers. A run's chains read more of them the more multireads it has, so a
-// big run is given more than the minimum (all of them together take less than 40 MB).
+// big run is given more than the minimum. The tables that long chains reach can take a few
+// hundred MB (those of 100-base chains at 30 covering reads about 180 MB), several times what
+// a run of a million kept alignments needs for everything else.
 class TableBudget {
 public:
     static constexpr std::size_t kMinimumBytes = std::size_t(8) << 20;
